@@ -1,0 +1,42 @@
+#include "config/settings.h"
+
+#include <cstring>
+
+void copyText(char* field, uint32_t capacity, const char* text) {
+  if (capacity == 0) return;
+  uint32_t n = 0;
+  if (text)
+    while (n + 1 < capacity && text[n]) ++n;
+  if (n) std::memmove(field, text, n);
+  field[n] = 0;
+}
+
+void setLoadDefaults(Settings& s) {
+  std::memset(&s, 0, sizeof s);
+  s.showTime = 1;
+  s.showCountry = 1;
+  s.screenX = 800;
+  s.screenY = 600;
+  s.bpp = 16;
+  s.pixelFormat = 24;  // D3DFMT_X1R5G5B5
+  s.windPower = 50;
+  s.randomFlag = 1;
+}
+
+void setDialogDefaults(Settings& s) {
+  s.screenX = 800;
+  s.screenY = 600;
+  s.bpp = 16;
+  copyText(s.logoFullPath, kPathCapacity, "");
+  copyText(s.backgroundPath, kPathCapacity, "");
+  copyText(s.logoTitle, kNameCapacity, "Default");
+  copyText(s.backgroundTitle, kNameCapacity, "Default");
+  s.useFlagLogo = 0;
+  s.useTnL = 0;
+  s.showTime = 1;
+  s.showFps = 0;
+  s.showCountry = 1;
+  s.randomFlag = 1;
+  s.windPower = 50;
+  copyText(s.selectFlag, kNameCapacity, "France - AJ Auxerre");
+}

@@ -1,0 +1,71 @@
+// The user's settings: one record, one field per registry value.
+// Pure record; the registry load and save live in settings_store.*.
+#pragma once
+#include <cstdint>
+
+struct HWND__;
+
+enum : uint32_t {
+  kPathCapacity = 4096,  // paths, terminator included
+  kNameCapacity = 1024,  // names and titles, terminator included
+};
+
+// Mirrors D3DPRESENT_PARAMETERS field for field (checked where Direct3D is
+// included), so the device is created straight from the settings' storage.
+struct PresentParams {
+  uint32_t BackBufferWidth;
+  uint32_t BackBufferHeight;
+  uint32_t BackBufferFormat;
+  uint32_t BackBufferCount;
+  uint32_t MultiSampleType;
+  uint32_t SwapEffect;
+  HWND__* hDeviceWindow;
+  int32_t Windowed;
+  int32_t EnableAutoDepthStencil;
+  uint32_t AutoDepthStencilFormat;
+  uint32_t Flags;
+  uint32_t FullScreen_RefreshRateInHz;
+  uint32_t FullScreen_PresentationInterval;
+};
+
+struct Settings {
+  uint32_t useTnL;       // "[bTnL]": hardware vertex processing full screen
+  uint32_t showTime;     // "[bTime]": clock in the overlay
+  uint32_t showFps;      // "[bFps]": frame rate in the overlay
+  uint32_t showCountry;  // "[bCountry]": flag name in the overlay
+  // The requested full-screen mode and the back buffer of the device are one
+  // storage: device creation writes back what it really uses (preview size,
+  // fallback format) and a reload puts the stored mode back into the device
+  // parameters. Those in-memory changes are never saved.
+  union {
+    PresentParams presentParams;
+    struct {
+      uint32_t screenX;      // "[Screen X]": full-screen width in pixels
+      uint32_t screenY;      // "[Screen Y]": full-screen height in pixels
+      uint32_t pixelFormat;  // "[Pixel Format]": D3DFORMAT of the back buffer
+    };
+  };
+  uint32_t bpp;               // "[BPP]": 16 or 32, chosen in the dialog
+  int32_t windPower;          // "[Wind Power]": 0 … 100 from the dialog
+  uint32_t randomFlag;        // "[Random Flag]": pick a flag at random
+  uint32_t useFlagLogo;       // "[Use Flag-Logo]": the user's picture on the flag
+  uint32_t backgroundWidth;   // "[Background Width]": pixels of the user's background
+  uint32_t backgroundHeight;  // "[Background Height]"
+  char directory[kPathCapacity];       // "[Directory]": holds the "IMAGE" folder; never written
+  char logoFullPath[kPathCapacity];    // "[Logo Full Path]"
+  char logoTitle[kNameCapacity];       // "[Logo Title]"
+  char backgroundPath[kPathCapacity];  // "[Background Path]"
+  char backgroundTitle[kNameCapacity]; // "[Background Title]"
+  char selectFlag[kNameCapacity];      // "[Select Flag]"; also the name of the flag shown
+};
+
+// The values a field has when its registry value is absent.
+void setLoadDefaults(Settings& settings);
+
+// What the dialog's "Default" button sets; keeps pixelFormat, the background
+// size and directory.
+void setDialogDefaults(Settings& settings);
+
+// Copies text into a field of `capacity` bytes, cut to capacity - 1 and always
+// terminated. `text` may be null (gives an empty field).
+void copyText(char* field, uint32_t capacity, const char* text);

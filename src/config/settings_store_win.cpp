@@ -1,0 +1,4 @@
+#include "config/settings_store.h"
+
+void loadSettings() {}
+void saveSettings() {}

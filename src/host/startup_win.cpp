@@ -1,0 +1,51 @@
+#include "host/startup.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "config/settings_dialog.h"
+#include "config/settings_store.h"
+#include "host/app_state.h"
+#include "host/password_change.h"
+#include "host/saver_window.h"
+#include "sim/random.h"
+
+uint32_t runFromCommandLine(const char* windowTitle) {
+  HostState& host = app.host;
+  host.windowTitle = windowTitle;
+  host.instance = GetModuleHandleA(nullptr);
+  setLoadDefaults(app.settings);
+
+  CommandLine line = scanCommandLine(GetCommandLineA());
+  host.mode = line.mode;
+  if (line.isPreview) host.isPreview = 1;
+  host.parentWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(line.parentWindow));
+
+  switch (host.mode) {
+    case ChangePassword:
+      changePassword(host.parentWindow);
+      break;
+    case Config:
+      // The settings dialog's trackbar class must exist before the dialog.
+      InitCommonControls();
+      DialogBoxParamA(host.instance, "CONFIG", host.parentWindow, settingsDialogProc, 0);
+      break;
+    case Saver:
+    case Preview:
+      runSaverWindow(host.parentWindow);
+      break;
+  }
+  return 0;
+}
+
+void initCommon(uint32_t isPreview) {
+  HostState& host = app.host;
+  host.instance = GetModuleHandleA(nullptr);
+  host.heap = GetProcessHeap();
+  host.isPreview = isPreview;
+  RandomSeed seed = seedFromTickCount(GetTickCount());
+  seedRandom(app.sim.random, seed.ij, seed.kl);
+  loadSettings();
+  // An empty or missing folder leaves the current directory as it is.
+  SetCurrentDirectoryA(app.settings.directory);
+}

@@ -1,0 +1,19 @@
+// The Direct3D 8 object and device of the saver, and the display-mode
+// listing of the settings dialog.
+#pragma once
+#include <cstdint>
+
+struct HWND__;
+
+// Creates app.render.direct3d, loads app.render.backgroundPicture and creates
+// app.render.device, full screen from the settings or windowed in `window`.
+// Reports its own failures ("CreateDevice FAILED" ...) and leaves device null.
+void createDevice(HWND__* window, uint32_t windowed);
+
+// Fills the dialog's resolution list and selects the current settings' entry;
+// sets tnlAvailable, mode16Format and mode32Format. 1 when a 16- or 32-bit
+// full-screen format exists, else 0 (the list stays empty).
+uint32_t listDisplayModes();
+
+// True when the listing's copy of the adapter's modes holds exactly this mode.
+bool hasDisplayMode(uint32_t width, uint32_t height, uint32_t format);

@@ -1,0 +1,9 @@
+// One frame of the saver (update, then draw) and the scene release.
+#pragma once
+
+// Ticks the timer, steps the cloth, uploads the vertices, recomputes normals.
+void updateFrame();
+// Clears, draws background, flag and overlay, presents; skips a lost device.
+void drawFrame();
+// Releases the scene's objects and cloth arrays; harmless when already released.
+void releaseScene();

@@ -1,0 +1,59 @@
+// The rendering record of AppState: the Direct3D object and device, the
+// scene's textures and buffers, the camera and the text overlay.
+// Slots are null until made; every release sets its slot back to null.
+#pragma once
+#include <cstdint>
+
+#include "sim/vector_math.h"
+
+struct HBITMAP__;
+struct IDirect3D8;
+struct IDirect3DDevice8;
+struct IDirect3DTexture8;
+struct IDirect3DVertexBuffer8;
+struct IDirect3DIndexBuffer8;
+
+// One corner of the background rectangle: position and texture coordinate.
+struct BackgroundVertex {
+  float x, y, z, u, v;
+};
+static_assert(sizeof(BackgroundVertex) == 20, "the background stream stride is 20 bytes");
+
+// Mirrors D3DMATERIAL8: diffuse, ambient, specular, emissive (r, g, b, a), power.
+struct SceneMaterial {
+  float diffuse[4], ambient[4], specular[4], emissive[4];
+  float power;
+};
+
+// The bitmap-font overlay: frame rate, clock and flag name.
+struct TextOverlay {
+  IDirect3DTexture8* fontTexture;       // A4R4G4B4, made at each scene set-up
+  IDirect3DVertexBuffer8* textBuffer;   // 64 glyphs of 6 vertices
+  float blinkPhase;                     // 0 … 1, renews the frame-rate text; kept across scenes
+  char fpsText[32];                     // last frame-rate text, empty at start
+  char clockText[32];                   // rebuilt every frame
+};
+
+struct RenderState {
+  IDirect3D8* direct3d;
+  IDirect3DDevice8* device;           // every rendering step does nothing while null
+  HBITMAP__* backgroundPicture;       // the Picture behind the flag, or null
+  uint32_t mode16Format;              // D3DFMT_R5G6B5, else D3DFMT_X1R5G5B5, else 0
+  uint32_t mode32Format;              // D3DFMT_X8R8G8B8 or 0
+  uint32_t tnlAvailable;              // hardware transform and lighting reported
+  Matrix4x4 worldMatrix, viewMatrix, projectionMatrix;
+  IDirect3DTexture8* flagTexture;
+  IDirect3DTexture8* lightSpotTexture;
+  IDirect3DTexture8* backgroundTexture;
+  IDirect3DVertexBuffer8* backgroundQuad;   // six BackgroundVertex
+  IDirect3DVertexBuffer8* flagVertexBuffer; // 1089 FlagVertex
+  IDirect3DIndexBuffer8* flagIndexBuffer;   // 6144 16-bit indices
+  SceneMaterial sceneMaterial;
+  // The background rectangle, 96 units in front of the eye; the aspect fit of
+  // a user's background changes it in place.
+  BackgroundVertex backgroundCorners[6] = {
+      {-53, -40, 36, 0, 1}, {-53, 40, 36, 0, 0}, {53, 40, 36, 1, 0},
+      {-53, -40, 36, 0, 1}, {53, 40, 36, 1, 0},  {53, -40, 36, 1, 1},
+  };
+  TextOverlay overlay;
+};

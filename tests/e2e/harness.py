@@ -1,0 +1,135 @@
+"""Shared helpers of the end-to-end tests.
+
+The tests run inside tools/test.sh, which exports DISPLAY (a private Xvfb at
+800x600x16), WINEPREFIX (a private prefix in the build tree) and
+WINE_ENV_TEMPLATE (the prepared prefix). A test that needs a registry of its
+own calls `fresh_prefix()`, which copies the template and gives the test its
+own wineserver; everything a test starts is stopped by PID.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+BUILD = os.environ.get("FLAGS_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build", "win"))
+SOURCE = os.environ.get("FLAGS_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
+SCR = os.path.join(BUILD, "BrevantoFlags.scr")
+WINTOOL = os.path.join(BUILD, "wintool.exe")
+SETTINGS_KEY = r"HKCU\Control Panel\Desktop\Brevanto Flags"
+OUTPUT = os.path.join(BUILD, "test-output")
+
+
+def require_display():
+    if not os.environ.get("DISPLAY") or not os.environ.get("WINEPREFIX"):
+        raise unittest.SkipTest("needs the private display and prefix of tools/test.sh")
+
+
+class Wine:
+    """One Wine prefix with its own wineserver."""
+
+    def __init__(self, prefix=None):
+        require_display()
+        self.owned = prefix is None
+        if prefix is None:
+            self.tmp = tempfile.mkdtemp(prefix="flags-prefix-", dir=BUILD)
+            prefix = os.path.join(self.tmp, "prefix")
+            subprocess.run(["cp", "-a", os.environ["WINE_ENV_TEMPLATE"], prefix], check=True)
+        self.prefix = prefix
+        self.env = dict(os.environ)
+        self.env["WINEPREFIX"] = prefix
+        self.env.setdefault("WINEDEBUG", "-all")
+        self.env.setdefault("WINEDLLOVERRIDES", "mscoree=;mshtml=")
+        self.procs = []
+        if self.owned:
+            subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+
+    # processes
+    def start(self, exe, *args, env=None, cwd=None):
+        e = dict(self.env)
+        if env:
+            e.update(env)
+        proc = subprocess.Popen([os.environ.get("WINE", "wine"), exe, *args], env=e, cwd=cwd,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.procs.append(proc)
+        return proc
+
+    def run(self, exe, *args, timeout=60, env=None, cwd=None):
+        proc = self.start(exe, *args, env=env, cwd=cwd)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            out, err = proc.communicate()
+            raise AssertionError(f"{exe} {args} did not end within {timeout} s")
+        return proc.returncode, out, err
+
+    def wintool(self, *args, timeout=30):
+        code, out, err = self.run(WINTOOL, *args, timeout=timeout)
+        return code, out.replace("\r", "")
+
+    # registry
+    def reg(self, *args):
+        r = subprocess.run([os.environ.get("WINE", "wine"), "reg", *args], env=self.env, capture_output=True, text=True, timeout=60)
+        return r.returncode, r.stdout.replace("\r", "")
+
+    def reg_query(self, key=SETTINGS_KEY, value=None):
+        """Returns {name: (type, data)} of a key, or one value's (type, data), or None."""
+        args = ["query", key] + (["/v", value] if value else [])
+        code, out = self.reg(*args)
+        if code != 0:
+            return None
+        values = {}
+        for line in out.splitlines():
+            parts = line.strip().split(None, 2) if line.startswith("    ") else None
+            if parts and len(parts) >= 2 and parts[1].startswith("REG_"):
+                values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
+        if value:
+            return values.get(value)
+        return values
+
+    def reg_add(self, value, kind, data, key=SETTINGS_KEY):
+        code, out = self.reg("add", key, "/v", value, "/t", kind, "/d", str(data), "/f")
+        assert code == 0, out
+
+    def reg_delete_key(self, key=SETTINGS_KEY):
+        self.reg("delete", key, "/f")
+
+    def export_key(self, key=SETTINGS_KEY):
+        """The key's values as exported text (byte-for-byte comparison)."""
+        path = os.path.join(self.prefix, "drive_c", "export.reg")
+        code, _ = self.reg("export", key, "C:\\export.reg", "/y")
+        if code != 0:
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def screenshot(self, name, window="root"):
+        os.makedirs(OUTPUT, exist_ok=True)
+        path = os.path.join(OUTPUT, name)
+        subprocess.run(["import", "-window", window, path], check=True, env=self.env, timeout=60)
+        return path
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *args], check=True, env=self.env, timeout=30)
+
+    def close(self):
+        for proc in self.procs:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        if self.owned:
+            subprocess.run(["wineserver", "-k"], env=self.env)
+            subprocess.run(["wineserver", "-w"], env=self.env)
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def wait_for(predicate, timeout=30.0, interval=0.2):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(interval)
+    return predicate()

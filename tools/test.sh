@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, builds the native library
+# (AddressSanitizer, UBSan) and the Windows program, runs every test natively
+# and under Wine in a private Xvfb display and Wine prefix.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+bash tools/setup.sh
+source tools/wine_env.sh
+
+jobs="${JOBS:-2}"
+build="${BUILD_DIR:-$root/build}"
+
+echo "== native build and tests"
+cmake -S . -B "$build/native" -DFLAG_NATIVE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build/native" -j "$jobs"
+(cd "$build/native" && ctest --output-on-failure)
+
+echo "== windows build (the product: 32-bit)"
+cmake -S . -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$build/win32" -j "$jobs"
+
+winbuild="$build/win32"
+if [ "$(wine_env_bits)" = 64 ]; then
+  echo "== this machine cannot execute 32-bit x86 code: testing the 64-bit build of the same sources"
+  cmake -S . -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+  cmake --build "$build/win64" -j "$jobs"
+  winbuild="$build/win64"
+fi
+
+echo "== tests under wine ($winbuild)"
+trap wine_env_stop EXIT
+wine_env_start "$winbuild"
+wineserver -p
+(cd "$winbuild" && ctest --output-on-failure --timeout 900)
+echo "== all tests passed"

@@ -1,0 +1,97 @@
+# Sourced by the test and run scripts: a private Xvfb display and a private
+# Wine prefix inside the build tree. Stops only what it started, by PID.
+#   wine_env_start BUILD_DIR [SCREEN]   exports DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES
+#   wine_env_stop
+
+WINE_ENV_XVFB_PID=""
+
+# Some virtual machines cannot execute 32-bit x86 code at all, and 32-bit
+# Wine with it. There the tests run the 64-bit build of the same sources
+# under 64-bit Wine. Prints "32" or "64".
+wine_env_bits() {
+  if /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then echo 32; else echo 64; fi
+}
+
+wine_env_loader() {
+  if [ "$(wine_env_bits)" = 32 ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi
+}
+WINE_ENV_PREFIX=""
+
+wine_env_free_display() {
+  local n
+  for n in $(seq 40 140); do
+    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
+      echo "$n"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# A prepared prefix is made once (about 15 s) and copied for every run (2 s),
+# so tests always start from the same registry.
+wine_env_template() {
+  local template="$1/wineprefix-template"
+  if [ ! -f "$template/.ready" ]; then
+    rm -rf "$template"
+    local arch=win32
+    [ "$(wine_env_bits)" = 64 ] && arch=win64
+    WINEPREFIX="$template" WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" \
+      "$(wine_env_loader)" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX="$template" wineserver -w
+    [ -f "$template/system.reg" ] || { echo "wine_env: wineboot failed" >&2; return 1; }
+    touch "$template/.ready"
+  fi
+  echo "$template"
+}
+
+wine_env_start() {
+  local build="$1" screen="${2:-800x600x16}"
+  mkdir -p "$build"
+  build="$(cd "$build" && pwd)"
+  local template
+  template="$(wine_env_template "$build")" || return 1
+  WINE_ENV_PREFIX="$build/wineprefix"
+  if [ -n "${WINEPREFIX_KEEP:-}" ] && [ -d "$WINE_ENV_PREFIX" ]; then :; else
+    rm -rf "$WINE_ENV_PREFIX"
+    cp -a "$template" "$WINE_ENV_PREFIX"
+  fi
+  local display
+  display="$(wine_env_free_display)" || { echo "wine_env: no free display" >&2; return 1; }
+  Xvfb ":$display" -screen 0 "$screen" -nolisten tcp >/dev/null 2>&1 &
+  WINE_ENV_XVFB_PID=$!
+  local i
+  for i in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$display"
+  export WINEPREFIX="$WINE_ENV_PREFIX"
+  export WINE="$(wine_env_loader)"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  export WINE_ENV_TEMPLATE="$template"
+}
+
+wine_env_stop() {
+  if [ -n "$WINE_ENV_PREFIX" ]; then
+    WINEPREFIX="$WINE_ENV_PREFIX" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$WINE_ENV_PREFIX" wineserver -w 2>/dev/null || true
+  fi
+  if [ -n "$WINE_ENV_XVFB_PID" ]; then
+    kill "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+  fi
+  WINE_ENV_XVFB_PID=""
+
+# Some virtual machines cannot execute 32-bit x86 code at all, and 32-bit
+# Wine with it. There the tests run the 64-bit build of the same sources
+# under 64-bit Wine. Prints "32" or "64".
+wine_env_bits() {
+  if /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then echo 32; else echo 64; fi
+}
+
+wine_env_loader() {
+  if [ "$(wine_env_bits)" = 32 ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi
+}
+}
