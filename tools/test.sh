@@ -31,6 +31,5 @@ fi
 echo "== tests under wine ($winbuild)"
 trap wine_env_stop EXIT
 wine_env_start "$winbuild"
-wineserver -p
 (cd "$winbuild" && ctest --output-on-failure --timeout 900)
 echo "== all tests passed"

@@ -71,6 +71,11 @@ wine_env_start() {
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree=;mshtml="
   export WINE_ENV_TEMPLATE="$template"
+  # Keep one wineserver and Wine's own services running for the whole run,
+  # started here with no inherited output: a service that inherits a test's
+  # output pipe keeps that test's runner waiting until the service ends.
+  wineserver -p
+  "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 wine_env_stop() {

@@ -43,7 +43,12 @@ class Wine:
         self.env.setdefault("WINEDLLOVERRIDES", "mscoree=;mshtml=")
         self.procs = []
         if self.owned:
+            # Start the server and Wine's services with no inherited pipes:
+            # a service holding a test's pipe would keep communicate() waiting.
             subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+            subprocess.run([os.environ.get("WINE", "wine"), "wineboot"], env=self.env,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=120)
 
     # processes
     def start(self, exe, *args, env=None, cwd=None):
