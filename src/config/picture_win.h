@@ -1,0 +1,12 @@
+// The drawing step of picture loading, for the loaders and their tests.
+#pragma once
+#include <cstdint>
+
+#include "config/picture.h"
+
+struct IPicture;
+
+// Draws a decoded picture upright into a new 32-bit bottom-up DIB section of
+// fitPictureSize(natural pixels, maxSize) per side. Null for a null picture,
+// a side below 1, a bitmap too large to make, or a drawing failure.
+Picture renderPicture(IPicture* picture, int32_t maxSize);
