@@ -10,10 +10,16 @@ struct HWND__;
 // Reports its own failures ("CreateDevice FAILED" ...) and leaves device null.
 void createDevice(HWND__* window, uint32_t windowed);
 
+// Sets app.render.backgroundPicture: the user's background (limit 512), else
+// built-in 1000 + randomInt(1000) % 3. Outside preview a temporary 800 × 600
+// full-screen device holds the display meanwhile. Called by createDevice.
+void loadBackground(HWND__* window);
+
 // Fills the dialog's resolution list and selects the current settings' entry;
 // sets tnlAvailable, mode16Format and mode32Format. 1 when a 16- or 32-bit
 // full-screen format exists, else 0 (the list stays empty).
 uint32_t listDisplayModes();
 
-// True when the listing's copy of the adapter's modes holds exactly this mode.
+// True when the last listing's copy of the adapter's modes holds exactly this
+// mode (the copy stays until the next listing); format 0 matches nothing.
 bool hasDisplayMode(uint32_t width, uint32_t height, uint32_t format);

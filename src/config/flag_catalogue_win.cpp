@@ -1,0 +1,132 @@
+// The flag folder on disk: the dialog's flag list, the random pick, and the
+// choice, loading and texture of the flag picture.
+//
+// The folder is spelled "IMAGE" in the searches and "Image" when a flag loads
+// by name. Both reach the same folder: Windows file systems ignore case, and
+// Wine matches DOS path names case-insensitively on the Unix file system.
+#include "config/flag_catalogue.h"
+
+#include <windows.h>
+#include <d3d8.h>
+
+#include "config/flag_rules.h"
+#include "config/picture.h"
+#include "host/app_state.h"
+#include "host/messages.h"
+#include "render/texture.h"
+#include "resources/resource.h"
+
+namespace {
+
+const char kErrorCaption[] = "Error";
+const char kNoFlagText[] = "Flag Texture Loading Error";
+const int32_t kFolderFlagLimit = 512;
+const int32_t kUserPictureLimit = 1024;
+const int32_t kBuiltInFlagLimit = 256;
+const uint32_t kBuiltInFlagId = IDP_BACKGROUND_FIRST;
+
+void addFolderFlags(HWND list, const char* extension) {
+  char pattern[kPathCapacity];
+  if (!flagListPattern(pattern, sizeof pattern, app.settings.directory, extension)) return;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    char name[kNameCapacity];
+    if (flagListName(name, sizeof name, found.cFileName, extension))
+      SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// The first entry equal to selectFlag, else the first entry; -1 for an empty list.
+LRESULT storedFlagEntry(HWND list) {
+  LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+  if (count <= 0) return -1;
+  for (LRESULT i = 0; i < count; ++i) {
+    // Entries come from file names, but a longer one must not overrun the buffer.
+    LRESULT length = SendMessageA(list, CB_GETLBTEXTLEN, (WPARAM)i, 0);
+    if (length < 0 || length >= (LRESULT)kNameCapacity) continue;
+    char entry[kNameCapacity];
+    entry[0] = 0;
+    SendMessageA(list, CB_GETLBTEXT, (WPARAM)i, (LPARAM)entry);
+    if (lstrcmpA(entry, app.settings.selectFlag) == 0) return i;
+  }
+  return 0;
+}
+
+Picture loadBuiltInFlag() {
+  copyText(app.settings.selectFlag, kNameCapacity, kBuiltInFlagName);
+  return loadPictureResource(app.host.instance, kBuiltInFlagId, kBuiltInFlagLimit);
+}
+
+// "Image\<selectFlag>" with each extension in turn; a path that does not fit
+// counts as a file that is not there.
+Picture loadFlagByName() {
+  for (uint32_t attempt = 0; attempt < kLoadExtensionCount; ++attempt) {
+    char path[kPathCapacity];
+    if (!flagPicturePath(path, sizeof path, app.settings.selectFlag, attempt)) continue;
+    if (Picture picture = loadPictureFile(path, kFolderFlagLimit)) return picture;
+  }
+  return nullptr;
+}
+
+Picture loadUserFlag() {
+  const Settings& s = app.settings;
+  if (s.logoFullPath[0]) {
+    copyText(app.settings.selectFlag, kNameCapacity, s.logoTitle);
+    if (Picture picture = loadPictureFile(s.logoFullPath, kUserPictureLimit)) return picture;
+  }
+  return loadBuiltInFlag();
+}
+
+Picture decideFlagPicture() {
+  if (app.settings.useFlagLogo == 1) return loadUserFlag();
+  if (app.settings.randomFlag == 1 && !pickRandomFlag()) return loadBuiltInFlag();
+  if (Picture picture = loadFlagByName()) return picture;
+  return loadBuiltInFlag();
+}
+
+}  // namespace
+
+void fillFlagList() {
+  HWND list = app.dialog.flagList;
+  SendMessageA(list, CB_RESETCONTENT, 0, 0);
+  for (const char* extension : flagListExtensions) addFolderFlags(list, extension);
+  // The list sorts itself; equal names from two formats both stay.
+  LRESULT selected = storedFlagEntry(list);
+  if (selected >= 0) SendMessageA(list, CB_SETCURSEL, (WPARAM)selected, 0);
+}
+
+bool pickRandomFlag() {
+  char directory[kPathCapacity];
+  DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
+  if (length == 0 || length >= sizeof directory) return false;
+  char pattern[kPathCapacity];
+  if (!randomPickPattern(pattern, sizeof pattern, directory)) return false;
+  for (uint32_t pass = 0; pass < kRandomPickPasses; ++pass) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) continue;
+    do {
+      if (takeRandomCandidate(app.sim.random, found.cFileName)) {
+        cutFlagName(app.settings.selectFlag, kNameCapacity, found.cFileName);
+        FindClose(search);
+        return true;
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  return false;
+}
+
+uint32_t chooseFlagPicture() {
+  Picture picture = decideFlagPicture();
+  if (!picture) {
+    showMessage(app.host.mainWindow, kNoFlagText, kErrorCaption, MB_ICONHAND);
+    return 1;
+  }
+  textureFromBitmap(app.render.device, picture, D3DFMT_X8R8G8B8, &app.render.flagTexture);
+  DeleteObject(picture);
+  return 0;
+}

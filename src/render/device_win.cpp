@@ -1,0 +1,240 @@
+// The Direct3D 8 object and device, the background picture, and the
+// display-mode listing of the settings dialog.
+#include "render/device.h"
+
+#include <windows.h>
+#include <d3d8.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "config/picture.h"
+#include "host/app_state.h"
+#include "host/messages.h"
+#include "render/display_modes.h"
+#include "resources/resource.h"
+
+// The settings' screenX / screenY / pixelFormat are the first fields of the
+// device's presentation parameters, so the record must match Direct3D's.
+static_assert(sizeof(PresentParams) == sizeof(D3DPRESENT_PARAMETERS), "PresentParams size");
+static_assert(offsetof(PresentParams, BackBufferFormat) ==
+                  offsetof(D3DPRESENT_PARAMETERS, BackBufferFormat), "format offset");
+static_assert(offsetof(PresentParams, hDeviceWindow) ==
+                  offsetof(D3DPRESENT_PARAMETERS, hDeviceWindow), "window offset");
+static_assert(offsetof(PresentParams, FullScreen_PresentationInterval) ==
+                  offsetof(D3DPRESENT_PARAMETERS, FullScreen_PresentationInterval),
+              "interval offset");
+
+namespace {
+
+const char kErrorCaption[] = "Error";
+const char kNoDirect3dText[] = "_imp__Direct3DCreate8@4 FAILED";
+const char kNoDeviceText[] = "CreateDevice FAILED";
+const char kNoBackgroundText[] = "Background loading FAILED";
+
+// The display while the background loads, and the picture limits.
+const UINT kLoadingWidth = 800, kLoadingHeight = 600;
+const int32_t kUserBackgroundLimit = 512;
+const int32_t kBuiltInBackgroundLimit = 0;  // the built-in pictures keep their size
+const uint32_t kFirstBackgroundId = IDP_BACKGROUND_FIRST;
+const uint32_t kBackgroundCount = 3;
+
+// The adapter's modes as the last listing found them; read by hasDisplayMode.
+ModeCopy listedModes;
+
+D3DPRESENT_PARAMETERS& devicePresentParams() {
+  return *reinterpret_cast<D3DPRESENT_PARAMETERS*>(&app.settings.presentParams);
+}
+
+// The fields every saver device shares; width, height and format stay.
+void setCommonPresentFields(D3DPRESENT_PARAMETERS& pp) {
+  pp.MultiSampleType = D3DMULTISAMPLE_NONE;
+  pp.SwapEffect = D3DSWAPEFFECT_FLIP;
+  pp.hDeviceWindow = nullptr;
+  pp.EnableAutoDepthStencil = TRUE;
+  pp.AutoDepthStencilFormat = D3DFMT_D16;
+  pp.Flags = 0;
+  pp.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+}
+
+DisplayMode adapterMode(IDirect3D8* d3d, UINT index) {
+  D3DDISPLAYMODE mode;
+  std::memset(&mode, 0, sizeof mode);
+  if (FAILED(d3d->EnumAdapterModes(D3DADAPTER_DEFAULT, index, &mode))) return DisplayMode{};
+  return DisplayMode{mode.Width, mode.Height, mode.RefreshRate, (uint32_t)mode.Format};
+}
+
+uint32_t scanRefreshRate(IDirect3D8* d3d, const D3DPRESENT_PARAMETERS& pp) {
+  uint32_t best = 0;
+  for (UINT i = d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT); i > 0; --i)
+    if (!refreshScanStep(best, adapterMode(d3d, i - 1), pp.BackBufferWidth, pp.BackBufferHeight,
+                         (uint32_t)pp.BackBufferFormat))
+      break;
+  return best;
+}
+
+void prepareWindowed(IDirect3D8* d3d, HWND window, D3DPRESENT_PARAMETERS& pp) {
+  std::memset(&pp, 0, sizeof pp);
+  D3DDISPLAYMODE desktop;
+  std::memset(&desktop, 0, sizeof desktop);
+  d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop);
+  RECT client = {0, 0, 0, 0};
+  GetClientRect(window, &client);
+  pp.Windowed = TRUE;
+  pp.BackBufferFormat = desktop.Format;
+  pp.BackBufferWidth = (UINT)(client.right - client.left);
+  pp.BackBufferHeight = (UINT)(client.bottom - client.top);
+  pp.EnableAutoDepthStencil = TRUE;
+  pp.SwapEffect = D3DSWAPEFFECT_FLIP;
+  pp.AutoDepthStencilFormat = D3DFMT_D16;
+  pp.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+}
+
+void prepareFullScreen(IDirect3D8* d3d, D3DPRESENT_PARAMETERS& pp) {
+  setCommonPresentFields(pp);
+  pp.BackBufferCount = 2;
+  pp.Windowed = FALSE;
+  pp.FullScreen_RefreshRateInHz = scanRefreshRate(d3d, pp);
+}
+
+// Fatal for the saver: the window procedure posts the quit message on WM_DESTROY.
+void endForLackOf(HWND window, const char* text) {
+  showMessage(window, text, kErrorCaption, MB_OK);
+  SendMessageA(window, WM_DESTROY, 0, 0);
+}
+
+}  // namespace
+
+void loadBackground(HWND__* window) {
+  RenderState& render = app.render;
+  if (!app.host.isPreview) {
+    // The display switches to 800 × 600 while the picture decodes.
+    D3DPRESENT_PARAMETERS loading;
+    std::memset(&loading, 0, sizeof loading);
+    setCommonPresentFields(loading);
+    loading.BackBufferWidth = kLoadingWidth;
+    loading.BackBufferHeight = kLoadingHeight;
+    loading.BackBufferFormat = D3DFMT_X8R8G8B8;
+    loading.BackBufferCount = 2;
+    loading.Windowed = FALSE;
+    render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                  D3DCREATE_SOFTWARE_VERTEXPROCESSING, &loading, &render.device);
+  }
+  if (render.backgroundPicture) {
+    DeleteObject(render.backgroundPicture);
+    render.backgroundPicture = nullptr;
+  }
+  if (app.settings.backgroundPath[0]) {
+    render.backgroundPicture = loadPictureFile(app.settings.backgroundPath, kUserBackgroundLimit);
+    if (!render.backgroundPicture)
+      showMessage(window, kNoBackgroundText, kErrorCaption, MB_ICONHAND);
+  }
+  if (!render.backgroundPicture) {
+    uint32_t id = kFirstBackgroundId +
+                  (uint32_t)randomInt(app.sim.random, 1000) % kBackgroundCount;
+    render.backgroundPicture = loadPictureResource(app.host.instance, id, kBuiltInBackgroundLimit);
+  }
+  if (render.device) {
+    render.device->Release();
+    render.device = nullptr;
+  }
+}
+
+void createDevice(HWND__* window, uint32_t windowed) {
+  RenderState& render = app.render;
+  if (render.device) {  // never leak a device left by an earlier start
+    render.device->Release();
+    render.device = nullptr;
+  }
+  if (render.direct3d) {
+    render.direct3d->Release();
+    render.direct3d = nullptr;
+  }
+  render.direct3d = Direct3DCreate8(D3D_SDK_VERSION);
+  if (!render.direct3d) {
+    endForLackOf(window, kNoDirect3dText);
+    return;
+  }
+  loadBackground(window);
+
+  D3DPRESENT_PARAMETERS& pp = devicePresentParams();
+  DWORD behaviour = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+  if (windowed) {
+    prepareWindowed(render.direct3d, window, pp);
+  } else {
+    prepareFullScreen(render.direct3d, pp);
+    if (app.settings.useTnL) behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING;
+  }
+  if (SUCCEEDED(render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                              behaviour, &pp, &render.device)))
+    return;
+  render.device = nullptr;
+  // Many adapters offer 16 bits only as 5-6-5.
+  pp.BackBufferFormat = D3DFMT_R5G6B5;
+  if (SUCCEEDED(render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                              behaviour, &pp, &render.device)))
+    return;
+  render.device = nullptr;
+  endForLackOf(window, kNoDeviceText);
+  PostQuitMessage(0);
+}
+
+namespace {
+
+void checkFullScreenFormats(IDirect3D8* d3d) {
+  RenderState& render = app.render;
+  // Tested in this order so that 5-6-5 wins over 5-5-5 when both work.
+  static const D3DFORMAT kTested16[] = {D3DFMT_X1R5G5B5, D3DFMT_R5G6B5};
+  for (D3DFORMAT format : kTested16)
+    if (SUCCEEDED(d3d->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, format, format, FALSE)))
+      render.mode16Format = (uint32_t)format;
+  if (SUCCEEDED(d3d->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
+                                     D3DFMT_X8R8G8B8, FALSE)))
+    render.mode32Format = (uint32_t)D3DFMT_X8R8G8B8;
+}
+
+void copyAdapterModes(IDirect3D8* d3d, ModeCopy& copy) {
+  clearModeCopy(copy);
+  for (UINT i = d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT); i > 0; --i) {
+    DisplayMode mode = adapterMode(d3d, i - 1);
+    if (mode.format != 0) addModeToCopy(copy, mode.width, mode.height, mode.format);
+  }
+}
+
+}  // namespace
+
+uint32_t listDisplayModes() {
+  HWND list = app.dialog.resolutionList;
+  RenderState& render = app.render;
+  SendMessageA(list, CB_RESETCONTENT, 0, 0);
+  // A Direct3D object of its own: the saver's slot is not the dialog's.
+  IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+  if (!d3d) return 0;
+
+  D3DCAPS8 caps;
+  std::memset(&caps, 0, sizeof caps);
+  if (SUCCEEDED(d3d->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps)) &&
+      (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT))
+    render.tnlAvailable = 1;
+  checkFullScreenFormats(d3d);
+  copyAdapterModes(d3d, listedModes);
+  d3d->Release();
+  if (render.mode16Format == 0 && render.mode32Format == 0) return 0;
+
+  static ModeList entries;
+  const Settings& s = app.settings;
+  buildModeList(entries, listedModes, render.mode16Format, render.mode32Format, s.screenX,
+                s.screenY, s.bpp);
+  LRESULT selected = -1;
+  for (uint32_t i = 0; i < entries.count; ++i) {
+    LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)entries.entries[i].text);
+    if ((int32_t)i == entries.selected) selected = index;
+  }
+  // Nothing selected when no entry matches: the dialog keeps the current mode.
+  SendMessageA(list, CB_SETCURSEL, (WPARAM)selected, 0);
+  return 1;
+}
+
+bool hasDisplayMode(uint32_t width, uint32_t height, uint32_t format) {
+  return modeCopyHas(listedModes, width, height, format);
+}
