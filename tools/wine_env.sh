@@ -45,6 +45,11 @@ wine_env_template() {
   echo "$template"
 }
 
+# The Windows path of a Unix path, as Wine's drive Z: shows it.
+wine_env_windows_path() {
+  printf 'Z:%s' "$1" | tr '/' '\\'
+}
+
 wine_env_start() {
   local build="$1" screen="${2:-800x600x16}"
   mkdir -p "$build"
@@ -56,16 +61,19 @@ wine_env_start() {
     rm -rf "$WINE_ENV_PREFIX"
     cp -a "$template" "$WINE_ENV_PREFIX"
   fi
-  local display
-  display="$(wine_env_free_display)" || { echo "wine_env: no free display" >&2; return 1; }
-  Xvfb ":$display" -screen 0 "$screen" -nolisten tcp >/dev/null 2>&1 &
-  WINE_ENV_XVFB_PID=$!
-  local i
-  for i in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-  done
-  export DISPLAY=":$display"
+  # WINE_ENV_USE_DISPLAY=1 keeps the caller's display (the run command on a desktop).
+  if [ "${WINE_ENV_USE_DISPLAY:-0}" != 1 ]; then
+    local display
+    display="$(wine_env_free_display)" || { echo "wine_env: no free display" >&2; return 1; }
+    Xvfb ":$display" -screen 0 "$screen" -nolisten tcp >/dev/null 2>&1 &
+    WINE_ENV_XVFB_PID=$!
+    local i
+    for i in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$display" ] && break
+      sleep 0.1
+    done
+    export DISPLAY=":$display"
+  fi
   export WINEPREFIX="$WINE_ENV_PREFIX"
   export WINE="$(wine_env_loader)"
   export WINEDEBUG=-all
