@@ -1,0 +1,71 @@
+// The settings dialog's own texts and addresses, and the pure rules behind its
+// controls: reading a resolution entry back, the link picture's hit test.
+// The resource script includes this file for the label texts (RC_INVOKED),
+// so every text the dialog shows that is our own choice lives here.
+#ifndef FLAGS_CONFIG_DIALOG_RULES_H
+#define FLAGS_CONFIG_DIALOG_RULES_H
+
+// Two-line label above the link picture, and the version static's two lines.
+#define DIALOG_LINK_LABEL "Visit our web site\nfor more flags"
+#define DIALOG_VERSION_TEXT \
+  "Brevanto Flags Screensaver v1.0\nFree screen saver - flags from the IMAGE folder"
+
+#ifndef RC_INVOKED
+#include <cstdint>
+
+#include "config/settings.h"
+
+// The maker's web site: the button's address ends with a slash, the picture's does not.
+extern const char kMakerSiteButtonUrl[];   // "https://brevanto-flags.example.org/"
+extern const char kMakerSitePictureUrl[];  // "https://brevanto-flags.example.org"
+
+// Message box texts and captions of the dialog.
+extern const char kNoticeCaption[];     // "Brevanto Flags Screensaver"
+extern const char kErrorCaption[];      // "Error"
+extern const char kInvalidFileText[];   // "Invalid File"
+extern const char kNoDirect3DText[];    // "Can't create Direct3D"
+extern const char kDefaultTitle[];      // "Default": title of a dropped picture
+
+// Open-file filter: one name and its pattern, each zero-terminated, then an
+// extra terminator. kPictureFilterSize counts every byte.
+extern const char kPictureFilter[];
+extern const uint32_t kPictureFilterSize;
+
+// A resolution entry read back: "<width> x <height> x <depth> bpp".
+struct ResolutionChoice {
+  uint32_t width;   // pixels, 1 … kMaxResolutionSide
+  uint32_t height;  // pixels, 1 … kMaxResolutionSide
+  uint32_t bpp;     // 16 when the depth reads "16", else 32
+};
+
+enum : uint32_t {
+  kMaxResolutionSide = 65535,  // larger numbers make the entry malformed
+};
+
+// Reads at most `capacity` bytes of `text` (stops at its terminator).
+// True with `choice` filled for a well-formed entry; false (choice untouched)
+// for null, empty, missing " x ", missing digits (sides or depth), zero or
+// over-large sides.
+bool parseResolutionText(const char* text, uint32_t capacity, ResolutionChoice& choice);
+
+// OK's resolution rule: a well-formed entry sets screenX, screenY and bpp;
+// a malformed one (or none, text null) keeps them. True when they were set.
+bool applyResolutionText(Settings& settings, const char* text, uint32_t capacity);
+
+// A rectangle in the dialog's client coordinates, edges included.
+struct ClientRect {
+  int32_t left, top, right, bottom;
+};
+
+// The mouse position of WM_LBUTTONDOWN / WM_MOUSEMOVE as the link test reads
+// it: unsigned low and high words of lParam (0 … 65535 each).
+struct MousePoint {
+  uint32_t x, y;
+};
+MousePoint mousePointFromParam(uintptr_t lParam);
+
+// True when the point lies in `rect`, right and bottom edges included.
+bool isInsideLink(const ClientRect& rect, MousePoint point);
+
+#endif  // RC_INVOKED
+#endif  // FLAGS_CONFIG_DIALOG_RULES_H
