@@ -7,6 +7,7 @@ own calls `fresh_prefix()`, which copies the template and gives the test its
 own wineserver; everything a test starts is stopped by PID.
 """
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -124,10 +125,34 @@ class Wine:
             if proc.poll() is None:
                 proc.kill()
                 proc.wait()
+            for pipe in (proc.stdout, proc.stderr):
+                if pipe:
+                    pipe.close()
         if self.owned:
             subprocess.run(["wineserver", "-k"], env=self.env)
             subprocess.run(["wineserver", "-w"], env=self.env)
             shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+_FIELD = re.compile(r'([A-Za-z_-]+)=("(?:[^"\\]|\\.)*"|\S*)')
+_ESCAPES = {"n": "\n", "r": "\r", "t": "\t"}
+
+
+def parse_fields(line):
+    """One wintool line as {key: value}; quoted values come back unescaped."""
+    fields = {}
+    for key, value in _FIELD.findall(line):
+        if value.startswith('"'):
+            value = re.sub(r'\\(x[0-9A-Fa-f]{2}|.)',
+                           lambda m: chr(int(m.group(1)[1:], 16)) if len(m.group(1)) == 3 and m.group(1)[0] == "x"
+                           else _ESCAPES.get(m.group(1), m.group(1)), value[1:-1])
+        fields[key] = value
+    return fields
+
+
+def parse_lines(text):
+    """Every non-empty line of wintool output, parsed."""
+    return [parse_fields(line) for line in text.splitlines() if line.strip()]
 
 
 def wait_for(predicate, timeout=30.0, interval=0.2):

@@ -1,0 +1,442 @@
+// wintool: looks at and drives the windows of other processes for the
+// end-to-end tests. One result per line, key=value, strings in double quotes
+// with '"' and '\' escaped (control characters as \n, \r, \t, \xHH), numbers
+// decimal. Exit code 0 on success, 1 when a window is not found or a wait
+// times out, 2 on bad usage.
+//
+//   list                                   every top-level window
+//   wait [--class C] [--title T] [--pid N] [--timeout MS]
+//                                          waits for a top-level window, prints its list line
+//   wait-gone HWND [--timeout MS]          waits until the window no longer exists
+//   children HWND                          every descendant control
+//   text HWND | settext HWND TEXT
+//   send HWND MSG WPARAM LPARAM            prints result=
+//   post HWND MSG WPARAM LPARAM
+//   combo HWND                             count=, selected=, item=<i> text="..."
+//   click HWND | trackbar HWND
+//   host W H [TITLE]                       a borderless top-level window, client W x H
+//   cursor                                 flags=, shown=, handle=
+//   pid-of HWND
+//
+// Numbers are decimal or 0x hex, optionally negative. Texts are exchanged as
+// UTF-16 with the other process and printed as UTF-8.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kNotFound = 1;
+constexpr int kUsage = 2;
+constexpr DWORD kDefaultWaitMs = 20000;
+constexpr DWORD kPollMs = 100;
+constexpr UINT kSendTimeoutMs = 10000;
+constexpr wchar_t kHostClass[] = L"wintool host";
+
+std::string toUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr,
+                      nullptr);
+  return out;
+}
+
+// A quoted string that a script can take apart again.
+std::string quoted(const std::wstring& text) {
+  std::string raw = toUtf8(text), out = "\"";
+  for (unsigned char c : raw) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+unsigned long long handleNumber(HWND window) {
+  return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window));
+}
+
+// Decimal or 0x hex, with an optional minus sign; false on anything else.
+bool parseNumber(const wchar_t* text, long long* value) {
+  if (!text || !*text) return false;
+  bool negative = false;
+  if (*text == L'-') {
+    negative = true;
+    ++text;
+  }
+  unsigned long long result = 0;
+  int base = 10;
+  if (text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {
+    base = 16;
+    text += 2;
+  }
+  if (!*text) return false;
+  for (; *text; ++text) {
+    unsigned digit;
+    if (*text >= L'0' && *text <= L'9') digit = *text - L'0';
+    else if (base == 16 && *text >= L'a' && *text <= L'f') digit = *text - L'a' + 10;
+    else if (base == 16 && *text >= L'A' && *text <= L'F') digit = *text - L'A' + 10;
+    else return false;
+    result = result * base + digit;
+  }
+  *value = negative ? -static_cast<long long>(result) : static_cast<long long>(result);
+  return true;
+}
+
+bool parseWindow(const wchar_t* text, HWND* window) {
+  long long value;
+  if (!parseNumber(text, &value)) return false;
+  *window = reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+  return true;
+}
+
+std::wstring className(HWND window) {
+  wchar_t name[256] = L"";
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+// WM_GETTEXT is marshalled across processes; GetWindowText is not for controls.
+bool windowText(HWND window, std::wstring* text) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+    return false;
+  std::vector<wchar_t> buffer(length + 2, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+    return false;
+  *text = std::wstring(buffer.data());
+  return true;
+}
+
+// Top-level titles are held by the window manager side; no message needed.
+std::wstring topLevelTitle(HWND window) {
+  wchar_t title[1024] = L"";
+  InternalGetWindowText(window, title, 1024);
+  return title;
+}
+
+std::string rectText(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  char text[96];
+  snprintf(text, sizeof text, "%ld,%ld,%ld,%ld", static_cast<long>(r.left), static_cast<long>(r.top),
+           static_cast<long>(r.right), static_cast<long>(r.bottom));
+  return text;
+}
+
+void printTopLevel(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HWND parent = GetAncestor(window, GA_PARENT);
+  if (parent == GetDesktopWindow()) parent = nullptr;
+  printf("hwnd=%llu pid=%lu class=%s title=%s rect=%s owner=%llu parent=%llu visible=%d style=0x%lx "
+         "exstyle=0x%lx\n",
+         handleNumber(window), static_cast<unsigned long>(pid), quoted(className(window)).c_str(),
+         quoted(topLevelTitle(window)).c_str(), rectText(window).c_str(),
+         handleNumber(GetWindow(window, GW_OWNER)), handleNumber(parent), IsWindowVisible(window) ? 1 : 0,
+         static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_STYLE)),
+         static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+}
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> topLevelWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+int commandList() {
+  for (HWND window : topLevelWindows()) printTopLevel(window);
+  return kOk;
+}
+
+struct WindowQuery {
+  const wchar_t* className = nullptr;
+  const wchar_t* title = nullptr;
+  long long pid = -1;
+};
+
+bool matches(HWND window, const WindowQuery& query) {
+  if (query.className && className(window) != query.className) return false;
+  if (query.title && topLevelTitle(window) != query.title) return false;
+  if (query.pid >= 0) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (static_cast<long long>(pid) != query.pid) return false;
+  }
+  return true;
+}
+
+int commandWait(int argc, wchar_t** argv) {
+  WindowQuery query;
+  long long timeout = kDefaultWaitMs;
+  for (int i = 0; i < argc; i += 2) {
+    if (i + 1 >= argc) return kUsage;
+    if (!wcscmp(argv[i], L"--class")) query.className = argv[i + 1];
+    else if (!wcscmp(argv[i], L"--title")) query.title = argv[i + 1];
+    else if (!wcscmp(argv[i], L"--pid") && parseNumber(argv[i + 1], &query.pid)) continue;
+    else if (!wcscmp(argv[i], L"--timeout") && parseNumber(argv[i + 1], &timeout)) continue;
+    else return kUsage;
+  }
+  if (!query.className && !query.title && query.pid < 0) return kUsage;
+  DWORD start = GetTickCount();
+  for (;;) {
+    for (HWND window : topLevelWindows()) {
+      if (matches(window, query)) {
+        printTopLevel(window);
+        return kOk;
+      }
+    }
+    if (static_cast<long long>(GetTickCount() - start) >= timeout) return kNotFound;
+    Sleep(kPollMs);
+  }
+}
+
+int commandWaitGone(int argc, wchar_t** argv) {
+  HWND window;
+  long long timeout = kDefaultWaitMs;
+  if (argc < 1 || !parseWindow(argv[0], &window)) return kUsage;
+  if (argc == 3 && !wcscmp(argv[1], L"--timeout") && parseNumber(argv[2], &timeout)) {
+  } else if (argc != 1) {
+    return kUsage;
+  }
+  DWORD start = GetTickCount();
+  while (IsWindow(window)) {
+    if (static_cast<long long>(GetTickCount() - start) >= timeout) return kNotFound;
+    Sleep(kPollMs);
+  }
+  printf("gone=1\n");
+  return kOk;
+}
+
+BOOL CALLBACK collectChild(HWND window, LPARAM list) { return collectWindow(window, list); }
+
+int commandChildren(HWND parent) {
+  std::vector<HWND> children;
+  EnumChildWindows(parent, collectChild, reinterpret_cast<LPARAM>(&children));
+  for (HWND child : children) {
+    std::wstring name = className(child), text;
+    windowText(child, &text);
+    long long check = -1;
+    if (!_wcsicmp(name.c_str(), L"Button")) {
+      DWORD_PTR state = 0;
+      if (SendMessageTimeoutW(child, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state))
+        check = static_cast<long long>(state);
+    }
+    printf("hwnd=%llu id=%ld class=%s text=%s check=%lld enabled=%d visible=%d rect=%s\n",
+           handleNumber(child), static_cast<long>(GetDlgCtrlID(child)), quoted(name).c_str(),
+           quoted(text).c_str(), check, IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0,
+           rectText(child).c_str());
+  }
+  return kOk;
+}
+
+int commandText(HWND window) {
+  std::wstring text;
+  if (!windowText(window, &text)) return kNotFound;
+  printf("text=%s\n", quoted(text).c_str());
+  return kOk;
+}
+
+int commandSetText(HWND window, const wchar_t* text) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &result))
+    return kNotFound;
+  printf("result=%lld\n", static_cast<long long>(static_cast<LRESULT>(result)));
+  return kOk;
+}
+
+int commandMessage(HWND window, wchar_t** argv, bool post) {
+  long long message, wParam, lParam;
+  if (!parseNumber(argv[0], &message) || !parseNumber(argv[1], &wParam) || !parseNumber(argv[2], &lParam))
+    return kUsage;
+  if (post) {
+    if (!PostMessageW(window, static_cast<UINT>(message), static_cast<WPARAM>(wParam),
+                      static_cast<LPARAM>(lParam)))
+      return kNotFound;
+    printf("posted=1\n");
+    return kOk;
+  }
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, static_cast<UINT>(message), static_cast<WPARAM>(wParam),
+                           static_cast<LPARAM>(lParam), SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+    return kNotFound;
+  printf("result=%lld\n", static_cast<long long>(static_cast<LRESULT>(result)));
+  return kOk;
+}
+
+// The W forms: Wine's A form of CB_GETLBTEXT hands back UTF-16 across processes.
+int commandCombo(HWND combo) {
+  LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  LRESULT selected = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  printf("count=%lld\nselected=%lld\n", static_cast<long long>(count), static_cast<long long>(selected));
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+    std::vector<wchar_t> buffer(length > 0 ? length + 2 : 2, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buffer.data()));
+    printf("item=%lld text=%s\n", static_cast<long long>(i), quoted(buffer.data()).c_str());
+  }
+  return kOk;
+}
+
+int commandTrackbar(HWND trackbar) {
+  DWORD_PTR position = 0;
+  if (!SendMessageTimeoutW(trackbar, TBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &position))
+    return kNotFound;
+  printf("pos=%lld\n", static_cast<long long>(static_cast<LRESULT>(position)));
+  return kOk;
+}
+
+LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A borderless pop-up, so its window rectangle is its client area: the saver's
+// preview sizes itself from the host's window rectangle.
+int commandHost(long long width, long long height, const wchar_t* title) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = hostWindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  windowClass.lpszClassName = kHostClass;
+  if (!RegisterClassExW(&windowClass)) return kNotFound;
+  const DWORD style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
+  RECT frame{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
+  AdjustWindowRectEx(&frame, style, FALSE, 0);
+  HWND window = CreateWindowExW(0, kHostClass, title, style, 40, 40, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (!window) return kNotFound;
+  printf("hwnd=%llu\n", handleNumber(window));
+  fflush(stdout);
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return kOk;
+}
+
+int commandCursor() {
+  CURSORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetCursorInfo(&info)) return kNotFound;
+  int shown = (info.flags & CURSOR_SHOWING) && info.hCursor ? 1 : 0;
+  printf("flags=%lu shown=%d handle=%llu\n", static_cast<unsigned long>(info.flags), shown,
+         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(info.hCursor)));
+  return kOk;
+}
+
+int commandPidOf(HWND window) {
+  DWORD pid = 0;
+  if (!GetWindowThreadProcessId(window, &pid)) return kNotFound;
+  printf("pid=%lu\n", static_cast<unsigned long>(pid));
+  return kOk;
+}
+
+int usage() {
+  fprintf(stderr,
+          "usage: wintool list | wait [--class C] [--title T] [--pid N] [--timeout MS] | wait-gone HWND "
+          "[--timeout MS]\n"
+          "       | children HWND | text HWND | settext HWND TEXT | send HWND MSG W L | post HWND MSG W L\n"
+          "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n");
+  return kUsage;
+}
+
+// Commands of the form "name HWND ..." with a fixed count of further arguments.
+int runWindowCommand(const std::wstring& name, int argc, wchar_t** argv) {
+  HWND window;
+  if (argc < 1 || !parseWindow(argv[0], &window)) return usage();
+  int extra = argc - 1;
+  if (name == L"settext") {
+    if (extra != 1) return usage();
+  } else if (name == L"send" || name == L"post") {
+    if (extra != 3) return usage();
+  } else if (extra != 0) {
+    return usage();
+  }
+  if (!IsWindow(window)) return kNotFound;
+  if (name == L"children") return commandChildren(window);
+  if (name == L"text") return commandText(window);
+  if (name == L"settext") return commandSetText(window, argv[1]);
+  if (name == L"send") return commandMessage(window, argv + 1, false);
+  if (name == L"post") return commandMessage(window, argv + 1, true);
+  if (name == L"combo") return commandCombo(window);
+  if (name == L"trackbar") return commandTrackbar(window);
+  if (name == L"pid-of") return commandPidOf(window);
+  if (name == L"click") {
+    if (!PostMessageW(window, BM_CLICK, 0, 0)) return kNotFound;
+    printf("posted=1\n");
+    return kOk;
+  }
+  return usage();
+}
+
+int run(int argc, wchar_t** argv) {
+  if (argc < 2) return usage();
+  std::wstring name = argv[1];
+  int rest = argc - 2;
+  wchar_t** args = argv + 2;
+  if (name == L"list") return rest == 0 ? commandList() : usage();
+  if (name == L"cursor") return rest == 0 ? commandCursor() : usage();
+  if (name == L"wait" || name == L"wait-gone") {
+    int code = name == L"wait" ? commandWait(rest, args) : commandWaitGone(rest, args);
+    return code == kUsage ? usage() : code;
+  }
+  if (name == L"host") {
+    long long width, height;
+    if (rest < 2 || rest > 3 || !parseNumber(args[0], &width) || !parseNumber(args[1], &height) ||
+        width <= 0 || height <= 0 || width > 16384 || height > 16384)
+      return usage();
+    return commandHost(width, height, rest == 3 ? args[2] : L"wintool host");
+  }
+  return runWindowCommand(name, rest, args);
+}
+
+}  // namespace
+
+int main() {
+  // Wide arguments, so texts given to settext keep every character.
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv) return kUsage;
+  int code = run(argc, argv);
+  fflush(stdout);
+  LocalFree(argv);
+  return code;
+}
