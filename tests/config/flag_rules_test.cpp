@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "config/flag_rules.h"
+#include "config/settings.h"
+
+namespace {
+
+TEST(RandomCandidate, OnlyTheFourLowerCaseEndingsQualify) {
+  const struct {
+    const char* name;
+    bool candidate;
+  } cases[] = {
+      {"France.bmp", true},  {"France.gif", true},   {"France.jpg", true},
+      {"Name.jpeg", true},   {"Red. Stars.jpg", true}, {".Hidden.gif", true},
+      {"FRANCE.JPG", false}, {"France.Gif", false},  {"Name.JPEG", false},
+      {"France.png", false}, {"France.jpg.txt", false}, {"jpg", false},
+      {"", false},           {".", false},           {"..", false},
+      {"\xc9t\xe9.gif", true}, {"\xc9T\xc9.GIF", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(isRandomCandidate(c.name), c.candidate) << c.name;
+}
+
+TEST(FlagNameCut, CutsAtTheFirstDotAfterTheFirstCharacter) {
+  const struct {
+    const char* file;
+    const char* flag;
+  } cases[] = {
+      {"France.jpg", "France"},       {"Red. Stars.jpg", "Red"},
+      {".Hidden.gif", ".Hidden"},     {"Name.jpeg", "Name"},
+      {"a.b.c.bmp", "a"},             {"..x.jpg", "."},
+      {"NoDot", "NoDot"},             {"\xc9t\xe9 \xe0.jpg", "\xc9t\xe9 \xe0"},
+  };
+  for (const auto& c : cases) {
+    char out[kNameCapacity];
+    cutFlagName(out, sizeof out, c.file);
+    EXPECT_STREQ(out, c.flag) << c.file;
+  }
+}
+
+TEST(FlagNameCut, LongNamesAreCutToTheBufferSafely) {
+  std::string longName(2000, 'a');
+  longName[1500] = '.';
+  char out[kNameCapacity];
+  cutFlagName(out, sizeof out, (longName + ".jpg").c_str());
+  EXPECT_EQ(std::string(out), std::string(1023, 'a'));
+
+  char small[6];
+  std::memset(small, 'x', sizeof small);
+  cutFlagName(small, sizeof small, "Germany.gif");
+  EXPECT_STREQ(small, "Germa");
+  cutFlagName(small, sizeof small, "It.gif");
+  EXPECT_STREQ(small, "It");
+}
+
+TEST(FlagListName, DropsTheDotAndThreeLetterExtensionInAnyCase) {
+  const struct {
+    const char* file;
+    const char* extension;
+    const char* entry;  // null: not listed
+  } cases[] = {
+      {"Red. Stars.jpg", "jpg", "Red. Stars"},
+      {"FRANCE.JPG", "jpg", "FRANCE"},
+      {".Hidden.gif", "gif", ".Hidden"},
+      {"x.bmp", "bmp", "x"},
+      {"\xc9t\xe9.gif", "gif", "\xc9t\xe9"},
+      {"Name.jpeg", "jpg", nullptr},   // ".jpeg" files are not offered
+      {"x.jpgx", "jpg", nullptr},      // a short-name match, not a flag
+      {".gif", "gif", nullptr},        // nothing left of the name
+      {"gif", "gif", nullptr},
+      {"", "gif", nullptr},
+  };
+  for (const auto& c : cases) {
+    char out[kNameCapacity];
+    std::memset(out, 'x', sizeof out);
+    bool listed = flagListName(out, sizeof out, c.file, c.extension);
+    EXPECT_EQ(listed, c.entry != nullptr) << c.file;
+    EXPECT_STREQ(out, c.entry ? c.entry : "") << c.file;
+  }
+}
+
+TEST(FlagListName, NamesThatCannotBeStoredAreNotListed) {
+  char out[kNameCapacity];
+  EXPECT_TRUE(flagListName(out, sizeof out, (std::string(1023, 'n') + ".gif").c_str(), "gif"));
+  EXPECT_EQ(std::strlen(out), 1023u);
+  EXPECT_FALSE(flagListName(out, sizeof out, (std::string(1024, 'n') + ".gif").c_str(), "gif"));
+  EXPECT_STREQ(out, "");
+}
+
+TEST(FlagPicturePath, TriesJpegJpgBmpGifInTheImageFolder) {
+  const char* expected[] = {"Image\\Red.jpeg", "Image\\Red.jpg", "Image\\Red.bmp",
+                            "Image\\Red.gif"};
+  for (uint32_t attempt = 0; attempt < kLoadExtensionCount; ++attempt) {
+    char path[kPathCapacity];
+    ASSERT_TRUE(flagPicturePath(path, sizeof path, "Red", attempt));
+    EXPECT_STREQ(path, expected[attempt]);
+  }
+  char path[kPathCapacity] = "stale";
+  EXPECT_FALSE(flagPicturePath(path, sizeof path, "Red", kLoadExtensionCount));
+  EXPECT_STREQ(path, "");
+}
+
+TEST(FlagPicturePath, APathThatDoesNotFitIsNotTried) {
+  std::string longest(kNameCapacity - 1, 'z');
+  char path[kPathCapacity];
+  ASSERT_TRUE(flagPicturePath(path, sizeof path, longest.c_str(), 0));
+  EXPECT_EQ(std::string(path), "Image\\" + longest + ".jpeg");
+
+  char small[18];
+  EXPECT_TRUE(flagPicturePath(small, sizeof small, "Germany", 1));   // "Image\Germany.jpg", 18 bytes
+  EXPECT_FALSE(flagPicturePath(small, sizeof small, "Germany", 0));  // ".jpeg" needs 19
+  EXPECT_STREQ(small, "");
+}
+
+TEST(FolderPatterns, JoinTheDirectoryAndTheImageFolder) {
+  char out[kPathCapacity];
+  ASSERT_TRUE(flagListPattern(out, sizeof out, "C:\\Saver", "gif"));
+  EXPECT_STREQ(out, "C:\\Saver\\IMAGE\\*.gif");
+  ASSERT_TRUE(flagListPattern(out, sizeof out, "", "jpg"));
+  EXPECT_STREQ(out, "\\IMAGE\\*.jpg") << "an empty directory means the drive's root";
+  ASSERT_TRUE(flagListPattern(out, sizeof out, "C:\\", "bmp"));
+  EXPECT_STREQ(out, "C:\\IMAGE\\*.bmp");
+  ASSERT_TRUE(randomPickPattern(out, sizeof out, "Z:\\tmp\\flags"));
+  EXPECT_STREQ(out, "Z:\\tmp\\flags\\IMAGE\\*.*");
+
+  std::string huge(kPathCapacity - 5, 'd');
+  EXPECT_FALSE(flagListPattern(out, sizeof out, huge.c_str(), "gif"));
+  EXPECT_STREQ(out, "");
+  EXPECT_FALSE(randomPickPattern(out, sizeof out, huge.c_str()));
+}
+
+// Makes the next randomUniform return exactly `value` (a multiple of 2^-24).
+void forceNextDraw(RandomGenerator& rng, float value) {
+  rng.lagI = 97;
+  rng.lagJ = 33;
+  rng.table[97] = value;
+  rng.table[33] = 0.0f;
+  rng.term = rng.termStep;
+}
+
+TEST(RandomPick, ACandidateIsTakenExactlyWhenTheDrawGives37) {
+  RandomGenerator rng;
+  seedRandom(rng, 1802, 9373);
+  forceNextDraw(rng, 37.0f / 128.0f);
+  EXPECT_TRUE(takeRandomCandidate(rng, "France.gif"));
+  forceNextDraw(rng, 36.0f / 128.0f);
+  EXPECT_FALSE(takeRandomCandidate(rng, "France.gif"));
+  forceNextDraw(rng, 37.0f / 128.0f);
+  EXPECT_FALSE(takeRandomCandidate(rng, "FRANCE.GIF")) << "never a candidate";
+}
+
+TEST(RandomPick, OnlyCandidatesDrawFromTheGenerator) {
+  RandomGenerator rng, reference;
+  seedRandom(rng, 1, 2);
+  seedRandom(reference, 1, 2);
+  for (const char* name : {"readme.txt", "FRANCE.JPG", ".", "..", "x.png"})
+    takeRandomCandidate(rng, name);
+  EXPECT_EQ(randomUniform(rng), randomUniform(reference));
+  takeRandomCandidate(rng, "France.jpg");
+  EXPECT_NE(std::memcmp(&rng, &reference, sizeof rng), 0);
+  randomUniform(reference);
+  EXPECT_EQ(randomUniform(rng), randomUniform(reference));
+}
+
+}  // namespace
