@@ -1,0 +1,130 @@
+#include "host/window_rules.h"
+
+namespace {
+
+// The commands that would close the saver or start another one. Compared as
+// whole values: the low four bits are not masked off.
+const uintptr_t kSwallowedCommands[] = {kScClose, kScScreenSave, kScPrevWindow, kScNextWindow};
+
+struct DecisionBuilder {
+  WindowDecision decision{};
+
+  DecisionBuilder() { decision.result = WindowResult::Default; }
+  void add(WindowAction action) {
+    if (decision.count < kMaxWindowActions) decision.actions[decision.count++] = action;
+  }
+};
+
+bool isSwallowedCommand(uintptr_t command) {
+  for (uintptr_t swallowed : kSwallowedCommands)
+    if (command == swallowed) return true;
+  return false;
+}
+
+}  // namespace
+
+bool countMouseMove(HostState& host, intptr_t lParam) {
+  uint32_t x = static_cast<uint32_t>(static_cast<uintptr_t>(lParam) & 0xFFFFu);
+  uint32_t y = static_cast<uint32_t>((static_cast<uintptr_t>(lParam) >> 16) & 0xFFFFu);
+  if (x != host.lastMouseX) {
+    host.lastMouseX = x;
+    ++host.mouseMoveCount;
+  }
+  if (y != host.lastMouseY) {
+    host.lastMouseY = y;
+    ++host.mouseMoveCount;
+  }
+  if (host.mouseMoveCount <= kMouseMoveLimit) return false;
+  host.mouseMoveCount = 0;
+  return true;
+}
+
+WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t wParam,
+                                   intptr_t lParam) {
+  DecisionBuilder out;
+  const bool saver = host.mode == Saver;
+  switch (message) {
+    case kWmCreate:
+      if (saver) {
+        out.add(WindowAction::HideCursor);
+        out.add(WindowAction::RunningFlagOn);
+      }
+      out.add(WindowAction::SetMainWindow);
+      break;
+    case kWmDestroy:
+      if (saver) {
+        out.add(WindowAction::ShowArrowCursor);
+        out.add(WindowAction::RunningFlagOff);
+      }
+      out.add(WindowAction::PostQuit);
+      out.decision.result = WindowResult::Zero;
+      break;
+    case kWmClose:
+      out.add(WindowAction::StopFrames);
+      out.add(WindowAction::ReleaseScene);
+      out.add(WindowAction::ExitRelease);
+      out.add(WindowAction::ReleaseKeyboard);
+      break;
+    case kWmSetCursor:
+      // The verifier's dialog needs a pointer.
+      if (saver && host.passwordDialogOpen == 0) out.add(WindowAction::HideCursor);
+      break;
+    case kWmMouseMove:
+      if (saver) {
+        out.add(WindowAction::HideCursor);
+        if (countMouseMove(host, lParam)) out.add(WindowAction::RequestEnd);
+      }
+      break;
+    case kWmKeyDown:
+    case kWmLButtonDown:
+    case kWmRButtonDown:
+    case kWmMButtonDown:
+      if (saver) out.add(WindowAction::RequestEnd);
+      break;
+    case kWmSysCommand:
+      if (saver && isSwallowedCommand(wParam)) out.decision.result = WindowResult::Zero;
+      break;
+    case kWmActivateApp:
+      if (saver && wParam == 0) out.add(WindowAction::RequestEnd);
+      break;
+    case kWmPowerBroadcast:
+      if (wParam == kPbtApmSuspend) out.add(WindowAction::RequestEnd);
+      break;
+    default:
+      break;
+  }
+  return out.decision;
+}
+
+void runEndRequest(HostState& host, EndPlatform& platform) {
+  // Modal loops (the verifier's dialog) re-enter the window procedure, and
+  // messages keep arriving between the grant and the window's destruction.
+  if (host.endGranted != 0 || host.passwordDialogOpen == 1) return;
+  platform.runningFlagOn();
+  platform.suspendRendering();
+  uint32_t granted = platform.verifyPassword();
+  if (granted != 0) {
+    host.endGranted = granted;
+    platform.postClose();
+    return;
+  }
+  platform.runningFlagOn();
+  platform.resumeRendering();
+}
+
+uint32_t runPasswordCheck(HostState& host, EndPlatform& platform) {
+  uint32_t usePassword = 0;
+  if (!platform.readUsePassword(&usePassword)) return 1;
+  if (usePassword == 0) return 1;
+  if (!platform.loadVerifierLibrary()) return 1;
+  if (!platform.findVerifier()) {
+    platform.freeVerifierLibrary();
+    return 1;
+  }
+  host.passwordDialogOpen = 1;
+  platform.runningFlagOn();
+  uint32_t result = platform.callVerifier();
+  platform.freeVerifierLibrary();
+  host.passwordDialogOpen = 0;
+  return result;
+}

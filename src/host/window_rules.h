@@ -1,0 +1,97 @@
+// The saver window's decisions as plain computation: what each window message
+// does in Saver and Preview mode, the mouse rule, the end request and the
+// password check. The platform calls stand behind EndPlatform and the
+// WindowAction list; saver_window_win.cpp and end_request_win.cpp carry them out.
+#pragma once
+#include <cstdint>
+
+#include "host/app_state.h"
+
+// Window messages and parameters the rules look at (the winuser.h values).
+enum : uint32_t {
+  kWmCreate = 0x0001,
+  kWmDestroy = 0x0002,
+  kWmClose = 0x0010,
+  kWmActivateApp = 0x001C,
+  kWmSetCursor = 0x0020,
+  kWmKeyDown = 0x0100,
+  kWmSysCommand = 0x0112,
+  kWmMouseMove = 0x0200,
+  kWmLButtonDown = 0x0201,
+  kWmRButtonDown = 0x0204,
+  kWmMButtonDown = 0x0207,
+  kWmPowerBroadcast = 0x0218,
+  kPbtApmSuspend = 4,
+  kScClose = 0xF060,
+  kScScreenSave = 0xF140,
+  kScPrevWindow = 0xF050,
+  kScNextWindow = 0xF040,
+};
+
+// The sixth coordinate change ends the saver.
+constexpr uint32_t kMouseMoveLimit = 5;
+
+// One platform step of the window procedure, carried out in list order.
+enum class WindowAction : uint8_t {
+  HideCursor,       // SetCursor(null)
+  ShowArrowCursor,  // SetCursor(LoadCursor(null, IDC_ARROW))
+  RunningFlagOn,    // SPI_SETSCREENSAVERRUNNING 1
+  RunningFlagOff,   // SPI_SETSCREENSAVERRUNNING 0
+  SetMainWindow,    // mainWindow = the window receiving the message
+  PostQuit,         // PostQuitMessage(0)
+  StopFrames,       // framesEnabled = 0, windowClosed = 1
+  ReleaseScene,
+  ExitRelease,      // background picture, device, Direct3D object
+  ReleaseKeyboard,
+  RequestEnd,
+};
+
+enum class WindowResult : uint8_t {
+  Default,  // DefWindowProcA's result
+  Zero,     // 0 without DefWindowProcA
+};
+
+constexpr uint32_t kMaxWindowActions = 8;
+
+struct WindowDecision {
+  WindowAction actions[kMaxWindowActions];
+  uint32_t count;
+  WindowResult result;
+};
+
+// What the saver window does with one message. Runs the mouse rule on
+// host's mouse fields for WM_MOUSEMOVE in Saver mode (the only state it
+// changes); everything else is left to the returned actions.
+WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t wParam,
+                                   intptr_t lParam);
+
+// The mouse rule: counts changes of the unsigned 16-bit x (low word) and y
+// (high word) of lParam; true when the count passed kMouseMoveLimit, which
+// also resets it to 0.
+bool countMouseMove(HostState& host, intptr_t lParam);
+
+// The platform side of the end request and the password check.
+class EndPlatform {
+ public:
+  virtual ~EndPlatform() = default;
+  virtual void runningFlagOn() = 0;
+  virtual void suspendRendering() = 0;  // scene and device released, window maximised
+  virtual void resumeRendering() = 0;   // device, settings and scene made again
+  virtual void postClose() = 0;         // WM_CLOSE posted to mainWindow
+  virtual uint32_t verifyPassword() = 0;  // normally runPasswordCheck
+  // "ScreenSaveUsePassword" of "Control Panel\Desktop" into *value (which
+  // is 0 beforehand, 4 bytes); false when the key or the value cannot be read.
+  virtual bool readUsePassword(uint32_t* value) = 0;
+  virtual bool loadVerifierLibrary() = 0;   // "PASSWORD.CPL"
+  virtual bool findVerifier() = 0;          // "VerifyScreenSavePwd"
+  virtual uint32_t callVerifier() = 0;      // with mainWindow; may re-enter the rules
+  virtual void freeVerifierLibrary() = 0;
+};
+
+// requestEnd: nothing while the check runs or after the grant; otherwise
+// suspends rendering, verifies, then posts the close or resumes.
+void runEndRequest(HostState& host, EndPlatform& platform);
+
+// verifyPassword: non-zero when the saver may end. Every failure on the way
+// to the verifier means no password is required (1).
+uint32_t runPasswordCheck(HostState& host, EndPlatform& platform);
