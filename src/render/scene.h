@@ -1,8 +1,17 @@
 // Scene set-up: camera, flag and light-spot textures, cloth arrays and
 // buffers, background quad, device states, font texture, material, timer
-// start and wind factor. Does nothing without a device.
+// start and wind factor. Does nothing without a device. The plain
+// computations it uses are in render/scene_math.h.
 #pragma once
 
-// Builds everything the frame draws. When the flag picture cannot be had it
-// posts WM_CLOSE to the saver window and builds nothing more.
+#include "render/texture.h"
+
+// Builds everything the frame draws. When the flag picture, a heap block, a
+// buffer or a required texture cannot be had it posts WM_CLOSE to the saver
+// window and builds nothing more; the frame then draws nothing.
 void buildScene();
+
+// The background quad (fitted to a user picture) and its texture, both only
+// when app.render.backgroundPicture exists. Returns the texture's result
+// (TextureOk when there is no picture); on failure both slots are left null.
+TextureResult buildBackground();

@@ -1,0 +1,123 @@
+#include "render/frame.h"
+
+#include <windows.h>
+#include <d3d8.h>
+
+#include <cstring>
+
+#include "host/app_state.h"
+#include "render/scene_math.h"
+#include "render/text_overlay.h"
+#include "sim/cloth_dynamics.h"
+#include "sim/frame_timer.h"
+
+namespace {
+
+constexpr UINT kFlagTriangles = (kClothColumns - 1) * (kClothRows - 1) * 2;  // 2048
+constexpr UINT kBackgroundTriangles = 2;
+
+bool clothReady() {
+  const ClothGrid& cloth = app.sim.cloth;
+  return cloth.current && cloth.previous && cloth.particles;
+}
+
+// A scene cut short by a failure (the close request is on its way) has
+// empty slots; the frame must not touch them.
+bool sceneReady() {
+  const RenderState& render = app.render;
+  return render.device && clothReady() && render.flagVertexBuffer && render.flagIndexBuffer &&
+         render.flagTexture && render.lightSpotTexture;
+}
+
+void uploadVertices() {
+  BYTE* target = nullptr;
+  if (SUCCEEDED(app.render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD)) && target) {
+    std::memcpy(target, app.sim.cloth.current, kClothVertexBytes);
+    app.render.flagVertexBuffer->Unlock();
+  }
+}
+
+// The blend states undo the overlay's blending of the previous frame, also
+// when there is no background to draw.
+void drawBackground(IDirect3DDevice8* device) {
+  RenderState& render = app.render;
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+  device->SetVertexShader(kBackgroundVertexFormat);
+  device->SetStreamSource(0, render.backgroundQuad, kBackgroundVertexStride);
+  device->SetTexture(0, render.backgroundTexture);
+  device->SetTexture(1, nullptr);
+  if (render.backgroundQuad && render.backgroundTexture)
+    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, kBackgroundTriangles);
+}
+
+void drawFlag(IDirect3DDevice8* device) {
+  RenderState& render = app.render;
+  device->SetVertexShader(kFlagVertexFormat);
+  device->SetStreamSource(0, render.flagVertexBuffer, kFlagVertexStride);
+  device->SetTexture(0, render.flagTexture);
+  device->SetTexture(1, render.lightSpotTexture);
+  device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0, kFlagTriangles);
+}
+
+template <typename T>
+void releaseSlot(T*& slot) {
+  if (slot) {
+    slot->Release();
+    slot = nullptr;
+  }
+}
+
+template <typename T>
+void freeClothArray(T*& array) {
+  if (array) {
+    HeapFree(static_cast<HANDLE>(app.host.heap), 0, array);
+    array = nullptr;
+  }
+}
+
+}  // namespace
+
+void updateFrame() {
+  if (!sceneReady()) return;
+  tickTimer(app.sim.timer);
+  stepCloth(app.sim.cloth, app.sim.calibration, app.sim.wind, app.sim.timer, app.sim.random,
+            app.host.isPreview != 0);
+  // Uploaded before the normal pass: the shading drawn with the new positions
+  // is the previous pass's, which the dynamics are tuned for.
+  uploadVertices();
+  updateClothNormals(app.sim.cloth, app.sim.wind.windVector);
+}
+
+void drawFrame() {
+  if (!sceneReady()) return;
+  IDirect3DDevice8* device = app.render.device;
+  // A lost device is never reset; frames show again once the display is back.
+  if (device->TestCooperativeLevel() == D3DERR_DEVICELOST) return;
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+  device->BeginScene();
+  drawBackground(device);
+  drawFlag(device);
+  drawOverlay();
+  device->EndScene();
+  device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void releaseScene() {
+  RenderState& render = app.render;
+  releaseSlot(render.overlay.textBuffer);
+  releaseSlot(render.overlay.fontTexture);
+  releaseSlot(render.backgroundTexture);
+  releaseSlot(render.backgroundQuad);
+  releaseSlot(render.lightSpotTexture);
+  releaseSlot(render.flagTexture);
+  releaseSlot(render.flagVertexBuffer);
+  releaseSlot(render.flagIndexBuffer);
+  if (app.host.heap) {
+    ClothGrid& cloth = app.sim.cloth;
+    freeClothArray(cloth.current);
+    freeClothArray(cloth.previous);
+    freeClothArray(cloth.particles);
+  }
+}

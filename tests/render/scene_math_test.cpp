@@ -1,0 +1,151 @@
+#include "render/scene_math.h"
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "sim/cloth_grid.h"
+
+namespace {
+
+uint8_t greyOf(uint32_t pixel) { return static_cast<uint8_t>(pixel & 0xFF); }
+
+RenderState freshCorners() { return RenderState{}; }
+
+}  // namespace
+
+TEST(LightSpot, LevelsAtTheCentreTheEdgesAndTheCorners) {
+  struct Case { int column, row; int level; };
+  const Case cases[] = {
+      {129, 126, 255}, {0, 0, 110},   {129, 0, 167},   {0, 126, 163},
+      {255, 255, 110}, {0, 255, 109}, {255, 0, 112},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.level, lightSpotLevel(c.column, c.row)) << c.column << "," << c.row;
+}
+
+TEST(LightSpot, NoTexelIsBelow109AndTheBrightDiscIsSmall) {
+  int brightest = 0;
+  for (int row = 0; row < 256; ++row)
+    for (int column = 0; column < 256; ++column) {
+      int level = lightSpotLevel(column, row);
+      EXPECT_GE(level, 109);
+      if (level == 255) ++brightest;
+    }
+  // A disc of about 8.5 texels around (129, 126).
+  EXPECT_GT(brightest, 150);
+  EXPECT_LT(brightest, 300);
+}
+
+TEST(LightSpot, PixelArrayIsBottomUpGreyWithTheTopByteClear) {
+  std::vector<uint32_t> pixels(kLightSpotSize * kLightSpotSize, 0xDEADBEEF);
+  fillLightSpotPixels(pixels.data());
+  for (int row = 0; row < 256; ++row)
+    for (int column = 0; column < 256; ++column) {
+      uint32_t p = pixels[static_cast<size_t>(255 - row) * 256 + column];
+      uint8_t level = lightSpotLevel(column, row);
+      ASSERT_EQ((uint32_t(level) << 16) | (uint32_t(level) << 8) | level, p)
+          << column << "," << row;
+    }
+  // Texture row 0 (the top) is the array's last row.
+  EXPECT_EQ(167, greyOf(pixels[255 * 256 + 129]));
+  EXPECT_EQ(255, greyOf(pixels[(255 - 126) * 256 + 129]));
+}
+
+TEST(Camera, AspectIsTheBackBufferRatioAndAZeroSideFallsBack) {
+  EXPECT_FLOAT_EQ(1.3333334f, cameraAspect(800, 600));
+  EXPECT_FLOAT_EQ(1.3571429f, cameraAspect(152, 112));
+  EXPECT_FLOAT_EQ(1.6f, cameraAspect(1280, 800));
+  EXPECT_FLOAT_EQ(4.0f / 3.0f, cameraAspect(0, 600));
+  EXPECT_FLOAT_EQ(4.0f / 3.0f, cameraAspect(800, 0));
+}
+
+TEST(Camera, MatricesFor800x600) {
+  Matrix4x4 world, view, projection;
+  std::memset(&world, 0x55, sizeof(world));
+  setUpCamera(world, view, projection, 800, 600);
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(k % 5 == 0 ? 1.0f : 0.0f, world.m[k]) << k;
+  // The identity moved 60 units along z.
+  for (int k = 0; k < 16; ++k) {
+    float expected = (k % 5 == 0) ? 1.0f : 0.0f;
+    if (k == 14) expected = 60.0f;
+    EXPECT_NEAR(expected, view.m[k], 1e-5f) << k;
+  }
+  const float nonZero[16] = {1.8106601f, 0, 0, 0, 0, 2.4142134f, 0, 0,
+                             0, 0, 1.0101010f, 1.0f, 0, 0, -1.0101010f, 0};
+  for (int k = 0; k < 16; ++k) EXPECT_NEAR(nonZero[k], projection.m[k], 1e-5f) << k;
+}
+
+TEST(Camera, PreviewSizeChangesOnlyTheHorizontalScale) {
+  Matrix4x4 world, view, full, preview;
+  setUpCamera(world, view, full, 800, 600);
+  setUpCamera(world, view, preview, 152, 112);
+  EXPECT_NEAR(2.4142134f / 1.3571429f, preview.m[0], 1e-5f);
+  for (int k = 1; k < 16; ++k) EXPECT_FLOAT_EQ(full.m[k], preview.m[k]) << k;
+}
+
+TEST(BackgroundFit, UserPicturesKeepTheirProportions) {
+  // 1333 × 1000 is exactly the threshold: not wide, so it fills the height.
+  struct Case { uint32_t width, height; float halfWidth, halfHeight; };
+  const Case cases[] = {
+      {1600, 1200, 53.0f, 40.5f}, {1000, 1000, 40.0f, 40.0f}, {1200, 1600, 30.0f, 40.0f},
+      {2000, 1000, 53.0f, 27.0f}, {1333, 1000, 53.32f, 40.0f}, {1334, 1000, 53.0f, 40.479f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+    RenderState render = freshCorners();
+    fitBackgroundCorners(render.backgroundCorners, c.width, c.height);
+    const BackgroundVertex* v = render.backgroundCorners;
+    for (int k : {0, 1, 3}) EXPECT_NEAR(-c.halfWidth, v[k].x, 1e-3f) << k;
+    for (int k : {2, 4, 5}) EXPECT_NEAR(c.halfWidth, v[k].x, 1e-3f) << k;
+    for (int k : {1, 2, 4}) EXPECT_NEAR(c.halfHeight, v[k].y, 1e-3f) << k;
+    for (int k : {0, 3, 5}) EXPECT_NEAR(-c.halfHeight, v[k].y, 1e-3f) << k;
+    // Depth and texture coordinates are never touched.
+    const RenderState fresh = freshCorners();
+    const BackgroundVertex* start = fresh.backgroundCorners;
+    for (int k = 0; k < 6; ++k) {
+      EXPECT_EQ(36.0f, v[k].z);
+      EXPECT_EQ(start[k].u, v[k].u);
+      EXPECT_EQ(start[k].v, v[k].v);
+    }
+  }
+}
+
+TEST(BackgroundFit, TheThresholdIsTheFloatNearest1Point333) {
+  float threshold = kWideBackgroundRatio;
+  uint32_t bits;
+  std::memcpy(&bits, &threshold, sizeof(bits));
+  EXPECT_EQ(0x3FAA9FBEu, bits);
+  EXPECT_FLOAT_EQ(1.33299994f, threshold);
+}
+
+TEST(BackgroundFit, AZeroSizeLeavesTheRectangleAsItIs) {
+  const uint32_t sizes[][2] = {{0, 0}, {0, 1200}, {1600, 0}};
+  for (const auto& size : sizes) {
+    RenderState render = freshCorners();
+    fitBackgroundCorners(render.backgroundCorners, size[0], size[1]);
+    EXPECT_EQ(0, std::memcmp(freshCorners().backgroundCorners, render.backgroundCorners,
+                             sizeof(render.backgroundCorners)))
+        << size[0] << "x" << size[1];
+  }
+}
+
+TEST(BackgroundFit, FittingTwiceDependsOnlyOnTheLastPicture) {
+  RenderState once = freshCorners(), twice = freshCorners();
+  fitBackgroundCorners(once.backgroundCorners, 1600, 1200);
+  fitBackgroundCorners(twice.backgroundCorners, 1200, 1600);
+  fitBackgroundCorners(twice.backgroundCorners, 1600, 1200);
+  EXPECT_EQ(0, std::memcmp(once.backgroundCorners, twice.backgroundCorners,
+                           sizeof(once.backgroundCorners)));
+}
+
+TEST(FlagStream, VertexFormatDescribesPositionAndTwoCoordinateSetsWithinTheStride) {
+  // D3DFVF_XYZ with two texture sets of two floats each.
+  EXPECT_EQ(0x202u, kFlagVertexFormat);
+  const uint32_t positionBytes = 12, setBytes = 8, sets = (kFlagVertexFormat >> 8) & 0xF;
+  EXPECT_EQ(2u, sets);
+  EXPECT_LE(positionBytes + sets * setBytes, kFlagVertexStride);
+  EXPECT_EQ(sizeof(FlagVertex), kFlagVertexStride);
+  EXPECT_EQ(120u, kBackgroundQuadBytes);
+  EXPECT_EQ(0x102u, kBackgroundVertexFormat);
+}

@@ -1,0 +1,225 @@
+#include "render/text_overlay.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+namespace {
+
+constexpr float kWidth = 800.0f;
+constexpr float kHeight = 600.0f;
+constexpr float kTolerance = 1e-3f;
+
+TextVertex vertices[kTextBufferGlyphs * kVerticesPerGlyph + kVerticesPerGlyph];
+
+// Fills the buffer with a marker so writes past the used part show.
+void markVertices() {
+  for (TextVertex& v : vertices) v = {-7.0f, -7.0f, -7.0f, -7.0f, -7.0f, -7.0f};
+}
+
+bool isMarked(const TextVertex& v) { return v.screenX == -7.0f && v.tv == -7.0f; }
+
+}  // namespace
+
+TEST(FontGlyphs, EveryGlyphLiesInsideTheFontAndInOneOfTheSixBands) {
+  const int bands[] = {3, 45, 87, 129, 171, 213};
+  for (int code = kFirstGlyphCode; code <= kLastGlyphCode; ++code) {
+    const FontGlyph& g = fontGlyphs[code - kFirstGlyphCode];
+    SCOPED_TRACE(code);
+    EXPECT_LT(g.left, g.right);
+    EXPECT_LE(g.right, 255);
+    EXPECT_LE(g.row + kGlyphCellRows, 256);
+    EXPECT_NE(std::end(bands), std::find(std::begin(bands), std::end(bands), g.row));
+  }
+}
+
+TEST(FontGlyphs, SharedAndBlankCellsAreTheOnesTheFontProvides) {
+  struct Case { unsigned char code; FontGlyph glyph; };
+  const Case cases[] = {
+      {' ', {3, 0, 7}},     {'_', {3, 0, 4}},     {'#', {3, 0, 5}},     {'@', {3, 0, 5}},
+      {'A', {3, 220, 245}}, {'T', {87, 220, 245}}, {':', {213, 173, 177}}, {'f', {171, 23, 36}},
+      {'0', {3, 53, 68}},   {'z', {213, 135, 150}}, {'{', {213, 215, 242}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    const FontGlyph& g = glyphFor(c.code);
+    EXPECT_EQ(c.glyph.row, g.row);
+    EXPECT_EQ(c.glyph.left, g.left);
+    EXPECT_EQ(c.glyph.right, g.right);
+  }
+  // '{' has no glyph of its own: it is the asterisk's cell.
+  EXPECT_EQ(glyphFor('{').left, glyphFor('*').left);
+  // The underscore is a blank as wide as the colon, so the clock does not move.
+  EXPECT_EQ(glyphFor('_').right - glyphFor('_').left, glyphFor(':').right - glyphFor(':').left);
+}
+
+TEST(FontGlyphs, CodesWithoutAnEntryDrawTheBlankFivePixelCell) {
+  const unsigned char codes[] = {1, 9, 31, 124, 127, 128, 200, 255};
+  for (unsigned char code : codes) {
+    SCOPED_TRACE(static_cast<int>(code));
+    const FontGlyph& g = glyphFor(code);
+    EXPECT_EQ(3, g.row);
+    EXPECT_EQ(0, g.left);
+    EXPECT_EQ(5, g.right);
+  }
+}
+
+TEST(TextLayout, OriginsAndQuadHeightsOfTheThreeTextsAt800x600) {
+  struct Case { const char* name; TextPlace place; float x, y0, quadHeight; };
+  const Case cases[] = {
+      {"fps", kFpsPlace, 8.0f, 576.0f, 19.5f},
+      {"clock", kClockPlace, 680.0f, 570.0f, 27.857f},
+      {"flag name", kFlagNamePlace, 8.0f, 6.0f, 27.857f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TextOrigin o = textOrigin(kWidth, kHeight, c.place);
+    EXPECT_NEAR(14.2857f, o.unit, kTolerance);
+    EXPECT_NEAR(c.x, o.x, kTolerance);
+    EXPECT_NEAR(c.y0, o.y0, kTolerance);
+    EXPECT_NEAR(c.quadHeight, o.quadHeight, kTolerance);
+  }
+}
+
+TEST(TextLayout, GlyphQuadCarriesItsCellAsTextureCoordinates) {
+  markVertices();
+  ASSERT_EQ(1u, layoutText(vertices, kTextBufferGlyphs, kWidth, kHeight, kClockPlace, "A"));
+  const float tu0 = 220.0f / 255.0f, tu1 = 245.0f / 255.0f;
+  const float tv0 = 3.0f / 256.0f, tv1 = 45.0f / 256.0f;
+  const float x0 = 680.0f, x1 = 680.0f + 25.0f * 0.08f * (600.0f / 42.0f);
+  const float y0 = 570.0f, y1 = 570.0f + 27.857f;
+  // Lower-left, upper-left, lower-right; upper-right, lower-right, upper-left.
+  const TextVertex expected[6] = {
+      {x0, y1, 0, 1, tu0, tv1}, {x0, y0, 0, 1, tu0, tv0}, {x1, y1, 0, 1, tu1, tv1},
+      {x1, y0, 0, 1, tu1, tv0}, {x1, y1, 0, 1, tu1, tv1}, {x0, y0, 0, 1, tu0, tv0},
+  };
+  for (int k = 0; k < 6; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_NEAR(expected[k].screenX, vertices[k].screenX, kTolerance);
+    EXPECT_NEAR(expected[k].screenY, vertices[k].screenY, kTolerance);
+    EXPECT_EQ(0.0f, vertices[k].depth);
+    EXPECT_EQ(1.0f, vertices[k].rhw);
+    EXPECT_FLOAT_EQ(expected[k].tu, vertices[k].tu);
+    EXPECT_FLOAT_EQ(expected[k].tv, vertices[k].tv);
+  }
+  EXPECT_TRUE(isMarked(vertices[6]));
+}
+
+TEST(TextLayout, GlyphsFollowEachOtherWithoutGaps) {
+  markVertices();
+  ASSERT_EQ(5u, layoutText(vertices, kTextBufferGlyphs, kWidth, kHeight, kFpsPlace, "fps 6"));
+  const float unit = 600.0f / 42.0f;
+  // 'f' is 13 font pixels: 10.2143 screen pixels at the frame-rate scale.
+  EXPECT_NEAR(10.2143f, glyphQuadWidth(glyphFor('f'), unit, kFpsPlace.widthScale), kTolerance);
+  float x = 8.0f;
+  const char* text = "fps 6";
+  for (int k = 0; k < 5; ++k) {
+    SCOPED_TRACE(k);
+    const TextVertex* quad = vertices + k * kVerticesPerGlyph;
+    float width = glyphQuadWidth(glyphFor(static_cast<unsigned char>(text[k])), unit, 0.055f);
+    EXPECT_NEAR(x, quad[0].screenX, kTolerance);
+    EXPECT_NEAR(x + width, quad[2].screenX, kTolerance);
+    x += width;
+  }
+  EXPECT_TRUE(isMarked(vertices[5 * kVerticesPerGlyph]));
+}
+
+TEST(TextLayout, LongTextsAreCutToTheBufferAndNothingIsWrittenPastIt) {
+  std::string name(300, 'W');
+  markVertices();
+  EXPECT_EQ(kTextBufferGlyphs,
+            layoutText(vertices, kTextBufferGlyphs, kWidth, kHeight, kFlagNamePlace, name.c_str()));
+  EXPECT_FALSE(isMarked(vertices[kTextBufferGlyphs * kVerticesPerGlyph - 1]));
+  for (uint32_t k = kTextBufferGlyphs * kVerticesPerGlyph;
+       k < sizeof(vertices) / sizeof(vertices[0]); ++k)
+    EXPECT_TRUE(isMarked(vertices[k])) << k;
+  // A smaller limit is honoured the same way.
+  markVertices();
+  EXPECT_EQ(3u, layoutText(vertices, 3, kWidth, kHeight, kFlagNamePlace, "Brevanto"));
+  EXPECT_TRUE(isMarked(vertices[3 * kVerticesPerGlyph]));
+}
+
+TEST(TextLayout, BytesOutsideTheFontDrawAsBlankCells) {
+  // Latin-1 letters of a flag name ("Curaçao", "Åland"), control and high codes.
+  const char text[] = {'\xE7', '\xC5', '\x01', '|', '\x7F', '\x80', '\xFF', 0};
+  markVertices();
+  ASSERT_EQ(7u, layoutText(vertices, kTextBufferGlyphs, kWidth, kHeight, kFlagNamePlace, text));
+  for (int k = 0; k < 7; ++k) {
+    SCOPED_TRACE(k);
+    const TextVertex* quad = vertices + k * kVerticesPerGlyph;
+    EXPECT_FLOAT_EQ(0.0f, quad[0].tu);
+    EXPECT_FLOAT_EQ(5.0f / 255.0f, quad[2].tu);
+    EXPECT_FLOAT_EQ(3.0f / 256.0f, quad[1].tv);
+  }
+}
+
+TEST(TextLayout, EmptyOrMissingTextWritesNothing) {
+  markVertices();
+  EXPECT_EQ(0u, layoutText(vertices, kTextBufferGlyphs, kWidth, kHeight, kFpsPlace, ""));
+  EXPECT_EQ(0u, layoutText(vertices, kTextBufferGlyphs, kWidth, kHeight, kFpsPlace, nullptr));
+  EXPECT_TRUE(isMarked(vertices[0]));
+}
+
+TEST(ClockText, TwoDigitsEachAndTheColonOnlyInOddSeconds) {
+  struct Case { int hour, minute, second; const char* text; };
+  const Case cases[] = {
+      {14, 7, 31, "14_:_07"}, {14, 7, 32, "14___07"}, {9, 5, 1, "09_:_05"},
+      {0, 0, 59, "00_:_00"},  {0, 0, 0, "00___00"},   {23, 59, 13, "23_:_59"},
+      {10, 10, 11, "10_:_10"}, {7, 45, 44, "07___45"},
+  };
+  for (const Case& c : cases) {
+    char text[32];
+    formatClockText(text, sizeof(text), c.hour, c.minute, c.second);
+    EXPECT_STREQ(c.text, text) << c.hour << ":" << c.minute << ":" << c.second;
+  }
+}
+
+TEST(ClockText, ASmallBufferIsCutAndTerminated) {
+  char text[4] = {'x', 'x', 'x', 'x'};
+  formatClockText(text, sizeof(text), 14, 7, 32);
+  EXPECT_STREQ("14_", text);
+}
+
+TEST(FpsText, RoundsToTheNearestIntegerWithHalvesToEven) {
+  struct Case { float rate; const char* text; };
+  const Case cases[] = {
+      {59.5f, "fps 60"}, {60.5f, "fps 60"}, {61.5f, "fps 62"}, {59.49f, "fps 59"},
+      {0.0f, "fps 0"},   {0.5f, "fps 0"},   {1234.7f, "fps 1235"},
+  };
+  for (const Case& c : cases) {
+    char text[32];
+    formatFpsText(text, sizeof(text), c.rate);
+    EXPECT_STREQ(c.text, text) << c.rate;
+  }
+}
+
+TEST(FpsText, RatesTheTimerCannotGiveStillMakeAShortText) {
+  const float rates[] = {-5.0f, std::nanf(""), 1.0e30f, INFINITY};
+  for (float rate : rates) {
+    char text[32];
+    formatFpsText(text, sizeof(text), rate);
+    EXPECT_EQ(0, std::strncmp("fps ", text, 4)) << rate;
+    EXPECT_LT(std::strlen(text), 16u) << rate;
+  }
+}
+
+TEST(BlinkPhase, RenewsAboutTwiceASecondAndRestartsAtZero) {
+  float phase = 0.0f;
+  int renewals = 0;
+  // Three seconds at 60 frames a second.
+  for (int frame = 0; frame < 180; ++frame)
+    if (advanceBlinkPhase(phase, 1.0f / 60.0f)) {
+      ++renewals;
+      EXPECT_EQ(0.0f, phase);
+    }
+  EXPECT_GE(renewals, 5);
+  EXPECT_LE(renewals, 6);
+  phase = 0.5f;
+  EXPECT_FALSE(advanceBlinkPhase(phase, 0.25f));  // exactly 1 is not past 1
+  EXPECT_EQ(1.0f, phase);
+  EXPECT_TRUE(advanceBlinkPhase(phase, 0.001f));
+}
