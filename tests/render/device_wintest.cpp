@@ -1,0 +1,355 @@
+// The saver's Direct3D device and the display-mode listing under Wine, on the
+// private 800x600x16 Xvfb screen. Message boxes are recorded, not shown.
+#include <windows.h>
+#include <d3d8.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/picture.h"
+#include "host/app_state.h"
+#include "host/messages.h"
+#include "render/device.h"
+#include "render/display_modes.h"
+
+namespace {
+
+struct ShownMessage {
+  HWND owner;
+  std::string text, caption;
+  uint32_t type;
+};
+std::vector<ShownMessage> shownMessages;
+
+int recordMessage(HWND__* owner, const char* text, const char* caption, uint32_t type) {
+  shownMessages.push_back({owner, text, caption, type});
+  return IDOK;
+}
+
+int destroyMessages = 0;
+LRESULT CALLBACK countingWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_DESTROY) ++destroyMessages;  // a real DestroyWindow is the test's job
+  return DefWindowProcA(window, message, w, l);
+}
+
+// A top-level pop-up whose client area is exactly width × height.
+HWND makeWindow(int width, int height) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = countingWindowProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "DeviceTestWindow";
+  RegisterClassA(&windowClass);
+  return CreateWindowA("DeviceTestWindow", "device test", WS_POPUP, 0, 0, width, height, nullptr,
+                       nullptr, windowClass.hInstance, nullptr);
+}
+
+bool quitPosted() {
+  MSG message;
+  return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+SIZE pictureSize(HBITMAP picture) {
+  BITMAP info = {};
+  GetObjectA(picture, sizeof info, &info);
+  return SIZE{info.bmWidth, info.bmHeight};
+}
+
+class Device : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setLoadDefaults(app.settings);
+    app.host.instance = GetModuleHandleA(nullptr);
+    app.host.isPreview = 0;
+    seedRandom(app.sim.random, 1802, 9373);
+    shownMessages.clear();
+    destroyMessages = 0;
+    messageHook = recordMessage;
+    window_ = makeWindow(152, 112);
+    ASSERT_NE(nullptr, window_);
+    IDirect3D8* probe = Direct3DCreate8(D3D_SDK_VERSION);
+    if (!probe) GTEST_SKIP() << "Direct3DCreate8 returned null (no OpenGL for Wine?)";
+    probe->Release();
+  }
+  void TearDown() override {
+    RenderState& render = app.render;
+    if (render.device) render.device->Release();
+    if (render.direct3d) render.direct3d->Release();
+    if (render.backgroundPicture) DeleteObject(render.backgroundPicture);
+    render.device = nullptr;
+    render.direct3d = nullptr;
+    render.backgroundPicture = nullptr;
+    if (window_) DestroyWindow(window_);
+    quitPosted();
+    messageHook = systemMessageBox;
+  }
+  D3DPRESENT_PARAMETERS& params() {
+    return *reinterpret_cast<D3DPRESENT_PARAMETERS*>(&app.settings.presentParams);
+  }
+  HWND window_ = nullptr;
+};
+
+TEST_F(Device, PreviewIsWindowedInTheClientSizeAndDesktopFormat) {
+  app.host.isPreview = 1;
+  app.settings.useTnL = 1;  // ignored by the windowed device
+  createDevice(window_, 1);
+  ASSERT_NE(nullptr, app.render.device);
+  EXPECT_TRUE(shownMessages.empty());
+
+  D3DDISPLAYMODE desktop;
+  ASSERT_EQ(D3D_OK, app.render.direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop));
+  EXPECT_EQ(152u, app.settings.screenX);
+  EXPECT_EQ(112u, app.settings.screenY);
+  EXPECT_EQ(uint32_t(desktop.Format), app.settings.pixelFormat);
+  EXPECT_EQ(152u, params().BackBufferWidth) << "one storage with the settings";
+  EXPECT_EQ(TRUE, params().Windowed);
+  // 0 was asked for; Direct3D writes back the one back buffer it makes of it.
+  EXPECT_LE(params().BackBufferCount, 1u);
+  EXPECT_EQ(D3DSWAPEFFECT_FLIP, params().SwapEffect);
+  EXPECT_EQ(D3DFMT_D16, params().AutoDepthStencilFormat);
+
+  IDirect3DSurface8* backBuffer = nullptr;
+  ASSERT_EQ(D3D_OK, app.render.device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+  D3DSURFACE_DESC desc;
+  backBuffer->GetDesc(&desc);
+  backBuffer->Release();
+  EXPECT_EQ(152u, desc.Width);
+  EXPECT_EQ(112u, desc.Height);
+  EXPECT_EQ(desktop.Format, desc.Format);
+  EXPECT_NE(D3D_OK, app.render.device->GetBackBuffer(1, D3DBACKBUFFER_TYPE_MONO, &backBuffer))
+      << "a single back buffer";
+  D3DDEVICE_CREATION_PARAMETERS creation;
+  app.render.device->GetCreationParameters(&creation);
+  EXPECT_EQ(DWORD(D3DCREATE_SOFTWARE_VERTEXPROCESSING), creation.BehaviorFlags);
+  EXPECT_EQ(window_, creation.hFocusWindow);
+
+  ASSERT_NE(nullptr, app.render.backgroundPicture) << "a built-in background";
+  EXPECT_EQ(512, pictureSize(app.render.backgroundPicture).cx);
+}
+
+TEST_F(Device, FullScreenInTheScreensOwnModeWithTheScannedRate) {
+  app.settings.useTnL = 1;
+  createDevice(window_, 0);
+  ASSERT_NE(nullptr, app.render.device) << "800 x 600 full screen on the 800x600x16 screen";
+  EXPECT_TRUE(shownMessages.empty());
+  EXPECT_EQ(0, destroyMessages);
+  EXPECT_EQ(800u, app.settings.screenX);
+  EXPECT_EQ(600u, app.settings.screenY);
+  EXPECT_TRUE(app.settings.pixelFormat == D3DFMT_X1R5G5B5 ||
+              app.settings.pixelFormat == D3DFMT_R5G6B5)
+      << app.settings.pixelFormat;
+  EXPECT_EQ(FALSE, params().Windowed);
+  EXPECT_EQ(2u, params().BackBufferCount);
+  EXPECT_EQ(TRUE, params().EnableAutoDepthStencil);
+
+  std::vector<DisplayMode> modes;
+  IDirect3D8* d3d = app.render.direct3d;
+  for (UINT i = 0; i < d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT); ++i) {
+    D3DDISPLAYMODE mode = {};
+    d3d->EnumAdapterModes(D3DADAPTER_DEFAULT, i, &mode);
+    modes.push_back({mode.Width, mode.Height, mode.RefreshRate, uint32_t(mode.Format)});
+  }
+  // The first attempt's format decides the scan; the fallback keeps its rate.
+  uint32_t first = chooseRefreshRate(modes.data(), uint32_t(modes.size()), 800, 600, D3DFMT_X1R5G5B5);
+  EXPECT_EQ(first, params().FullScreen_RefreshRateInHz);
+
+  D3DDEVICE_CREATION_PARAMETERS creation;
+  app.render.device->GetCreationParameters(&creation);
+  EXPECT_EQ(DWORD(D3DCREATE_HARDWARE_VERTEXPROCESSING), creation.BehaviorFlags) << "useTnL";
+  EXPECT_NE(nullptr, app.render.backgroundPicture);
+}
+
+TEST_F(Device, AModeTheScreenCannotShowFailsBothAttemptsAndEndsTheSaver) {
+  app.settings.screenX = 1024;
+  app.settings.screenY = 768;
+  createDevice(window_, 0);
+  EXPECT_EQ(nullptr, app.render.device);
+  ASSERT_EQ(1u, shownMessages.size());
+  EXPECT_EQ("CreateDevice FAILED", shownMessages[0].text);
+  EXPECT_EQ("Error", shownMessages[0].caption);
+  EXPECT_EQ(uint32_t(MB_OK), shownMessages[0].type);
+  EXPECT_EQ(window_, shownMessages[0].owner);
+  EXPECT_EQ(1, destroyMessages);
+  EXPECT_TRUE(quitPosted());
+  EXPECT_EQ(uint32_t(D3DFMT_R5G6B5), app.settings.pixelFormat) << "the second attempt's format";
+  EXPECT_NE(nullptr, app.render.direct3d) << "kept for the exit release";
+}
+
+TEST_F(Device, MissingUserBackgroundIsReportedOnceThenABuiltInOneIsUsed) {
+  app.host.isPreview = 1;
+  copyText(app.settings.backgroundPath, kPathCapacity, "C:\\no such folder\\background.jpg");
+  createDevice(window_, 1);
+  EXPECT_NE(nullptr, app.render.device);
+  ASSERT_EQ(1u, shownMessages.size());
+  EXPECT_EQ("Background loading FAILED", shownMessages[0].text);
+  EXPECT_EQ("Error", shownMessages[0].caption);
+  EXPECT_EQ(uint32_t(MB_ICONHAND), shownMessages[0].type);
+  ASSERT_NE(nullptr, app.render.backgroundPicture);
+  EXPECT_EQ(512, pictureSize(app.render.backgroundPicture).cx);
+}
+
+// Writes the bytes of a built-in picture to a file of the temporary folder.
+std::string writeResourceFile(UINT id, const char* name) {
+  HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), "IMAGE");
+  if (!resource) return "";
+  DWORD size = SizeofResource(nullptr, resource);
+  const void* bytes = LockResource(LoadResource(nullptr, resource));
+  char folder[MAX_PATH];
+  GetTempPathA(sizeof folder, folder);
+  std::string path = std::string(folder) + name;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  DWORD written = 0;
+  WriteFile(file, bytes, size, &written, nullptr);
+  CloseHandle(file);
+  return written == size ? path : "";
+}
+
+TEST_F(Device, UserBackgroundLoadsAtLimit512) {
+  app.host.isPreview = 1;
+  // The dialog picture (158 × 118) becomes 256 × 128 at a limit of 512.
+  std::string path = writeResourceFile(3000, "device_test_background.jpg");
+  ASSERT_FALSE(path.empty());
+  copyText(app.settings.backgroundPath, kPathCapacity, path.c_str());
+  loadBackground(window_);
+  DeleteFileA(path.c_str());
+  EXPECT_TRUE(shownMessages.empty());
+  ASSERT_NE(nullptr, app.render.backgroundPicture);
+  SIZE size = pictureSize(app.render.backgroundPicture);
+  EXPECT_EQ(256, size.cx);
+  EXPECT_EQ(128, size.cy);
+  EXPECT_EQ(nullptr, app.render.device) << "no loading device in preview";
+}
+
+std::vector<uint8_t> pictureBits(HBITMAP picture) {
+  DIBSECTION section = {};
+  if (!picture || GetObjectA(picture, sizeof section, &section) != sizeof section) return {};
+  const uint8_t* bits = static_cast<const uint8_t*>(section.dsBm.bmBits);
+  return std::vector<uint8_t>(bits, bits + section.dsBm.bmWidthBytes * section.dsBm.bmHeight);
+}
+
+TEST_F(Device, BuiltInBackgroundIsTheOneTheGeneratorDraws) {
+  app.host.isPreview = 1;
+  std::vector<uint8_t> builtIn[3];
+  for (int i = 0; i < 3; ++i) {
+    HBITMAP picture = loadPictureResource(app.host.instance, 1000 + i, 0);
+    builtIn[i] = pictureBits(picture);
+    DeleteObject(picture);
+    ASSERT_FALSE(builtIn[i].empty());
+  }
+  bool seen[3] = {false, false, false};
+  for (uint32_t seed = 0; seed < 12; ++seed) {
+    seedRandom(app.sim.random, seed, 77);
+    RandomGenerator copy = app.sim.random;
+    int expected = randomInt(copy, 1000) % 3;
+    loadBackground(window_);
+    EXPECT_TRUE(pictureBits(app.render.backgroundPicture) == builtIn[expected]) << "seed " << seed;
+    seen[expected] = true;
+    EXPECT_EQ(0, std::memcmp(&copy, &app.sim.random, sizeof copy)) << "one draw";
+  }
+  EXPECT_TRUE(seen[0] && seen[1] && seen[2]) << "all three backgrounds met over the seeds";
+  EXPECT_TRUE(shownMessages.empty());
+}
+
+class DisplayModes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setLoadDefaults(app.settings);
+    app.render.mode16Format = app.render.mode32Format = 0;
+    combo_ = CreateWindowA("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 0, 0, 200, 200, nullptr,
+                           nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, combo_);
+    app.dialog.resolutionList = combo_;
+    d3d_ = Direct3DCreate8(D3D_SDK_VERSION);
+    if (!d3d_) GTEST_SKIP() << "Direct3DCreate8 returned null";
+  }
+  void TearDown() override {
+    if (d3d_) d3d_->Release();
+    if (combo_) DestroyWindow(combo_);
+    app.dialog.resolutionList = nullptr;
+  }
+  std::vector<std::string> entries() {
+    std::vector<std::string> out;
+    LRESULT count = SendMessageA(combo_, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      char text[64] = "";
+      SendMessageA(combo_, CB_GETLBTEXT, i, (LPARAM)text);
+      out.push_back(text);
+    }
+    return out;
+  }
+  bool adapterHas(UINT width, UINT height, uint32_t format) {
+    for (UINT i = 0; i < d3d_->GetAdapterModeCount(D3DADAPTER_DEFAULT); ++i) {
+      D3DDISPLAYMODE mode = {};
+      d3d_->EnumAdapterModes(D3DADAPTER_DEFAULT, i, &mode);
+      if (mode.Width == width && mode.Height == height && uint32_t(mode.Format) == format) return true;
+    }
+    return false;
+  }
+  bool fullScreenFormat(D3DFORMAT format) {
+    return SUCCEEDED(d3d_->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, format, format, FALSE));
+  }
+  HWND combo_ = nullptr;
+  IDirect3D8* d3d_ = nullptr;
+};
+
+TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
+  IDirect3D8* const saverObject = app.render.direct3d;
+  SendMessageA(combo_, CB_ADDSTRING, 0, (LPARAM) "stale entry");
+  app.settings.screenX = 800;
+  app.settings.screenY = 600;
+  app.settings.bpp = 16;
+  ASSERT_EQ(1u, listDisplayModes());
+  EXPECT_EQ(saverObject, app.render.direct3d) << "the listing uses an object of its own";
+
+  uint32_t want16 = fullScreenFormat(D3DFMT_R5G6B5)     ? 23u
+                    : fullScreenFormat(D3DFMT_X1R5G5B5) ? 24u
+                                                        : 0u;
+  EXPECT_EQ(23u, want16) << "the 16-bit Xvfb screen offers 5-6-5";
+  EXPECT_EQ(want16, app.render.mode16Format);
+  EXPECT_EQ(fullScreenFormat(D3DFMT_X8R8G8B8) ? 22u : 0u, app.render.mode32Format);
+
+  std::vector<std::string> expected;
+  for (const ScreenSize& size : candidateResolutions) {
+    for (uint32_t bits : {16u, 32u}) {
+      uint32_t format = bits == 16 ? app.render.mode16Format : app.render.mode32Format;
+      bool reported = format != 0 && adapterHas(size.width, size.height, format);
+      EXPECT_EQ(reported, hasDisplayMode(size.width, size.height, format))
+          << size.width << " x " << size.height << " x " << bits;
+      if (reported) {
+        char text[32];
+        formatModeText(text, sizeof text, size.width, size.height, bits);
+        expected.push_back(text);
+      }
+    }
+  }
+  EXPECT_EQ(expected, entries());
+  EXPECT_FALSE(hasDisplayMode(800, 600, 0));
+  LRESULT selected = SendMessageA(combo_, CB_GETCURSEL, 0, 0);
+  if (hasDisplayMode(800, 600, app.render.mode16Format)) {
+    ASSERT_GE(selected, 0);
+    EXPECT_EQ("800 x 600 x 16 bpp", entries()[selected]);
+  } else {
+    EXPECT_EQ(CB_ERR, selected);
+  }
+
+  if (app.render.mode32Format && hasDisplayMode(800, 600, 22)) {
+    app.settings.bpp = 32;
+    ASSERT_EQ(1u, listDisplayModes());
+    selected = SendMessageA(combo_, CB_GETCURSEL, 0, 0);
+    ASSERT_GE(selected, 0);
+    EXPECT_EQ("800 x 600 x 32 bpp", entries()[selected]);
+  }
+}
+
+TEST_F(DisplayModes, NothingIsSelectedWhenTheCurrentModeIsNotOffered) {
+  app.settings.screenX = 1152;
+  app.settings.screenY = 864;
+  ASSERT_EQ(1u, listDisplayModes());
+  EXPECT_FALSE(entries().empty());
+  EXPECT_EQ(CB_ERR, SendMessageA(combo_, CB_GETCURSEL, 0, 0));
+}
+
+}  // namespace
