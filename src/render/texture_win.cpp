@@ -50,8 +50,8 @@ TextureResult textureFromBitmap(IDirect3DDevice8* device, Picture picture, uint3
   std::memset(&section, 0, sizeof section);
   GetObjectA(picture, sizeof section, &section);
   const BITMAPINFOHEADER& header = section.dsBmih;
-  // Only a 32-bit bottom-up DIB section has the layout the copy walks; a
-  // top-down one (negative height) would send it before the pixels.
+  // Only a 32-bit DIB section has the layout the copy walks; a negative
+  // height, should GDI ever report one, would send it before the pixels.
   if (header.biBitCount != 32 || header.biWidth <= 0 || header.biHeight <= 0 ||
       !section.dsBm.bmBits)
     return TextureNot32Bit;

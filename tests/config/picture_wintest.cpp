@@ -1,0 +1,409 @@
+// Picture loading through OLE under Wine: files the test writes itself, the
+// program's built-in pictures, and a stand-in decoded picture for the sizes
+// and drawing failures no real file can produce cheaply.
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "config/picture.h"
+#include "config/picture_win.h"
+
+namespace {
+
+// Red top half, blue bottom half; made once with Pillow.
+const unsigned char kRedOverBlueJpeg[] = {
+    0xff, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01,
+    0x00, 0x01, 0x00, 0x00, 0xff, 0xdb, 0x00, 0x43, 0x00, 0x02, 0x01, 0x01, 0x01, 0x01, 0x01, 0x02,
+    0x01, 0x01, 0x01, 0x02, 0x02, 0x02, 0x02, 0x02, 0x04, 0x03, 0x02, 0x02, 0x02, 0x02, 0x05, 0x04,
+    0x04, 0x03, 0x04, 0x06, 0x05, 0x06, 0x06, 0x06, 0x05, 0x06, 0x06, 0x06, 0x07, 0x09, 0x08, 0x06,
+    0x07, 0x09, 0x07, 0x06, 0x06, 0x08, 0x0b, 0x08, 0x09, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x06, 0x08,
+    0x0b, 0x0c, 0x0b, 0x0a, 0x0c, 0x09, 0x0a, 0x0a, 0x0a, 0xff, 0xdb, 0x00, 0x43, 0x01, 0x02, 0x02,
+    0x02, 0x02, 0x02, 0x02, 0x05, 0x03, 0x03, 0x05, 0x0a, 0x07, 0x06, 0x07, 0x0a, 0x0a, 0x0a, 0x0a,
+    0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a,
+    0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a,
+    0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0x0a, 0xff, 0xc0,
+    0x00, 0x11, 0x08, 0x00, 0x20, 0x00, 0x30, 0x03, 0x01, 0x22, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11,
+    0x01, 0xff, 0xc4, 0x00, 0x1f, 0x00, 0x00, 0x01, 0x05, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09,
+    0x0a, 0x0b, 0xff, 0xc4, 0x00, 0xb5, 0x10, 0x00, 0x02, 0x01, 0x03, 0x03, 0x02, 0x04, 0x03, 0x05,
+    0x05, 0x04, 0x04, 0x00, 0x00, 0x01, 0x7d, 0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21,
+    0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71, 0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23,
+    0x42, 0xb1, 0xc1, 0x15, 0x52, 0xd1, 0xf0, 0x24, 0x33, 0x62, 0x72, 0x82, 0x09, 0x0a, 0x16, 0x17,
+    0x18, 0x19, 0x1a, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3a,
+    0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5a,
+    0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a,
+    0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99,
+    0x9a, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6, 0xb7,
+    0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5,
+    0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf1,
+    0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa, 0xff, 0xc4, 0x00, 0x1f, 0x01, 0x00, 0x03,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01,
+    0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0a, 0x0b, 0xff, 0xc4, 0x00, 0xb5, 0x11, 0x00,
+    0x02, 0x01, 0x02, 0x04, 0x04, 0x03, 0x04, 0x07, 0x05, 0x04, 0x04, 0x00, 0x01, 0x02, 0x77, 0x00,
+    0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07, 0x61, 0x71, 0x13,
+    0x22, 0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xa1, 0xb1, 0xc1, 0x09, 0x23, 0x33, 0x52, 0xf0, 0x15,
+    0x62, 0x72, 0xd1, 0x0a, 0x16, 0x24, 0x34, 0xe1, 0x25, 0xf1, 0x17, 0x18, 0x19, 0x1a, 0x26, 0x27,
+    0x28, 0x29, 0x2a, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3a, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49,
+    0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5a, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69,
+    0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88,
+    0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9a, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6,
+    0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4,
+    0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe2,
+    0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9,
+    0xfa, 0xff, 0xda, 0x00, 0x0c, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00, 0x3f, 0x00, 0xf8,
+    0xbe, 0x8a, 0x28, 0xaf, 0xe5, 0x33, 0xfd, 0xfc, 0x0a, 0x28, 0xa2, 0x80, 0x0a, 0x28, 0xa2, 0x80,
+    0x3e, 0x43, 0xa2, 0x8a, 0x2b, 0xfe, 0xaa, 0x0f, 0xf9, 0xaf, 0x0a, 0x28, 0xa2, 0x80, 0x0a, 0x28,
+    0xa2, 0x80, 0x3f, 0xff, 0xd9,
+};
+const unsigned char kRedOverBlueGif[] = {
+    0x47, 0x49, 0x46, 0x38, 0x37, 0x61, 0x28, 0x00, 0x18, 0x00, 0x81, 0x00, 0x00, 0xff, 0x00, 0x00,
+    0x00, 0x00, 0xff, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x28, 0x00,
+    0x18, 0x00, 0x40, 0x08, 0x4d, 0x00, 0x01, 0x08, 0x1c, 0x48, 0xb0, 0xa0, 0xc1, 0x83, 0x08, 0x13,
+    0x2a, 0x5c, 0xc8, 0x50, 0x60, 0x80, 0x87, 0x10, 0x23, 0x4a, 0x9c, 0x48, 0xb1, 0x62, 0xc4, 0x86,
+    0x18, 0x1b, 0x5a, 0xdc, 0xc8, 0xb1, 0xa3, 0xc7, 0x8f, 0x1c, 0x33, 0x8a, 0x1c, 0x49, 0xb2, 0xa4,
+    0xc9, 0x8c, 0x20, 0x53, 0xaa, 0x5c, 0xc9, 0xb2, 0x25, 0xc8, 0x93, 0x30, 0x63, 0xca, 0x9c, 0x49,
+    0xb3, 0xa6, 0xcd, 0x9b, 0x28, 0x5d, 0xea, 0xdc, 0xc9, 0xb3, 0xa7, 0xcf, 0x9f, 0x40, 0x83, 0x7e,
+    0x0c, 0x08, 0x00, 0x3b,
+};
+
+struct PictureInfo {
+  bool valid = false;
+  LONG width = 0, height = 0;
+  WORD bitCount = 0;
+  const uint32_t* bits = nullptr;
+};
+
+PictureInfo describe(Picture picture) {
+  PictureInfo info;
+  DIBSECTION section = {};
+  if (!picture || GetObjectA(picture, sizeof section, &section) != sizeof section) return info;
+  info.valid = true;
+  info.width = section.dsBmih.biWidth;
+  info.height = section.dsBmih.biHeight;
+  info.bitCount = section.dsBmih.biBitCount;
+  info.bits = static_cast<const uint32_t*>(section.dsBm.bmBits);
+  return info;
+}
+
+// Colours come back rounded to the 16-bit screen and through JPEG.
+bool closeTo(uint32_t pixel, uint32_t rgb, int tolerance) {
+  for (int shift : {0, 8, 16}) {
+    int a = (pixel >> shift) & 0xFF, b = (rgb >> shift) & 0xFF;
+    if (std::abs(a - b) > tolerance) return false;
+  }
+  return true;
+}
+
+// The middle pixel of the first row in memory must be blue (the picture's
+// bottom) and of the last row red (its top).
+void expectUpright(Picture picture, int tolerance, const char* what) {
+  PictureInfo info = describe(picture);
+  ASSERT_TRUE(info.valid) << what;
+  ASSERT_GT(info.height, 0) << what << ": bottom-up";
+  ASSERT_EQ(32, info.bitCount) << what;
+  uint32_t firstRow = info.bits[info.width / 2];
+  uint32_t lastRow = info.bits[size_t(info.height - 1) * info.width + info.width / 2];
+  EXPECT_TRUE(closeTo(firstRow, 0x0000FF, tolerance)) << what << std::hex << " first " << firstRow;
+  EXPECT_TRUE(closeTo(lastRow, 0xFF0000, tolerance)) << what << std::hex << " last " << lastRow;
+}
+
+void expectSize(Picture picture, LONG width, LONG height, const std::string& what) {
+  PictureInfo info = describe(picture);
+  ASSERT_TRUE(info.valid) << what;
+  EXPECT_EQ(width, info.width) << what;
+  EXPECT_EQ(height, info.height) << what;
+  EXPECT_EQ(32, info.bitCount) << what;
+}
+
+// A 24-bit BMP, top half red, bottom half blue.
+std::string redOverBlueBmp(int width, int height) {
+  int rowBytes = (width * 3 + 3) & ~3;
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER header = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = file.bfOffBits + rowBytes * height;
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  std::string data(reinterpret_cast<const char*>(&file), sizeof file);
+  data.append(reinterpret_cast<const char*>(&header), sizeof header);
+  for (int y = 0; y < height; ++y) {  // bottom row first
+    std::string row(rowBytes, '\0');
+    bool top = y >= height / 2;
+    for (int x = 0; x < width; ++x) row[x * 3 + (top ? 2 : 0)] = char(0xFF);
+    data += row;
+  }
+  return data;
+}
+
+class PictureFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    folder_ = std::string(temp) + "flags_picture_test_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder_.c_str(), nullptr);
+  }
+  void TearDown() override {
+    for (const std::string& file : written_) DeleteFileA(file.c_str());
+    RemoveDirectoryA(folder_.c_str());
+  }
+  std::string write(const char* name, const std::string& bytes) {
+    std::string path = folder_ + "\\" + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f) {
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+    written_.push_back(path);
+    return path;
+  }
+  std::string folder_;
+  std::vector<std::string> written_;
+};
+
+std::string bytesOf(const unsigned char* data, size_t size) {
+  return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+// A failing load must not open any window (a message box would stop the saver).
+bool threadHasVisibleWindow() {
+  BOOL found = FALSE;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) -> BOOL {
+        if (IsWindowVisible(window)) *reinterpret_cast<BOOL*>(found) = TRUE;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+}  // namespace
+
+TEST_F(PictureFiles, NaturalSizeAndUprightForBmpJpegGif) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    LONG width, height;
+    int tolerance;
+  } cases[] = {
+      {"flag.bmp", redOverBlueBmp(60, 20), 60, 20, 8},
+      {"flag.jpg", bytesOf(kRedOverBlueJpeg, sizeof kRedOverBlueJpeg), 48, 32, 40},
+      {"flag.gif", bytesOf(kRedOverBlueGif, sizeof kRedOverBlueGif), 40, 24, 8},
+  };
+  for (const Case& c : cases) {
+    Picture picture = loadPictureFile(write(c.name, c.bytes).c_str(), 0);
+    ASSERT_NE(nullptr, picture) << c.name;
+    expectSize(picture, c.width, c.height, c.name);
+    expectUpright(picture, c.tolerance, c.name);
+    DeleteObject(picture);
+  }
+}
+
+TEST_F(PictureFiles, LimitsGivePowerOfTwoSides) {
+  std::string bmp = write("wide.bmp", redOverBlueBmp(600, 300));
+  std::string jpg = write("small.jpg", bytesOf(kRedOverBlueJpeg, sizeof kRedOverBlueJpeg));
+  struct Case {
+    const std::string& path;
+    int32_t maxSize;
+    LONG width, height;
+  } cases[] = {
+      {bmp, 256, 256, 256},   {bmp, 512, 512, 512}, {bmp, 1024, 1024, 512},
+      {bmp, 0, 600, 300},     {jpg, 256, 64, 32},   {jpg, 1024, 64, 32},
+      {jpg, 16, 16, 16},
+  };
+  for (const Case& c : cases) {
+    Picture picture = loadPictureFile(c.path.c_str(), c.maxSize);
+    ASSERT_NE(nullptr, picture) << c.path << " at " << c.maxSize;
+    expectSize(picture, c.width, c.height, c.path + " at " + std::to_string(c.maxSize));
+    expectUpright(picture, 40, c.path.c_str());
+    DeleteObject(picture);
+  }
+}
+
+TEST_F(PictureFiles, RelativePathResolvesAgainstTheCurrentDirectory) {
+  write("relative.gif", bytesOf(kRedOverBlueGif, sizeof kRedOverBlueGif));
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(sizeof previous, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+  Picture picture = loadPictureFile("relative.gif", 0);
+  Picture missing = loadPictureFile("..\\relative.gif", 0);
+  SetCurrentDirectoryA(previous);
+  ASSERT_NE(nullptr, picture);
+  expectSize(picture, 40, 24, "relative.gif");
+  DeleteObject(picture);
+  EXPECT_EQ(nullptr, missing);
+}
+
+TEST_F(PictureFiles, UnreadableFilesGiveNullWithoutAWindow) {
+  std::string jpeg = bytesOf(kRedOverBlueJpeg, sizeof kRedOverBlueJpeg);
+  struct Case {
+    const char* what;
+    std::string path;
+  } cases[] = {
+      {"missing file", folder_ + "\\no such picture.jpg"},
+      {"empty file", write("empty.jpg", "")},
+      {"text named .jpg", write("text.jpg", "This is not a picture at all.\r\n")},
+      {"truncated JPEG", write("cut.jpg", jpeg.substr(0, 40))},
+      {"GIF header only", write("cut.gif", bytesOf(kRedOverBlueGif, 13))},
+      {"folder", folder_},
+      {"empty path", ""},
+      {"over-long path", std::string(5000, 'a') + ".jpg"},
+  };
+  for (const Case& c : cases) {
+    Picture picture = loadPictureFile(c.path.c_str(), 512);
+    EXPECT_EQ(nullptr, picture) << c.what;
+    if (picture) DeleteObject(picture);
+  }
+  EXPECT_EQ(nullptr, loadPictureFile(nullptr, 0));
+  EXPECT_EQ(nullptr, loadPictureMemory(jpeg.data(), 40, 0));
+  EXPECT_EQ(nullptr, loadPictureMemory(nullptr, 10, 0));
+  EXPECT_EQ(nullptr, loadPictureMemory(jpeg.data(), 0, 0));
+  EXPECT_FALSE(threadHasVisibleWindow());
+}
+
+TEST(PictureMemory, DecodesJpegAndGifBytes) {
+  Picture jpeg = loadPictureMemory(kRedOverBlueJpeg, sizeof kRedOverBlueJpeg, 0);
+  Picture gif = loadPictureMemory(kRedOverBlueGif, sizeof kRedOverBlueGif, 64);
+  ASSERT_NE(nullptr, jpeg);
+  ASSERT_NE(nullptr, gif);
+  expectSize(jpeg, 48, 32, "jpeg bytes");
+  expectSize(gif, 64, 32, "gif bytes at 64");
+  expectUpright(jpeg, 40, "jpeg bytes");
+  expectUpright(gif, 8, "gif bytes");
+  DeleteObject(jpeg);
+  DeleteObject(gif);
+}
+
+TEST(PictureResource, BuiltInPicturesAtTheirSizes) {
+  HINSTANCE module = GetModuleHandleA(nullptr);
+  struct Case {
+    uint32_t id;
+    int32_t maxSize;
+    LONG width, height;
+  } cases[] = {
+      {1000, 0, 512, 512}, {1001, 0, 512, 512}, {1002, 0, 512, 512}, {2000, 0, 256, 256},
+      {3000, 0, 158, 118}, {3000, 256, 256, 128}, {1000, 256, 256, 256},
+  };
+  for (const Case& c : cases) {
+    Picture picture = loadPictureResource(module, c.id, c.maxSize);
+    ASSERT_NE(nullptr, picture) << c.id;
+    expectSize(picture, c.width, c.height,
+               std::to_string(c.id) + " at " + std::to_string(c.maxSize));
+    DeleteObject(picture);
+  }
+  EXPECT_EQ(nullptr, loadPictureResource(module, 4242, 0));
+  EXPECT_EQ(nullptr, loadPictureResource(module, 100, 0));  // the icon: not an "IMAGE"
+  EXPECT_FALSE(threadHasVisibleWindow());
+}
+
+namespace {
+// A decoded picture of any extent; records how it was asked to draw.
+struct StandInPicture : IPicture {
+  OLE_XSIZE_HIMETRIC hmWidth;
+  OLE_YSIZE_HIMETRIC hmHeight;
+  HRESULT renderResult = S_OK;
+  int renderCalls = 0;
+  LONG drawn[4] = {}, source[4] = {};
+
+  StandInPicture(LONG w, LONG h) : hmWidth(w), hmHeight(h) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE get_Handle(OLE_HANDLE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_hPal(OLE_HANDLE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Type(SHORT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Width(OLE_XSIZE_HIMETRIC* w) override {
+    *w = hmWidth;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_Height(OLE_YSIZE_HIMETRIC* h) override {
+    *h = hmHeight;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Render(HDC, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIMETRIC xs,
+                                   OLE_YPOS_HIMETRIC ys, OLE_XSIZE_HIMETRIC cxs,
+                                   OLE_YSIZE_HIMETRIC cys, LPCRECT) override {
+    ++renderCalls;
+    LONG d[4] = {x, y, cx, cy}, s[4] = {xs, ys, cxs, cys};
+    std::copy(d, d + 4, drawn);
+    std::copy(s, s + 4, source);
+    return renderResult;
+  }
+  HRESULT STDMETHODCALLTYPE set_hPal(OLE_HANDLE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_CurDC(HDC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SelectPicture(HDC, HDC*, OLE_HANDLE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_KeepOriginalFormat(WINBOOL*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_KeepOriginalFormat(WINBOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE PictureChanged() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SaveAsFile(LPSTREAM, WINBOOL, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Attributes(DWORD*) override { return E_NOTIMPL; }
+};
+}  // namespace
+
+TEST(RenderPicture, DrawsFromTheTopEdgeDownIntoTheFittedSize) {
+  StandInPicture picture(13547, 6773);  // 512 × 256 pixels at 96 per inch
+  Picture bitmap = renderPicture(&picture, 1024);
+  ASSERT_NE(nullptr, bitmap);
+  expectSize(bitmap, 512, 256, "stand-in");
+  DeleteObject(bitmap);
+  const LONG drawn[4] = {0, 0, 512, 256}, source[4] = {0, 6773, 13547, -6773};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(drawn[i], picture.drawn[i]) << i;
+    EXPECT_EQ(source[i], picture.source[i]) << i;
+  }
+}
+
+TEST(RenderPicture, AbsurdSizesAndDrawingFailuresGiveNull) {
+  struct Case {
+    const char* what;
+    LONG hmWidth, hmHeight;
+    int32_t maxSize;
+    HRESULT render;
+    bool drawn;
+  } cases[] = {
+      {"100000 × 100000 pixels", 2645834, 2645834, 0, S_OK, false},
+      {"largest extent", 0x7FFFFFFF, 0x7FFFFFFF, 0, S_OK, false},
+      {"no width", 0, 2540, 0, S_OK, false},
+      {"negative height", 2540, -2540, 0, S_OK, false},
+      {"drawing fails", 2540, 2540, 256, E_FAIL, true},
+  };
+  for (const Case& c : cases) {
+    StandInPicture picture(c.hmWidth, c.hmHeight);
+    picture.renderResult = c.render;
+    Picture bitmap = renderPicture(&picture, c.maxSize);
+    EXPECT_EQ(nullptr, bitmap) << c.what;
+    if (bitmap) DeleteObject(bitmap);
+    EXPECT_EQ(c.drawn ? 1 : 0, picture.renderCalls) << c.what;
+  }
+  EXPECT_EQ(nullptr, renderPicture(nullptr, 0));
+}
+
+// A large natural size (8000 × 6000 at limit 0, 192 MB) is allowed; it must
+// give a bitmap or null, never a crash.
+TEST(RenderPicture, LargeNaturalSizeGivesABitmapOrNull) {
+  StandInPicture picture(211667, 158750);
+  Picture bitmap = renderPicture(&picture, 0);
+  if (bitmap) {
+    expectSize(bitmap, 8000, 6000, "8000 × 6000");
+    DeleteObject(bitmap);
+  } else {
+    EXPECT_EQ(0, picture.renderCalls);
+  }
+}
