@@ -1,0 +1,347 @@
+// The flag folder on real files under Wine: the dialog's list, the random
+// pick and the choice of the flag picture with all its fallbacks. Each test
+// builds its own "IMAGE" folder in a fresh temporary directory.
+#include <windows.h>
+#include <d3d8.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/flag_catalogue.h"
+#include "config/flag_rules.h"
+#include "host/app_state.h"
+#include "host/messages.h"
+#include "render/test_window.h"
+
+namespace {
+
+struct ShownMessage {
+  HWND owner;
+  std::string text, caption;
+  uint32_t type;
+};
+std::vector<ShownMessage> shownMessages;
+
+int recordMessage(HWND__* owner, const char* text, const char* caption, uint32_t type) {
+  shownMessages.push_back({owner, text, caption, type});
+  return IDOK;
+}
+
+// A width × height 24-bit BMP of one colour: OLE decodes by content, so the
+// same bytes serve under any extension and the texture size tells the files apart.
+bool writeBmp(const std::string& path, int width, int height) {
+  const int rowBytes = (width * 3 + 3) & ~3;
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + rowBytes * height;
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  std::vector<uint8_t> pixels(size_t(rowBytes) * height, 0x5A);
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0, total = 0;
+  WriteFile(handle, &file, sizeof file, &written, nullptr);
+  total += written;
+  WriteFile(handle, &info, sizeof info, &written, nullptr);
+  total += written;
+  WriteFile(handle, pixels.data(), DWORD(pixels.size()), &written, nullptr);
+  total += written;
+  CloseHandle(handle);
+  return total == file.bfSize;
+}
+
+bool writeEmpty(const std::string& path) {
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  return true;
+}
+
+class FlagFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GetCurrentDirectoryA(sizeof savedDirectory_, savedDirectory_);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    root_ = std::string(temp) + "flagtest" + std::to_string(GetCurrentProcessId()) + "_" +
+            std::to_string(++folderCount_);
+    ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr)) << root_;
+    imageDir_ = root_ + "\\IMAGE";
+    ASSERT_TRUE(CreateDirectoryA(imageDir_.c_str(), nullptr));
+    SetCurrentDirectoryA(root_.c_str());
+
+    setLoadDefaults(app.settings);
+    copyText(app.settings.directory, kPathCapacity, root_.c_str());
+    app.host.instance = GetModuleHandleA(nullptr);
+    app.host.mainWindow = nullptr;
+    seedRandom(app.sim.random, 1802, 9373);
+    shownMessages.clear();
+    messageHook = recordMessage;
+  }
+  void TearDown() override {
+    messageHook = systemMessageBox;
+    SetCurrentDirectoryA(savedDirectory_);
+    removeFlags();
+    RemoveDirectoryA(imageDir_.c_str());
+    RemoveDirectoryA(root_.c_str());
+  }
+  std::string flagPath(const char* name) { return imageDir_ + "\\" + name; }
+  void addEmpty(std::initializer_list<const char*> names) {
+    for (const char* name : names) ASSERT_TRUE(writeEmpty(flagPath(name))) << name;
+  }
+  void removeFlags() {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((imageDir_ + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do DeleteFileA(flagPath(found.cFileName).c_str());
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  char savedDirectory_[MAX_PATH] = "";
+  std::string root_, imageDir_;
+  static int folderCount_;
+};
+int FlagFolder::folderCount_ = 0;
+
+class FlagList : public FlagFolder {
+ protected:
+  void SetUp() override {
+    FlagFolder::SetUp();
+    combo_ = CreateWindowA("COMBOBOX", "", CBS_SORT | CBS_DROPDOWNLIST | WS_VSCROLL, 0, 0, 200,
+                           200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, combo_);
+    app.dialog.flagList = combo_;
+  }
+  void TearDown() override {
+    if (combo_) DestroyWindow(combo_);
+    app.dialog.flagList = nullptr;
+    FlagFolder::TearDown();
+  }
+  std::vector<std::string> entries() {
+    std::vector<std::string> out;
+    LRESULT count = SendMessageA(combo_, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      char text[kNameCapacity] = "";
+      SendMessageA(combo_, CB_GETLBTEXT, i, (LPARAM)text);
+      out.push_back(text);
+    }
+    return out;
+  }
+  std::string selectedEntry() {
+    LRESULT index = SendMessageA(combo_, CB_GETCURSEL, 0, 0);
+    return index < 0 ? "<none>" : entries()[index];
+  }
+  HWND combo_ = nullptr;
+};
+
+TEST_F(FlagList, ListsGifJpgAndBmpNamesWithDuplicatesButNoJpeg) {
+  addEmpty({"b.gif", "a.jpg", "a.gif", "Name.jpeg", "FRANCE.JPG", "Red. Stars.jpg", "c.bmp",
+            "readme.txt", ".Hidden.gif"});
+  SetCurrentDirectoryA(savedDirectory_);  // the list follows `directory`, not the current one
+  fillFlagList();
+  std::vector<std::string> listed = entries();
+  std::vector<std::string> sorted = listed;
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<std::string> expected = {".Hidden", "FRANCE", "Red. Stars", "a", "a", "b", "c"};
+  EXPECT_EQ(expected, sorted);
+  EXPECT_EQ(listed[0], ".Hidden") << "the list keeps itself sorted";
+}
+
+TEST_F(FlagList, SelectsTheStoredFlagElseTheFirstEntry) {
+  addEmpty({"Brazil.gif", "Austria.jpg", "Chile.bmp", "Red. Stars.jpg"});
+  const struct {
+    const char* stored;
+    const char* selected;
+  } cases[] = {
+      {"Chile", "Chile"},
+      {"Red. Stars", "Red. Stars"},
+      {"Germany", "Austria"},
+      {"chile", "Austria"},  // the comparison minds case
+      {"", "Austria"},
+  };
+  for (const auto& c : cases) {
+    copyText(app.settings.selectFlag, kNameCapacity, c.stored);
+    fillFlagList();
+    EXPECT_EQ(4u, entries().size()) << "emptied before each fill";
+    EXPECT_EQ(c.selected, selectedEntry()) << c.stored;
+  }
+}
+
+TEST_F(FlagList, AMissingFolderOrAnOverlongDirectoryGivesAnEmptyList) {
+  copyText(app.settings.directory, kPathCapacity, (root_ + "\\missing").c_str());
+  SendMessageA(combo_, CB_ADDSTRING, 0, (LPARAM) "stale");
+  fillFlagList();
+  EXPECT_TRUE(entries().empty());
+  EXPECT_EQ("<none>", selectedEntry());
+
+  std::string overlong(kPathCapacity - 1, 'd');
+  copyText(app.settings.directory, kPathCapacity, overlong.c_str());
+  fillFlagList();
+  EXPECT_TRUE(entries().empty());
+}
+
+class RandomFlag : public FlagFolder {};
+
+TEST_F(RandomFlag, TakesOnlyLowerCaseEndingsAndCutsAtTheFirstInnerDot) {
+  addEmpty({"Red. Stars.jpg", "FRANCE.JPG", "ITALY.GIF", "SPAIN.BMP", "PERU.JPEG", "notes.txt"});
+  int taken = 0;
+  for (int call = 0; call < 40; ++call) {
+    copyText(app.settings.selectFlag, kNameCapacity, "before");
+    if (pickRandomFlag()) {
+      ++taken;
+      EXPECT_STREQ("Red", app.settings.selectFlag);
+    } else {
+      EXPECT_STREQ("before", app.settings.selectFlag);
+    }
+  }
+  // One candidate fails 64 passes with chance 0.61: 40 calls all failing is below 1e-8.
+  EXPECT_GT(taken, 0);
+}
+
+TEST_F(RandomFlag, JpegFilesCanBeTakenAndKeepALeadingDot) {
+  addEmpty({"Name.jpeg", ".Hidden.gif"});
+  bool sawName = false, sawHidden = false;
+  for (int call = 0; call < 60 && !(sawName && sawHidden); ++call) {
+    if (!pickRandomFlag()) continue;
+    std::string name = app.settings.selectFlag;
+    EXPECT_TRUE(name == "Name" || name == ".Hidden") << name;
+    sawName |= name == "Name";
+    sawHidden |= name == ".Hidden";
+  }
+  EXPECT_TRUE(sawName);
+  EXPECT_TRUE(sawHidden);
+}
+
+TEST_F(RandomFlag, NoCandidateOrNoFolderGivesFalseWithoutDrawing) {
+  const RandomGenerator before = app.sim.random;
+  addEmpty({"FRANCE.JPG", "ITALY.GIF"});
+  EXPECT_FALSE(pickRandomFlag()) << "upper-case endings only";
+  removeFlags();
+  EXPECT_FALSE(pickRandomFlag()) << "empty folder";
+  RemoveDirectoryA(imageDir_.c_str());
+  EXPECT_FALSE(pickRandomFlag()) << "no folder";
+  EXPECT_EQ(0, std::memcmp(&before, &app.sim.random, sizeof before));
+  EXPECT_STREQ("", app.settings.selectFlag);
+}
+
+// chooseFlagPicture on a real device; the texture's size shows which file loaded.
+class FlagPicture : public FlagFolder {
+ protected:
+  void SetUp() override {
+    FlagFolder::SetUp();
+    if (!test_.device) GTEST_SKIP() << "no Direct3D 8 device: " << test_.failure;
+    app.render.device = test_.device;
+    app.host.mainWindow = test_.window;
+    app.settings.randomFlag = 0;
+  }
+  void TearDown() override {
+    releaseTexture();
+    app.render.device = nullptr;
+    app.host.mainWindow = nullptr;
+    FlagFolder::TearDown();
+  }
+  void releaseTexture() {
+    if (app.render.flagTexture) app.render.flagTexture->Release();
+    app.render.flagTexture = nullptr;
+  }
+  // Chooses the picture and gives the flag texture's width, 0 when none.
+  UINT chooseWidth() {
+    releaseTexture();
+    EXPECT_EQ(0u, chooseFlagPicture());
+    if (!app.render.flagTexture) return 0;
+    D3DSURFACE_DESC desc;
+    app.render.flagTexture->GetLevelDesc(0, &desc);
+    EXPECT_EQ(D3DFMT_X8R8G8B8, desc.Format);
+    return desc.Width;
+  }
+  void expectBuiltIn(const char* why) {
+    EXPECT_EQ(256u, chooseWidth()) << why;
+    EXPECT_STREQ(kBuiltInFlagName, app.settings.selectFlag) << why;
+  }
+  TestDevice test_;
+};
+
+TEST_F(FlagPicture, LoadsByNameTryingJpegJpgBmpGifInOrder) {
+  const struct {
+    const char* file;
+    int width;  // a power of two, kept at the folder limit of 512
+  } files[] = {{"Peru.jpeg", 4}, {"Peru.jpg", 8}, {"Peru.bmp", 16}, {"Peru.gif", 32}};
+  for (const auto& f : files) ASSERT_TRUE(writeBmp(flagPath(f.file), f.width, 2));
+  for (const auto& f : files) {
+    copyText(app.settings.selectFlag, kNameCapacity, "Peru");
+    EXPECT_EQ(UINT(f.width), chooseWidth()) << f.file;
+    EXPECT_STREQ("Peru", app.settings.selectFlag);
+    DeleteFileA(flagPath(f.file).c_str());
+  }
+  copyText(app.settings.selectFlag, kNameCapacity, "Peru");
+  expectBuiltIn("no file of the name is left");
+  EXPECT_TRUE(shownMessages.empty());
+}
+
+TEST_F(FlagPicture, FolderFlagsAreLimitedTo512AndTheUsersPictureTo1024) {
+  ASSERT_TRUE(writeBmp(flagPath("Wide.bmp"), 600, 4));
+  copyText(app.settings.selectFlag, kNameCapacity, "Wide");
+  EXPECT_EQ(512u, chooseWidth());
+
+  app.settings.useFlagLogo = 1;
+  copyText(app.settings.logoFullPath, kPathCapacity, flagPath("Wide.bmp").c_str());
+  copyText(app.settings.logoTitle, kNameCapacity, "My own flag");
+  EXPECT_EQ(1024u, chooseWidth());
+  EXPECT_STREQ("My own flag", app.settings.selectFlag);
+  EXPECT_TRUE(shownMessages.empty());
+}
+
+TEST_F(FlagPicture, EveryFallbackEndsOnTheBuiltInPictureWithoutAMessage) {
+  ASSERT_TRUE(writeBmp(flagPath("Red. Stars.jpg"), 8, 8));
+
+  app.settings.useFlagLogo = 1;
+  expectBuiltIn("user's picture with an empty path");
+  copyText(app.settings.logoFullPath, kPathCapacity, (root_ + "\\missing.bmp").c_str());
+  copyText(app.settings.logoTitle, kNameCapacity, "Lost");
+  expectBuiltIn("user's picture that is missing");
+
+  app.settings.useFlagLogo = 0;
+  copyText(app.settings.selectFlag, kNameCapacity, "Nowhere");
+  expectBuiltIn("a named flag that loads nothing");
+  std::string overlong(kNameCapacity - 1, 'n');
+  copyText(app.settings.selectFlag, kNameCapacity, overlong.c_str());
+  expectBuiltIn("a 1023-byte name");
+
+  // Taken at random the file is "Red", which loads nothing by name.
+  app.settings.randomFlag = 1;
+  for (int call = 0; call < 10; ++call) expectBuiltIn("random pick of Red. Stars.jpg");
+  removeFlags();
+  expectBuiltIn("random pick in an empty folder");
+  EXPECT_TRUE(shownMessages.empty());
+
+  // Chosen in the dialog, the same file loads under its listed name.
+  ASSERT_TRUE(writeBmp(flagPath("Red. Stars.jpg"), 8, 8));
+  app.settings.randomFlag = 0;
+  copyText(app.settings.selectFlag, kNameCapacity, "Red. Stars");
+  EXPECT_EQ(8u, chooseWidth());
+}
+
+TEST_F(FlagPicture, FailingBuiltInPictureIsReportedAndFails) {
+  // A module without "IMAGE" resources stands in for a damaged program file.
+  app.host.instance = GetModuleHandleA("kernel32.dll");
+  copyText(app.settings.selectFlag, kNameCapacity, "Nowhere");
+  EXPECT_EQ(1u, chooseFlagPicture());
+  EXPECT_EQ(nullptr, app.render.flagTexture);
+  ASSERT_EQ(1u, shownMessages.size());
+  EXPECT_EQ("Flag Texture Loading Error", shownMessages[0].text);
+  EXPECT_EQ("Error", shownMessages[0].caption);
+  EXPECT_EQ(uint32_t(MB_ICONHAND), shownMessages[0].type);
+  EXPECT_EQ(test_.window, shownMessages[0].owner);
+}
+
+}  // namespace
