@@ -1,11 +1,179 @@
 #include "host/saver_window.h"
 
 #include <windows.h>
+#include <d3d8.h>
 
-#include "host/startup.h"
+#include <cstring>
+
+#include "config/settings_store.h"
 #include "host/app_state.h"
+#include "host/end_request.h"
+#include "host/keyboard.h"
+#include "host/messages.h"
+#include "host/saver_window_win.h"
+#include "host/startup.h"
+#include "host/window_rules.h"
+#include "render/device.h"
+#include "render/frame.h"
+#include "render/scene.h"
+#include "resources/resource.h"
 
-uint32_t runSaverWindow(HWND__*) {
-  initCommon(app.host.isPreview);
-  return 0;
+static_assert(sizeof(PresentParams) == sizeof(D3DPRESENT_PARAMETERS),
+              "the settings hold the device's presentation parameters");
+
+namespace {
+
+const char kErrorCaption[] = "Error";
+const char kNoDeviceText[] = "CreateDevice FAILED";
+
+bool registerSaverClass() {
+  HostState& host = app.host;
+  WNDCLASSEXA windowClass;
+  std::memset(&windowClass, 0, sizeof windowClass);
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = saverWindowProc;
+  windowClass.hInstance = host.instance;
+  windowClass.hIcon = LoadIconA(host.instance, MAKEINTRESOURCEA(IDI_FLAG));
+  windowClass.hIconSm = windowClass.hIcon;
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = host.windowTitle;
+  return RegisterClassExA(&windowClass) != 0;
+}
+
+HWND createSaverWindow(HWND parentWindow) {
+  HostState& host = app.host;
+  DWORD style = WS_VISIBLE | WS_POPUP;
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  if (host.mode == Preview) {
+    style = WS_VISIBLE | WS_CHILD;
+    RECT parent = {0, 0, 0, 0};
+    GetWindowRect(parentWindow, &parent);
+    width = parent.right - parent.left;
+    height = parent.bottom - parent.top;
+  }
+  return CreateWindowExA(WS_EX_TOPMOST, host.windowTitle, host.windowTitle, style, 0, 0, width,
+                         height, parentWindow, nullptr, host.instance, nullptr);
+}
+
+void releaseExitObjects() {
+  RenderState& render = app.render;
+  if (render.backgroundPicture) {
+    DeleteObject(render.backgroundPicture);
+    render.backgroundPicture = nullptr;
+  }
+  if (render.device) {
+    render.device->Release();
+    render.device = nullptr;
+  }
+  if (render.direct3d) {
+    render.direct3d->Release();
+    render.direct3d = nullptr;
+  }
+}
+
+void carryOut(WindowAction action, HWND window) {
+  switch (action) {
+    case WindowAction::HideCursor: SetCursor(nullptr); break;
+    case WindowAction::ShowArrowCursor: SetCursor(LoadCursorA(nullptr, IDC_ARROW)); break;
+    case WindowAction::RunningFlagOn: setScreenSaverRunning(1); break;
+    case WindowAction::RunningFlagOff: setScreenSaverRunning(0); break;
+    case WindowAction::SetMainWindow: app.host.mainWindow = window; break;
+    case WindowAction::PostQuit: PostQuitMessage(0); break;
+    case WindowAction::StopFrames:
+      app.host.framesEnabled = 0;
+      app.host.windowClosed = 1;
+      break;
+    case WindowAction::ReleaseScene: releaseScene(); break;
+    case WindowAction::ExitRelease: releaseExitObjects(); break;
+    case WindowAction::ReleaseKeyboard: releaseKeyboard(); break;
+    case WindowAction::RequestEnd: requestEnd(); break;
+  }
+}
+
+}  // namespace
+
+LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  WindowDecision decision = decideWindowMessage(app.host, message, wParam, lParam);
+  for (uint32_t i = 0; i < decision.count; ++i) carryOut(decision.actions[i], window);
+  if (decision.result == WindowResult::Zero) return 0;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+uint32_t runSaverWindow(HWND__* parentWindow) {
+  HostState& host = app.host;
+  initCommon(host.isPreview);
+  if (!registerSaverClass()) return 0;
+  HWND window = createSaverWindow(parentWindow);
+  if (!window) return 0;
+  ShowWindow(window, SW_SHOWNORMAL);
+  startRendering(window, host.isPreview);
+  host.framesEnabled = 1;
+
+  // Messages first; a frame whenever none waits. Never blocks.
+  MSG message;
+  std::memset(&message, 0, sizeof message);
+  for (;;) {
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+      if (message.message == WM_QUIT) break;
+    } else if (host.framesEnabled) {
+      runIdleFrame();
+    }
+  }
+  return static_cast<uint32_t>(message.wParam);
+}
+
+void startRendering(HWND__* window, uint32_t isPreview) {
+  if (app.host.windowClosed) return;
+  createDevice(window, isPreview);
+  if (!app.render.device) {
+    PostQuitMessage(0);
+    return;
+  }
+  createKeyboard(window);
+  acquireKeyboard();
+  buildScene();
+}
+
+void runIdleFrame() {
+  if (!app.render.device) return;
+  updateFrame();
+  drawFrame();
+}
+
+void suspendRendering(HWND__* window) {
+  releaseScene();
+  if (app.render.device) {
+    app.render.device->Release();
+    app.render.device = nullptr;
+  }
+  ShowWindow(window, SW_RESTORE);
+  ShowWindow(window, SW_SHOWMAXIMIZED);
+}
+
+void resumeRendering(HWND__* window) {
+  RenderState& render = app.render;
+  // No refresh-rate scan and no second format: the parameters stay as the
+  // first creation left them. Copied out and back, as Direct3D may adjust them.
+  D3DPRESENT_PARAMETERS parameters;
+  std::memcpy(&parameters, &app.settings.presentParams, sizeof parameters);
+  DWORD behaviour =
+      app.settings.useTnL ? D3DCREATE_HARDWARE_VERTEXPROCESSING : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+  IDirect3DDevice8* device = nullptr;
+  HRESULT created = render.direct3d
+                        ? render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                                        behaviour, &parameters, &device)
+                        : D3DERR_INVALIDCALL;
+  std::memcpy(&app.settings.presentParams, &parameters, sizeof parameters);
+  if (created == D3D_OK && device) {
+    render.device = device;
+    loadSettings();
+    buildScene();
+    return;
+  }
+  render.device = nullptr;
+  showMessage(window, kNoDeviceText, kErrorCaption, MB_OK);
+  // Ends the program without the WM_CLOSE releases.
+  PostMessageA(window, WM_DESTROY, 0, 0);
 }
