@@ -1,0 +1,138 @@
+"""The scene on the screen: a waving flag before a photograph, with the overlay.
+
+Runs tests/tools/scene_viewer.exe full screen (800 x 600 at 16 bits in the
+private Xvfb) with a flag picture of known colours, takes screenshots with
+ImageMagick and checks their pixels with Pillow. The screenshots stay in
+<build>/test-output/ for a look by eye.
+"""
+import os
+import time
+import unittest
+
+from PIL import Image
+
+import harness
+
+VIEWER = os.path.join(harness.BUILD, "scene_viewer.exe")
+RED = (220, 20, 30)
+WHITE = (250, 250, 250)
+# The flag hangs in the middle: about x 208 … 592, y 158 … 447 at 800 x 600.
+FLAG_BOX = (240, 190, 560, 420)
+CORNERS = [(30, 60), (770, 60), (30, 540), (770, 540)]
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def write_band_flag(path):
+    """Four vertical bands: red, white, red, white."""
+    image = Image.new("RGB", (256, 192))
+    for x in range(256):
+        colour = RED if (x // 64) % 2 == 0 else WHITE
+        for y in range(192):
+            image.putpixel((x, y), colour)
+    image.save(path, "BMP")
+
+
+def near(pixel, colour, tolerance):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+def is_reddish(p):
+    return p[0] > 60 and p[0] > 2 * p[1] and p[0] > 2 * p[2]
+
+
+def is_overlay_green(p):
+    return p[1] > p[0] + 50 and p[1] > p[2] + 40
+
+
+def pixels(image, box):
+    x0, y0, x1, y1 = box
+    return [image.getpixel((x, y)) for y in range(y0, y1, 2) for x in range(x0, x1, 2)]
+
+
+class SceneTest(unittest.TestCase):
+    def setUp(self):
+        if not os.path.exists(VIEWER):
+            self.skipTest("scene_viewer.exe not built")
+        self.wine = harness.Wine()
+        os.makedirs(harness.OUTPUT, exist_ok=True)
+        self.flag = os.path.join(harness.OUTPUT, "scene_band_flag.bmp")
+        write_band_flag(self.flag)
+
+    def tearDown(self):
+        self.wine.close()
+
+    def start_viewer(self, *args, seconds=30):
+        proc = self.wine.start(VIEWER, "--seconds", str(seconds), "--flag", windows_path(self.flag), *args)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        # The first line tells that the scene is built.
+        line = proc.stdout.readline()
+        self.assertIn("scene ready: device 1 flag 1 lightspot 1 buffers 1 1", line)
+        return proc, line
+
+    def shot(self, name):
+        return Image.open(self.wine.screenshot(name)).convert("RGB")
+
+    def finish(self, proc):
+        out, _ = proc.communicate(timeout=60)
+        self.assertEqual(0, proc.returncode)
+        self.assertIn("frames", out)
+
+    def test_waving_flag_before_the_photograph(self):
+        proc, line = self.start_viewer(seconds=12)
+        self.assertIn("background 1 1", line)
+        time.sleep(6)
+        first = self.shot("scene_flag_1.png")
+        time.sleep(1.5)
+        second = self.shot("scene_flag_2.png")
+        proc.wait(timeout=60)
+
+        flag = pixels(second, FLAG_BOX)
+        reds = [p for p in flag if is_reddish(p)]
+        whites = [p for p in flag if near(p, WHITE, 40)]
+        # The picture's own colours fill the middle (16-bit screen: loose tolerance).
+        self.assertGreater(len(reds), len(flag) // 5)
+        self.assertGreater(len(whites), len(flag) // 5)
+        self.assertTrue(any(near(p, RED, 24) for p in reds))
+        # Where the cloth turns away the light spot darkens it.
+        self.assertLess(min(p[0] for p in reds), max(p[0] for p in reds) - 30)
+        # The photograph, not black, all around the flag.
+        for corner in CORNERS:
+            self.assertGreater(sum(second.getpixel(corner)), 60, corner)
+        # The flag moves between frames a second and a half apart.
+        changed = sum(1 for a, b in zip(pixels(first, FLAG_BOX), flag) if not near(a, b, 24))
+        self.assertGreater(changed, 50)
+
+    def test_no_background_leaves_black_and_overlay_writes_the_corners(self):
+        proc, line = self.start_viewer("--no-background", "--overlay", seconds=16)
+        self.assertIn("background 0 0", line)
+        time.sleep(5)
+        shots = []
+        # Shots over about four seconds: the clock's colon shows in odd seconds only.
+        for k in range(6):
+            shots.append(self.shot(f"scene_overlay_{k}.png"))
+            time.sleep(0.4)
+        proc.wait(timeout=60)
+        colon_box = (716, 574, 725, 597)  # between the blanks around the colon
+        colons = [any(is_overlay_green(p) for p in pixels(shot, colon_box)) for shot in shots]
+        self.assertIn(True, colons)
+        self.assertIn(False, colons)
+        image = shots[-1]
+        for corner in CORNERS:
+            self.assertEqual((0, 0, 0), image.getpixel(corner), corner)
+        flag = pixels(image, FLAG_BOX)
+        self.assertGreater(len([p for p in flag if is_reddish(p)]), len(flag) // 5)
+        # Flag name top left, frame rate bottom left, clock bottom right.
+        areas = {"name": (0, 0, 200, 40), "fps": (0, 570, 120, 600), "clock": (670, 565, 800, 600)}
+        for name, box in areas.items():
+            green = [p for p in pixels(image, box) if is_overlay_green(p)]
+            self.assertGreater(len(green), 10, name)
+        # Text is blended over black: green at about three quarters strength.
+        green = [p for p in pixels(image, areas["clock"]) if is_overlay_green(p)]
+        self.assertTrue(all(p[1] < 200 for p in green))
+
+
+if __name__ == "__main__":
+    unittest.main()

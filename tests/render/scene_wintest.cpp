@@ -1,0 +1,245 @@
+// The scene on a real Direct3D 8 device (Wine's, through Mesa in Xvfb):
+// buildScene fills every slot, frames move the cloth, releaseScene empties
+// everything twice over, and failures end through the close request without
+// a frame touching an empty slot. The pixels are checked end to end by
+// tests/e2e/test_scene.py.
+#include <windows.h>
+#include <d3d8.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/app_state.h"
+#include "host/messages.h"
+#include "render/device.h"
+#include "render/frame.h"
+#include "render/scene.h"
+#include "render/scene_math.h"
+
+namespace {
+
+const char kWindowClass[] = "FlagsSceneTest";
+constexpr int kWindowWidth = 320;
+constexpr int kWindowHeight = 240;
+
+int messagesShown = 0;
+int countMessage(HWND__*, const char*, const char*, uint32_t) {
+  ++messagesShown;
+  return IDOK;
+}
+
+// A 32-bit bottom-up BMP of vertical red and white bands.
+std::string writeBandBitmap(const char* name, int width, int height) {
+  char directory[MAX_PATH];
+  GetTempPathA(sizeof directory, directory);
+  std::string path = std::string(directory) + name;
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 32;
+  info.biCompression = BI_RGB;
+  DWORD pixelBytes = static_cast<DWORD>(width * height * 4);
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + pixelBytes;
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) return std::string();
+  std::fwrite(&file, sizeof file, 1, out);
+  std::fwrite(&info, sizeof info, 1, out);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint32_t pixel = (x * 4 / width) % 2 == 0 ? 0x00DC141E : 0x00FAFAFA;
+      std::fwrite(&pixel, sizeof pixel, 1, out);
+    }
+  std::fclose(out);
+  return path;
+}
+
+bool closeRequested(HWND window) {
+  MSG message;
+  return PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE) != 0;
+}
+
+class SceneOnDevice : public testing::Test {
+ protected:
+  HWND window = nullptr;
+
+  void SetUp() override {
+    app = AppState();
+    messagesShown = 0;
+    messageHook = countMessage;
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassA(&windowClass);
+    window = CreateWindowA(kWindowClass, "scene test", WS_POPUP, 0, 0, kWindowWidth,
+                           kWindowHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(nullptr, window);
+    app.host.instance = GetModuleHandleA(nullptr);
+    app.host.heap = GetProcessHeap();
+    app.host.mainWindow = window;
+    app.host.isPreview = 1;  // windowed in the test window, like the preview
+    setLoadDefaults(app.settings);
+    app.settings.randomFlag = 0;
+    app.settings.useFlagLogo = 1;  // no picture path: the built-in flag
+  }
+
+  void TearDown() override {
+    releaseScene();
+    RenderState& render = app.render;
+    if (render.backgroundPicture) DeleteObject(render.backgroundPicture);
+    if (render.device) render.device->Release();
+    if (render.direct3d) render.direct3d->Release();
+    app = AppState();
+    if (window) DestroyWindow(window);
+    messageHook = systemMessageBox;
+  }
+
+  // False (and the test skips) when Wine cannot make a device here.
+  bool makeDevice() {
+    createDevice(window, 1);
+    closeRequested(window);  // device creation reports its own failures
+    return app.render.device != nullptr;
+  }
+
+  static bool sceneSlotsEmpty() {
+    const RenderState& r = app.render;
+    return !r.flagTexture && !r.lightSpotTexture && !r.backgroundTexture && !r.backgroundQuad &&
+           !r.flagVertexBuffer && !r.flagIndexBuffer && !r.overlay.fontTexture &&
+           !r.overlay.textBuffer && !app.sim.cloth.current && !app.sim.cloth.previous &&
+           !app.sim.cloth.particles;
+  }
+};
+
+}  // namespace
+
+TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwice) {
+  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  app.settings.windPower = 100;
+  buildScene();
+  EXPECT_FALSE(closeRequested(window));
+  const RenderState& r = app.render;
+  EXPECT_NE(nullptr, r.flagTexture);
+  EXPECT_NE(nullptr, r.lightSpotTexture);
+  EXPECT_NE(nullptr, r.backgroundQuad);  // a built-in background was loaded
+  EXPECT_NE(nullptr, r.backgroundTexture);
+  EXPECT_NE(nullptr, r.flagVertexBuffer);
+  EXPECT_NE(nullptr, r.flagIndexBuffer);
+  EXPECT_NE(nullptr, r.overlay.fontTexture);
+  EXPECT_NE(nullptr, r.overlay.textBuffer);
+  ASSERT_NE(nullptr, app.sim.cloth.current);
+  EXPECT_FLOAT_EQ(1.5f, app.sim.wind.windPowerFactor);
+  // The camera follows the window's client size.
+  EXPECT_NEAR(2.4142134f / (320.0f / 240.0f), r.projectionMatrix.m[0], 1e-5f);
+  // The start grid lies flat at z = 0 from (−16, −12) to (16, 12).
+  EXPECT_FLOAT_EQ(-16.0f, app.sim.cloth.current[0].x);
+  EXPECT_FLOAT_EQ(12.0f, app.sim.cloth.current[kClothVertexCount - 1].y);
+  EXPECT_EQ(0, std::memcmp(app.sim.cloth.current, app.sim.cloth.previous, kClothVertexBytes));
+
+  app.settings.showFps = app.settings.showTime = app.settings.showCountry = 1;
+  const int freeCorner = kClothVertexCount - 1;  // the free corner moves first
+  float startZ = app.sim.cloth.current[freeCorner].z + app.sim.cloth.previous[freeCorner].z;
+  for (int frame = 0; frame < 40; ++frame) {
+    Sleep(2);
+    updateFrame();
+    drawFrame();
+  }
+  float endZ = app.sim.cloth.current[freeCorner].z + app.sim.cloth.previous[freeCorner].z;
+  EXPECT_NE(startZ, endZ);
+  // The pole holds.
+  EXPECT_FLOAT_EQ(-16.0f, app.sim.cloth.current[0].x);
+  EXPECT_FLOAT_EQ(0.0f, app.sim.cloth.current[0].z);
+
+  releaseScene();
+  EXPECT_TRUE(sceneSlotsEmpty());
+  releaseScene();
+  EXPECT_TRUE(sceneSlotsEmpty());
+  // Frames after the release do nothing and do not fault.
+  updateFrame();
+  drawFrame();
+  // The scene can be built again on the same device.
+  buildScene();
+  EXPECT_NE(nullptr, app.render.flagVertexBuffer);
+  EXPECT_NE(nullptr, app.sim.cloth.current);
+  EXPECT_EQ(0, messagesShown);
+}
+
+TEST_F(SceneOnDevice, UserBackgroundIsFittedAndMissingBackgroundLeavesNoQuad) {
+  std::string path = writeBandBitmap("flags_scene_background.bmp", 64, 64);
+  ASSERT_FALSE(path.empty());
+  copyText(app.settings.backgroundPath, kPathCapacity, path.c_str());
+  app.settings.backgroundWidth = 1200;
+  app.settings.backgroundHeight = 1600;
+  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  ASSERT_NE(nullptr, app.render.backgroundPicture);
+  buildScene();
+  EXPECT_NE(nullptr, app.render.backgroundQuad);
+  EXPECT_NE(nullptr, app.render.backgroundTexture);
+  EXPECT_FLOAT_EQ(-30.0f, app.render.backgroundCorners[0].x);
+  EXPECT_FLOAT_EQ(30.0f, app.render.backgroundCorners[2].x);
+  EXPECT_FLOAT_EQ(40.0f, app.render.backgroundCorners[1].y);
+  releaseScene();
+
+  // Without a background picture the flag draws over black: no quad, no texture.
+  DeleteObject(app.render.backgroundPicture);
+  app.render.backgroundPicture = nullptr;
+  buildScene();
+  EXPECT_EQ(nullptr, app.render.backgroundQuad);
+  EXPECT_EQ(nullptr, app.render.backgroundTexture);
+  EXPECT_NE(nullptr, app.render.flagVertexBuffer);
+  for (int frame = 0; frame < 3; ++frame) {
+    updateFrame();
+    drawFrame();
+  }
+  DeleteFileA(path.c_str());
+}
+
+TEST_F(SceneOnDevice, MissingFlagPictureClosesAndBuildsNothing) {
+  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  // A module without the built-in pictures: even the last-resort flag fails.
+  app.host.instance = GetModuleHandleA("kernel32.dll");
+  buildScene();
+  EXPECT_TRUE(closeRequested(window));
+  EXPECT_EQ(1, messagesShown);
+  EXPECT_TRUE(sceneSlotsEmpty());
+  // Frames before the close request arrives must not touch the empty slots.
+  updateFrame();
+  drawFrame();
+  EXPECT_TRUE(sceneSlotsEmpty());
+}
+
+TEST_F(SceneOnDevice, MissingFontClosesTheSaverAndFramesStaySafe) {
+  std::string path = writeBandBitmap("flags_scene_flag.bmp", 64, 48);
+  ASSERT_FALSE(path.empty());
+  copyText(app.settings.logoFullPath, kPathCapacity, path.c_str());
+  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  // The flag comes from the file; the font picture (a resource) cannot be had.
+  app.host.instance = GetModuleHandleA("kernel32.dll");
+  app.settings.showFps = app.settings.showTime = app.settings.showCountry = 1;
+  buildScene();
+  EXPECT_TRUE(closeRequested(window));
+  EXPECT_NE(nullptr, app.render.flagTexture);
+  EXPECT_EQ(nullptr, app.render.overlay.fontTexture);
+  for (int frame = 0; frame < 3; ++frame) {
+    updateFrame();
+    drawFrame();
+  }
+  DeleteFileA(path.c_str());
+}
+
+TEST_F(SceneOnDevice, WithoutADeviceNothingIsBuiltOrDrawn) {
+  buildScene();
+  EXPECT_FALSE(closeRequested(window));
+  EXPECT_TRUE(sceneSlotsEmpty());
+  updateFrame();
+  drawFrame();
+  releaseScene();
+  EXPECT_TRUE(sceneSlotsEmpty());
+}
