@@ -178,16 +178,15 @@ std::string bytesOf(const unsigned char* data, size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }
 
+BOOL CALLBACK noteVisibleWindow(HWND window, LPARAM found) {
+  if (IsWindowVisible(window)) *reinterpret_cast<BOOL*>(found) = TRUE;
+  return TRUE;
+}
+
 // A failing load must not open any window (a message box would stop the saver).
 bool threadHasVisibleWindow() {
   BOOL found = FALSE;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM found) -> BOOL {
-        if (IsWindowVisible(window)) *reinterpret_cast<BOOL*>(found) = TRUE;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), noteVisibleWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
