@@ -71,6 +71,21 @@ class Wine:
             raise AssertionError(f"{exe} {args} did not end within {timeout} s")
         return proc.returncode, out, err
 
+    def run_command_line(self, command_line, timeout=120):
+        """Runs one exact Windows command line and returns its exit code.
+
+        Wine quotes every argument that holds a blank; NSIS's "/D=" and "_?="
+        must come unquoted, so the line goes through a batch file, whose cmd
+        waits for GUI programs too."""
+        fd, path = tempfile.mkstemp(suffix=".bat", dir=os.path.join(self.prefix, "drive_c"))
+        with os.fdopen(fd, "w", newline="") as f:
+            f.write("@" + command_line + "\r\n@exit %ERRORLEVEL%\r\n")
+        try:
+            code, _, _ = self.run("cmd", "/c", "C:\\" + os.path.basename(path), timeout=timeout)
+        finally:
+            os.remove(path)
+        return code
+
     def wintool(self, *args, timeout=30):
         code, out, err = self.run(WINTOOL, *args, timeout=timeout)
         return code, out.replace("\r", "")

@@ -1,0 +1,262 @@
+"""The setup program end to end under Wine: silent and interactive installs,
+the saver started from the system folder as Windows starts it, and the
+uninstaller, which leaves nothing behind but another screen saver the user
+chose."""
+import os
+import subprocess
+import unittest
+
+from PIL import Image
+
+import harness
+
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Brevanto Flags"
+SAVER = "BrevantoFlags.scr"
+SETUP_TITLE = "Brevanto Flags Screensaver Setup"
+SETTINGS_TITLE = "Brevanto Flags Screensaver Settings"
+ACTIVATE_TEXT = "Make Brevanto Flags my screen saver"
+SETTINGS_TEXT = "Open the screen saver's settings"
+IDOK, IDCANCEL, IDYES = 1, 2, 6
+DIRECTORY_EDIT = 1019  # the directory page's folder box
+FLAG_LIST = 106        # the settings dialog's flag list
+OTHER_SAVER = r"C:\windows\system32\other.scr"
+# A flag that ships nowhere, in a colour that no background photograph has.
+TEST_FLAG = "Test Magenta"
+MAGENTA = (255, 0, 255)
+TOLERANCE = 40
+MOUSE_PATH = [(100, 100), (180, 140), (260, 200), (340, 260), (420, 320), (500, 380)]
+
+
+def is_64_bit(path):
+    kind = subprocess.run(["file", path], capture_output=True, text=True).stdout
+    return "PE32+" in kind
+
+
+# The setup program that carries this build's saver.
+SETUP = os.path.join(harness.BUILD, "BrevantoFlagsSetup-x64.exe" if is_64_bit(harness.SCR)
+                     else "BrevantoFlagsSetup.exe")
+
+
+def windows_path(unix_path):
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def shipped_flags():
+    folder = os.path.join(harness.SOURCE, "IMAGE")
+    return {name: os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder)}
+
+
+def magenta_share(path, half=60):
+    """Share of pixels near magenta in a box around the middle of a screenshot."""
+    image = Image.open(path).convert("RGB")
+    cx, cy = image.width // 2, image.height // 2
+    box = image.crop((cx - half, cy - half, cx + half, cy + half))
+    pixels = list(box.getdata())
+    near = sum(1 for p in pixels if all(abs(c - m) <= TOLERANCE for c, m in zip(p, MAGENTA)))
+    return near / len(pixels)
+
+
+class InstallerTest(unittest.TestCase):
+    def setUp(self):
+        if not os.path.exists(SETUP):
+            self.fail(f"{SETUP} was not built")
+        self.wine = harness.Wine()
+        # A 32-bit setup in a 64-bit prefix is redirected to the 32-bit folders.
+        wow = not is_64_bit(SETUP) and os.path.isdir(self.unix(r"C:\windows\syswow64"))
+        self.system_saver = "C:\\windows\\%s\\%s" % ("syswow64" if wow else "system32", SAVER)
+        self.default_folder = r"C:\Program Files (x86)\Brevanto Flags" if wow else r"C:\Program Files\Brevanto Flags"
+
+    def tearDown(self):
+        self.wine.close()
+
+    # helpers
+    def unix(self, path):
+        """The prefix's file for a C: path (Wine keeps the names' case as created)."""
+        assert path[:3].upper() == "C:\\", path
+        return os.path.join(self.wine.prefix, "drive_c", *path[3:].split("\\"))
+
+    def install(self, *options):
+        return self.wine.run_command_line('"%s" %s' % (windows_path(SETUP), " ".join(options)))
+
+    def value(self, key, name):
+        found = self.wine.reg_query(key, name)
+        return found[1] if found else None
+
+    def leftovers(self, folder):
+        """What the uninstaller has not removed yet."""
+        left = []
+        if os.path.exists(self.unix(folder)):
+            left.append(folder)
+        if os.path.exists(self.unix(self.system_saver)):
+            left.append(self.system_saver)
+        if self.wine.reg_query(harness.SETTINGS_KEY) is not None:
+            left.append(harness.SETTINGS_KEY)
+        if self.wine.reg_query(UNINSTALL_KEY) is not None:
+            left.append(UNINSTALL_KEY)
+        return left
+
+    def uninstall_quietly(self, folder):
+        """Runs the registered quiet uninstall command, as Windows would, and
+        waits until it is done: it copies itself away and returns at once."""
+        command = self.value(UNINSTALL_KEY, "QuietUninstallString")
+        self.assertEqual(command, '"%s\\Uninstall.exe" /S' % folder)
+        self.assertEqual(self.wine.run_command_line(command), 0)
+        harness.wait_for(lambda: not self.leftovers(folder), timeout=60, interval=0.5)
+        self.assertEqual(self.leftovers(folder), [])
+
+    def assert_installed(self, folder):
+        self.assertEqual(sorted(os.listdir(self.unix(folder))), ["BrevantoFlags.scr", "IMAGE", "Uninstall.exe"])
+        image = self.unix(folder + r"\IMAGE")
+        self.assertEqual({name: os.path.getsize(os.path.join(image, name)) for name in os.listdir(image)},
+                         shipped_flags())
+        with open(harness.SCR, "rb") as built:
+            saver = built.read()
+        for copy in (folder + "\\" + SAVER, self.system_saver):
+            with open(self.unix(copy), "rb") as f:
+                self.assertEqual(f.read(), saver, copy)
+        self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Directory]"), ("REG_SZ", folder))
+        expected = {
+            "DisplayName": "Brevanto Flags Screensaver",
+            "DisplayVersion": "1.0",
+            "InstallLocation": folder,
+            "UninstallString": '"%s\\Uninstall.exe"' % folder,
+            "QuietUninstallString": '"%s\\Uninstall.exe" /S' % folder,
+            "DisplayIcon": folder + "\\" + SAVER + ",0",
+            "NoModify": "0x1",
+            "NoRepair": "0x1",
+        }
+        entry = self.wine.reg_query(UNINSTALL_KEY)
+        self.assertIsNotNone(entry, "no uninstall entry")
+        self.assertEqual({name: entry.get(name, (None, None))[1] for name in expected}, expected)
+        self.assertTrue(entry.get("Publisher", (None, ""))[1])
+
+    def show_saver_with_test_flag(self, folder):
+        """Adds a flag that only the installed folder has, chooses it, and
+        starts the saver from the system folder with another current directory."""
+        Image.new("RGB", (480, 320), MAGENTA).save(self.unix(folder + r"\IMAGE" + "\\" + TEST_FLAG + ".bmp"))
+        self.wine.reg_add("[Random Flag]", "REG_DWORD", 0)
+        self.wine.reg_add("[Select Flag]", "REG_SZ", TEST_FLAG)
+        elsewhere = os.path.join(self.wine.tmp, "elsewhere")
+        os.makedirs(elsewhere)
+        saver = self.wine.start(self.system_saver, "/s", cwd=elsewhere)
+        shots = []
+
+        def flag_shown():
+            shots.append(self.wine.screenshot("installer-saver-%d.png" % len(shots)))
+            return magenta_share(shots[-1]) > 0.5
+
+        harness.wait_for(flag_shown, timeout=60, interval=1.0)
+        return saver, shots[-1]
+
+    def end_saver(self, saver):
+        for x, y in MOUSE_PATH:
+            self.wine.xdotool("mousemove", str(x), str(y))
+        self.assertEqual(saver.wait(timeout=60), 0)
+
+    def child_controls(self, window):
+        _, out = self.wine.wintool("children", str(window))
+        return harness.parse_lines(out)
+
+    def control(self, window, text=None, ident=None):
+        for c in self.child_controls(window):
+            if c.get("visible") == "1" and (text is None or c.get("text") == text) \
+                    and (ident is None or c.get("id") == str(ident)):
+                return c
+        return None
+
+    def wait_window(self, title):
+        code, out = self.wine.wintool("wait", "--title", title, "--timeout", "30000", timeout=60)
+        self.assertEqual(code, 0, f"no window {title!r}")
+        return harness.parse_fields(out.splitlines()[0])
+
+    def click(self, control):
+        self.assertIsNotNone(control)
+        self.wine.wintool("click", control["hwnd"])
+
+    # tests
+    def test_silent_install_with_activation_runs_the_saver_and_uninstall_removes_everything(self):
+        self.assertEqual(self.install("/S", "/ACTIVATE=1"), 0)
+        folder = self.default_folder
+        self.assert_installed(folder)
+        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
+
+        saver, shot = self.show_saver_with_test_flag(folder)
+        self.assertGreater(magenta_share(shot), 0.5,
+                           f"the installed flag {TEST_FLAG!r} is not in the middle of {shot}")
+        self.end_saver(saver)
+
+        self.uninstall_quietly(folder)
+        self.assertIsNone(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"))
+
+    def test_silent_install_into_a_chosen_folder_keeps_another_screen_saver(self):
+        # The user's own saver survives both the install (not asked to
+        # activate) and the uninstall (the value does not name this saver).
+        self.wine.reg_add("SCRNSAVE.EXE", "REG_SZ", OTHER_SAVER, key=DESKTOP_KEY)
+        folder = r"C:\Flag Savers\Brevanto"
+        self.assertEqual(self.install("/S", "/D=" + folder), 0)
+        self.assert_installed(folder)
+        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
+
+        self.uninstall_quietly(folder)
+        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
+
+    def test_interactive_setup_can_be_cancelled_on_its_first_page(self):
+        setup = self.wine.start(SETUP)
+        window = self.wait_window(SETUP_TITLE)
+        harness.wait_for(lambda: self.control(window["hwnd"], text="&Next >"))
+        # The picture of the first page for the documentation: the window
+        # without its frame, which has no window manager to draw it here.
+        left, top, right, bottom = (int(v) for v in window["rect"].split(","))
+        page = next(c for c in self.child_controls(window["hwnd"])
+                    if c.get("class") == "#32770" and c.get("visible") == "1")
+        border = int(page["rect"].split(",")[0]) - left
+        caption = int(page["rect"].split(",")[1]) - top
+        shot = self.wine.screenshot("installer-first-page.png")
+        Image.open(shot).crop((left + border, top + caption, right - border, bottom - border)).save(
+            os.path.join(harness.OUTPUT, "installer.png"))
+
+        self.click(self.control(window["hwnd"], ident=IDCANCEL))
+        # "Are you sure you want to quit?" has the setup's title too.
+        question = harness.wait_for(lambda: next(
+            (w for w in harness.parse_lines(self.wine.wintool("list")[1])
+             if w.get("title") == SETUP_TITLE and w["hwnd"] != window["hwnd"] and w.get("visible") == "1"), None))
+        self.assertIsNotNone(question, "no question before quitting")
+        self.click(self.control(question["hwnd"], ident=IDYES))
+        self.assertEqual(setup.wait(timeout=60), 1)  # NSIS: cancelled by the user
+        self.assertFalse(os.path.exists(self.unix(self.default_folder)))
+        self.assertIsNone(self.wine.reg_query(UNINSTALL_KEY))
+
+    def test_interactive_install_activates_and_opens_the_settings(self):
+        setup = self.wine.start(SETUP)
+        window = self.wait_window(SETUP_TITLE)["hwnd"]
+        self.click(harness.wait_for(lambda: self.control(window, text="&Next >")))
+        folder_box = harness.wait_for(lambda: self.control(window, ident=DIRECTORY_EDIT))
+        self.assertEqual(folder_box["text"], self.default_folder)
+        folder = r"C:\Interactive Flags"
+        self.wine.wintool("settext", folder_box["hwnd"], folder)
+        self.click(self.control(window, text="&Install"))
+
+        activate = harness.wait_for(lambda: self.control(window, text=ACTIVATE_TEXT), timeout=120)
+        self.assertIsNotNone(activate, "no finish page")
+        settings = self.control(window, text=SETTINGS_TEXT)
+        self.assertEqual((activate["check"], settings["check"]), ("1", "1"))
+        self.click(self.control(window, text="&Finish"))
+
+        dialog = self.wait_window(SETTINGS_TITLE)["hwnd"]
+        self.assertEqual(setup.wait(timeout=60), 0)
+        self.assert_installed(folder)
+        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
+        # The dialog lists the installed flags: it found them through "[Directory]".
+        flag_list = harness.wait_for(lambda: self.control(dialog, ident=FLAG_LIST))
+        _, out = self.wine.wintool("combo", flag_list["hwnd"])
+        listed = int(harness.parse_lines(out)[0]["count"])
+        self.assertEqual(listed, sum(1 for name in shipped_flags()
+                                     if name.lower().endswith((".gif", ".jpg", ".bmp"))))
+        self.click(self.control(dialog, ident=IDCANCEL))
+        code, _ = self.wine.wintool("wait-gone", dialog, "--timeout", "30000", timeout=60)
+        self.assertEqual(code, 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
