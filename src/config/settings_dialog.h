@@ -1,6 +1,21 @@
-// The settings dialog "CONFIG" (Config mode).
+// The settings dialog "CONFIG" (Config mode): works on app.settings, writes
+// the registry on OK, on "Default" and when a chosen picture file decodes.
 #pragma once
 #include <windows.h>
 
-// Dialog procedure; returns FALSE for every message.
+// Dialog procedure; returns FALSE for every message, WM_INITDIALOG included.
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Takes the handles of the resolution list, the flag list, "Use TnL" and the
+// link picture into app.dialog.
+void cacheDialogControls(HWND dialog);
+
+// Puts app.settings into the controls (radio buttons, enabling, titles, check
+// boxes, trackbar) and focuses Cancel. Clears useTnL when the adapter has no
+// hardware transform and lighting. The two lists' selections are not touched.
+void showSettingsInDialog(HWND dialog);
+
+// Takes the check boxes, the trackbar, the selected resolution and the
+// selected flag back into app.settings; no selection (or a malformed
+// resolution entry) keeps the fields it would set.
+void readDialogControls(HWND dialog);

@@ -1,6 +1,277 @@
+// The settings dialog: controls in and out of app.settings, its commands, the
+// picture and background choice, and the link picture.
 #include "config/settings_dialog.h"
 
-INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  if (message == WM_INITDIALOG || message == WM_CLOSE) EndDialog(dialog, 0);
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cstring>
+
+#include "config/dialog_rules.h"
+#include "config/flag_catalogue.h"
+#include "config/picture.h"
+#include "config/settings_store.h"
+#include "config/web_link.h"
+#include "host/app_state.h"
+#include "host/messages.h"
+#include "host/startup.h"
+#include "render/device.h"
+#include "resources/resource.h"
+
+namespace {
+
+bool isChecked(HWND dialog, int id) {
+  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void setChecked(HWND dialog, int id, bool checked) {
+  SendDlgItemMessageA(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void enableControl(HWND dialog, int id, bool enabled) {
+  EnableWindow(GetDlgItem(dialog, id), enabled ? TRUE : FALSE);
+}
+
+// The selected entry's text of a combo box, or false when nothing is selected
+// or the entry would not fit: CB_GETLBTEXT itself knows no buffer size.
+bool selectedEntryText(HWND combo, char* text, uint32_t capacity) {
+  LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+  if (index == CB_ERR) return false;
+  LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+  if (length == CB_ERR || length < 0 || uint64_t(length) >= capacity) return false;
+  if (SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text)) == CB_ERR)
+    return false;
+  text[capacity - 1] = 0;
+  return true;
+}
+
+void deleteDialogPicture() {
+  if (app.dialog.dialogPicture) {
+    DeleteObject(app.dialog.dialogPicture);
+    app.dialog.dialogPicture = nullptr;
+  }
+}
+
+void closeDialog(HWND dialog, INT_PTR result) {
+  deleteDialogPicture();
+  EndDialog(dialog, result);
+}
+
+void showDialogPicture() {
+  app.dialog.dialogPicture = loadPictureResource(app.host.instance, IDP_DIALOG, 0);
+  SendMessageA(app.dialog.linkPicture, STM_SETIMAGE, IMAGE_BITMAP,
+               reinterpret_cast<LPARAM>(app.dialog.dialogPicture));
+}
+
+void openDialog(HWND dialog) {
+  initCommon(0);
+  cacheDialogControls(dialog);
+  showDialogPicture();
+  if (listDisplayModes() == 0) {
+    showMessage(nullptr, kNoDirect3DText, kErrorCaption, MB_OK);
+    closeDialog(dialog, IDCANCEL);
+    return;
+  }
+  fillFlagList();
+  showSettingsInDialog(dialog);
+}
+
+// Which settings fields a file choice fills: the flag picture or the background.
+struct PictureTarget {
+  char* path;        // kPathCapacity bytes
+  char* title;       // kNameCapacity bytes
+  int titleControl;
+  bool measures;     // the background also stores its pixel size
+};
+
+bool askForPictureFile(HWND dialog, const PictureTarget& target) {
+  OPENFILENAMEA request;
+  std::memset(&request, 0, sizeof request);
+  // The 76-byte (Windows 95/NT 4) form of the record.
+  request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  request.hwndOwner = dialog;
+  request.hInstance = app.host.instance;
+  request.lpstrFilter = kPictureFilter;
+  request.lpstrFile = target.path;  // the current path is the initial file name
+  request.nMaxFile = kPathCapacity;
+  request.lpstrFileTitle = target.title;
+  request.nMaxFileTitle = kNameCapacity;
+  return GetOpenFileNameA(&request) != FALSE;
+}
+
+void choosePictureFile(HWND dialog, const PictureTarget& target) {
+  // The file dialog writes into the settings' own buffers; a cancel (or a
+  // failure, which may leave a size code in the path) must leave them as they were.
+  char previousPath[kPathCapacity];
+  char previousTitle[kNameCapacity];
+  copyText(previousPath, kPathCapacity, target.path);
+  copyText(previousTitle, kNameCapacity, target.title);
+  if (!askForPictureFile(dialog, target)) {
+    copyText(target.path, kPathCapacity, previousPath);
+    copyText(target.title, kNameCapacity, previousTitle);
+    return;
+  }
+  target.path[kPathCapacity - 1] = 0;
+  target.title[kNameCapacity - 1] = 0;
+
+  Picture picture = loadPictureFile(target.path, 0);
+  if (picture == nullptr) {
+    showMessage(dialog, kInvalidFileText, kNoticeCaption, MB_OK | MB_ICONINFORMATION);
+    loadSettings();  // undoes what the file dialog wrote
+    return;
+  }
+  if (target.measures) {
+    BITMAP bitmap;
+    std::memset(&bitmap, 0, sizeof bitmap);
+    GetObjectA(picture, sizeof bitmap, &bitmap);
+    app.settings.backgroundWidth = uint32_t(bitmap.bmWidth);
+    app.settings.backgroundHeight = uint32_t(bitmap.bmHeight < 0 ? -bitmap.bmHeight : bitmap.bmHeight);
+  }
+  DeleteObject(picture);
+  saveSettings();
+  SetDlgItemTextA(dialog, target.titleControl, target.title);
+}
+
+void dropPicture(HWND dialog, char* path, char* title, int titleControl) {
+  copyText(path, kPathCapacity, "");
+  copyText(title, kNameCapacity, kDefaultTitle);
+  SetDlgItemTextA(dialog, titleControl, title);
+}
+
+void restoreDialogDefaults(HWND dialog) {
+  setDialogDefaults(app.settings);
+  saveSettings();
+  listDisplayModes();
+  fillFlagList();
+  showSettingsInDialog(dialog);
+}
+
+void runCommand(HWND dialog, int id) {
+  Settings& s = app.settings;
+  switch (id) {
+    case IDOK:
+      readDialogControls(dialog);
+      saveSettings();
+      closeDialog(dialog, IDOK);
+      break;
+    case IDCANCEL:
+      closeDialog(dialog, IDCANCEL);
+      break;
+    case IDC_RANDOM_LOGO:
+      s.randomFlag = isChecked(dialog, IDC_RANDOM_LOGO) ? 1 : 0;
+      EnableWindow(app.dialog.flagList, s.randomFlag == 0);
+      break;
+    case IDC_USE_LOGO:
+      s.useFlagLogo = 0;
+      showSettingsInDialog(dialog);
+      break;
+    case IDC_USE_PICTURE:
+      s.useFlagLogo = 1;
+      showSettingsInDialog(dialog);
+      break;
+    case IDC_CHANGE_PICTURE:
+      choosePictureFile(dialog, {s.logoFullPath, s.logoTitle, IDC_PICTURE_TITLE, false});
+      break;
+    case IDC_PICTURE_DEFAULT:
+      dropPicture(dialog, s.logoFullPath, s.logoTitle, IDC_PICTURE_TITLE);
+      break;
+    case IDC_CHANGE_BACKGROUND:
+      choosePictureFile(dialog, {s.backgroundPath, s.backgroundTitle, IDC_BACKGROUND_TITLE, true});
+      break;
+    case IDC_BACKGROUND_DEFAULT:
+      dropPicture(dialog, s.backgroundPath, s.backgroundTitle, IDC_BACKGROUND_TITLE);
+      break;
+    case IDC_DEFAULTS:
+      restoreDialogDefaults(dialog);
+      break;
+    case IDC_LINK_BUTTON:
+      openWebLink(kMakerSiteButtonUrl);
+      break;
+  }
+}
+
+// The bitmap static passes the mouse through, so the dialog tests the
+// position against the picture's rectangle itself.
+bool isOverLinkPicture(HWND dialog, LPARAM lParam) {
+  RECT r;
+  if (app.dialog.linkPicture == nullptr || !GetWindowRect(app.dialog.linkPicture, &r)) return false;
+  POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
+  ScreenToClient(dialog, &corners[0]);
+  ScreenToClient(dialog, &corners[1]);
+  ClientRect rect{corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+  return isInsideLink(rect, mousePointFromParam(uintptr_t(lParam)));
+}
+
+}  // namespace
+
+void cacheDialogControls(HWND dialog) {
+  app.dialog.resolutionList = GetDlgItem(dialog, IDC_RESOLUTION);
+  app.dialog.flagList = GetDlgItem(dialog, IDC_FLAG_LIST);
+  app.dialog.useTnlBox = GetDlgItem(dialog, IDC_USE_TNL);
+  app.dialog.linkPicture = GetDlgItem(dialog, IDC_LINK_PICTURE);
+}
+
+void showSettingsInDialog(HWND dialog) {
+  Settings& s = app.settings;
+  bool usePicture = s.useFlagLogo == 1;
+  setChecked(dialog, IDC_USE_PICTURE, usePicture);
+  setChecked(dialog, IDC_USE_LOGO, !usePicture);
+  enableControl(dialog, IDC_FLAG_LIST, !usePicture && s.randomFlag == 0);
+  enableControl(dialog, IDC_RANDOM_LOGO, !usePicture);
+  enableControl(dialog, IDC_PICTURE_TITLE, usePicture);
+  enableControl(dialog, IDC_CHANGE_PICTURE, usePicture);
+  enableControl(dialog, IDC_PICTURE_DEFAULT, usePicture);
+
+  SetDlgItemTextA(dialog, IDC_PICTURE_TITLE, s.logoTitle);
+  SetDlgItemTextA(dialog, IDC_BACKGROUND_TITLE, s.backgroundTitle);
+
+  bool tnl = app.render.tnlAvailable != 0;
+  EnableWindow(app.dialog.useTnlBox, tnl);
+  if (!tnl) s.useTnL = 0;
+
+  setChecked(dialog, IDC_USE_TNL, s.useTnL != 0);
+  setChecked(dialog, IDC_SHOW_TIME, s.showTime != 0);
+  setChecked(dialog, IDC_SHOW_FPS, s.showFps != 0);
+  setChecked(dialog, IDC_SHOW_COMMAND, s.showCountry != 0);
+  setChecked(dialog, IDC_RANDOM_LOGO, s.randomFlag != 0);
+  SendDlgItemMessageA(dialog, IDC_WIND_POWER, TBM_SETPOS, TRUE, s.windPower);
+  SetFocus(GetDlgItem(dialog, IDCANCEL));
+}
+
+void readDialogControls(HWND dialog) {
+  Settings& s = app.settings;
+  s.useTnL = isChecked(dialog, IDC_USE_TNL);
+  s.showTime = isChecked(dialog, IDC_SHOW_TIME);
+  s.showFps = isChecked(dialog, IDC_SHOW_FPS);
+  s.showCountry = isChecked(dialog, IDC_SHOW_COMMAND);
+  s.randomFlag = isChecked(dialog, IDC_RANDOM_LOGO);
+  s.windPower = int32_t(SendDlgItemMessageA(dialog, IDC_WIND_POWER, TBM_GETPOS, 0, 0));
+
+  char entry[kNameCapacity];
+  if (selectedEntryText(app.dialog.resolutionList, entry, sizeof entry))
+    applyResolutionText(s, entry, sizeof entry);
+  if (selectedEntryText(app.dialog.flagList, entry, sizeof entry))
+    copyText(s.selectFlag, kNameCapacity, entry);
+}
+
+INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      openDialog(dialog);
+      break;
+    case WM_COMMAND:
+      runCommand(dialog, LOWORD(wParam));
+      break;
+    case WM_LBUTTONDOWN:
+      if (isOverLinkPicture(dialog, lParam)) openWebLink(kMakerSitePictureUrl);
+      break;
+    case WM_MOUSEMOVE:
+      if (isOverLinkPicture(dialog, lParam)) SetCursor(LoadCursorA(nullptr, IDC_HAND));
+      break;
+    case WM_CLOSE:
+      closeDialog(dialog, IDCANCEL);
+      break;
+  }
   return FALSE;
 }
