@@ -2,6 +2,7 @@
 the saver started from the system folder as Windows starts it, and the
 uninstaller, which leaves nothing behind but another screen saver the user
 chose."""
+import itertools
 import os
 import subprocess
 import unittest
@@ -150,8 +151,16 @@ class InstallerTest(unittest.TestCase):
         return saver, shots[-1]
 
     def end_saver(self, saver):
-        for x, y in MOUSE_PATH:
+        # Moves that reach a busy saver together merge into one message, so
+        # keep moving along the path until it has counted enough of them.
+        path = itertools.cycle(MOUSE_PATH)
+
+        def moved_and_ended():
+            x, y = next(path)
             self.wine.xdotool("mousemove", str(x), str(y))
+            return saver.poll() is not None
+
+        harness.wait_for(moved_and_ended, timeout=60, interval=0.3)
         self.assertEqual(saver.wait(timeout=60), 0)
 
     def child_controls(self, window):
