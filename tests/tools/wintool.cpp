@@ -17,6 +17,7 @@
 //   host W H [TITLE]                       a borderless top-level window, client W x H
 //   cursor                                 flags=, shown=, handle=
 //   pid-of HWND
+//   xwindow HWND                           whole=, client=: Wine's X window ids (0 when none)
 //
 // Numbers are decimal or 0x hex, optionally negative. Texts are exchanged as
 // UTF-16 with the other process and printed as UTF-8.
@@ -252,10 +253,10 @@ int commandChildren(HWND parent) {
       if (SendMessageTimeoutW(child, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state))
         check = static_cast<long long>(state);
     }
-    printf("hwnd=%llu id=%ld class=%s text=%s check=%lld enabled=%d visible=%d rect=%s\n",
+    printf("hwnd=%llu id=%ld class=%s text=%s check=%lld enabled=%d visible=%d rect=%s style=0x%lx\n",
            handleNumber(child), static_cast<long>(GetDlgCtrlID(child)), quoted(name).c_str(),
            quoted(text).c_str(), check, IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0,
-           rectText(child).c_str());
+           rectText(child).c_str(), static_cast<unsigned long>(GetWindowLongPtrW(child, GWL_STYLE)));
   }
   return kOk;
 }
@@ -362,6 +363,15 @@ int commandCursor() {
   return kOk;
 }
 
+// Wine's X11 driver keeps the X windows of a window in its properties; a
+// child rendered offscreen is captured through its client window.
+int commandXWindow(HWND window) {
+  printf("whole=%llu client=%llu\n",
+         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"))),
+         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_client_window"))));
+  return kOk;
+}
+
 int commandPidOf(HWND window) {
   DWORD pid = 0;
   if (!GetWindowThreadProcessId(window, &pid)) return kNotFound;
@@ -374,7 +384,8 @@ int usage() {
           "usage: wintool list | wait [--class C] [--title T] [--pid N] [--timeout MS] | wait-gone HWND "
           "[--timeout MS]\n"
           "       | children HWND | text HWND | settext HWND TEXT | send HWND MSG W L | post HWND MSG W L\n"
-          "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n");
+          "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
+          "       | xwindow HWND\n");
   return kUsage;
 }
 
@@ -399,6 +410,7 @@ int runWindowCommand(const std::wstring& name, int argc, wchar_t** argv) {
   if (name == L"combo") return commandCombo(window);
   if (name == L"trackbar") return commandTrackbar(window);
   if (name == L"pid-of") return commandPidOf(window);
+  if (name == L"xwindow") return commandXWindow(window);
   if (name == L"click") {
     if (!PostMessageW(window, BM_CLICK, 0, 0)) return kNotFound;
     printf("posted=1\n");
