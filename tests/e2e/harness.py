@@ -103,7 +103,8 @@ class Wine:
             return None
         values = {}
         for line in out.splitlines():
-            parts = line.strip().split(None, 2) if line.startswith("    ") else None
+            # Columns are separated by four blanks; value names may hold single blanks.
+            parts = re.split(r"\s{4}", line.strip(), maxsplit=2) if line.startswith("    ") else None
             if parts and len(parts) >= 2 and parts[1].startswith("REG_"):
                 values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
         if value:
