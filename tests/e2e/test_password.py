@@ -1,0 +1,111 @@
+"""The password check before the saver ends: a refused password resumes the
+animation with the settings read again; the accepted one ends the saver;
+without a password setting or a verifier the first input ends it."""
+import os
+import unittest
+
+from PIL import Image
+
+import harness
+import saver_support as s
+
+MAGENTA = (255, 0, 255)
+
+
+class PasswordTest(unittest.TestCase):
+    def setUp(self):
+        self.wine = harness.Wine()
+        s.use_flag_folder(self.wine)
+        self.wine.xdotool("mousemove", "0", "0")
+
+    def tearDown(self):
+        self.wine.close()
+
+    def calls(self, folder):
+        path = os.path.join(folder, "verify_calls.txt")
+        if not os.path.exists(path):
+            return []
+        with open(path) as f:
+            return [harness.parse_fields(line) for line in f if line.strip()]
+
+    def set_use_password(self, kind, data):
+        self.wine.reg_add("ScreenSaveUsePassword", kind, data, key=s.DESKTOP_KEY)
+
+    def test_refused_password_resumes_with_fresh_settings_then_accepted_one_ends(self):
+        self.set_use_password("REG_DWORD", 1)
+        folder, scr = s.install_program(self.wine, s.PASSWORD_CPL)
+        logo = os.path.join(folder, "magenta.bmp")
+        Image.new("RGB", (64, 64), MAGENTA).save(logo)
+        self.wine.reg_add("[Use Flag-Logo]", "REG_DWORD", 0)
+
+        proc = self.wine.start(scr, "/s")
+        hwnd = s.wait_window(self, self.wine)["hwnd"]
+        _, before = s.screenshot_when(self, self.wine, "password-before.png",
+                                      lambda im: s.colour_count(im) > 200)
+        self.assertLess(s.near_colour_count(before, MAGENTA), 500)
+
+        # Changed while the saver runs: only a reload can show it.
+        self.wine.reg_add("[Use Flag-Logo]", "REG_DWORD", 1)
+        self.wine.reg_add("[Logo Full Path]", "REG_SZ", s.windows_path(logo))
+        self.wine.reg_add("[Logo Title]", "REG_SZ", "Magenta")
+
+        s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
+        self.assertTrue(harness.wait_for(lambda: len(self.calls(folder)) == 1, timeout=30))
+        path, after = s.screenshot_when(self, self.wine, "password-resumed.png",
+                                        lambda im: s.near_colour_count(im, MAGENTA) > 20000)
+        self.assertIsNone(proc.poll())
+        self.assertEqual(s.window_line(self.wine, hwnd)["class"], s.SAVER_CLASS)
+
+        s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
+        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(self.calls(folder), [{"call": "1", "owner": hwnd}, {"call": "2", "owner": hwnd}])
+
+    def test_inputs_during_the_check_and_after_the_grant_start_nothing(self):
+        self.set_use_password("REG_DWORD", 1)
+        folder, scr = s.install_program(self.wine, s.PASSWORD_CPL)
+        with open(os.path.join(folder, "verify_accept_at.txt"), "w") as f:
+            f.write("1")
+        proc = self.wine.start(scr, "/s")
+        hwnd = s.wait_window(self, self.wine)["hwnd"]
+        # The first is granted; the ones queued behind it find the end granted.
+        for key in (0x41, 0x42, 0x43):
+            s.post(self, self.wine, hwnd, s.WM_KEYDOWN, key)
+        s.post(self, self.wine, hwnd, s.WM_LBUTTONDOWN, 1)
+        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(len(self.calls(folder)), 1)
+
+    def test_no_check_without_the_setting_or_the_verifier(self):
+        cases = [
+            ("value absent", None, True, 0),
+            ("value 0", ("REG_DWORD", 0), True, 0),
+            ("value 1, no verifier", ("REG_DWORD", 1), False, 0),
+            # The type is not examined: the text "0" reads as 48, which asks.
+            ("text zero", ("REG_SZ", "0"), True, 1),
+        ]
+        for name, value, with_dll, expected_calls in cases:
+            with self.subTest(name):
+                self.wine.reg("delete", s.DESKTOP_KEY, "/v", "ScreenSaveUsePassword", "/f")
+                if value:
+                    self.set_use_password(*value)
+                folder, scr = s.install_program(self.wine, *([s.PASSWORD_CPL] if with_dll else []))
+                for stale in ("PASSWORD.CPL", "verify_calls.txt"):
+                    if not with_dll or stale.endswith(".txt"):
+                        path = os.path.join(folder, stale)
+                        if os.path.exists(path):
+                            os.remove(path)
+                with open(os.path.join(folder, "verify_accept_at.txt"), "w") as f:
+                    f.write("1")
+                proc = self.wine.start(scr, "/s")
+                try:
+                    hwnd = s.wait_window(self, self.wine)["hwnd"]
+                    s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
+                    self.assertEqual(s.wait_exit(self, proc), 0)
+                finally:
+                    if proc.poll() is None:
+                        proc.kill()
+                        proc.wait()
+                self.assertEqual(len(self.calls(folder)), expected_calls)
+
+
+if __name__ == "__main__":
+    unittest.main()
