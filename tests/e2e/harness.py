@@ -150,7 +150,7 @@ class Wine:
             shutil.rmtree(self.tmp, ignore_errors=True)
 
 
-_FIELD = re.compile(r'([A-Za-z_-]+)=("(?:[^"\\]|\\.)*"|\S*)')
+_FIELD = re.compile(r'([A-Za-z_][A-Za-z0-9_-]*)=("(?:[^"\\]|\\.)*"|\S*)')
 _ESCAPES = {"n": "\n", "r": "\r", "t": "\t"}
 
 
