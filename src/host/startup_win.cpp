@@ -25,11 +25,15 @@ uint32_t runFromCommandLine(const char* windowTitle) {
     case ChangePassword:
       changePassword(host.parentWindow);
       break;
-    case Config:
+    case Config: {
       // The settings dialog's trackbar class must exist before the dialog.
       InitCommonControls();
-      DialogBoxParamA(host.instance, "CONFIG", host.parentWindow, settingsDialogProc, 0);
+      // A number that names no window (gone, or never was) means no owner:
+      // with it the system would not show the dialog at all.
+      HWND owner = IsWindow(host.parentWindow) ? host.parentWindow : nullptr;
+      DialogBoxParamA(host.instance, "CONFIG", owner, settingsDialogProc, 0);
       break;
+    }
     case Saver:
     case Preview:
       runSaverWindow(host.parentWindow);
