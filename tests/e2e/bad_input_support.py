@@ -1,0 +1,217 @@
+"""Shared by the bad-input tests: bad pictures made with Pillow, and one run of
+the real program driven to its end whatever it shows on the way.
+
+A run watches the program until one of these happens:
+  - the saver window shows a picture that is not black: it is then ended by
+    pointer moves, as a user would;
+  - the settings dialog opens: it is closed with WM_CLOSE;
+  - the program ends by itself.
+Every "Error" message box met on the way is recorded with its text and
+dismissed. The run then requires exit code 0 and no window of the program
+left behind.
+"""
+import io
+import os
+import subprocess
+import time
+
+from PIL import Image
+
+import harness
+
+SAVER_CLASS = "Brevanto Flags Screensaver"
+DIALOG_TITLE = "Brevanto Flags Screensaver Settings"
+ERROR_TITLE = "Error"
+BOX_CLASS = "#32770"
+WM_CLOSE = 0x10
+WM_COMMAND = 0x111
+IDOK = 1
+BACKGROUND_FAILED = "Background loading FAILED"
+DEVICE_FAILED = "CreateDevice FAILED"
+
+# Outcomes of a run.
+FLAG = "flag"        # the saver showed a picture and ended on pointer moves
+DIALOG = "dialog"    # the settings dialog opened and closed
+ENDED = "ended"      # the program ended by itself
+
+# A screenshot with this many colours or more is a rendered scene.
+SCENE_COLOURS = 200
+# The flag hangs in the middle of the 800 x 600 screen.
+FLAG_BOX = (250, 200, 550, 400)
+BAND_RED = (220, 20, 30)
+BAND_WHITE = (250, 250, 250)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+# ---- pictures -----------------------------------------------------------------
+
+def solid(size, colour=(30, 120, 200)):
+    return Image.new("RGB", size, colour)
+
+
+def band_flag(size=(256, 192)):
+    """Vertical bands red, white, red, white: easy to find on the screen."""
+    image = Image.new("RGB", size, BAND_WHITE)
+    quarter = size[0] // 4
+    for k in (0, 2):
+        image.paste(BAND_RED, (k * quarter, 0, (k + 1) * quarter, size[1]))
+    return image
+
+
+def encoded(image, kind, **options):
+    data = io.BytesIO()
+    image.save(data, kind, **options)
+    return data.getvalue()
+
+
+def animated_gif(frames=6, size=(64, 48)):
+    images = [solid(size, (40 * k % 256, 200 - 30 * k, 90)) for k in range(frames)]
+    data = io.BytesIO()
+    images[0].save(data, "GIF", save_all=True, append_images=images[1:], duration=80, loop=0)
+    return data.getvalue()
+
+
+def huge_jpeg(size=(8000, 6000)):
+    # One flat colour: the file stays small, the decoded picture does not.
+    return encoded(solid(size, (200, 40, 40)), "JPEG", quality=50)
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+def pixels(image, box, step=3):
+    x0, y0, x1, y1 = box
+    return [image.getpixel((x, y)) for y in range(y0, y1, step) for x in range(x0, x1, step)]
+
+
+def is_reddish(p):
+    return p[0] > 60 and p[0] > 2 * p[1] and p[0] > 2 * p[2]
+
+
+def band_flag_share(image):
+    """Share of the middle of the screen that shows the band flag's red."""
+    middle = pixels(image, FLAG_BOX)
+    return sum(1 for p in middle if is_reddish(p)) / float(len(middle))
+
+
+# ---- one run of the program -------------------------------------------------------
+
+class Run:
+    def __init__(self):
+        self.outcome = None
+        self.code = None
+        self.errors = []       # texts of the "Error" boxes, in order
+        self.screenshot = None  # path of the scene's screenshot
+        self.image = None
+
+
+def _windows(wine):
+    code, out = wine.wintool("list")
+    return harness.parse_lines(out) if code == 0 else []
+
+
+def _box_text(wine, hwnd):
+    code, out = wine.wintool("children", hwnd)
+    texts = [f.get("text", "") for f in harness.parse_lines(out) if f.get("class", "").lower() == "static"]
+    return " ".join(t for t in texts if t)
+
+
+def _colours(image):
+    return len(image.getcolors(maxcolors=1 << 20) or [])
+
+
+def _end_by_pointer(wine):
+    # Apart, so that Wine does not merge them into one move.
+    for k in range(1, 8):
+        wine.xdotool("mousemove", str(37 * k), str(23 * k))
+        time.sleep(0.15)
+
+
+def start_desktop(wine):
+    """Has Wine start its desktop process (explorer.exe) with no pipes of ours.
+
+    The first window of a prefix starts it; started under a wintool run it
+    would inherit that run's output pipe and keep every later read of it
+    waiting until the prefix ends."""
+    subprocess.run([os.environ.get("WINE", "wine"), harness.WINTOOL, "list"], env=wine.env,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   timeout=120)
+
+
+def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=1.0, inspect=None):
+    """Runs the program with args until its end; returns a Run.
+
+    `inspect(run)` is called with the scene's screenshot in place, before the
+    saver is ended (for checks that need the picture)."""
+    from PIL import Image as _Image  # noqa: F401 (kept local for clarity)
+    run = Run()
+    start_desktop(wine)
+    wine.xdotool("mousemove", "0", "0")
+    proc = wine.start(harness.SCR, *args)
+    test.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+    handled = set()
+    deadline = time.time() + timeout
+    shown_since = None
+    while time.time() < deadline and proc.poll() is None:
+        windows = _windows(wine)
+        for w in windows:
+            if w.get("class") == BOX_CLASS and w.get("title") == ERROR_TITLE and w["hwnd"] not in handled:
+                handled.add(w["hwnd"])
+                run.errors.append(_box_text(wine, w["hwnd"]))
+                wine.wintool("post", w["hwnd"], str(WM_COMMAND), str(IDOK), "0")
+        if any(w["hwnd"] not in handled and w.get("class") == BOX_CLASS and w.get("title") == ERROR_TITLE
+               for w in windows):
+            continue
+        dialog = [w for w in windows if w.get("title") == DIALOG_TITLE]
+        if dialog:
+            run.outcome = DIALOG
+            wine.wintool("post", dialog[0]["hwnd"], str(WM_CLOSE), "0", "0")
+            break
+        saver = [w for w in windows if w.get("class") == SAVER_CLASS and w.get("visible") == "1"]
+        if saver:
+            shown_since = shown_since or time.time()
+            path = wine.screenshot(f"{name}.png")
+            image = _Image.open(path).convert("RGB")
+            if _colours(image) >= SCENE_COLOURS:
+                # A moment more, so the cloth has moved under its wind.
+                time.sleep(settle)
+                path = wine.screenshot(f"{name}.png")
+                run.image = _Image.open(path).convert("RGB")
+                run.screenshot = path
+                run.outcome = FLAG
+                if inspect:
+                    inspect(run)
+                _end_by_pointer(wine)
+                break
+        time.sleep(0.3)
+    if run.outcome is None and proc.poll() is not None:
+        run.outcome = ENDED
+    try:
+        run.code = proc.wait(timeout=max(10, deadline - time.time()))
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+        test.fail(f"{name}: {args[:3]} did not end (outcome so far: {run.outcome}, errors {run.errors})")
+    left = [w for w in _windows(wine) if w.get("class") == SAVER_CLASS or w.get("title") in (DIALOG_TITLE, ERROR_TITLE)]
+    test.assertEqual(left, [], f"{name}: windows left behind")
+    test.assertEqual(run.code, 0, f"{name}: exit code")
+    return run
+
+
+def set_values(wine, values):
+    """Writes {name: (type, data)} into the settings key, which starts empty."""
+    wine.reg_delete_key()
+    for value, (kind, data) in values.items():
+        wine.reg_add(value, kind, data)
+
+
+def reg_add_raw(wine, value, kind, data):
+    """reg add without the harness's assertion, for data reg may refuse."""
+    return wine.reg("add", harness.SETTINGS_KEY, "/v", value, "/t", kind, "/d", str(data), "/f")[0]

@@ -1,0 +1,68 @@
+"""Resource samples of a running saver for the long-run scripts.
+
+Two views: the Windows one from tests/tools/procstat.exe (working set, page
+file use, handles, GDI and USER objects; a figure Wine does not give comes
+back as -1), and the Unix one of the Wine process (VmRSS, VmHWM and open file
+descriptors from /proc)."""
+import os
+import subprocess
+
+import harness
+
+PROCSTAT = os.path.join(harness.BUILD, "procstat.exe")
+WINDOWS_KEYS = ("working_set", "peak_working_set", "pagefile", "handles", "gdi", "user")
+UNIX_KEYS = ("vm_rss", "vm_hwm", "fds")
+
+
+def windows_figures(wine, windows_pid):
+    code, out, _ = wine.run(PROCSTAT, str(windows_pid), timeout=60)
+    if code != 0:
+        return {}
+    fields = harness.parse_fields(out.strip())
+    return {k: int(fields[k]) for k in WINDOWS_KEYS if k in fields}
+
+
+def unix_figures(unix_pid):
+    figures = {}
+    try:
+        with open(f"/proc/{unix_pid}/status") as f:
+            for line in f:
+                name, _, value = line.partition(":")
+                if name in ("VmRSS", "VmHWM"):
+                    figures[name.lower().replace("vm", "vm_")] = int(value.split()[0]) * 1024
+        figures["fds"] = len(os.listdir(f"/proc/{unix_pid}/fd"))
+    except OSError:
+        pass
+    return figures
+
+
+def sample(wine, windows_pid, unix_pid):
+    figures = windows_figures(wine, windows_pid)
+    figures.update(unix_figures(unix_pid))
+    return figures
+
+
+def saver_windows_pid(wine):
+    code, out = wine.wintool("wait", "--class", "Brevanto Flags Screensaver", "--timeout", "60000", timeout=120)
+    fields = harness.parse_fields(out)
+    return int(fields["pid"]), fields["hwnd"]
+
+
+def grows(baseline, later, key, share=0.02, slack=0):
+    """True when `later` passes `baseline` by more than share (plus slack units)."""
+    if baseline is None or later is None or baseline <= 0 or later < 0:
+        return False
+    return later > baseline * (1.0 + share) + slack
+
+
+# Small absolute slack where a count is small: one handle more is noise.
+SLACK = {"handles": 4, "gdi": 4, "user": 4, "fds": 4}
+
+
+def start_desktop(wine):
+    subprocess.run([os.environ.get("WINE", "wine"), harness.WINTOOL, "list"], env=wine.env,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+
+
+def format_mb(value):
+    return "n/a" if value is None or value < 0 else f"{value / 1048576.0:.1f} MB"

@@ -1,0 +1,141 @@
+"""Bad flag folders under the real program: empty or missing folders, files
+that only look like pictures, odd pictures and odd names.
+
+Every case must end with a flag on the screen (its own picture where it can
+be read, else the built-in one), no message, exit code 0 after pointer moves,
+and the settings key unchanged. Pictures in red bands tell on the screen
+whether the file itself was loaded. Screenshots: <build>/test-output/.
+"""
+import os
+import unittest
+
+import harness
+import bad_input_support as b
+
+RED = b.encoded(b.band_flag(), "GIF")
+LONG_NAME = "L" * 100
+LONGEST_NAME = "N" * 250          # with ".gif", 254 bytes: near the file system's limit
+LATIN_NAME = "C\u00f4te d'Ivoire"  # stored as UTF-8 on the Unix side
+COPIES = 10                        # so the random pick takes one almost surely (0.99)
+
+
+def truncated(data):
+    return data[: len(data) // 3]
+
+
+# name -> {file name in IMAGE: bytes, or None for a sub-folder}
+def folder_cases():
+    jpeg = b.encoded(b.band_flag(), "JPEG")
+    return {
+        "not a picture": {"Fake%d.jpg" % k: b"this is no picture\n" * 20 for k in range(COPIES)},
+        "truncated JPEG": {"Cut%d.jpg" % k: truncated(jpeg) for k in range(COPIES)},
+        "truncated GIF": {"Cut%d.gif" % k: truncated(RED) for k in range(COPIES)},
+        "zero bytes": {"Empty%d.gif" % k: b"" for k in range(COPIES)},
+        "sub-folder named like a picture": {"Folder%d.jpg" % k: None for k in range(COPIES)},
+        "upper-case endings": {"FRANCE%d.JPG" % k: jpeg for k in range(COPIES)},
+        "several dots": {"Red. Stars%d.jpg" % k: jpeg for k in range(COPIES)},
+        "name of 100 characters": {LONG_NAME + "%d.gif" % k: RED for k in range(COPIES)},
+        "name of 250 characters": {LONGEST_NAME[:-1] + "%d.gif" % k: RED for k in range(COPIES)},
+        "Latin-1 name in UTF-8": {LATIN_NAME + "%d.gif" % k: RED for k in range(COPIES)},
+        # A byte that is no UTF-8: Wine has to show it somehow.
+        "Latin-1 byte in the Unix name": {b"C\xf4te%d.gif" % k: RED for k in range(COPIES)},
+    }
+
+
+class FlagFolderTest(unittest.TestCase):
+    def setUp(self):
+        self.wine = harness.Wine()
+        self.root = os.path.join(self.wine.tmp, "flags")
+
+    def tearDown(self):
+        self.wine.close()
+
+    def make_folder(self, name, files, image=True):
+        folder = os.path.join(self.root, name.replace(" ", "_"))
+        os.makedirs(folder, exist_ok=True)
+        if image:
+            os.makedirs(os.path.join(folder, "IMAGE"), exist_ok=True)
+        for file_name, data in files.items():
+            path = os.path.join(os.fsencode(folder), b"IMAGE", os.fsencode(file_name))
+            if data is None:
+                os.makedirs(path, exist_ok=True)
+            else:
+                b.write(path, data)
+        return folder
+
+    def run_case(self, name, values, expect_red=None):
+        b.set_values(self.wine, values)
+        before = self.wine.export_key()
+        run = b.run_program(self, self.wine, ("/s",), name="bad-flag-" + name.replace(" ", "_")[:40])
+        self.assertEqual(run.outcome, b.FLAG, run.screenshot)
+        self.assertEqual(run.errors, [])
+        self.assertEqual(self.wine.export_key(), before, "the saver wrote settings")
+        share = b.band_flag_share(run.image)
+        if expect_red is True:
+            self.assertGreater(share, 0.15, f"the picture itself should show: {run.screenshot}")
+        elif expect_red is False:
+            self.assertLess(share, 0.05, f"the built-in flag should show: {run.screenshot}")
+        return run
+
+    def test_random_choice_over_bad_folders(self):
+        # Files that cannot load end in the built-in flag; files that can, show.
+        cases = [
+            ("empty folder", {}, True, False),
+            ("no IMAGE folder", {}, False, False),
+        ] + [(name, files, True, None) for name, files in folder_cases().items()]
+        expect = {"not a picture": False, "truncated JPEG": None, "truncated GIF": None,
+                  "zero bytes": False, "sub-folder named like a picture": False,
+                  # the random pick's ending test is case-sensitive
+                  "upper-case endings": False,
+                  # "Red" is taken, which loads nothing by that name
+                  "several dots": False,
+                  "name of 100 characters": True,
+                  # Its full path passes 260 characters, which the decoder
+                  # does not open: the built-in flag is sound as well.
+                  "name of 250 characters": None,
+                  "Latin-1 name in UTF-8": True, "Latin-1 byte in the Unix name": None}
+        for name, files, image, red in cases:
+            with self.subTest(name):
+                folder = self.make_folder("random " + name, files, image)
+                self.run_case("random " + name, {
+                    "[Directory]": ("REG_SZ", b.windows_path(folder)),
+                    "[Random Flag]": ("REG_DWORD", 1)}, expect.get(name, red))
+
+    def test_named_choice_of_bad_files(self):
+        jpeg = b.encoded(b.band_flag(), "JPEG")
+        files = {
+            "Fake.jpg": b"this is no picture\n" * 20,
+            "CutJ.jpg": truncated(jpeg),
+            "CutG.gif": truncated(RED),
+            "Empty.gif": b"",
+            "Dot.bmp": b.encoded(b.solid((1, 1), b.BAND_RED), "BMP"),
+            "Huge.jpg": b.huge_jpeg(),
+            "Anim.gif": b.animated_gif(),
+            "Folder.jpg": None,
+            "FRANCE.JPG": jpeg,
+            "a.b.c.gif": RED,
+            LONG_NAME + ".gif": RED,
+            LONGEST_NAME + ".gif": RED,
+            LATIN_NAME + ".gif": RED,
+        }
+        folder = self.make_folder("named", files)
+        # selected name -> the picture itself shows (True), the built-in one (False),
+        # or either is sound (None: the decoder may or may not read a damaged file).
+        cases = [
+            ("Fake", False), ("CutJ", None), ("CutG", None), ("Empty", False),
+            ("Dot", True), ("Huge", True), ("Anim", None), ("Folder", False),
+            ("FRANCE", True), ("a.b.c", True), (LONG_NAME, True), (LONGEST_NAME, None),
+            (LATIN_NAME, True), ("Missing", False),
+            # A name that makes the path longer than a path buffer.
+            ("M" * 1023, False),
+        ]
+        for selected, red in cases:
+            with self.subTest(selected[:40]):
+                self.run_case("named " + selected[:30], {
+                    "[Directory]": ("REG_SZ", b.windows_path(folder)),
+                    "[Random Flag]": ("REG_DWORD", 0),
+                    "[Select Flag]": ("REG_SZ", selected)}, red)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,159 @@
+"""Bad settings under the real program: the user's own flag picture and
+background, and registry values of the wrong type, length or range.
+
+The program must never crash or hang: it shows a flag and ends with code 0
+on pointer moves, or ends cleanly by itself after telling the user, and it
+never changes the settings key. Screenshots: <build>/test-output/.
+"""
+import os
+import unittest
+
+import harness
+import bad_input_support as b
+
+
+class SettingsTestBase(unittest.TestCase):
+    def setUp(self):
+        self.wine = harness.Wine()
+        self.files = os.path.join(self.wine.tmp, "files")
+        os.makedirs(self.files, exist_ok=True)
+        self.red = b.write(os.path.join(self.files, "red.gif"), b.encoded(b.band_flag(), "GIF"))
+
+    def tearDown(self):
+        self.wine.close()
+
+    def bad_files(self):
+        """name -> Windows path of a file that is no usable picture, and whether
+        the decoder may still read it (True: either outcome is sound)."""
+        missing = os.path.join(self.files, "missing.jpg")
+        folder = os.path.join(self.files, "folder.jpg")
+        os.makedirs(folder, exist_ok=True)
+        locked = b.write(os.path.join(self.files, "locked.jpg"), b.encoded(b.band_flag(), "JPEG"))
+        os.chmod(locked, 0)
+        text = b.write(os.path.join(self.files, "text.jpg"), b"no picture at all\n" * 50)
+        huge = b.write(os.path.join(self.files, "huge.jpg"), b.huge_jpeg())
+        return [
+            ("missing", b.windows_path(missing), False),
+            ("a directory", b.windows_path(folder), False),
+            # Root reads any file, so the picture may still load.
+            ("no read permission", b.windows_path(locked), True),
+            ("not a picture", b.windows_path(text), False),
+            ("8000 x 6000", b.windows_path(huge), True),
+        ]
+
+    def run_case(self, name, values, errors=None, outcomes=(b.FLAG,), inspect=None):
+        b.set_values(self.wine, values)
+        before = self.wine.export_key()
+        run = b.run_program(self, self.wine, ("/s",), name="bad-settings-" + name.replace(" ", "_")[:40],
+                            inspect=inspect)
+        self.assertIn(run.outcome, outcomes, run.screenshot)
+        if errors is not None:
+            self.assertIn(run.errors, errors)
+        self.assertEqual(self.wine.export_key(), before, "the saver wrote settings")
+        return run
+
+
+class UserPicturesTest(SettingsTestBase):
+    def test_bad_user_flag_picture_falls_back_to_the_built_in_flag(self):
+        for name, path, may_load in self.bad_files():
+            with self.subTest(name):
+                run = self.run_case("logo " + name, {
+                    "[Use Flag-Logo]": ("REG_DWORD", 1),
+                    "[Logo Full Path]": ("REG_SZ", path),
+                    "[Logo Title]": ("REG_SZ", "Mine")}, errors=[[]])
+                if not may_load:
+                    self.assertLess(b.band_flag_share(run.image), 0.05, run.screenshot)
+
+    def test_bad_user_background_is_reported_and_replaced(self):
+        for name, path, may_load in self.bad_files():
+            with self.subTest(name):
+                allowed = [[b.BACKGROUND_FAILED]] + ([[]] if may_load else [])
+                self.run_case("background " + name, {
+                    "[Background Path]": ("REG_SZ", path),
+                    "[Background Title]": ("REG_SZ", "Mine"),
+                    "[Background Width]": ("REG_DWORD", 800),
+                    "[Background Height]": ("REG_DWORD", 600)}, errors=allowed)
+
+    def test_stored_background_size_that_does_not_fit_the_file(self):
+        sizes = [(0, 0), (1, 100000), (100000, 1), (0xFFFFFFFF, 0xFFFFFFFF), (256, 192)]
+        for width, height in sizes:
+            with self.subTest(f"{width} x {height}"):
+                self.run_case(f"background size {width}x{height}", {
+                    "[Background Path]": ("REG_SZ", b.windows_path(self.red)),
+                    "[Background Width]": ("REG_DWORD", width),
+                    "[Background Height]": ("REG_DWORD", height)}, errors=[[]])
+
+
+class RegistryValuesTest(SettingsTestBase):
+    def test_values_of_the_wrong_type_or_length(self):
+        cases = [
+            ("every value absent", {}),
+            ("numbers stored as text", {
+                "[Screen X]": ("REG_SZ", "1024"), "[Screen Y]": ("REG_SZ", "768"),
+                "[Wind Power]": ("REG_SZ", "1024"), "[bFps]": ("REG_SZ", "1"),
+                "[Pixel Format]": ("REG_SZ", "22"), "[Random Flag]": ("REG_SZ", "0")}),
+            ("numbers as wide binary", {
+                "[Screen X]": ("REG_BINARY", "00040000000000000000"),
+                "[Wind Power]": ("REG_BINARY", "ffffffffffffff7f")}),
+            ("texts stored as numbers", {
+                "[Random Flag]": ("REG_DWORD", 0), "[Select Flag]": ("REG_DWORD", 5),
+                "[Directory]": ("REG_DWORD", 7), "[Background Path]": ("REG_DWORD", 1),
+                "[Logo Title]": ("REG_DWORD", 3)}),
+            ("texts as long as their fields", {
+                "[Directory]": ("REG_SZ", "D" * 4096), "[Background Path]": ("REG_SZ", "B" * 4096),
+                "[Select Flag]": ("REG_SZ", "S" * 1024), "[Random Flag]": ("REG_DWORD", 0),
+                "[Background Title]": ("REG_SZ", "T" * 1024)}),
+            ("texts one byte shorter than their fields", {
+                "[Directory]": ("REG_SZ", "D" * 4095), "[Background Path]": ("REG_SZ", "B" * 4095),
+                "[Select Flag]": ("REG_SZ", "S" * 1023), "[Random Flag]": ("REG_DWORD", 0)}),
+            ("texts of 10000 bytes", {
+                "[Directory]": ("REG_SZ", "D" * 10000), "[Logo Full Path]": ("REG_SZ", "P" * 10000),
+                "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Title]": ("REG_SZ", "T" * 10000),
+                "[Background Path]": ("REG_SZ", "B" * 10000), "[Select Flag]": ("REG_SZ", "S" * 10000)}),
+            ("a long user title on the flag", {
+                "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Full Path]": ("REG_SZ", b.windows_path(self.red)),
+                "[Logo Title]": ("REG_SZ", "\u00e9\u00e8~" * 300)}),
+            ("a directory that does not exist", {"[Directory]": ("REG_SZ", r"Z:\no\such\folder")}),
+        ]
+        for name, values in cases:
+            with self.subTest(name):
+                # A background path that is set but unusable is told about; others are not.
+                self.run_case(name, values, errors=[[], [b.BACKGROUND_FAILED]])
+
+    def test_wind_power_outside_its_range_keeps_the_cloth_finite(self):
+        def flag_visible(run):
+            self.assertGreater(b.band_flag_share(run.image), 0.1, f"no flag left: {run.screenshot}")
+
+        for power in (-1000000, 2147483647, 0x80000000, 101, -1):
+            with self.subTest(power):
+                self.run_case(f"wind {power}", {
+                    "[Wind Power]": ("REG_DWORD", power & 0xFFFFFFFF),
+                    "[Use Flag-Logo]": ("REG_DWORD", 1),
+                    "[Logo Full Path]": ("REG_SZ", b.windows_path(self.red))},
+                    errors=[[]], inspect=flag_visible)
+
+    def test_display_modes_that_cannot_or_can_hardly_be_made(self):
+        # Either the device is made and the flag shows, or "CreateDevice FAILED"
+        # is told and the program ends by itself: both end with code 0.
+        either = (b.FLAG, b.ENDED)
+        cases = [
+            ("screen 0 x 0", {"[Screen X]": 0, "[Screen Y]": 0}, either),
+            ("screen 1 x 1", {"[Screen X]": 1, "[Screen Y]": 1}, either),
+            ("screen 100000 x 100000", {"[Screen X]": 100000, "[Screen Y]": 100000}, either),
+            ("screen 0xFFFFFFFF square", {"[Screen X]": 0xFFFFFFFF, "[Screen Y]": 0xFFFFFFFF}, either),
+            # Taken by nobody: the second attempt with R5G6B5 works.
+            ("pixel format 999", {"[Pixel Format]": 999}, (b.FLAG,)),
+            ("pixel format 0", {"[Pixel Format]": 0}, (b.FLAG,)),
+            ("32-bit format on a 16-bit screen", {"[Pixel Format]": 22}, (b.FLAG,)),
+            ("hardware vertex processing", {"[bTnL]": 1}, either),
+        ]
+        for name, numbers, outcomes in cases:
+            with self.subTest(name):
+                run = self.run_case(name, {k: ("REG_DWORD", v) for k, v in numbers.items()},
+                                    errors=[[], [b.DEVICE_FAILED]], outcomes=outcomes)
+                if run.outcome == b.ENDED:
+                    self.assertEqual(run.errors, [b.DEVICE_FAILED])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,205 @@
+// frame_bench: the saver's own scene and frame code, timed. Sets up as the
+// saver does with the load defaults (800 x 600 full screen, clock and flag
+// name shown, a random flag from DIR\IMAGE), then runs frames for N seconds.
+//
+//   frame_bench [--seconds N] [--directory DIR] [--profile]
+//
+// Prints "first_present_ms=<ms from process start to the first frame's
+// Present>" and, at the end, "frames=<n> seconds=<s> fps=<n/s>". --profile
+// runs the same steps as updateFrame and drawFrame one by one with a
+// performance-counter reading between them and prints each step's mean time
+// per frame in microseconds ("section=<name> us=<mean>").
+#include <windows.h>
+#include <d3d8.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/app_state.h"
+#include "host/messages.h"
+#include "render/device.h"
+#include "render/frame.h"
+#include "render/scene.h"
+#include "render/scene_math.h"
+#include "render/text_overlay.h"
+#include "sim/cloth_dynamics.h"
+#include "sim/frame_timer.h"
+#include "sim/random.h"
+
+namespace {
+
+const char kClassName[] = "FlagsFrameBench";
+
+double nowSeconds() {
+  static LARGE_INTEGER frequency = {};
+  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+  LARGE_INTEGER count;
+  QueryPerformanceCounter(&count);
+  return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double msSinceProcessStart() {
+  FILETIME created, ended, kernel, user, now;
+  GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER a, b;
+  a.LowPart = created.dwLowDateTime;
+  a.HighPart = created.dwHighDateTime;
+  b.LowPart = now.dwLowDateTime;
+  b.HighPart = now.dwHighDateTime;
+  return static_cast<double>(b.QuadPart - a.QuadPart) / 10000.0;
+}
+
+int printMessage(HWND__*, const char* text, const char* caption, uint32_t) {
+  std::printf("message: %s: %s\n", caption, text);
+  std::fflush(stdout);
+  return IDOK;
+}
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The steps of one frame, as updateFrame and drawFrame take them.
+enum Section { Simulation, Upload, Normals, ClearBegin, Background, Flag, Overlay, EndPresent, kSections };
+const char* const kSectionNames[kSections] = {"simulation", "vertex-upload", "normals", "clear+begin",
+                                              "background", "flag", "overlay", "end+present"};
+
+struct Profile {
+  double total[kSections] = {};
+  double mark = 0.0;
+  void start() { mark = nowSeconds(); }
+  void lap(Section section) {
+    double now = nowSeconds();
+    total[section] += now - mark;
+    mark = now;
+  }
+};
+
+void profiledFrame(Profile& profile) {
+  RenderState& render = app.render;
+  IDirect3DDevice8* device = render.device;
+  profile.start();
+  tickTimer(app.sim.timer);
+  stepCloth(app.sim.cloth, app.sim.calibration, app.sim.wind, app.sim.timer, app.sim.random, false);
+  profile.lap(Simulation);
+  BYTE* target = nullptr;
+  if (SUCCEEDED(render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD)) && target) {
+    std::memcpy(target, app.sim.cloth.current, kClothVertexBytes);
+    render.flagVertexBuffer->Unlock();
+  }
+  profile.lap(Upload);
+  updateClothNormals(app.sim.cloth, app.sim.wind.windVector);
+  profile.lap(Normals);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+  device->BeginScene();
+  profile.lap(ClearBegin);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+  device->SetVertexShader(kBackgroundVertexFormat);
+  device->SetStreamSource(0, render.backgroundQuad, kBackgroundVertexStride);
+  device->SetTexture(0, render.backgroundTexture);
+  device->SetTexture(1, nullptr);
+  if (render.backgroundQuad && render.backgroundTexture) device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+  profile.lap(Background);
+  device->SetVertexShader(kFlagVertexFormat);
+  device->SetStreamSource(0, render.flagVertexBuffer, kFlagVertexStride);
+  device->SetTexture(0, render.flagTexture);
+  device->SetTexture(1, render.lightSpotTexture);
+  device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0,
+                               (kClothColumns - 1) * (kClothRows - 1) * 2);
+  profile.lap(Flag);
+  drawOverlay();
+  profile.lap(Overlay);
+  device->EndScene();
+  device->Present(nullptr, nullptr, nullptr, nullptr);
+  profile.lap(EndPresent);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double seconds = 10.0;
+  bool profiled = false;
+  const char* directory = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--profile")) profiled = true;
+    else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atof(argv[++i]);
+    else if (!std::strcmp(argv[i], "--directory") && i + 1 < argc) directory = argv[++i];
+    else {
+      std::fprintf(stderr, "usage: frame_bench [--seconds N] [--directory DIR] [--profile]\n");
+      return 2;
+    }
+  }
+  messageHook = printMessage;
+  HostState& host = app.host;
+  host.instance = GetModuleHandleA(nullptr);
+  host.heap = GetProcessHeap();
+  seedRandom(app.sim.random, GetTickCount() % 31329, 1234);
+  setLoadDefaults(app.settings);
+  if (directory) {
+    copyText(app.settings.directory, kPathCapacity, directory);
+    SetCurrentDirectoryA(directory);
+  }
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = host.instance;
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = kClassName;
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kClassName, WS_POPUP | WS_VISIBLE, 0, 0,
+                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                nullptr, host.instance, nullptr);
+  ShowWindow(window, SW_SHOWNORMAL);
+  host.mainWindow = window;
+  createDevice(window, 0);
+  if (!app.render.device) {
+    std::printf("no device\n");
+    return 3;
+  }
+  buildScene();
+  host.framesEnabled = 1;
+
+  Profile profile;
+  unsigned long frames = 0;
+  double start = 0.0;
+  MSG message;
+  for (bool running = true; running;) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) running = false;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (profiled && frames > 0) {
+      profiledFrame(profile);
+    } else {
+      updateFrame();
+      drawFrame();
+    }
+    if (frames++ == 0) {
+      std::printf("first_present_ms=%.0f\n", msSinceProcessStart());
+      std::fflush(stdout);
+      start = nowSeconds();
+    }
+    if (nowSeconds() - start >= seconds) break;
+  }
+  double elapsed = nowSeconds() - start;
+  unsigned long timed = frames - 1;
+  std::printf("frames=%lu seconds=%.3f fps=%.1f\n", timed, elapsed, timed / elapsed);
+  if (profiled && timed > 0)
+    for (int s = 0; s < kSections; ++s)
+      std::printf("section=%s us=%.1f\n", kSectionNames[s], profile.total[s] / timed * 1e6);
+  std::fflush(stdout);
+  releaseScene();
+  if (app.render.backgroundPicture) DeleteObject(app.render.backgroundPicture);
+  if (app.render.device) app.render.device->Release();
+  if (app.render.direct3d) app.render.direct3d->Release();
+  DestroyWindow(window);
+  return 0;
+}
