@@ -140,7 +140,12 @@ Section "Screen saver" SecSaver
   Call systemSaverPath
   Pop $SaverPath
   ClearErrors
-  CopyFiles /SILENT "$INSTDIR\${SAVER_FILE}" "$SYSDIR"
+  ${If} ${FileExists} "$SYSDIR\${SAVER_FILE}\*.*"
+    ; A folder of that name would take the copy inside it.
+    SetErrors
+  ${Else}
+    CopyFiles /SILENT "$INSTDIR\${SAVER_FILE}" "$SYSDIR"
+  ${EndIf}
   ${IfNot} ${Errors}
   ${AndIf} ${FileExists} "$SYSDIR\${SAVER_FILE}"
     DetailPrint "Screen saver copied to $SaverPath"

@@ -50,6 +50,13 @@ class Wine:
             subprocess.run([os.environ.get("WINE", "wine"), "wineboot"], env=self.env,
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=120)
+            # The desktop process (explorer /desktop) starts with the first
+            # program that asks for a window and keeps that program's output
+            # pipes; start it here, without pipes, so no test's run() waits on it.
+            if os.path.exists(WINTOOL):
+                subprocess.run([os.environ.get("WINE", "wine"), WINTOOL, "list"], env=self.env,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=120)
 
     # processes
     def start(self, exe, *args, env=None, cwd=None):

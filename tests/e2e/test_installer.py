@@ -210,6 +210,21 @@ class InstallerTest(unittest.TestCase):
         self.uninstall_quietly(folder)
         self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
 
+    def test_saver_that_cannot_reach_the_system_folder_is_used_from_the_install_folder(self):
+        # A folder in the way of the system copy makes the copy fail.
+        os.makedirs(self.unix(self.system_saver))
+        folder = self.default_folder
+        self.assertEqual(self.install("/S", "/ACTIVATE=1"), 3)
+        own_copy = folder + "\\" + SAVER
+        self.assertTrue(os.path.isfile(self.unix(own_copy)))
+        self.assertEqual(self.value(harness.SETTINGS_KEY, "[Directory]"), folder)
+        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), own_copy)
+
+        self.assertEqual(self.wine.run_command_line(self.value(UNINSTALL_KEY, "QuietUninstallString")), 0)
+        harness.wait_for(lambda: self.wine.reg_query(UNINSTALL_KEY) is None, timeout=60, interval=0.5)
+        self.assertFalse(os.path.exists(self.unix(folder)))
+        self.assertIsNone(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"))
+
     def test_interactive_setup_can_be_cancelled_on_its_first_page(self):
         setup = self.wine.start(SETUP)
         window = self.wait_window(SETUP_TITLE)
