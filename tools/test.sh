@@ -29,6 +29,7 @@ if [ "$(wine_env_bits)" = 64 ]; then
 fi
 
 echo "== tests under wine ($winbuild)"
+export FLAGS_PRODUCT="$build/win32/BrevantoFlags.scr"
 trap wine_env_stop EXIT
 wine_env_start "$winbuild"
 (cd "$winbuild" && ctest --output-on-failure --timeout 900)
