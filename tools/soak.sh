@@ -19,9 +19,13 @@ if [ "${NO_BUILD:-0}" != 1 ]; then
   fi
   cmake --build "$BUILD" -j2 >/dev/null || exit 2
 fi
+# A display and prefix of this run's own, so that other runs on the same
+# build (tests, another soak) cannot replace the prefix under it.
+ENV_DIR="$BUILD/soak-env-$$"
 source tools/wine_env.sh
-wine_env_start "$BUILD" || exit 2
+wine_env_start "$ENV_DIR" || exit 2
 FLAGS_BUILD="$PWD/$BUILD" FLAGS_SOURCE="$PWD" /usr/bin/python3 "$script" "$@"
 code=$?
 wine_env_stop
+rm -rf "$ENV_DIR"
 exit $code

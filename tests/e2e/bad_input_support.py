@@ -13,6 +13,7 @@ left behind.
 import io
 import os
 import subprocess
+import tempfile
 import time
 
 from PIL import Image
@@ -112,13 +113,31 @@ class Run:
         self.image = None
 
 
+def wintool(wine, *args, timeout=60):
+    """wintool with its output in a file, not a pipe.
+
+    Wine's desktop process ends with the last window of the prefix and is
+    started again by the next program that needs it, inheriting that
+    program's handles: a pipe would then stay open, and a read of it wait,
+    until the prefix ends."""
+    with tempfile.TemporaryFile() as out:
+        try:
+            code = subprocess.run([os.environ.get("WINE", "wine"), harness.WINTOOL, *args], env=wine.env,
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
+                                  timeout=timeout).returncode
+        except subprocess.TimeoutExpired:
+            return 1, ""
+        out.seek(0)
+        return code, out.read().decode("utf-8", "replace").replace("\r", "")
+
+
 def _windows(wine):
-    code, out = wine.wintool("list")
+    code, out = wintool(wine, "list")
     return harness.parse_lines(out) if code == 0 else []
 
 
 def _box_text(wine, hwnd):
-    code, out = wine.wintool("children", hwnd)
+    code, out = wintool(wine, "children", hwnd)
     texts = [f.get("text", "") for f in harness.parse_lines(out) if f.get("class", "").lower() == "static"]
     return " ".join(t for t in texts if t)
 
@@ -165,14 +184,14 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=1.0, i
             if w.get("class") == BOX_CLASS and w.get("title") == ERROR_TITLE and w["hwnd"] not in handled:
                 handled.add(w["hwnd"])
                 run.errors.append(_box_text(wine, w["hwnd"]))
-                wine.wintool("post", w["hwnd"], str(WM_COMMAND), str(IDOK), "0")
+                wintool(wine, "post", w["hwnd"], str(WM_COMMAND), str(IDOK), "0")
         if any(w["hwnd"] not in handled and w.get("class") == BOX_CLASS and w.get("title") == ERROR_TITLE
                for w in windows):
             continue
         dialog = [w for w in windows if w.get("title") == DIALOG_TITLE]
         if dialog:
             run.outcome = DIALOG
-            wine.wintool("post", dialog[0]["hwnd"], str(WM_CLOSE), "0", "0")
+            wintool(wine, "post", dialog[0]["hwnd"], str(WM_CLOSE), "0", "0")
             break
         saver = [w for w in windows if w.get("class") == SAVER_CLASS and w.get("visible") == "1"]
         if saver:

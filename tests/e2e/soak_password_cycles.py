@@ -1,0 +1,125 @@
+"""Many refused password checks in a row, then one accepted.
+
+A copy of the program with the test "PASSWORD.CPL" beside it, which refuses
+the first CYCLES checks and accepts the next (its count lives in
+verify_accept_at.txt). Every refusal releases and re-creates the device and
+the scene. After the first and after the last refusal the process's figures
+are taken; the last must equal the first within noise (working set and page
+file +5 %, counts +4), the animation must still run, and the accepted check
+must end the saver with code 0. Run through `tools/soak.sh --password-cycles`.
+
+    soak_password_cycles.py [--cycles 50]
+"""
+import argparse
+import os
+import shutil
+import sys
+import time
+
+from PIL import Image, ImageChops
+
+import harness
+import soak_support as soak
+
+WM_KEYDOWN = 0x100
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+PASSWORD_CPL = os.path.join(harness.BUILD, "test-dlls", "password", "PASSWORD.CPL")
+
+
+def calls(path):
+    try:
+        with open(path) as f:
+            return sum(1 for _ in f)
+    except OSError:
+        return 0
+
+
+def shot(wine, name):
+    return Image.open(wine.screenshot(name)).convert("RGB")
+
+
+def changed(a, b):
+    diff = ImageChops.difference(a, b).convert("L").point(lambda v: 255 if v > 24 else 0)
+    return diff.histogram()[255] / float(a.width * a.height)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cycles", type=int, default=50)
+    options = parser.parse_args()
+
+    wine = harness.Wine(prefix=os.environ["WINEPREFIX"])
+    soak.start_desktop(wine)
+    folder = os.path.join(os.path.dirname(os.environ["WINEPREFIX"]), "password-cycles")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    shutil.copy(harness.SCR, folder)
+    shutil.copy(PASSWORD_CPL, folder)
+    with open(os.path.join(folder, "verify_accept_at.txt"), "w") as f:
+        f.write(f"{options.cycles + 1}\n")
+    record = os.path.join(folder, "verify_calls.txt")
+    wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=DESKTOP_KEY)
+    wine.reg_add("[Directory]", "REG_SZ", "Z:" + os.path.abspath(harness.SOURCE).replace("/", "\\"))
+    before = wine.export_key()
+
+    wine.xdotool("mousemove", "0", "0")
+    proc = wine.start(os.path.join(folder, os.path.basename(harness.SCR)), "/s", cwd=folder)
+    failures = []
+    figures = {}
+    try:
+        windows_pid, hwnd = soak.saver_windows_pid(wine)
+        time.sleep(3)
+        started = time.time()
+        for cycle in range(1, options.cycles + 1):
+            wine.wintool("post", hwnd, str(WM_KEYDOWN), "65", "0")
+            if not harness.wait_for(lambda: calls(record) >= cycle, timeout=60, interval=0.1):
+                failures.append(f"check {cycle} never came")
+                break
+            # Frames run between the checks, as they would between a user's tries.
+            time.sleep(0.5)
+            if proc.poll() is not None:
+                failures.append(f"the saver ended after refusal {cycle}")
+                break
+            if cycle in (1, options.cycles):
+                time.sleep(1.0)
+                figures[cycle] = soak.sample(wine, windows_pid, proc.pid)
+        print(f"{options.cycles} refused checks in {time.time() - started:.0f} s; "
+              f"load average {os.getloadavg()}")
+        first, last = figures.get(1, {}), figures.get(options.cycles, {})
+        print("| figure | after check 1 | after check %d | rule |" % options.cycles)
+        print("|---|---|---|---|")
+        for key in soak.WINDOWS_KEYS + soak.UNIX_KEYS:
+            a, b = first.get(key), last.get(key)
+            if a is None or b is None or a <= 0:
+                print(f"| {key} | n/a | n/a | not available under Wine |")
+                continue
+            bad = soak.grows(a, b, key, share=0.05, slack=soak.SLACK.get(key, 0))
+            if bad:
+                failures.append(f"{key} grew from {a} to {b}")
+            print(f"| {key} | {a} | {b} | {'GROWS' if bad else 'ok'} |")
+
+        one = shot(wine, "cycles-1.png")
+        time.sleep(1.0)
+        two = shot(wine, "cycles-2.png")
+        moving = changed(one, two)
+        print(f"animation after the last refusal: {moving * 100:.1f} % of pixels changed in 1 s")
+        if moving < 0.002:
+            failures.append("the animation does not run after the refusals")
+
+        wine.wintool("post", hwnd, str(WM_KEYDOWN), "65", "0")
+        code = proc.wait(timeout=120)
+        print(f"accepted check {calls(record)}: exit code {code}")
+        if code != 0 or calls(record) != options.cycles + 1:
+            failures.append(f"exit code {code} after {calls(record)} checks")
+        if wine.export_key() != before:
+            failures.append("the settings key changed")
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    print("PASSWORD CYCLES " + ("PASSED" if not failures else "FAILED: " + "; ".join(failures)))
+    return 0 if not failures else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
