@@ -12,6 +12,7 @@ left behind.
 """
 import io
 import os
+import re
 import subprocess
 import tempfile
 import time
@@ -171,6 +172,8 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=1.0, i
     saver is ended (for checks that need the picture)."""
     from PIL import Image as _Image  # noqa: F401 (kept local for clarity)
     run = Run()
+    # Labels carry switches and odd characters; file names must not.
+    name = re.sub(r"[^A-Za-z0-9._-]", "_", name)
     start_desktop(wine)
     wine.xdotool("mousemove", "0", "0")
     proc = wine.start(harness.SCR, *args)
