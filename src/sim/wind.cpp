@@ -8,6 +8,8 @@ constexpr float kLongestWindStep = 0.01f;
 constexpr float kPhasePerSecond = 0.1f;
 constexpr float kWindPowerDivisor = 80.0f;
 constexpr float kWindPowerBase = 0.25f;
+constexpr int kLeastWindPower = 0;
+constexpr int kMostWindPower = 100;
 
 void startNextSegment(WindChannel& channel, RandomGenerator& rng)
 {
@@ -26,8 +28,13 @@ float channelValue(const WindChannel& channel, const float w[4])
 
 }  // namespace
 
+// The dialog only offers 0 … 100, but the registry can hold any number; a
+// factor far outside 0.25 … 1.5 blows the cloth apart (it leaves the screen
+// or turns non-finite), so a stored value outside the range counts as its end.
 float windPowerFactorFor(int windPower)
 {
+    if (windPower < kLeastWindPower) windPower = kLeastWindPower;
+    if (windPower > kMostWindPower) windPower = kMostWindPower;
     return static_cast<float>(windPower) / kWindPowerDivisor + kWindPowerBase;
 }
 

@@ -27,7 +27,8 @@ struct WindState {
     Vector3 windVector = {0.5f, 0.0f, 0.25f};  // the output; y is always 0
 };
 
-// windPower / 80 + 0.25 (the setting runs 0 … 100, giving 0.25 … 1.5).
+// windPower / 80 + 0.25 (the setting runs 0 … 100, giving 0.25 … 1.5);
+// a stored value outside 0 … 100 is taken as the nearer end.
 float windPowerFactorFor(int windPower);
 
 // Stores windPowerFactorFor(windPower) in wind; called at every scene set-up.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "sim/wind.h"
@@ -24,6 +25,14 @@ TEST(WindPowerFactor, FromTheSetting)
         setWindPower(wind, c.windPower);
         EXPECT_FLOAT_EQ(wind.windPowerFactor, c.factor) << c.windPower;
     }
+}
+
+TEST(WindPowerFactor, StoredValuesOutsideTheRangeKeepTheirEnd)
+{
+    const int low[] = {-1, -1000000, INT_MIN};
+    const int high[] = {101, 2147483647};
+    for (int power : low) EXPECT_FLOAT_EQ(windPowerFactorFor(power), 0.25f) << power;
+    for (int power : high) EXPECT_FLOAT_EQ(windPowerFactorFor(power), 1.5f) << power;
 }
 
 TEST(WindState, StartsWithTheStartCurve)
