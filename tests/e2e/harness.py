@@ -69,14 +69,10 @@ class Wine:
         return proc
 
     def run(self, exe, *args, timeout=60, env=None, cwd=None):
-        proc = self.start(exe, *args, env=env, cwd=cwd)
-        try:
-            out, err = proc.communicate(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            out, err = proc.communicate()
-            raise AssertionError(f"{exe} {args} did not end within {timeout} s")
-        return proc.returncode, out, err
+        e = dict(self.env)
+        if env:
+            e.update(env)
+        return run_to_files([os.environ.get("WINE", "wine"), exe, *args], e, cwd, timeout)
 
     def run_command_line(self, command_line, timeout=120):
         """Runs one exact Windows command line and returns its exit code.
@@ -99,8 +95,8 @@ class Wine:
 
     # registry
     def reg(self, *args):
-        r = subprocess.run([os.environ.get("WINE", "wine"), "reg", *args], env=self.env, capture_output=True, text=True, timeout=60)
-        return r.returncode, r.stdout.replace("\r", "")
+        code, out, _ = run_to_files([os.environ.get("WINE", "wine"), "reg", *args], self.env, None, 60)
+        return code, out.replace("\r", "")
 
     def reg_query(self, key=SETTINGS_KEY, value=None):
         """Returns {name: (type, data)} of a key, or one value's (type, data), or None."""
@@ -176,6 +172,27 @@ def parse_fields(line):
 def parse_lines(text):
     """Every non-empty line of wintool output, parsed."""
     return [parse_fields(line) for line in text.splitlines() if line.strip()]
+
+
+def run_to_files(command, env, cwd, timeout):
+    """Runs a program to its end and returns (code, stdout, stderr).
+
+    The output goes through files, not pipes: Wine's desktop process, started
+    again by whichever program next needs it, inherits that program's output
+    and would keep a pipe open long after the program ended."""
+    with tempfile.TemporaryFile("w+", encoding="utf-8", errors="replace") as out, \
+            tempfile.TemporaryFile("w+", encoding="utf-8", errors="replace") as err:
+        proc = subprocess.Popen(command, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                stdout=out, stderr=err)
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            raise AssertionError(f"{command[1:]} did not end within {timeout} s")
+        out.seek(0)
+        err.seek(0)
+        return proc.returncode, out.read(), err.read()
 
 
 def wait_for(predicate, timeout=30.0, interval=0.2):
