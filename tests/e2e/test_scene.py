@@ -91,10 +91,12 @@ class SceneTest(unittest.TestCase):
 
         flag = pixels(second, FLAG_BOX)
         reds = [p for p in flag if is_reddish(p)]
-        whites = [p for p in flag if near(p, WHITE, 40)]
-        # The picture's own colours fill the middle (16-bit screen: loose tolerance).
-        self.assertGreater(len(reds), len(flag) // 5)
-        self.assertGreater(len(whites), len(flag) // 5)
+        # White cloth turned from the light shows as light grey.
+        whites = [p for p in flag if min(p) > 150 and max(p) - min(p) < 40]
+        # The picture's own colours fill much of the middle, however the cloth
+        # swings (16-bit screen: loose tolerance).
+        self.assertGreater(len(reds), len(flag) // 10)
+        self.assertGreater(len(whites), len(flag) // 10)
         self.assertTrue(any(near(p, RED, 24) for p in reds))
         # Where the cloth turns away the light spot darkens it.
         self.assertLess(min(p[0] for p in reds), max(p[0] for p in reds) - 30)
