@@ -18,9 +18,6 @@
 #include "render/scene.h"
 #include "resources/resource.h"
 
-static_assert(sizeof(PresentParams) == sizeof(D3DPRESENT_PARAMETERS),
-              "the settings hold the device's presentation parameters");
-
 namespace {
 
 const char kErrorCaption[] = "Error";

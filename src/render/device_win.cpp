@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <d3d8.h>
 
-#include <cstddef>
 #include <cstring>
 
 #include "config/picture.h"
@@ -13,17 +12,6 @@
 #include "host/messages.h"
 #include "render/display_modes.h"
 #include "resources/resource.h"
-
-// The settings' screenX / screenY / pixelFormat are the first fields of the
-// device's presentation parameters, so the record must match Direct3D's.
-static_assert(sizeof(PresentParams) == sizeof(D3DPRESENT_PARAMETERS), "PresentParams size");
-static_assert(offsetof(PresentParams, BackBufferFormat) ==
-                  offsetof(D3DPRESENT_PARAMETERS, BackBufferFormat), "format offset");
-static_assert(offsetof(PresentParams, hDeviceWindow) ==
-                  offsetof(D3DPRESENT_PARAMETERS, hDeviceWindow), "window offset");
-static_assert(offsetof(PresentParams, FullScreen_PresentationInterval) ==
-                  offsetof(D3DPRESENT_PARAMETERS, FullScreen_PresentationInterval),
-              "interval offset");
 
 namespace {
 
