@@ -179,10 +179,17 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=1.0, i
     proc = wine.start(harness.SCR, *args)
     test.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
     handled = set()
+    watch = None
     deadline = time.time() + timeout
     shown_since = None
     while time.time() < deadline and proc.poll() is None:
         windows = _windows(wine)
+        if watch is None:
+            own = [w for w in windows if w.get("class") == SAVER_CLASS or w.get("title") in (DIALOG_TITLE, ERROR_TITLE)]
+            if own:
+                watch = wine.watch_exit(own[0]["hwnd"])
+                if watch is None:
+                    watch = False  # already gone: the Unix status is all there is
         for w in windows:
             if w.get("class") == BOX_CLASS and w.get("title") == ERROR_TITLE and w["hwnd"] not in handled:
                 handled.add(w["hwnd"])
@@ -216,7 +223,7 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=1.0, i
     if run.outcome is None and proc.poll() is not None:
         run.outcome = ENDED
     try:
-        run.code = proc.wait(timeout=max(10, deadline - time.time()))
+        run.code = harness.exit_code(proc, max(10, deadline - time.time()), watch or None)
     except subprocess.TimeoutExpired:
         proc.kill()
         proc.wait()

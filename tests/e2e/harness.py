@@ -9,6 +9,7 @@ own wineserver; everything a test starts is stopped by PID.
 import os
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -92,6 +93,15 @@ class Wine:
     def wintool(self, *args, timeout=30):
         code, out, err = self.run(WINTOOL, *args, timeout=timeout)
         return code, out.replace("\r", "")
+
+    def watch_exit(self, hwnd):
+        """Holds the process of a window so that exit_code can read the code
+        Windows records for it; None when the process has already gone."""
+        watch = self.start(WINTOOL, "exit-code", str(hwnd))
+        if "watching" in parse_fields(watch.stdout.readline()):
+            return watch
+        watch.wait(timeout=30)
+        return None
 
     # registry
     def reg(self, *args):
@@ -193,6 +203,26 @@ def run_to_files(command, env, cwd, timeout):
         out.seek(0)
         err.seek(0)
         return proc.returncode, out.read(), err.read()
+
+
+def exit_code(proc, timeout, watch=None):
+    """The program's exit code once it has ended (TimeoutExpired if it does not).
+
+    With a watch, the code is the one Windows recorded. Wine's server kills a
+    process whose Unix teardown after ExitProcess lasts over about a second
+    (Mesa's, under load), so its Unix status may read -9 although the program
+    ended with its own code."""
+    unix_code = proc.wait(timeout=timeout)
+    if watch is None:
+        return unix_code
+    out, _ = watch.communicate(timeout=30)
+    fields = parse_fields(out)
+    if "code" not in fields:
+        raise AssertionError(f"no exit code from the watch: {out!r}")
+    code = int(fields["code"])
+    if unix_code not in (code & 0xFF, -signal.SIGKILL):
+        raise AssertionError(f"Unix status {unix_code} does not match the exit code {code}")
+    return code
 
 
 def wait_for(predicate, timeout=30.0, interval=0.2):

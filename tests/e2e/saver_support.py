@@ -99,9 +99,15 @@ def end_requested(wine, hwnd):
     return fields is None or int(fields["style"], 16) & WS_MAXIMIZE != 0
 
 
-def wait_exit(test, proc, timeout=60):
+def watch_exit(test, wine, hwnd):
+    watch = wine.watch_exit(hwnd)
+    test.assertIsNotNone(watch, "the window's process could not be held")
+    return watch
+
+
+def wait_exit(test, proc, timeout=60, watch=None):
     try:
-        return proc.wait(timeout=timeout)
+        return harness.exit_code(proc, timeout, watch)
     except subprocess.TimeoutExpired:
         test.fail(f"the program did not end within {timeout} s")
 

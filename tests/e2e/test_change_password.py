@@ -55,8 +55,9 @@ class ChangePasswordTest(unittest.TestCase):
                     code, out = self.wine.wintool("children", box["hwnd"])
                     statics = [f["text"] for f in harness.parse_lines(out) if f["class"].lower() == "static"]
                     self.assertIn(text, statics)
+                    watch = s.watch_exit(self, self.wine, box["hwnd"])
                     s.post(self, self.wine, box["hwnd"], s.WM_COMMAND, s.IDOK)
-                    self.assertEqual(s.wait_exit(self, proc), 0)
+                    self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
                 finally:
                     if proc.poll() is None:
                         proc.kill()

@@ -16,6 +16,7 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Breva
 SAVER = "BrevantoFlags.scr"
 SETUP_TITLE = "Brevanto Flags Screensaver Setup"
 SETTINGS_TITLE = "Brevanto Flags Screensaver Settings"
+SAVER_CLASS = "Brevanto Flags Screensaver"
 ACTIVATE_TEXT = "Make Brevanto Flags my screen saver"
 SETTINGS_TEXT = "Open the screen saver's settings"
 IDOK, IDCANCEL, IDYES = 1, 2, 6
@@ -151,6 +152,8 @@ class InstallerTest(unittest.TestCase):
         return saver, shots[-1]
 
     def end_saver(self, saver):
+        window = harness.parse_fields(self.wine.wintool("wait", "--class", SAVER_CLASS)[1])
+        watch = self.wine.watch_exit(window["hwnd"])
         # Moves that reach a busy saver together merge into one message, so
         # keep moving along the path until it has counted enough of them.
         path = itertools.cycle(MOUSE_PATH)
@@ -161,7 +164,7 @@ class InstallerTest(unittest.TestCase):
             return saver.poll() is not None
 
         harness.wait_for(moved_and_ended, timeout=60, interval=0.3)
-        self.assertEqual(saver.wait(timeout=60), 0)
+        self.assertEqual(harness.exit_code(saver, 60, watch), 0)
 
     def child_controls(self, window):
         _, out = self.wine.wintool("children", str(window))

@@ -56,8 +56,9 @@ class PasswordTest(unittest.TestCase):
         self.assertIsNone(proc.poll())
         self.assertEqual(s.window_line(self.wine, hwnd)["class"], s.SAVER_CLASS)
 
+        watch = s.watch_exit(self, self.wine, hwnd)
         s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
-        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
         self.assertEqual(self.calls(folder), [{"call": "1", "owner": hwnd}, {"call": "2", "owner": hwnd}])
 
     def test_inputs_during_the_check_and_after_the_grant_start_nothing(self):
@@ -67,11 +68,12 @@ class PasswordTest(unittest.TestCase):
             f.write("1")
         proc = self.wine.start(scr, "/s")
         hwnd = s.wait_window(self, self.wine)["hwnd"]
+        watch = s.watch_exit(self, self.wine, hwnd)
         # The first is granted; the ones queued behind it find the end granted.
         for key in (0x41, 0x42, 0x43):
             s.post(self, self.wine, hwnd, s.WM_KEYDOWN, key)
         s.post(self, self.wine, hwnd, s.WM_LBUTTONDOWN, 1)
-        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
         self.assertEqual(len(self.calls(folder)), 1)
 
     def test_no_check_without_the_setting_or_the_verifier(self):
@@ -98,8 +100,9 @@ class PasswordTest(unittest.TestCase):
                 proc = self.wine.start(scr, "/s")
                 try:
                     hwnd = s.wait_window(self, self.wine)["hwnd"]
+                    watch = s.watch_exit(self, self.wine, hwnd)
                     s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
-                    self.assertEqual(s.wait_exit(self, proc), 0)
+                    self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
                 finally:
                     if proc.poll() is None:
                         proc.kill()

@@ -66,14 +66,16 @@ class PreviewTest(unittest.TestCase):
         self.assertIsNone(proc.poll())
         self.assertFalse(int(self.child()["style"], 16) & s.WS_MAXIMIZE)
 
+        watch = s.watch_exit(self, self.wine, hwnd)
         s.post(self, self.wine, self.host_hwnd, s.WM_CLOSE)
         self.assertEqual(self.host.wait(timeout=30), 0)
-        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
 
     def test_suspend_notification_ends_the_preview(self):
         proc, child = self.start_preview()
+        watch = s.watch_exit(self, self.wine, child["hwnd"])
         s.post(self, self.wine, child["hwnd"], s.WM_POWERBROADCAST, s.PBT_APMSUSPEND)
-        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
         self.assertIsNone(self.child())
         s.post(self, self.wine, self.host_hwnd, s.WM_CLOSE)
         self.assertEqual(self.host.wait(timeout=30), 0)

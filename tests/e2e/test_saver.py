@@ -41,8 +41,9 @@ class SaverTest(unittest.TestCase):
         # The flag waves: a second later part of the picture has changed.
         self.assertGreater(s.changed_fraction(first, second), 0.002, path)
 
+        watch = s.watch_exit(self, self.wine, window["hwnd"])
         self.wine.xdotool("key", "space")
-        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
         self.assertEqual(self.wine.export_key(), before)
 
     def test_inputs_that_end_the_saver(self):
@@ -63,8 +64,9 @@ class SaverTest(unittest.TestCase):
                 self.wine.xdotool("mousemove", "0", "0")
                 proc, window = self.start_saver()
                 try:
+                    watch = s.watch_exit(self, self.wine, window["hwnd"])
                     act(window["hwnd"])
-                    self.assertEqual(s.wait_exit(self, proc), 0)
+                    self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
                 finally:
                     if proc.poll() is None:
                         proc.kill()
@@ -106,8 +108,9 @@ class SaverTest(unittest.TestCase):
         self.assertIsNone(proc.poll())
 
         # The sixth change ends it.
+        watch = s.watch_exit(self, self.wine, hwnd)
         s.post(self, self.wine, hwnd, s.WM_MOUSEMOVE, 0, s.mouse_lparam(515, 385))
-        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
 
     def test_a_device_that_cannot_be_made_is_reported_and_ends_the_program(self):
         # The 800 x 600 display cannot show 1024 x 768 in any format.
@@ -118,8 +121,9 @@ class SaverTest(unittest.TestCase):
         code, out = self.wine.wintool("children", box["hwnd"])
         texts = [f["text"] for f in harness.parse_lines(out) if f["class"].lower() == "static"]
         self.assertIn("CreateDevice FAILED", texts)
+        watch = s.watch_exit(self, self.wine, box["hwnd"])
         s.post(self, self.wine, box["hwnd"], s.WM_COMMAND, s.IDOK)
-        self.assertEqual(s.wait_exit(self, proc), 0)
+        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
         code, out = self.wine.wintool("list")
         self.assertNotIn(s.SAVER_CLASS, out)
 

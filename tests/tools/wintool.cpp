@@ -18,6 +18,8 @@
 //   cursor                                 flags=, shown=, handle=
 //   pid-of HWND
 //   xwindow HWND                           whole=, client=: Wine's X window ids (0 when none)
+//   exit-code HWND                         watching=PID once the window's process is held,
+//                                          then code= when that process has ended
 //
 // Numbers are decimal or 0x hex, optionally negative. Texts are exchanged as
 // UTF-16 with the other process and printed as UTF-8.
@@ -379,13 +381,31 @@ int commandPidOf(HWND window) {
   return kOk;
 }
 
+// The exit code Windows records for the process. Wine's server may still kill
+// the Unix process when its teardown after ExitProcess is slow, so the Unix
+// status alone does not tell how the program ended.
+int commandExitCode(HWND window) {
+  DWORD pid = 0;
+  if (!GetWindowThreadProcessId(window, &pid)) return kNotFound;
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return kNotFound;
+  printf("watching=%lu\n", static_cast<unsigned long>(pid));
+  fflush(stdout);
+  DWORD code = 0;
+  bool ended = WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  if (!ended) return kNotFound;
+  printf("code=%lu\n", static_cast<unsigned long>(code));
+  return kOk;
+}
+
 int usage() {
   fprintf(stderr,
           "usage: wintool list | wait [--class C] [--title T] [--pid N] [--timeout MS] | wait-gone HWND "
           "[--timeout MS]\n"
           "       | children HWND | text HWND | settext HWND TEXT | send HWND MSG W L | post HWND MSG W L\n"
           "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
-          "       | xwindow HWND\n");
+          "       | xwindow HWND | exit-code HWND\n");
   return kUsage;
 }
 
@@ -411,6 +431,7 @@ int runWindowCommand(const std::wstring& name, int argc, wchar_t** argv) {
   if (name == L"trackbar") return commandTrackbar(window);
   if (name == L"pid-of") return commandPidOf(window);
   if (name == L"xwindow") return commandXWindow(window);
+  if (name == L"exit-code") return commandExitCode(window);
   if (name == L"click") {
     if (!PostMessageW(window, BM_CLICK, 0, 0)) return kNotFound;
     printf("posted=1\n");
