@@ -127,9 +127,12 @@ Picture loadPictureMemory(const void* data, uint32_t size, int32_t maxSize) {
     GlobalFree(block);
     return nullptr;
   }
+  // Run mode off: Wine reads run mode on as "the picture does not own its
+  // bitmap" and never deletes the decoded bitmap, a whole picture lost per
+  // load. Elsewhere it only keeps the original bytes for the picture's short life.
   IPicture* decoded = nullptr;
   HRESULT result =
-      OleLoadPicture(stream, 0, TRUE, IID_IPicture, reinterpret_cast<void**>(&decoded));
+      OleLoadPicture(stream, 0, FALSE, IID_IPicture, reinterpret_cast<void**>(&decoded));
   Picture picture = SUCCEEDED(result) ? renderPicture(decoded, maxSize) : nullptr;
   stream->Release();
   if (decoded) decoded->Release();

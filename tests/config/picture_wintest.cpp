@@ -1,8 +1,10 @@
 // Picture loading through OLE under Wine: files the test writes itself, the
 // program's built-in pictures, and a stand-in decoded picture for the sizes
 // and drawing failures no real file can produce cheaply.
+#define PSAPI_VERSION 2
 #include <windows.h>
 #include <ocidl.h>
+#include <psapi.h>
 #include <olectl.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -307,6 +310,32 @@ TEST(PictureResource, BuiltInPicturesAtTheirSizes) {
   EXPECT_EQ(nullptr, loadPictureResource(module, 4242, 0));
   EXPECT_EQ(nullptr, loadPictureResource(module, 100, 0));  // the icon: not an "IMAGE"
   EXPECT_FALSE(threadHasVisibleWindow());
+}
+
+namespace {
+SIZE_T pagefileBytes() {
+  PROCESS_MEMORY_COUNTERS memory;
+  std::memset(&memory, 0, sizeof memory);
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+  return memory.PagefileUsage;
+}
+}  // namespace
+
+// Every password check rebuilds the scene from the built-in pictures, so a
+// decoded picture left behind would add up over a long run.
+TEST(PictureResource, RepeatedLoadsKeepNoDecodedPicture) {
+  HINSTANCE module = GetModuleHandleA(nullptr);
+  auto loadAndDelete = [module] {
+    Picture picture = loadPictureResource(module, 1000, 0);  // 512 x 512: 1 MB decoded
+    ASSERT_NE(nullptr, picture);
+    DeleteObject(picture);
+  };
+  loadAndDelete();
+  const SIZE_T before = pagefileBytes();
+  ASSERT_GT(before, 0u);
+  for (int i = 0; i < 30; ++i) loadAndDelete();
+  EXPECT_LT(pagefileBytes(), before + 8 * 1024 * 1024) << "30 loads of a 1 MB picture";
 }
 
 namespace {

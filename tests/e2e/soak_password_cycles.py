@@ -80,9 +80,12 @@ def main():
             if proc.poll() is not None:
                 failures.append(f"the saver ended after refusal {cycle}")
                 break
-            if cycle in (1, options.cycles):
+            if cycle in (1, options.cycles) or cycle % 10 == 0:
                 time.sleep(1.0)
                 figures[cycle] = soak.sample(wine, windows_pid, proc.pid)
+                print(f"after check {cycle}: working set {soak.format_mb(figures[cycle].get('working_set'))}, "
+                      f"page file {soak.format_mb(figures[cycle].get('pagefile'))}, "
+                      f"handles {figures[cycle].get('handles', -1)}", flush=True)
         print(f"{options.cycles} refused checks in {time.time() - started:.0f} s; "
               f"load average {os.getloadavg()}")
         first, last = figures.get(1, {}), figures.get(options.cycles, {})

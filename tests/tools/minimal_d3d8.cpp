@@ -4,12 +4,21 @@
 // flip, 16-bit depth), and every frame only a clear and a present.
 //
 //   minimal_d3d8 [--seconds N]
+//   minimal_d3d8 --recreate N
 //
 // Prints "first_present_ms=<ms from process start to the first Present>",
 // then "frames=<n> seconds=<s> fps=<n/s>" at the end. Exit code 0, or 3
 // when no device can be made.
+//
+// --recreate releases and makes the device N times, the way the saver does
+// around each refused password check (restore, maximise, create), with half
+// a second of frames after each, and prints "cycle=<i> working_set=
+// pagefile=" after the first and the last: the yardstick for what one device
+// re-creation costs the process under this Direct3D.
+#define PSAPI_VERSION 2
 #include <windows.h>
 #include <d3d8.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,11 +78,61 @@ IDirect3DDevice8* makeDevice(IDirect3D8* direct3d, HWND window) {
   return nullptr;
 }
 
+void presentFrame(IDirect3DDevice8* device) {
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00204060, 1.0f, 0);
+  device->BeginScene();
+  device->EndScene();
+  device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void pumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void printMemory(int cycle) {
+  PROCESS_MEMORY_COUNTERS memory;
+  std::memset(&memory, 0, sizeof memory);
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+  std::printf("cycle=%d working_set=%llu pagefile=%llu\n", cycle,
+              static_cast<unsigned long long>(memory.WorkingSetSize),
+              static_cast<unsigned long long>(memory.PagefileUsage));
+  std::fflush(stdout);
+}
+
+int recreate(IDirect3D8* direct3d, IDirect3DDevice8* device, HWND window, int cycles) {
+  for (int cycle = 1; cycle <= cycles; ++cycle) {
+    device->Release();
+    ShowWindow(window, SW_RESTORE);
+    ShowWindow(window, SW_SHOWMAXIMIZED);
+    device = makeDevice(direct3d, window);
+    if (!device) {
+      std::printf("no device at cycle %d\n", cycle);
+      return 3;
+    }
+    for (double start = nowSeconds(); nowSeconds() - start < 0.5;) {
+      pumpMessages();
+      presentFrame(device);
+    }
+    if (cycle == 1 || cycle == cycles) printMemory(cycle);
+  }
+  device->Release();
+  direct3d->Release();
+  DestroyWindow(window);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   double seconds = 10.0;
+  int cycles = 0;
   if (argc == 3 && !std::strcmp(argv[1], "--seconds")) seconds = std::atof(argv[2]);
+  if (argc == 3 && !std::strcmp(argv[1], "--recreate")) cycles = std::atoi(argv[2]);
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = windowProc;
@@ -91,6 +150,7 @@ int main(int argc, char** argv) {
     std::printf("no device\n");
     return 3;
   }
+  if (cycles > 0) return recreate(direct3d, device, window, cycles);
 
   unsigned long frames = 0;
   double start = 0.0;
@@ -101,10 +161,7 @@ int main(int argc, char** argv) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00204060, 1.0f, 0);
-    device->BeginScene();
-    device->EndScene();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
+    presentFrame(device);
     if (frames++ == 0) {
       std::printf("first_present_ms=%.0f\n", msSinceProcessStart());
       std::fflush(stdout);

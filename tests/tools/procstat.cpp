@@ -37,6 +37,47 @@ DWORD processByName(const char* name) {
 
 long long orMinusOne(BOOL ok, unsigned long long value) { return ok ? static_cast<long long>(value) : -1; }
 
+// The system's handle table, counted for one process: Wine answers
+// GetProcessHandleCount with 0 but keeps every handle in its server, which
+// this query lists.
+struct SystemHandleEntry {
+  ULONG ownerPid;
+  BYTE objectType;
+  BYTE handleFlags;
+  USHORT handleValue;
+  PVOID objectPointer;
+  ULONG accessMask;
+};
+struct SystemHandleTable {
+  ULONG count;
+  SystemHandleEntry handles[1];
+};
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+
+long long handlesInSystemTable(DWORD pid) {
+  typedef LONG(WINAPI * QuerySystem)(ULONG, PVOID, ULONG, PULONG);
+  QuerySystem query = reinterpret_cast<QuerySystem>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return -1;
+  for (ULONG size = 1 << 16; size <= (1u << 26); size *= 2) {
+    void* buffer = HeapAlloc(GetProcessHeap(), 0, size);
+    if (!buffer) return -1;
+    ULONG needed = 0;
+    LONG status = query(kSystemHandleInformation, buffer, size, &needed);
+    long long count = -1;
+    if (status >= 0) {
+      const SystemHandleTable* table = static_cast<const SystemHandleTable*>(buffer);
+      count = 0;
+      for (ULONG i = 0; i < table->count; ++i)
+        if (table->handles[i].ownerPid == pid) ++count;
+    }
+    HeapFree(GetProcessHeap(), 0, buffer);
+    if (status != kInfoLengthMismatch) return count > 0 ? count : -1;
+  }
+  return -1;
+}
+
 int report(DWORD pid) {
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
   if (!process) process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
@@ -46,7 +87,12 @@ int report(DWORD pid) {
   memory.cb = sizeof memory;
   BOOL memoryOk = GetProcessMemoryInfo(process, &memory, sizeof memory);
   DWORD handles = 0;
-  BOOL handlesOk = GetProcessHandleCount(process, &handles);
+  BOOL handlesOk = GetProcessHandleCount(process, &handles) && handles != 0;
+  if (!handlesOk) {
+    long long counted = handlesInSystemTable(pid);
+    handlesOk = counted > 0;
+    handles = handlesOk ? static_cast<DWORD>(counted) : 0;
+  }
   // GetGuiResources gives 0 both for "none" and for failure; a live GUI
   // process always has some, so 0 is reported as not available.
   DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
