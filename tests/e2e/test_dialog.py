@@ -26,6 +26,7 @@ IDC_WIND_POWER, IDC_LINK_PICTURE, IDC_RANDOM_LOGO = 108, 109, 110
 IDC_USE_LOGO, IDC_USE_PICTURE, IDC_PICTURE_TITLE = 114, 115, 116
 IDC_CHANGE_PICTURE, IDC_PICTURE_DEFAULT = 117, 118
 IDC_BACKGROUND_TITLE, IDC_CHANGE_BACKGROUND, IDC_BACKGROUND_DEFAULT = 119, 120, 121
+IDC_LINK_BUTTON = 111
 FILE_NAME_BOX = 1148  # the open-file dialog's file name
 
 
@@ -54,6 +55,7 @@ class Dialog:
         # Found at creation; the controls are filled once it is shown.
         assert harness.wait_for(lambda: self.window().get("visible") == "1"), "dialog never shown"
         self.handles = {int(c["id"]): c["hwnd"] for c in self.children() if c["id"] != "99"}
+        self.watch = wine.watch_exit(self.hwnd)
 
     def window(self):
         code, out = self.wine.wintool("list")
@@ -112,7 +114,7 @@ class Dialog:
         return self.wait_ended()
 
     def wait_ended(self):
-        return self.proc.wait(timeout=30)
+        return harness.exit_code(self.proc, 30, self.watch)
 
     def choose_file(self, button, path):
         """Opens the file dialog through `button` and accepts `path` in it."""
@@ -364,6 +366,39 @@ class DialogTest(unittest.TestCase):
         self.assertEqual(text(self.stored().get("[Background Title]")), "earlier.jpg")
 
     # --- owners and failure -------------------------------------------------------
+
+    def test_web_link_starts_the_browser_with_the_site(self):
+        # A stand-in browser registered as the handler of web addresses.
+        folder = os.path.join(self.wine.prefix, "drive_c", "browser")
+        os.makedirs(folder)
+        shutil.copy(os.path.join(harness.BUILD, "record_args.exe"), folder)
+        record = os.path.join(folder, "record_args.txt")
+        command = '"C:\\browser\\record_args.exe" -osint -url "%1"'
+        code, out = self.wine.reg("add", r"HKCR\http\shell\open\command", "/ve", "/d", command, "/f")
+        self.assertEqual(code, 0, out)
+
+        def starts():
+            if not os.path.exists(record):
+                return []
+            with open(record) as f:
+                return [line.strip() for line in f if line.strip()]
+
+        dialog = Dialog(self.wine)
+        dialog.click(IDC_LINK_BUTTON)
+        self.assertTrue(harness.wait_for(lambda: len(starts()) == 1, timeout=30), "the browser was not started")
+        self.assertTrue(starts()[0].endswith(" https://brevanto-flags.example.org/"), starts())
+
+        # The picture is a link too: a real click in its middle.
+        left, top, right, bottom = map(int, dialog.control(IDC_LINK_PICTURE)["rect"].split(","))
+        self.wine.xdotool("mousemove", str((left + right) // 2), str((top + bottom) // 2))
+        self.wine.xdotool("click", "1")
+        self.assertTrue(harness.wait_for(lambda: len(starts()) == 2, timeout=30), "the picture did not link")
+        self.assertTrue(starts()[1].endswith(" https://brevanto-flags.example.org"), starts())
+        # Nothing else started it, and the dialog is still open.
+        time.sleep(1.0)
+        self.assertEqual(len(starts()), 2)
+        self.assertEqual(dialog.window().get("visible"), "1")
+        self.assertEqual(dialog.close_with(IDCANCEL), 0)
 
     def test_dialog_is_owned_by_the_window_on_the_command_line(self):
         host = self.wine.start(harness.WINTOOL, "host", "200", "100", "owner window")
