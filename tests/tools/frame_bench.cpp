@@ -2,13 +2,16 @@
 // saver does with the load defaults (800 x 600 full screen, clock and flag
 // name shown, a random flag from DIR\IMAGE), then runs frames for N seconds.
 //
-//   frame_bench [--seconds N] [--directory DIR] [--profile]
+//   frame_bench [--seconds N] [--directory DIR] [--profile [--skip STEPS]]
 //
 // Prints "first_present_ms=<ms from process start to the first frame's
 // Present>" and, at the end, "frames=<n> seconds=<s> fps=<n/s>". --profile
 // runs the same steps as updateFrame and drawFrame one by one with a
 // performance-counter reading between them and prints each step's mean time
-// per frame in microseconds ("section=<name> us=<mean>").
+// per frame in microseconds ("section=<name> us=<mean>"). --skip leaves out
+// the named steps of the profiled frame (a comma list of upload, states,
+// background, flag, overlay), to see what a figure depends on; "scene" builds
+// no scene at all and leaves each frame a clear and a present on the device.
 #include <windows.h>
 #include <d3d8.h>
 
@@ -81,15 +84,26 @@ struct Profile {
   }
 };
 
+const char* skipped = "";
+bool runs(const char* step) { return std::strstr(skipped, step) == nullptr; }
+
 void profiledFrame(Profile& profile) {
   RenderState& render = app.render;
   IDirect3DDevice8* device = render.device;
   profile.start();
+  if (!runs("scene")) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+    device->BeginScene();
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    profile.lap(EndPresent);
+    return;
+  }
   tickTimer(app.sim.timer);
   stepCloth(app.sim.cloth, app.sim.calibration, app.sim.wind, app.sim.timer, app.sim.random, false);
   profile.lap(Simulation);
   BYTE* target = nullptr;
-  if (SUCCEEDED(render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD)) && target) {
+  if (runs("upload") && SUCCEEDED(render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD)) && target) {
     std::memcpy(target, app.sim.cloth.current, kClothVertexBytes);
     render.flagVertexBuffer->Unlock();
   }
@@ -99,23 +113,29 @@ void profiledFrame(Profile& profile) {
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
   device->BeginScene();
   profile.lap(ClearBegin);
-  device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
-  device->SetVertexShader(kBackgroundVertexFormat);
-  device->SetStreamSource(0, render.backgroundQuad, kBackgroundVertexStride);
-  device->SetTexture(0, render.backgroundTexture);
-  device->SetTexture(1, nullptr);
-  if (render.backgroundQuad && render.backgroundTexture) device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+  if (runs("states")) {
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    device->SetVertexShader(kBackgroundVertexFormat);
+    device->SetStreamSource(0, render.backgroundQuad, kBackgroundVertexStride);
+    device->SetTexture(0, render.backgroundTexture);
+    device->SetTexture(1, nullptr);
+  }
+  if (runs("background") && render.backgroundQuad && render.backgroundTexture)
+    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
   profile.lap(Background);
-  device->SetVertexShader(kFlagVertexFormat);
-  device->SetStreamSource(0, render.flagVertexBuffer, kFlagVertexStride);
-  device->SetTexture(0, render.flagTexture);
-  device->SetTexture(1, render.lightSpotTexture);
-  device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0,
-                               (kClothColumns - 1) * (kClothRows - 1) * 2);
+  if (runs("states")) {
+    device->SetVertexShader(kFlagVertexFormat);
+    device->SetStreamSource(0, render.flagVertexBuffer, kFlagVertexStride);
+    device->SetTexture(0, render.flagTexture);
+    device->SetTexture(1, render.lightSpotTexture);
+  }
+  if (runs("flag"))
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0,
+                                 (kClothColumns - 1) * (kClothRows - 1) * 2);
   profile.lap(Flag);
-  drawOverlay();
+  if (runs("overlay")) drawOverlay();
   profile.lap(Overlay);
   device->EndScene();
   device->Present(nullptr, nullptr, nullptr, nullptr);
@@ -132,8 +152,9 @@ int main(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--profile")) profiled = true;
     else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atof(argv[++i]);
     else if (!std::strcmp(argv[i], "--directory") && i + 1 < argc) directory = argv[++i];
+    else if (!std::strcmp(argv[i], "--skip") && i + 1 < argc) skipped = argv[++i];
     else {
-      std::fprintf(stderr, "usage: frame_bench [--seconds N] [--directory DIR] [--profile]\n");
+      std::fprintf(stderr, "usage: frame_bench [--seconds N] [--directory DIR] [--profile [--skip STEPS]]\n");
       return 2;
     }
   }
@@ -163,7 +184,7 @@ int main(int argc, char** argv) {
     std::printf("no device\n");
     return 3;
   }
-  buildScene();
+  if (runs("scene")) buildScene();
   host.framesEnabled = 1;
 
   Profile profile;
