@@ -429,8 +429,9 @@ class DialogTest(unittest.TestCase):
         _, out = self.wine.wintool("list")
         settings = [w for w in harness.parse_lines(out) if w.get("title") == TITLE]
         self.assertTrue(all(w["visible"] == "0" for w in settings), "the dialog was shown")
+        watch = self.wine.watch_exit(box["hwnd"])
         self.wine.wintool("post", box["hwnd"], str(WM_COMMAND), str(IDOK), "0")
-        self.assertEqual(proc.wait(timeout=30), 0)
+        self.assertEqual(harness.exit_code(proc, 30, watch), 0)
         self.assertEqual(self.wine.export_key(), before)
 
 
@@ -501,8 +502,9 @@ class SaverFollowsDialogTest(unittest.TestCase):
         time.sleep(6)
         shot = Shot(self.wine.screenshot(name))
         later = Shot(self.wine.screenshot("later-" + name))
+        watch = self.wine.watch_exit(window)
         self.wine.wintool("post", window, str(WM_CLOSE), "0", "0")
-        self.assertEqual(proc.wait(timeout=30), 0)
+        self.assertEqual(harness.exit_code(proc, 30, watch), 0)
         return shot, shot.motion(later)
 
     def test_saved_settings_change_what_the_saver_shows(self):
