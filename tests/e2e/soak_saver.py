@@ -6,7 +6,9 @@ process's VmRSS and open descriptors every few seconds. The rule: for each
 figure, the largest sample of the last five minutes (of the last half for a
 shorter run) is at most the largest of minute 1 to 2 plus 2 % (plus 4 for
 counts). The animation must still run at the end (two screenshots differ),
-and pointer moves end the saver with code 0.
+and pointer moves end the saver with code 0. It also prints when each
+figure last rose and which mappings of the process gained anonymous memory
+after minute 1, so that a warm-up can be told from a leak.
 
     soak_saver.py [--minutes 10] [--interval 5]
 """
@@ -24,6 +26,15 @@ import soak_support as soak
 def differ(a, b):
     diff = ImageChops.difference(a, b).convert("L").point(lambda v: 255 if v > 24 else 0)
     return diff.histogram()[255] / float(a.width * a.height)
+
+
+def last_rise(values):
+    """When a figure last went up: a warm-up that ends shows as an early time."""
+    rise = values[0][0]
+    for (_, before), (t, after) in zip(values, values[1:]):
+        if after > before:
+            rise = t
+    return rise
 
 
 def main():
@@ -47,9 +58,12 @@ def main():
         windows_pid, _ = soak.saver_windows_pid(wine)
         start = time.time()
         samples = []
+        mappings_at_base = None
         while time.time() - start < duration:
             figures = soak.sample(wine, windows_pid, proc.pid)
             samples.append((time.time() - start, figures))
+            if mappings_at_base is None and samples[-1][0] >= base_from:
+                mappings_at_base = (samples[-1][0], soak.anonymous_by_mapping(proc.pid))
             print(f"t={samples[-1][0]:.0f}s " + " ".join(f"{k}={v}" for k, v in figures.items()), flush=True)
             if proc.poll() is not None:
                 failures.append(f"the saver ended by itself after {time.time() - start:.0f} s")
@@ -62,20 +76,26 @@ def main():
 
         keys = soak.WINDOWS_KEYS + soak.UNIX_KEYS
         print(f"samples: {len(samples)} over {samples[-1][0]:.0f} s; load average {os.getloadavg()}")
-        print("| figure | first sample | max minute " f"{base_from / 60:.1f}-{base_to / 60:.1f} | max of tail | last | rule |")
-        print("|---|---|---|---|---|---|")
+        print("| figure | first sample | max minute " f"{base_from / 60:.1f}-{base_to / 60:.1f} | max of tail | last | last rise | rule |")
+        print("|---|---|---|---|---|---|---|")
         for key in keys:
             values = [(t, f.get(key)) for t, f in samples if f.get(key) is not None]
             # Wine answers 0 or -1 where it does not count.
             if not values or all(v <= 0 for _, v in values):
-                print(f"| {key} | not available under Wine | | | | |")
+                print(f"| {key} | not available under Wine | | | | | |")
                 continue
             base = max([v for t, v in values if base_from <= t < base_to] or [values[0][1]])
             tail = max([v for t, v in values if t >= tail_from] or [values[-1][1]])
             bad = soak.grows(base, tail, key, slack=soak.SLACK.get(key, 0))
             if bad:
                 failures.append(f"{key} grew from {base} to {tail}")
-            print(f"| {key} | {values[0][1]} | {base} | {tail} | {values[-1][1]} | {'GROWS' if bad else 'ok'} |")
+            print(f"| {key} | {values[0][1]} | {base} | {tail} | {values[-1][1]} | t={last_rise(values):.0f} s "
+                  f"| {'GROWS' if bad else 'ok'} |")
+        if mappings_at_base:
+            print(f"anonymous memory by mapping, t={mappings_at_base[0]:.0f} s to the end:")
+            for change, before, after, name in soak.grown_mappings(mappings_at_base[1],
+                                                                   soak.anonymous_by_mapping(proc.pid)):
+                print(f"  {change:+d} KB ({before} -> {after} KB) {name}")
         print(f"screen changed between the last two screenshots: {moving * 100:.1f} % of pixels")
         if moving < 0.002:
             failures.append("the animation no longer runs")

@@ -36,6 +36,35 @@ def unix_figures(unix_pid):
     return figures
 
 
+def anonymous_by_mapping(unix_pid):
+    """Anonymous memory (KB) of each mapping of the Wine process, by address
+    range: where a figure grows, this says which region holds the growth
+    (low addresses are the Windows side, high ones the Unix libraries)."""
+    regions = {}
+    current = None
+    try:
+        with open(f"/proc/{unix_pid}/smaps") as f:
+            for line in f:
+                head = line.split()
+                if head and "-" in head[0] and ":" not in head[0]:
+                    current = head[0] + (" " + head[5] if len(head) > 5 else "")
+                elif current and line.startswith("Anonymous:"):
+                    regions[current] = int(head[1])
+    except OSError:
+        pass
+    return regions
+
+
+def grown_mappings(before, after, count=5):
+    """The mappings whose anonymous memory changed most, as (KB change, KB
+    before, KB after, mapping)."""
+    rows = [(after.get(k, 0) - before.get(k, 0), before.get(k, 0), after.get(k, 0), k)
+            for k in set(before) | set(after)]
+    rows = [r for r in rows if r[0]]
+    rows.sort(key=lambda r: -abs(r[0]))
+    return rows[:count]
+
+
 def sample(wine, windows_pid, unix_pid):
     figures = windows_figures(wine, windows_pid)
     figures.update(unix_figures(unix_pid))
