@@ -1,6 +1,5 @@
-// The system keyboard as a DirectInput 8 device. Nothing reads its state:
-// holding it exclusively keeps keys from reaching other programs while the
-// saver runs, and key presses end the saver through window messages.
+// The system keyboard as a DirectInput 8 device. Nothing reads its state;
+// key presses end the saver through window messages.
 #define DIRECTINPUT_VERSION 0x0800
 #include "host/keyboard.h"
 
@@ -10,6 +9,10 @@
 #include "host/app_state.h"
 
 namespace {
+// Exclusive background access is not a valid level for a keyboard: the call
+// fails (Wine answers E_NOTIMPL) and the device keeps its default,
+// non-exclusive level. The result is left unexamined on purpose: nothing
+// depends on the level.
 const DWORD kCooperation = DISCL_EXCLUSIVE | DISCL_BACKGROUND;
 }
 
