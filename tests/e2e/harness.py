@@ -6,6 +6,7 @@ WINE_ENV_TEMPLATE (the prepared prefix). A test that needs a registry of its
 own calls `fresh_prefix()`, which copies the template and gives the test its
 own wineserver; everything a test starts is stopped by PID.
 """
+import collections
 import os
 import re
 import shutil
@@ -79,16 +80,11 @@ class Wine:
         """Runs one exact Windows command line and returns its exit code.
 
         Wine quotes every argument that holds a blank; NSIS's "/D=" and "_?="
-        must come unquoted, so the line goes through a batch file, whose cmd
-        waits for GUI programs too."""
-        fd, path = tempfile.mkstemp(suffix=".bat", dir=os.path.join(self.prefix, "drive_c"))
-        with os.fdopen(fd, "w", newline="") as f:
-            f.write("@" + command_line + "\r\n@exit %ERRORLEVEL%\r\n")
-        try:
-            code, _, _ = self.run("cmd", "/c", "C:\\" + os.path.basename(path), timeout=timeout)
-        finally:
-            os.remove(path)
-        return code
+        must come unquoted, so wintool hands the line to CreateProcess as it is."""
+        code, out = self.wintool("run", command_line, timeout=timeout)
+        fields = parse_fields(out)
+        assert code == 0 and "code" in fields, f"could not run {command_line!r}: {out!r}"
+        return int(fields["code"])
 
     def wintool(self, *args, timeout=30):
         code, out, err = self.run(WINTOOL, *args, timeout=timeout)
@@ -103,42 +99,50 @@ class Wine:
         watch.wait(timeout=30)
         return None
 
-    # registry
-    def reg(self, *args):
-        code, out, _ = run_to_files([os.environ.get("WINE", "wine"), "reg", *args], self.env, None, 60)
-        return code, out.replace("\r", "")
+    # registry, through wintool: Wine's own registry command behaves differently in
+    # its 32- and 64-bit builds (the 32-bit one crashes on an empty REG_SZ).
+    def reg_values(self, key=SETTINGS_KEY):
+        """{name: RegValue} with every value's exact bytes, or None when the key is absent."""
+        code, out = self.wintool("reg-list", key)
+        lines = parse_lines(out)
+        if code == 1 and lines == [{"absent": "1"}]:
+            return None
+        assert code == 0 and lines and "values" in lines[-1], f"reg-list {key}: {out!r}"
+        return {f["name"]: RegValue(f["kind"] or int(f["type"]), bytes.fromhex(f["data"])) for f in lines[:-1]}
 
     def reg_query(self, key=SETTINGS_KEY, value=None):
-        """Returns {name: (type, data)} of a key, or one value's (type, data), or None."""
-        args = ["query", key] + (["/v", value] if value else [])
-        code, out = self.reg(*args)
-        if code != 0:
+        """{name: (kind, data)} of a key, or one value's (kind, data), or None
+        when absent. Data decoded: texts as RegValue.text, a 4-byte REG_DWORD
+        as a number, anything else as its bytes."""
+        values = self.reg_values(key)
+        if values is None:
             return None
-        values = {}
-        for line in out.splitlines():
-            # Columns are separated by four blanks; value names may hold single blanks.
-            parts = re.split(r"\s{4}", line.strip(), maxsplit=2) if line.startswith("    ") else None
-            if parts and len(parts) >= 2 and parts[1].startswith("REG_"):
-                values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
-        if value:
-            return values.get(value)
-        return values
+        decoded = {name: (v.kind, v.decoded()) for name, v in values.items()}
+        return decoded.get(value) if value is not None else decoded
 
     def reg_add(self, value, kind, data, key=SETTINGS_KEY):
-        code, out = self.reg("add", key, "/v", value, "/t", kind, "/d", str(data), "/f")
-        assert code == 0, out
+        """Writes one value: a text with its terminator, a number for
+        REG_DWORD, hex for REG_BINARY; `bytes` data go in exactly as given
+        under any kind (no terminator added), for values no program should write."""
+        if isinstance(data, bytes):
+            code, out = self.wintool("reg-set-bytes", key, value, kind, data.hex())
+        else:
+            code, out = self.wintool("reg-set", key, value, kind, str(data))
+        assert code == 0, f"reg-set {key} {value}: {out!r}"
+
+    def reg_delete(self, key=SETTINGS_KEY, value=None):
+        """Deletes a value, or the key with everything below it; False when absent."""
+        code, out = self.wintool("reg-delete", key, *([value] if value is not None else []))
+        assert code == 0 or parse_fields(out).get("absent") == "1", f"reg-delete {key}: {out!r}"
+        return code == 0
 
     def reg_delete_key(self, key=SETTINGS_KEY):
-        self.reg("delete", key, "/f")
+        self.reg_delete(key)
 
     def export_key(self, key=SETTINGS_KEY):
-        """The key's values as exported text (byte-for-byte comparison)."""
-        path = os.path.join(self.prefix, "drive_c", "export.reg")
-        code, _ = self.reg("export", key, "C:\\export.reg", "/y")
-        if code != 0:
-            return None
-        with open(path, "rb") as f:
-            return f.read()
+        """An exact snapshot of the key (every value's name, kind and bytes),
+        or None when it is absent: equal snapshots mean nothing was written."""
+        return self.reg_values(key)
 
     def screenshot(self, name, window="root"):
         os.makedirs(OUTPUT, exist_ok=True)
@@ -161,6 +165,28 @@ class Wine:
             subprocess.run(["wineserver", "-k"], env=self.env)
             subprocess.run(["wineserver", "-w"], env=self.env)
             shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+class RegValue(collections.namedtuple("RegValue", "kind data")):
+    """One registry value as the saver's A functions read it: its kind
+    ("REG_SZ", ..., or the type number when it has no name) and exact bytes."""
+
+    @property
+    def text(self):
+        """A text's characters: the bytes before the first NUL, or all of them
+        when no terminator is stored (as earlier versions stored texts)."""
+        return self.data.split(b"\0", 1)[0].decode("cp1252", "replace")
+
+    @property
+    def number(self):
+        return int.from_bytes(self.data, "little") if len(self.data) == 4 else None
+
+    def decoded(self):
+        if self.kind in ("REG_SZ", "REG_EXPAND_SZ"):
+            return self.text
+        if self.kind == "REG_DWORD" and self.number is not None:
+            return self.number
+        return self.data
 
 
 _FIELD = re.compile(r'([A-Za-z_][A-Za-z0-9_-]*)=("(?:[^"\\]|\\.)*"|\S*)')
@@ -233,3 +259,63 @@ def wait_for(predicate, timeout=30.0, interval=0.2):
             return value
         time.sleep(interval)
     return predicate()
+
+
+# ---- ending the saver by input --------------------------------------------------
+
+def pointer_path():
+    """Pointer positions that change both coordinates at every step and come
+    back only after thousands of steps. Moves that queue up unread merge into
+    the last one, which then still differs from the last position read."""
+    step = 0
+    while True:
+        step += 1
+        yield 50 + 37 * step % 700, 50 + 23 * step % 500
+
+
+def input_giver(wine, hwnd, how):
+    """A function that gives one input of a kind: "pointer" (a move along
+    pointer_path), "key" (the key A), ("key", NAME) or ("click", BUTTON)
+    through the X server, or ("post", MESSAGE, WPARAM, LPARAM) posted to hwnd."""
+    if how == "pointer":
+        path = pointer_path()
+        return lambda: wine.xdotool("mousemove", *(str(v) for v in next(path)))
+    kind, *args = ("key", "a") if how == "key" else how
+    if kind in ("key", "click"):
+        return lambda: wine.xdotool(kind, *args)
+    if kind == "post":
+        return lambda: wine.wintool("post", str(hwnd), *(str(v) for v in args))
+    raise ValueError(f"no such input: {how!r}")
+
+
+def window_gone(wine, hwnd, wait_ms=300):
+    code, _ = wine.wintool("wait-gone", str(hwnd), "--timeout", str(wait_ms), timeout=wait_ms / 1000 + 60)
+    return code == 0
+
+
+def end_saver_by_input(wine, hwnd, proc, watch=None, how="pointer", until=None, timeout=120):
+    """Ends a running saver (window hwnd, process proc) by input and returns
+    its exit code as exit_code reads it with watch.
+
+    Input through the X server is given again and again until the window has
+    gone: a busy saver reads its queue late, pointer moves that queue up
+    unread merge into one, and so a fixed number of moves may count fewer.
+    A posted message is neither merged nor lost and is posted once. With
+    `until`, no more input is given once until() is true (a password check
+    has begun, and more input would only start another one); the window is
+    then waited for. Fails when the window is still there after timeout s."""
+    give = input_giver(wine, hwnd, how)
+    repeat = how == "pointer" or how == "key" or how[0] != "post"
+    end = time.time() + timeout
+    given = gone = False
+    while not gone and time.time() < end:
+        if repeat or not given:
+            give()
+            given = True
+        gone = proc.poll() is not None or window_gone(wine, hwnd)
+        if not gone and until is not None and until():
+            gone = window_gone(wine, hwnd, max(1, int((end - time.time()) * 1000)))
+            break
+    if not gone:
+        raise AssertionError(f"the saver's window {hwnd} was still there {timeout} s after the first input {how!r}")
+    return exit_code(proc, 60, watch)
