@@ -14,6 +14,10 @@ from PIL import Image
 import harness
 
 VIEWER = os.path.join(harness.BUILD, "scene_viewer.exe")
+VIEWER_CLASS = "FlagsSceneViewer"
+WM_CLOSE = 0x10
+# Long enough for any machine: a test closes the viewer once it has seen enough.
+VIEWER_SECONDS = 600
 RED = (220, 20, 30)
 WHITE = (250, 250, 250)
 # The flag hangs in the middle: about x 208 … 592, y 158 … 447 at 800 x 600.
@@ -64,7 +68,7 @@ class SceneTest(unittest.TestCase):
     def tearDown(self):
         self.wine.close()
 
-    def start_viewer(self, *args, seconds=30):
+    def start_viewer(self, *args, seconds=VIEWER_SECONDS):
         proc = self.wine.start(VIEWER, "--seconds", str(seconds), "--flag", windows_path(self.flag), *args)
         self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
         # The first line tells that the scene is built.
@@ -72,8 +76,35 @@ class SceneTest(unittest.TestCase):
         self.assertIn("scene ready: device 1 flag 1 lightspot 1 buffers 1 1", line)
         return proc, line
 
+    def close_viewer(self, proc):
+        code, out = self.wine.wintool("wait", "--class", VIEWER_CLASS, "--timeout", "30000", timeout=60)
+        self.assertEqual(code, 0, "no viewer window")
+        hwnd = harness.parse_fields(out)["hwnd"]
+        watch = self.wine.watch_exit(hwnd)
+        self.wine.wintool("post", hwnd, str(WM_CLOSE), "0", "0")
+        self.assertEqual(harness.exit_code(proc, 60, watch), 0)
+
     def shot(self, name):
         return Image.open(self.wine.screenshot(name)).convert("RGB")
+
+    def shot_until(self, name, check, timeout=90):
+        """Screenshots until check(image) raises no AssertionError; returns
+        that image, or raises the last failure after timeout s."""
+        end = time.time() + timeout
+        while True:
+            image = self.shot(name)
+            try:
+                check(image)
+                return image
+            except AssertionError:
+                if time.time() >= end:
+                    raise
+            time.sleep(0.3)
+
+    def assert_flag_drawn(self, image):
+        """The flag's red shows in the middle: frames are on the screen."""
+        flag = pixels(image, FLAG_BOX)
+        self.assertGreater(len([p for p in flag if is_reddish(p)]), len(flag) // 10)
 
     def finish(self, proc):
         out, _ = proc.communicate(timeout=60)
@@ -81,14 +112,15 @@ class SceneTest(unittest.TestCase):
         self.assertIn("frames", out)
 
     def test_waving_flag_before_the_photograph(self):
-        proc, line = self.start_viewer(seconds=12)
+        proc, line = self.start_viewer()
         self.assertIn("background 1 1", line)
-        time.sleep(6)
-        first = self.shot("scene_flag_1.png")
-        time.sleep(1.5)
-        second = self.shot("scene_flag_2.png")
-        proc.wait(timeout=60)
+        first = self.shot_until("scene_flag_1.png", self.assert_flag_drawn)
+        # The cloth swings into shapes where the light spot shows: checked on
+        # later pictures until one shows it all.
+        self.shot_until("scene_flag_2.png", lambda second: self.check_waving_flag(first, second))
+        self.close_viewer(proc)
 
+    def check_waving_flag(self, first, second):
         flag = pixels(second, FLAG_BOX)
         reds = [p for p in flag if is_reddish(p)]
         # White cloth turned from the light shows as light grey.
@@ -103,25 +135,29 @@ class SceneTest(unittest.TestCase):
         # The photograph, not black, all around the flag.
         for corner in CORNERS:
             self.assertGreater(sum(second.getpixel(corner)), 60, corner)
-        # The flag moves between frames a second and a half apart.
+        # The flag moves between the first picture and this later one.
         changed = sum(1 for a, b in zip(pixels(first, FLAG_BOX), flag) if not near(a, b, 24))
         self.assertGreater(changed, 50)
 
     def test_no_background_leaves_black_and_overlay_writes_the_corners(self):
-        proc, line = self.start_viewer("--no-background", "--overlay", seconds=16)
+        proc, line = self.start_viewer("--no-background", "--overlay")
         self.assertIn("background 0 0", line)
-        time.sleep(5)
-        shots = []
-        # Shots over about four seconds: the clock's colon shows in odd seconds only.
-        for k in range(6):
-            shots.append(self.shot(f"scene_overlay_{k}.png"))
-            time.sleep(0.4)
-        proc.wait(timeout=60)
+        self.shot_until("scene_overlay_0.png", self.assert_flag_drawn)
         colon_box = (716, 574, 725, 597)  # between the blanks around the colon
-        colons = [any(is_overlay_green(p) for p in pixels(shot, colon_box)) for shot in shots]
+        colons = []
+        # The clock's colon shows in odd seconds only: shots until both were seen.
+        end = time.time() + 90
+        while not (True in colons and False in colons) and time.time() < end:
+            shot = self.shot(f"scene_overlay_{len(colons) % 8}.png")
+            colons.append(any(is_overlay_green(p) for p in pixels(shot, colon_box)))
+            time.sleep(0.3)
         self.assertIn(True, colons)
         self.assertIn(False, colons)
-        image = shots[-1]
+        # The frame rate appears once a second has been counted.
+        self.shot_until("scene_overlay_last.png", self.check_overlay)
+        self.close_viewer(proc)
+
+    def check_overlay(self, image):
         for corner in CORNERS:
             self.assertEqual((0, 0, 0), image.getpixel(corner), corner)
         flag = pixels(image, FLAG_BOX)
