@@ -147,13 +147,6 @@ def _colours(image):
     return len(image.getcolors(maxcolors=1 << 20) or [])
 
 
-def _end_by_pointer(wine):
-    # Apart, so that Wine does not merge them into one move.
-    for k in range(1, 8):
-        wine.xdotool("mousemove", str(37 * k), str(23 * k))
-        time.sleep(0.15)
-
-
 def start_desktop(wine):
     """Has Wine start its desktop process (explorer.exe) with no pipes of ours.
 
@@ -165,11 +158,12 @@ def start_desktop(wine):
                    timeout=120)
 
 
-def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=1.0, inspect=None):
+def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, inspect=None):
     """Runs the program with args until its end; returns a Run.
 
     `inspect(run)` is called with the scene's screenshot in place, before the
-    saver is ended (for checks that need the picture)."""
+    saver is ended (for checks that need the picture). The screenshot is one
+    taken after the first scene changed (at most `settle` s later)."""
     from PIL import Image as _Image  # noqa: F401 (kept local for clarity)
     run = Run()
     # Labels carry switches and odd characters; file names must not.
@@ -182,6 +176,7 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=1.0, i
     watch = None
     deadline = time.time() + timeout
     shown_since = None
+    saver_hwnd = None
     while time.time() < deadline and proc.poll() is None:
         windows = _windows(wine)
         if watch is None:
@@ -209,25 +204,30 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=1.0, i
             path = wine.screenshot(f"{name}.png")
             image = _Image.open(path).convert("RGB")
             if _colours(image) >= SCENE_COLOURS:
-                # A moment more, so the cloth has moved under its wind.
-                time.sleep(settle)
-                path = wine.screenshot(f"{name}.png")
+                # Later frames, so the cloth has moved under its wind.
+                first = image.tobytes()
+                harness.wait_for(lambda: _Image.open(wine.screenshot(f"{name}.png")).convert("RGB").tobytes()
+                                 != first, timeout=settle, interval=0.3)
                 run.image = _Image.open(path).convert("RGB")
                 run.screenshot = path
                 run.outcome = FLAG
                 if inspect:
                     inspect(run)
-                _end_by_pointer(wine)
+                saver_hwnd = saver[0]["hwnd"]
                 break
         time.sleep(0.3)
     if run.outcome is None and proc.poll() is not None:
         run.outcome = ENDED
     try:
-        run.code = harness.exit_code(proc, max(10, deadline - time.time()), watch or None)
-    except subprocess.TimeoutExpired:
+        if saver_hwnd is not None:
+            run.code = harness.end_saver_by_input(wine, saver_hwnd, proc, watch or None,
+                                                  timeout=max(60, deadline - time.time()))
+        else:
+            run.code = harness.exit_code(proc, max(10, deadline - time.time()), watch or None)
+    except (subprocess.TimeoutExpired, AssertionError) as failure:
         proc.kill()
         proc.wait()
-        test.fail(f"{name}: {args[:3]} did not end (outcome so far: {run.outcome}, errors {run.errors})")
+        test.fail(f"{name}: {args[:3]} did not end (outcome so far: {run.outcome}, errors {run.errors}): {failure}")
     left = [w for w in _windows(wine) if w.get("class") == SAVER_CLASS or w.get("title") in (DIALOG_TITLE, ERROR_TITLE)]
     test.assertEqual(left, [], f"{name}: windows left behind")
     test.assertEqual(run.code, 0, f"{name}: exit code")

@@ -284,7 +284,10 @@ def input_giver(wine, hwnd, how):
     if kind in ("key", "click"):
         return lambda: wine.xdotool(kind, *args)
     if kind == "post":
-        return lambda: wine.wintool("post", str(hwnd), *(str(v) for v in args))
+        def post():
+            code, out = wine.wintool("post", str(hwnd), *(str(v) for v in args))
+            assert code == 0, f"posting {args} to {hwnd} failed: {out!r}"
+        return post
     raise ValueError(f"no such input: {how!r}")
 
 

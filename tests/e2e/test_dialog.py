@@ -476,6 +476,10 @@ class Shot:
         return sum(1 for y in range(60, 540, 2) for x in range(100, 700, 2)
                    if is_background(self.pixels[x, y]) != is_background(other.pixels[x, y]))
 
+    def drawn(self):
+        """Frames are on the screen: far more colours than a cleared screen."""
+        return len(self.image.getcolors(maxcolors=1 << 20) or []) >= 200
+
     def motion(self, later):
         """Pixels between the overlay bands that changed in `later`: the cloth moving."""
         return sum(1 for y in range(60, 540, 2) for x in range(0, self.width, 2)
@@ -492,15 +496,22 @@ class SaverFollowsDialogTest(unittest.TestCase):
     def tearDown(self):
         self.wine.close()
 
-    def run_saver(self, name):
+    def run_saver(self, name, ready):
+        """Runs the saver until a screenshot shows the scene and ready(shot,
+        previous shot) holds; returns that shot and the motion to the next."""
         proc = self.wine.start(harness.SCR, "/s")
         code, out = self.wine.wintool("wait", "--class", SAVER_TITLE, "--title", SAVER_TITLE,
                                       "--timeout", "20000")
         self.assertEqual(code, 0, "the saver window did not appear")
         window = harness.parse_fields(out)["hwnd"]
-        # Let the cloth settle into the wind and the frame rate appear.
-        time.sleep(6)
-        shot = Shot(self.wine.screenshot(name))
+        shots = [None]
+
+        def shown():
+            shots[:] = [shots[-1], Shot(self.wine.screenshot(name))]
+            return shots[-1].drawn() and ready(shots[-1], shots[0])
+
+        self.assertTrue(harness.wait_for(shown, timeout=120, interval=0.5), f"not as expected: {name}")
+        shot = shots[-1]
         later = Shot(self.wine.screenshot("later-" + name))
         watch = self.wine.watch_exit(window)
         self.wine.wintool("post", window, str(WM_CLOSE), "0", "0")
@@ -523,7 +534,9 @@ class SaverFollowsDialogTest(unittest.TestCase):
         dialog.choose_file(IDC_CHANGE_BACKGROUND, "C:\\magenta.bmp")
         self.assertTrue(harness.wait_for(lambda: dialog.control(IDC_BACKGROUND_TITLE)["text"] == "magenta.bmp"))
         self.assertEqual(dialog.close_with(IDOK), 0)
-        a, a_motion = self.run_saver("saver-a.png")
+        # Ready once the frame rate shows and the full wind moves the cloth.
+        a, a_motion = self.run_saver("saver-a.png", lambda shot, previous: shot.marks(Shot.FPS_CORNER) > 20
+                                     and previous is not None and previous.drawn() and previous.motion(shot) > 100)
 
         # B: France without wind, clock and flag name instead of the frame rate.
         dialog = Dialog(self.wine)
@@ -533,14 +546,15 @@ class SaverFollowsDialogTest(unittest.TestCase):
         dialog.toggle(IDC_SHOW_TIME, True)
         dialog.toggle(IDC_SHOW_COMMAND, True)
         self.assertEqual(dialog.close_with(IDOK), 0)
-        b, b_motion = self.run_saver("saver-b.png")
+        b, b_motion = self.run_saver("saver-b.png", lambda shot, previous: shot.marks(Shot.CLOCK_CORNER) > 20
+                                     and shot.marks(Shot.NAME_CORNER) > 20)
 
         # C: the built-in background again.
         dialog = Dialog(self.wine)
         dialog.click(IDC_BACKGROUND_DEFAULT)
         self.assertTrue(harness.wait_for(lambda: dialog.control(IDC_BACKGROUND_TITLE)["text"] == "Default"))
         self.assertEqual(dialog.close_with(IDOK), 0)
-        c, c_motion = self.run_saver("saver-c.png")
+        c, c_motion = self.run_saver("saver-c.png", lambda shot, previous: True)
 
         area = a.width * a.height
         # The user background fills the screen around the flag, and only while chosen.

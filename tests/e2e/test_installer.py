@@ -2,7 +2,6 @@
 the saver started from the system folder as Windows starts it, and the
 uninstaller, which leaves nothing behind but another screen saver the user
 chose."""
-import itertools
 import os
 import subprocess
 import unittest
@@ -27,7 +26,6 @@ OTHER_SAVER = r"C:\windows\system32\other.scr"
 TEST_FLAG = "Test Magenta"
 MAGENTA = (255, 0, 255)
 TOLERANCE = 40
-MOUSE_PATH = [(100, 100), (180, 140), (260, 200), (340, 260), (420, 320), (500, 380)]
 
 
 def is_64_bit(path):
@@ -154,17 +152,7 @@ class InstallerTest(unittest.TestCase):
     def end_saver(self, saver):
         window = harness.parse_fields(self.wine.wintool("wait", "--class", SAVER_CLASS)[1])
         watch = self.wine.watch_exit(window["hwnd"])
-        # Moves that reach a busy saver together merge into one message, so
-        # keep moving along the path until it has counted enough of them.
-        path = itertools.cycle(MOUSE_PATH)
-
-        def moved_and_ended():
-            x, y = next(path)
-            self.wine.xdotool("mousemove", str(x), str(y))
-            return saver.poll() is not None
-
-        harness.wait_for(moved_and_ended, timeout=60, interval=0.3)
-        self.assertEqual(harness.exit_code(saver, 60, watch), 0)
+        self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], saver, watch), 0)
 
     def child_controls(self, window):
         _, out = self.wine.wintool("children", str(window))
