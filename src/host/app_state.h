@@ -9,11 +9,7 @@
 #include "host/command_line.h"
 #include "config/dialog_state.h"
 #include "render/render_state.h"
-#include "sim/cloth_dynamics.h"
-#include "sim/cloth_grid.h"
-#include "sim/frame_timer.h"
-#include "sim/random.h"
-#include "sim/wind.h"
+#include "sim/simulation.h"
 
 struct HINSTANCE__;
 struct HWND__;
@@ -42,20 +38,9 @@ struct HostState {
   IDirectInputDevice8A* keyboard;
 };
 
-// The flag simulation; lives for the whole process.
-// The random generator, wind, step calibration and timer carry over when the
-// scene is rebuilt; the cloth arrays belong to the scene.
-struct SimState {
-  RandomGenerator random;
-  ClothGrid cloth;
-  StepCalibration calibration;
-  WindState wind;
-  FrameTimer timer;
-};
-
 struct AppState {
   HostState host;
-  SimState sim;
+  SimState sim;  // lives for the process; the cloth's arrays belong to the scene
   RenderState render;
   Settings settings;
   DialogState dialog;

@@ -50,6 +50,7 @@ void initCommon(uint32_t isPreview) {
   RandomSeed seed = seedFromTickCount(GetTickCount());
   seedRandom(app.sim.random, seed.ij, seed.kl);
   loadSettings();
+  configureSimulation(app.sim, app.settings.windPower, isPreview != 0);
   // An empty or missing folder leaves the current directory as it is.
   SetCurrentDirectoryA(app.settings.directory);
 }

@@ -8,8 +8,7 @@
 #include "host/app_state.h"
 #include "render/scene_math.h"
 #include "render/text_overlay.h"
-#include "sim/cloth_dynamics.h"
-#include "sim/frame_timer.h"
+#include "sim/simulation.h"
 
 namespace {
 
@@ -29,12 +28,11 @@ bool sceneReady() {
          render.flagTexture && render.lightSpotTexture;
 }
 
-void uploadVertices() {
+// The vertex buffer to receive the stepped cloth, or null when it cannot be locked.
+FlagVertex* lockFlagVertices() {
   BYTE* target = nullptr;
-  if (SUCCEEDED(app.render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD)) && target) {
-    std::memcpy(target, app.sim.cloth.current, kClothVertexBytes);
-    app.render.flagVertexBuffer->Unlock();
-  }
+  if (FAILED(app.render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD))) return nullptr;
+  return reinterpret_cast<FlagVertex*>(target);
 }
 
 // The blend states undo the overlay's blending of the previous frame, also
@@ -81,13 +79,9 @@ void freeClothArray(T*& array) {
 
 void updateFrame() {
   if (!sceneReady()) return;
-  tickTimer(app.sim.timer);
-  stepCloth(app.sim.cloth, app.sim.calibration, app.sim.wind, app.sim.timer, app.sim.random,
-            app.host.isPreview != 0);
-  // Uploaded before the normal pass: the shading drawn with the new positions
-  // is the previous pass's, which the dynamics are tuned for.
-  uploadVertices();
-  updateClothNormals(app.sim.cloth, app.sim.wind.windVector);
+  FlagVertex* vertices = lockFlagVertices();
+  runSimulationFrame(app.sim, vertices);
+  if (vertices) app.render.flagVertexBuffer->Unlock();
 }
 
 void drawFrame() {

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "sim/frame_timer.h"
+#include "sim/simulation.h"
 
 namespace {
 
@@ -26,6 +27,11 @@ void startTimer(FrameTimer& timer)
 int64_t tickTimer(FrameTimer& timer)
 {
     return tickTimerAt(timer, clockNanoseconds());
+}
+
+void runSimulationFrame(SimState& sim, FlagVertex* drawn)
+{
+    runSimulationFrameAt(sim, clockNanoseconds(), drawn);
 }
 
 #endif

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "sim/frame_timer.h"
+#include "sim/simulation.h"
 
 namespace {
 
@@ -24,4 +25,9 @@ void startTimer(FrameTimer& timer)
 int64_t tickTimer(FrameTimer& timer)
 {
     return tickTimerAt(timer, performanceCount());
+}
+
+void runSimulationFrame(SimState& sim, FlagVertex* drawn)
+{
+    runSimulationFrameAt(sim, performanceCount(), drawn);
 }

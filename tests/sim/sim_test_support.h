@@ -1,43 +1,41 @@
-// A whole cloth simulation for the tests: the records that the program keeps
-// in its AppState, here owned by the test, driven frame by frame as the
-// renderer drives them (tick, step, copy into a vertex buffer, normal pass).
+// A whole cloth simulation for the tests: the record that the program keeps
+// in its AppState, here owned by the test with its own cloth storage and a
+// stand-in vertex buffer, driven by a simulated counter.
 #pragma once
 
 #include <cmath>
 #include <cstring>
 #include <memory>
 
-#include "sim/cloth_dynamics.h"
+#include "sim/simulation.h"
 
 struct TestSimulation {
     static constexpr int64_t kFrequency = 1000000000;
 
     std::unique_ptr<ClothStorage> storage = std::make_unique<ClothStorage>();
     std::unique_ptr<FlagVertex[]> vertexBuffer = std::make_unique<FlagVertex[]>(kClothVertexCount);
-    ClothGrid grid;
-    StepCalibration calibration;
-    WindState wind;
-    FrameTimer timer;
-    RandomGenerator rng;
+    SimState state;
+    // The program's names for the parts of the record.
+    ClothGrid& grid = state.cloth;
+    StepCalibration& calibration = state.calibration;
+    WindState& wind = state.wind;
+    FrameTimer& timer = state.timer;
+    RandomGenerator& rng = state.random;
+    bool& isPreview = state.isPreview;
     int64_t counter = 0;
-    bool isPreview = false;
 
     explicit TestSimulation(int windPower = 50, uint32_t seedIJ = 0, uint32_t seedKL = 0)
     {
         attachClothStorage(grid, *storage);
         seedRandom(rng, seedIJ, seedKL);
-        setUpCloth(grid, wind.windVector);
-        setWindPower(wind, windPower);
-        startTimerAt(timer, counter, kFrequency);
+        configureSimulation(state, windPower, false);
+        startSimulationAt(state, counter, kFrequency);
     }
 
     void runFrame(double frameSeconds)
     {
         counter += static_cast<int64_t>(std::llround(frameSeconds * kFrequency));
-        tickTimerAt(timer, counter);
-        stepCloth(grid, calibration, wind, timer, rng, isPreview);
-        std::memcpy(vertexBuffer.get(), grid.current, kClothVertexBytes);
-        updateClothNormals(grid, wind.windVector);
+        runSimulationFrameAt(state, counter, vertexBuffer.get());
     }
 
     void runFrames(int frames, double frameSeconds)

@@ -69,8 +69,10 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 // The steps of one frame, as updateFrame and drawFrame take them.
-enum Section { Simulation, Upload, Normals, ClearBegin, Background, Flag, Overlay, EndPresent, kSections };
-const char* const kSectionNames[kSections] = {"simulation", "vertex-upload", "normals", "clear+begin",
+// The vertex lock is where the frame waits for the renderer to finish the
+// previous one; the simulation frame includes the copy into the buffer.
+enum Section { VertexLock, Simulation, ClearBegin, Background, Flag, Overlay, EndPresent, kSections };
+const char* const kSectionNames[kSections] = {"vertex-lock", "simulation", "clear+begin",
                                               "background", "flag", "overlay", "end+present"};
 
 struct Profile {
@@ -99,17 +101,12 @@ void profiledFrame(Profile& profile) {
     profile.lap(EndPresent);
     return;
   }
-  tickTimer(app.sim.timer);
-  stepCloth(app.sim.cloth, app.sim.calibration, app.sim.wind, app.sim.timer, app.sim.random, false);
-  profile.lap(Simulation);
   BYTE* target = nullptr;
-  if (runs("upload") && SUCCEEDED(render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD)) && target) {
-    std::memcpy(target, app.sim.cloth.current, kClothVertexBytes);
-    render.flagVertexBuffer->Unlock();
-  }
-  profile.lap(Upload);
-  updateClothNormals(app.sim.cloth, app.sim.wind.windVector);
-  profile.lap(Normals);
+  if (!runs("upload") || FAILED(render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD))) target = nullptr;
+  profile.lap(VertexLock);
+  runSimulationFrame(app.sim, reinterpret_cast<FlagVertex*>(target));
+  if (target) render.flagVertexBuffer->Unlock();
+  profile.lap(Simulation);
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
   device->BeginScene();
   profile.lap(ClearBegin);

@@ -22,12 +22,8 @@
 #include <cstring>
 #include <memory>
 
-#include "sim/cloth_dynamics.h"
-#include "sim/cloth_grid.h"
-#include "sim/frame_timer.h"
-#include "sim/random.h"
+#include "sim/simulation.h"
 #include "sim/vector_math.h"
-#include "sim/wind.h"
 
 namespace {
 
@@ -51,14 +47,9 @@ struct Options {
 };
 
 struct Simulation {
-    ClothGrid grid;
-    StepCalibration calibration;
-    WindState wind;
-    FrameTimer timer;
-    RandomGenerator rng;
+    SimState state;
     int64_t counter = 0;
     int64_t countsPerFrame = 0;
-    bool isPreview = false;
 };
 
 void printUsage()
@@ -137,13 +128,11 @@ bool parseOptions(int argc, char** argv, Options& options)
 
 void setUp(Simulation& sim, ClothStorage& storage, const Options& options)
 {
-    attachClothStorage(sim.grid, storage);
-    seedRandom(sim.rng, options.seedIJ, options.seedKL);
-    setUpCloth(sim.grid, sim.wind.windVector);
-    setWindPower(sim.wind, options.windPower);
+    attachClothStorage(sim.state.cloth, storage);
+    seedRandom(sim.state.random, options.seedIJ, options.seedKL);
+    configureSimulation(sim.state, options.windPower, options.isPreview);
     sim.countsPerFrame = std::max<int64_t>(1, std::llround(options.dt * kCountsPerSecond));
-    sim.isPreview = options.isPreview;
-    startTimerAt(sim.timer, sim.counter, kCountsPerSecond);
+    startSimulationAt(sim.state, sim.counter, kCountsPerSecond);
 }
 
 // One frame as the renderer runs it, with vertexBuffer standing in for the
@@ -151,10 +140,7 @@ void setUp(Simulation& sim, ClothStorage& storage, const Options& options)
 inline void runFrame(Simulation& sim, FlagVertex* vertexBuffer)
 {
     sim.counter += sim.countsPerFrame;
-    tickTimerAt(sim.timer, sim.counter);
-    stepCloth(sim.grid, sim.calibration, sim.wind, sim.timer, sim.rng, sim.isPreview);
-    std::memcpy(vertexBuffer, sim.grid.current, kClothVertexBytes);
-    updateClothNormals(sim.grid, sim.wind.windVector);
+    runSimulationFrameAt(sim.state, sim.counter, vertexBuffer);
 }
 
 bool clothIsFinite(const ClothGrid& grid)
@@ -182,18 +168,18 @@ int runStability(Simulation& sim, FlagVertex* vertexBuffer, int64_t frames)
     float largest = 0.0f;
     for (int64_t frame = 1; frame <= frames; ++frame) {
         runFrame(sim, vertexBuffer);
-        if (!clothIsFinite(sim.grid)) {
+        if (!clothIsFinite(sim.state.cloth)) {
             std::printf("not finite at frame %" PRId64 "\n", frame);
             return kExitNotFinite;
         }
         for (int k = 0; k < kClothVertexCount; ++k) {
-            const FlagVertex& v = sim.grid.current[k];
+            const FlagVertex& v = sim.state.cloth.current[k];
             largest = std::max({largest, std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
         }
     }
     std::printf("finite after %" PRId64 " frames; largest coordinate %.6f; step %.7f; "
                 "calibration frames %d\n",
-                frames, largest, sim.calibration.stepSize, sim.calibration.calibrationFrames);
+                frames, largest, sim.state.calibration.stepSize, sim.state.calibration.calibrationFrames);
     return 0;
 }
 
@@ -317,10 +303,10 @@ int main(int argc, char** argv)
         result = runStability(sim, vertexBuffer.get(), options.frames);
     } else {
         for (int64_t frame = 0; frame < options.frames; ++frame) runFrame(sim, vertexBuffer.get());
-        printVertices(sim.grid);
+        printVertices(sim.state.cloth);
     }
 
-    if (options.svgPath != nullptr && !writeSvg(options.svgPath, sim.grid)) {
+    if (options.svgPath != nullptr && !writeSvg(options.svgPath, sim.state.cloth)) {
         std::fprintf(stderr, "flagsim: cannot write %s\n", options.svgPath);
         return 1;
     }
