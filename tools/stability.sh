@@ -8,25 +8,35 @@
 #                                      wind power 0 and 100 (six runs, JOBS at a time)
 #   FRAMES=1000000 RATES="5 500" WINDS="100" JOBS=1 tools/stability.sh
 #
-# Prints one line per run and a summary; exit code 0 when every run stayed finite.
+# Prints one line per run and a summary; exit code 0 when every run stayed
+# finite. BUILD_DIR as for tools/test.sh: the flagsim of BUILD_DIR/native-release.
+# An interrupt ends every flagsim this script started.
 set -u
-cd "$(dirname "$0")/.."
 FRAMES="${FRAMES:-10000000}"
 RATES="${RATES:-5 60 500}"
 WINDS="${WINDS:-0 100}"
 JOBS="${JOBS:-2}"
-BUILD="${STABILITY_BUILD:-build/stability-release}"
-
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 2
-cmake --build "$BUILD" -j2 --target flagsim >/dev/null || exit 2
-FLAGSIM="$BUILD/tools/flagsim/flagsim"
+source "$(dirname "$0")/longrun/longrun.sh"
+cd "$LONGRUN_ROOT"
+longrun_native_flagsim
+[ -n "$LONGRUN_FLAGSIM" ] || longrun_fail "no flagsim in $BUILD_DIR/native-release"
+FLAGSIM="$LONGRUN_FLAGSIM"
 OUT="$(mktemp -d)"
-trap 'rm -rf "$OUT"' EXIT
+pids=()
+# Each run is a subshell around one flagsim: end the flagsim, then the subshell.
+stop_runs() {
+  local pid
+  for pid in "${pids[@]}"; do
+    pkill -TERM -P "$pid" 2>/dev/null
+    kill -TERM "$pid" 2>/dev/null
+  done
+  rm -rf "$OUT"
+}
+trap 'stop_runs; longrun_cleanup' EXIT
 
 echo "flagsim --stability: $FRAMES frames per run; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 started=$(date +%s)
 n=0
-pids=()
 for rate in $RATES; do
   for wind in $WINDS; do
     dt=$(awk -v r="$rate" 'BEGIN { printf "%.9f", 1.0 / r }')
@@ -45,6 +55,7 @@ for rate in $RATES; do
 done
 failed=0
 for pid in "${pids[@]}"; do wait "$pid" || failed=$((failed + 1)); done
+pids=()
 cat "$OUT"/*.line
 echo "runs: $n, not finite or failed: $failed, wall time $(( $(date +%s) - started )) s"
 [ "$failed" -eq 0 ]

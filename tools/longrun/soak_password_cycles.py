@@ -18,8 +18,8 @@ import time
 
 from PIL import Image, ImageChops
 
-import harness
 import soak_support as soak
+import harness  # importable once soak_support is
 
 WM_KEYDOWN = 0x100
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
@@ -59,7 +59,7 @@ def main():
         f.write(f"{options.cycles + 1}\n")
     record = os.path.join(folder, "verify_calls.txt")
     wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=DESKTOP_KEY)
-    wine.reg_add("[Directory]", "REG_SZ", "Z:" + os.path.abspath(harness.SOURCE).replace("/", "\\"))
+    wine.reg_add("[Directory]", "REG_SZ", soak.windows_path(harness.SOURCE))
     before = wine.export_key()
 
     wine.xdotool("mousemove", "0", "0")
@@ -67,7 +67,7 @@ def main():
     failures = []
     figures = {}
     try:
-        windows_pid, hwnd = soak.saver_windows_pid(wine)
+        windows_pid, hwnd = soak.saver_windows_pid(wine, proc)
         time.sleep(3)
         started = time.time()
         for cycle in range(1, options.cycles + 1):
@@ -109,8 +109,8 @@ def main():
         if moving < 0.002:
             failures.append("the animation does not run after the refusals")
 
-        wine.wintool("post", hwnd, str(WM_KEYDOWN), "65", "0")
-        code = proc.wait(timeout=120)
+        code = harness.end_saver_by_input(wine, hwnd, proc, watch=wine.watch_exit(hwnd),
+                                          how=("post", WM_KEYDOWN, 65, 0), timeout=60)
         print(f"accepted check {calls(record)}: exit code {code}")
         if code != 0 or calls(record) != options.cycles + 1:
             failures.append(f"exit code {code} after {calls(record)} checks")
@@ -125,4 +125,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(soak.run_main(os.path.basename(__file__), main))

@@ -1,13 +1,38 @@
-"""Resource samples of a running saver for the long-run scripts.
+"""Support of the long-run tools: resource samples of a running saver, its
+window, and one-line reports of what stopped a run.
 
-Two views: the Windows one from tests/tools/procstat.exe (working set, page
-file use, handles, GDI and USER objects; a figure Wine does not give comes
-back as -1), and the Unix one of the Wine process (VmRSS, VmHWM and open file
-descriptors from /proc)."""
+Two views of the resources: the Windows one from tests/tools/procstat.exe
+(working set, page file use, handles, GDI and USER objects; a figure Wine
+does not give comes back as -1), and the Unix one of the Wine process
+(VmRSS, VmHWM and open file descriptors from /proc).
+
+The tools drive the program with the end-to-end tests' harness
+(tests/e2e/harness.py); importing this module makes it importable."""
 import os
 import subprocess
+import sys
+import time
 
-import harness
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
+import harness  # noqa: E402
+
+SAVER_CLASS = "Brevanto Flags Screensaver"
+
+
+class LongRunError(Exception):
+    """The run cannot go on; the message says why in one line."""
+
+
+def run_main(name, main):
+    """Runs a tool's main; what stops it is reported in one line, exit code 2."""
+    try:
+        return main()
+    except (LongRunError, AssertionError, OSError, subprocess.SubprocessError) as problem:
+        print(f"{name}: {problem}".splitlines()[0], file=sys.stderr)
+        return 2
+    except KeyboardInterrupt:
+        print(f"{name}: interrupted", file=sys.stderr)
+        return 130
 
 PROCSTAT = os.path.join(harness.BUILD, "procstat.exe")
 WINDOWS_KEYS = ("working_set", "peak_working_set", "pagefile", "handles", "gdi", "user")
@@ -71,10 +96,20 @@ def sample(wine, windows_pid, unix_pid):
     return figures
 
 
-def saver_windows_pid(wine):
-    code, out = wine.wintool("wait", "--class", "Brevanto Flags Screensaver", "--timeout", "60000", timeout=120)
-    fields = harness.parse_fields(out)
-    return int(fields["pid"]), fields["hwnd"]
+def saver_windows_pid(wine, proc, timeout=60.0):
+    """The Windows process id and the window of the saver started as proc.
+
+    Asks in short waits, so that a program that ended without a window is
+    reported at once."""
+    end = time.time() + timeout
+    while time.time() < end:
+        if proc.poll() is not None:
+            raise LongRunError(f"the saver ended (exit code {proc.returncode}) before its window appeared")
+        code, out = wine.wintool("wait", "--class", SAVER_CLASS, "--timeout", "2000", timeout=60)
+        fields = harness.parse_fields(out)
+        if code == 0 and "pid" in fields and "hwnd" in fields:
+            return int(fields["pid"]), fields["hwnd"]
+    raise LongRunError(f"no saver window within {timeout:.0f} s")
 
 
 def grows(baseline, later, key, share=0.02, slack=0):
@@ -86,6 +121,10 @@ def grows(baseline, later, key, share=0.02, slack=0):
 
 # Small absolute slack where a count is small: one handle more is noise.
 SLACK = {"handles": 4, "gdi": 4, "user": 4, "fds": 4}
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def start_desktop(wine):

@@ -1,0 +1,220 @@
+"""Performance figures side by side, printed as one Markdown table. Run
+through tools/bench.sh (a private Xvfb at 800 x 600 x 16 and a prefix of its
+own; the build that tools/test.sh tests).
+
+    bench_saver.py [--seconds 15] [--native-flagsim PATH]
+
+The saver's scene and frame (frame_bench) run beside minimal_d3d8 drawing
+the same layers plainly, and beside minimal_d3d8 only clearing and
+presenting. The real saver is started twice with "/s": once with Wine's
+windows unmanaged (as on the test display, where no window manager runs,
+and like a desktop whose window manager answers at once), once managed on
+the bare Xvfb, where Wine waits for a window manager that never answers.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import threading
+import time
+
+from PIL import Image
+
+import soak_support as soak
+import harness  # importable once soak_support is
+
+FRAME_BENCH = os.path.join(harness.BUILD, "frame_bench.exe")
+MINIMAL = os.path.join(harness.BUILD, "minimal_d3d8.exe")
+FLAGSIM_EXE = os.path.join(harness.BUILD, "tools", "flagsim", "flagsim.exe")
+X11_DRIVER_KEY = r"HKCU\Software\Wine\X11 Driver"
+# From (0, 0), pointer moves along x only: each changes one coordinate, the sixth ends the saver.
+POINTER_MOVES = 6
+END_TIMEOUT = 8.0
+
+
+def fields_of(text):
+    found = {}
+    for line in text.replace("\r", "").splitlines():
+        found.update(harness.parse_fields(line))
+    return found
+
+
+def frame_figures(wine, exe, *args, seconds):
+    """The fields a frame benchmark printed; its run must have given a frame rate."""
+    code, out, _ = wine.run(exe, *args, "--seconds", str(seconds), timeout=seconds + 240)
+    fields = fields_of(out)
+    if code != 0 or "fps" not in fields:
+        raise soak.LongRunError(f"{os.path.basename(exe)} {' '.join(args)} gave no frame rate "
+                                f"(exit code {code}): {out.strip()[:200]!r}")
+    return fields, out.replace("\r", "")
+
+
+class EndWatch:
+    """Times the end of the saver from its last input: when its X window
+    leaves the screen (the first unmap or destroy event) and when its
+    process is gone. Watches from before the input, so nothing is missed."""
+
+    def __init__(self, wine, hwnd, proc):
+        _, out = wine.wintool("xwindow", hwnd)
+        xid = harness.parse_fields(out).get("whole", "0")
+        self.window_gone = None
+        self.process_gone = None
+        self.events = None
+        if xid not in ("0", ""):
+            self.events = subprocess.Popen(["xev", "-id", xid, "-event", "structure"], env=wine.env,
+                                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                           stderr=subprocess.DEVNULL, text=True)
+            threading.Thread(target=self._read_events, daemon=True).start()
+        threading.Thread(target=self._wait_process, args=(proc,), daemon=True).start()
+
+    def _read_events(self):
+        for line in self.events.stdout:
+            if line.startswith(("UnmapNotify", "DestroyNotify")) and self.window_gone is None:
+                self.window_gone = time.time()
+
+    def _wait_process(self, proc):
+        proc.wait()
+        self.process_gone = time.time()
+
+    def close(self):
+        if self.events and self.events.poll() is None:
+            self.events.kill()
+            self.events.wait()
+
+
+def first_picture(wine, proc, started):
+    """Seconds from the start to the first screenshot with a picture on it."""
+    while time.time() - started < 60 and proc.poll() is None:
+        image = Image.open(wine.screenshot("bench-start.png")).convert("RGB")
+        if len(image.getcolors(maxcolors=1 << 20) or []) >= 200:
+            return time.time() - started
+    raise soak.LongRunError("the saver showed no picture within 60 s")
+
+
+def saver_run(wine, managed, settle):
+    """Start to first picture, peak memory, and the last input's way to the end."""
+    wine.reg_add("Managed", "REG_SZ", "Y" if managed else "N", key=X11_DRIVER_KEY)
+    wine.xdotool("mousemove", "0", "0")
+    started = time.time()
+    proc = wine.start(harness.SCR, "/s")
+    try:
+        windows_pid, hwnd = soak.saver_windows_pid(wine, proc)
+        shown = first_picture(wine, proc, started)
+        time.sleep(settle)
+        figures = soak.sample(wine, windows_pid, proc.pid)
+        watch_code = wine.watch_exit(hwnd)
+        watch = EndWatch(wine, hwnd, proc)
+        try:
+            for x in range(1, POINTER_MOVES + 1):
+                time.sleep(0.2)
+                wine.xdotool("mousemove", str(x * 10), "0")
+            last_input = time.time()
+            if harness.wait_for(lambda: watch.process_gone, timeout=END_TIMEOUT, interval=0.05):
+                code = harness.exit_code(proc, 30, watch_code)
+                harness.wait_for(lambda: watch.window_gone, timeout=2.0, interval=0.05)
+            else:
+                # Moves the saver read late merged into fewer: end it anyway, untimed.
+                code = harness.end_saver_by_input(wine, hwnd, proc, watch=watch_code, timeout=60)
+                watch.window_gone = watch.process_gone = last_input = None
+        finally:
+            watch.close()
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+
+    def ms(moment):
+        return None if moment is None or last_input is None else 1000.0 * (moment - last_input)
+    return {"shown": shown, "figures": figures, "window_ms": ms(watch.window_gone),
+            "process_ms": ms(watch.process_gone), "code": code}
+
+
+def flagsim_us(command):
+    out = subprocess.run(command, capture_output=True, text=True, timeout=600).stdout
+    # "N frames, mean frame X us"
+    for word, following in zip(out.split(), out.split()[1:]):
+        if word == "frame":
+            try:
+                return float(following)
+            except ValueError:
+                pass
+    return None
+
+
+def number(value, form="{:.0f}"):
+    return "not seen" if value is None else form.format(value)
+
+
+def print_table(options, load_before, ours, layers, minimal, desktop, bare, native, under_wine):
+    fps_ours, fps_layers, fps_min = (float(f["fps"]) for f in (ours, layers, minimal))
+    print(f"load average before: {' '.join(f'{v:.2f}' for v in load_before)}; "
+          f"after: {' '.join(f'{v:.2f}' for v in os.getloadavg())}; {options.seconds:g} s per frame run")
+    print()
+    print("| figure | the saver | minimal program, same layers | minimal program, clear + present | saver / same layers |")
+    print("|---|---|---|---|---|")
+    print(f"| frames per second, 800 x 600 full screen, three texts | {fps_ours:.1f} | {fps_layers:.1f} | "
+          f"{fps_min:.1f} | {fps_layers / fps_ours:.2f} x the time per frame |")
+    print(f"| process start to first Present (ms); the saver and the same-layers program make and release "
+          f"a loading device first | {ours.get('first_present_ms', '?')} | {layers.get('first_present_ms', '?')} | "
+          f"{minimal.get('first_present_ms', '?')} | |")
+    print(f"| real saver \"/s\": start to first picture on the screen (s) | {desktop['shown']:.1f} | | | |")
+    print(f"| real saver: last input (sixth pointer move) to window gone / to process gone (ms) | "
+          f"{number(desktop['window_ms'])} / {number(desktop['process_ms'])} (exit code {desktop['code']}) | | | |")
+    print(f"| one simulation frame (us): native Release / flagsim.exe under Wine | "
+          f"{number(native, '{:.1f}') if options.native_flagsim else 'not built'} / "
+          f"{number(under_wine, '{:.1f}')} | | | |")
+    figures = desktop["figures"]
+    print(f"| real saver peak working set (procstat) / VmHWM | {soak.format_mb(figures.get('peak_working_set'))}"
+          f" / {soak.format_mb(figures.get('vm_hwm'))} | | | |")
+    print()
+    print(f"On the bare Xvfb, with Wine's windows managed and no window manager to answer: last input to "
+          f"window gone {number(bare['window_ms'])} ms, to process gone {number(bare['process_ms'])} ms "
+          f"(exit code {bare['code']}).")
+
+
+def print_profile(profile, text):
+    print()
+    print("Time per frame of the saver's frame, by step (frame_bench --profile, mean us):")
+    print()
+    print("| step | us |")
+    print("|---|---|")
+    for line in text.splitlines():
+        f = harness.parse_fields(line)
+        if "section" in f:
+            print(f"| {f['section']} | {f['us']} |")
+    print(f"| (whole frame, profiled run: {profile['fps']} fps) | {1e6 / float(profile['fps']):.0f} |")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--seconds", type=float, default=15.0)
+    parser.add_argument("--native-flagsim", default=None)
+    options = parser.parse_args()
+    for program in (harness.SCR, FRAME_BENCH, MINIMAL, FLAGSIM_EXE):
+        if not os.path.exists(program):
+            raise soak.LongRunError(f"{program} is missing: build the Windows program first")
+    wine = harness.Wine(prefix=os.environ["WINEPREFIX"])
+    soak.start_desktop(wine)
+    wine.reg_add("[Directory]", "REG_SZ", soak.windows_path(harness.SOURCE))
+    load_before = os.getloadavg()
+    seconds = options.seconds
+
+    ours, _ = frame_figures(wine, FRAME_BENCH, "--directory", soak.windows_path(harness.SOURCE), seconds=seconds)
+    layers, _ = frame_figures(wine, MINIMAL, "--layers", "--loading-device", seconds=seconds)
+    minimal, _ = frame_figures(wine, MINIMAL, seconds=seconds)
+    profile, profile_text = frame_figures(wine, FRAME_BENCH, "--profile", seconds=seconds)
+    settle = min(5.0, seconds)
+    desktop = saver_run(wine, managed=False, settle=settle)
+    bare = saver_run(wine, managed=True, settle=0.0)
+    frames = str(max(1000, int(seconds * 1000)))
+    native = flagsim_us([options.native_flagsim, "--frames", frames, "--dt", "0.0166667", "--benchmark"]) \
+        if options.native_flagsim else None
+    under_wine = flagsim_us([os.environ["WINE"], FLAGSIM_EXE, "--frames", frames, "--dt", "0.0166667",
+                             "--benchmark"])
+    print_table(options, load_before, ours, layers, minimal, desktop, bare, native, under_wine)
+    print_profile(profile, profile_text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(soak.run_main(os.path.basename(__file__), main))
