@@ -3,29 +3,9 @@
 #pragma once
 #include <cstdint>
 
-struct HWND__;
-
 enum : uint32_t {
   kPathCapacity = 4096,  // paths, terminator included
   kNameCapacity = 1024,  // names and titles, terminator included
-};
-
-// Mirrors D3DPRESENT_PARAMETERS field for field (checked where Direct3D is
-// included), so the device is created straight from the settings' storage.
-struct PresentParams {
-  uint32_t BackBufferWidth;
-  uint32_t BackBufferHeight;
-  uint32_t BackBufferFormat;
-  uint32_t BackBufferCount;
-  uint32_t MultiSampleType;
-  uint32_t SwapEffect;
-  HWND__* hDeviceWindow;
-  int32_t Windowed;
-  int32_t EnableAutoDepthStencil;
-  uint32_t AutoDepthStencilFormat;
-  uint32_t Flags;
-  uint32_t FullScreen_RefreshRateInHz;
-  uint32_t FullScreen_PresentationInterval;
 };
 
 struct Settings {
@@ -33,18 +13,11 @@ struct Settings {
   uint32_t showTime;     // "[bTime]": clock in the overlay
   uint32_t showFps;      // "[bFps]": frame rate in the overlay
   uint32_t showCountry;  // "[bCountry]": flag name in the overlay
-  // The requested full-screen mode and the back buffer of the device are one
-  // storage: device creation writes back what it really uses (preview size,
-  // fallback format) and a reload puts the stored mode back into the device
-  // parameters. Those in-memory changes are never saved.
-  union {
-    PresentParams presentParams;
-    struct {
-      uint32_t screenX;      // "[Screen X]": full-screen width in pixels
-      uint32_t screenY;      // "[Screen Y]": full-screen height in pixels
-      uint32_t pixelFormat;  // "[Pixel Format]": D3DFORMAT of the back buffer
-    };
-  };
+  // The requested full-screen mode. Device creation reads it; the mode the
+  // device really uses is kept with the device (RenderState::presentParams).
+  uint32_t screenX;      // "[Screen X]": full-screen width in pixels
+  uint32_t screenY;      // "[Screen Y]": full-screen height in pixels
+  uint32_t pixelFormat;  // "[Pixel Format]": D3DFORMAT of the back buffer
   uint32_t bpp;               // "[BPP]": 16 or 32, chosen in the dialog
   int32_t windPower;          // "[Wind Power]": 0 … 100 from the dialog
   uint32_t randomFlag;        // "[Random Flag]": pick a flag at random

@@ -1,8 +1,6 @@
 // The settings store on the current user's registry.
 #include <windows.h>
-#include <d3d8.h>
 
-#include <cstddef>
 
 #include "config/settings_store.h"
 #include "host/app_state.h"
@@ -10,33 +8,6 @@
 static_assert(kRegSz == REG_SZ && kRegExpandSz == REG_EXPAND_SZ && kRegBinary == REG_BINARY &&
                   kRegDword == REG_DWORD,
               "registry type codes");
-
-// The device is created straight from the settings' storage.
-#define SAME_FIELD(field)                                                          \
-  static_assert(offsetof(PresentParams, field) == offsetof(D3DPRESENT_PARAMETERS, field) && \
-                    sizeof(PresentParams::field) == sizeof(D3DPRESENT_PARAMETERS::field), \
-                "PresentParams." #field)
-static_assert(sizeof(PresentParams) == sizeof(D3DPRESENT_PARAMETERS), "PresentParams size");
-SAME_FIELD(BackBufferWidth);
-SAME_FIELD(BackBufferHeight);
-SAME_FIELD(BackBufferFormat);
-SAME_FIELD(BackBufferCount);
-SAME_FIELD(MultiSampleType);
-SAME_FIELD(SwapEffect);
-SAME_FIELD(hDeviceWindow);
-SAME_FIELD(Windowed);
-SAME_FIELD(EnableAutoDepthStencil);
-SAME_FIELD(AutoDepthStencilFormat);
-SAME_FIELD(Flags);
-SAME_FIELD(FullScreen_RefreshRateInHz);
-SAME_FIELD(FullScreen_PresentationInterval);
-#undef SAME_FIELD
-static_assert(offsetof(Settings, screenX) == offsetof(Settings, presentParams.BackBufferWidth) &&
-                  offsetof(Settings, screenY) ==
-                      offsetof(Settings, presentParams.BackBufferHeight) &&
-                  offsetof(Settings, pixelFormat) ==
-                      offsetof(Settings, presentParams.BackBufferFormat),
-              "the requested mode is the back buffer's storage");
 
 static void* openSettingsKey(void*, bool forWriting) {
   HKEY key = nullptr;

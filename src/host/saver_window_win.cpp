@@ -9,7 +9,6 @@
 #include "host/app_state.h"
 #include "host/end_request.h"
 #include "host/keyboard.h"
-#include "host/messages.h"
 #include "host/saver_window_win.h"
 #include "host/startup.h"
 #include "host/window_rules.h"
@@ -19,9 +18,6 @@
 #include "resources/resource.h"
 
 namespace {
-
-const char kErrorCaption[] = "Error";
-const char kNoDeviceText[] = "CreateDevice FAILED";
 
 bool registerSaverClass() {
   HostState& host = app.host;
@@ -150,27 +146,11 @@ void suspendRendering(HWND__* window) {
 }
 
 void resumeRendering(HWND__* window) {
-  RenderState& render = app.render;
-  // No refresh-rate scan and no second format: the parameters stay as the
-  // first creation left them. Copied out and back, as Direct3D may adjust them.
-  D3DPRESENT_PARAMETERS parameters;
-  std::memcpy(&parameters, &app.settings.presentParams, sizeof parameters);
-  DWORD behaviour =
-      app.settings.useTnL ? D3DCREATE_HARDWARE_VERTEXPROCESSING : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
-  IDirect3DDevice8* device = nullptr;
-  HRESULT created = render.direct3d
-                        ? render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                                        behaviour, &parameters, &device)
-                        : D3DERR_INVALIDCALL;
-  std::memcpy(&app.settings.presentParams, &parameters, sizeof parameters);
-  if (created == D3D_OK && device) {
-    render.device = device;
+  if (recreateDevice(window)) {
     loadSettings();
     buildScene();
     return;
   }
-  render.device = nullptr;
-  showMessage(window, kNoDeviceText, kErrorCaption, MB_OK);
   // Ends the program without the WM_CLOSE releases.
   PostMessageA(window, WM_DESTROY, 0, 0);
 }

@@ -6,9 +6,18 @@
 struct HWND__;
 
 // Creates app.render.direct3d, loads app.render.backgroundPicture and creates
-// app.render.device, full screen from the settings or windowed in `window`.
-// Reports its own failures ("CreateDevice FAILED" ...) and leaves device null.
+// app.render.device, windowed in `window`'s client area in the desktop's
+// format, or full screen in the settings' mode; each then once more in
+// D3DFMT_R5G6B5, and full screen finally in the display's current mode.
+// app.render.presentParams keep the mode the device really got; the settings
+// are not changed. Reports its own failures ("CreateDevice FAILED" ...) and
+// leaves device null.
 void createDevice(HWND__* window, uint32_t windowed);
+
+// After a refused password: releases any device and makes it again with
+// app.render.presentParams as the last creation left them (no rate scan, no
+// other format). False, after showing "CreateDevice FAILED", when it cannot.
+bool recreateDevice(HWND__* window);
 
 // Sets app.render.backgroundPicture: the user's background (limit 512), else
 // built-in 1000 + randomInt(1000) % 3. Outside preview a temporary 800 × 600

@@ -30,10 +30,6 @@ const uint32_t kBackgroundCount = 3;
 // The adapter's modes as the last listing found them; read by hasDisplayMode.
 ModeCopy listedModes;
 
-D3DPRESENT_PARAMETERS& devicePresentParams() {
-  return *reinterpret_cast<D3DPRESENT_PARAMETERS*>(&app.settings.presentParams);
-}
-
 // The fields every saver device shares; width, height and format stay.
 void setCommonPresentFields(D3DPRESENT_PARAMETERS& pp) {
   pp.MultiSampleType = D3DMULTISAMPLE_NONE;
@@ -78,11 +74,49 @@ void prepareWindowed(IDirect3D8* d3d, HWND window, D3DPRESENT_PARAMETERS& pp) {
   pp.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
 }
 
-void prepareFullScreen(IDirect3D8* d3d, D3DPRESENT_PARAMETERS& pp) {
+// Full screen in width × height × format, at the rate the scan chooses for
+// exactly that mode.
+void prepareFullScreen(IDirect3D8* d3d, UINT width, UINT height, D3DFORMAT format,
+                       D3DPRESENT_PARAMETERS& pp) {
+  std::memset(&pp, 0, sizeof pp);
   setCommonPresentFields(pp);
+  pp.BackBufferWidth = width;
+  pp.BackBufferHeight = height;
+  pp.BackBufferFormat = format;
   pp.BackBufferCount = 2;
   pp.Windowed = FALSE;
   pp.FullScreen_RefreshRateInHz = scanRefreshRate(d3d, pp);
+}
+
+// The same rule at the first creation and at every re-creation: the preview
+// always processes vertices in software.
+DWORD vertexProcessing(BOOL windowed) {
+  return !windowed && app.settings.useTnL ? D3DCREATE_HARDWARE_VERTEXPROCESSING
+                                          : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+}
+
+// Direct3D may adjust pp (the back-buffer count); the adjusted values are the
+// ones the device runs with.
+bool tryCreateDevice(HWND window, D3DPRESENT_PARAMETERS& pp) {
+  RenderState& render = app.render;
+  if (SUCCEEDED(render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                              vertexProcessing(pp.Windowed), &pp, &render.device)) &&
+      render.device)
+    return true;
+  render.device = nullptr;
+  return false;
+}
+
+// Most displays of today cannot switch to the stored mode (800 × 600 × 16 by
+// default): the saver runs in the mode the display already has. Only in
+// memory; the settings keep the mode the user chose.
+bool tryDesktopMode(HWND window, D3DPRESENT_PARAMETERS& pp) {
+  IDirect3D8* d3d = app.render.direct3d;
+  D3DDISPLAYMODE desktop;
+  std::memset(&desktop, 0, sizeof desktop);
+  if (FAILED(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop))) return false;
+  prepareFullScreen(d3d, desktop.Width, desktop.Height, desktop.Format, pp);
+  return tryCreateDevice(window, pp);
 }
 
 // Fatal for the saver: the window procedure posts the quit message on WM_DESTROY.
@@ -145,26 +179,33 @@ void createDevice(HWND__* window, uint32_t windowed) {
   }
   loadBackground(window);
 
-  D3DPRESENT_PARAMETERS& pp = devicePresentParams();
-  DWORD behaviour = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
-  if (windowed) {
+  D3DPRESENT_PARAMETERS& pp = render.presentParams;
+  const Settings& settings = app.settings;
+  if (windowed)
     prepareWindowed(render.direct3d, window, pp);
-  } else {
-    prepareFullScreen(render.direct3d, pp);
-    if (app.settings.useTnL) behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING;
-  }
-  if (SUCCEEDED(render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                              behaviour, &pp, &render.device)))
-    return;
-  render.device = nullptr;
-  // Many adapters offer 16 bits only as 5-6-5.
+  else
+    prepareFullScreen(render.direct3d, settings.screenX, settings.screenY,
+                      (D3DFORMAT)settings.pixelFormat, pp);
+  if (tryCreateDevice(window, pp)) return;
+  // Many adapters offer 16 bits only as 5-6-5; the rate stays as scanned.
   pp.BackBufferFormat = D3DFMT_R5G6B5;
-  if (SUCCEEDED(render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                              behaviour, &pp, &render.device)))
-    return;
-  render.device = nullptr;
+  if (tryCreateDevice(window, pp)) return;
+  if (!windowed && tryDesktopMode(window, pp)) return;
   endForLackOf(window, kNoDeviceText);
   PostQuitMessage(0);
+}
+
+bool recreateDevice(HWND__* window) {
+  RenderState& render = app.render;
+  if (render.device) {
+    render.device->Release();
+    render.device = nullptr;
+  }
+  // The mode the device had, not the settings: they may name a mode that
+  // only the fallbacks could replace.
+  if (render.direct3d && tryCreateDevice(window, render.presentParams)) return true;
+  showMessage(window, kNoDeviceText, kErrorCaption, MB_OK);
+  return false;
 }
 
 namespace {

@@ -6,6 +6,14 @@
 
 #include "sim/vector_math.h"
 
+// The device's presentation parameters are Direct3D's own record, so the
+// Windows build sees Direct3D's types here; the plain code built natively
+// never reads them.
+#ifdef _WIN32
+#include <windows.h>
+#include <d3d8types.h>
+#endif
+
 struct HBITMAP__;
 struct IDirect3D8;
 struct IDirect3DDevice8;
@@ -37,6 +45,13 @@ struct TextOverlay {
 struct RenderState {
   IDirect3D8* direct3d;
   IDirect3DDevice8* device;           // every rendering step does nothing while null
+#ifdef _WIN32
+  // The saver device's parameters as it was last made: the mode it really
+  // uses (preview client size and desktop format, the 5-6-5 retry or the
+  // desktop's mode). The scene takes its aspect from them; re-creation after
+  // a refused password reuses them. Never written back to the settings.
+  D3DPRESENT_PARAMETERS presentParams;
+#endif
   HBITMAP__* backgroundPicture;       // the Picture behind the flag, or null
   uint32_t mode16Format;              // D3DFMT_R5G6B5, else D3DFMT_X1R5G5B5, else 0
   uint32_t mode32Format;              // D3DFMT_X8R8G8B8 or 0

@@ -160,7 +160,9 @@ void buildScene() {
   RenderState& render = app.render;
   IDirect3DDevice8* device = render.device;
   if (!device) return;
-  const PresentParams& present = app.settings.presentParams;
+  // The size the device really got: the preview's client area, or the
+  // display's own mode when the stored one could not be made.
+  const D3DPRESENT_PARAMETERS& present = render.presentParams;
   setUpCamera(render.worldMatrix, render.viewMatrix, render.projectionMatrix,
               present.BackBufferWidth, present.BackBufferHeight);
   if (chooseFlagPicture() != 0 || !render.flagTexture) {

@@ -85,8 +85,32 @@ class Device : public ::testing::Test {
     quitPosted();
     messageHook = systemMessageBox;
   }
-  D3DPRESENT_PARAMETERS& params() {
-    return *reinterpret_cast<D3DPRESENT_PARAMETERS*>(&app.settings.presentParams);
+  D3DPRESENT_PARAMETERS& params() { return app.render.presentParams; }
+  // The requested mode is only read: the device keeps what it got.
+  void expectSettingsMode(uint32_t width, uint32_t height, uint32_t format) {
+    EXPECT_EQ(width, app.settings.screenX);
+    EXPECT_EQ(height, app.settings.screenY);
+    EXPECT_EQ(format, app.settings.pixelFormat);
+  }
+  D3DDISPLAYMODE desktopMode() {
+    D3DDISPLAYMODE desktop = {};
+    EXPECT_EQ(D3D_OK, app.render.direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop));
+    return desktop;
+  }
+  std::vector<DisplayMode> adapterModes() {
+    std::vector<DisplayMode> modes;
+    IDirect3D8* d3d = app.render.direct3d;
+    for (UINT i = 0; i < d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT); ++i) {
+      D3DDISPLAYMODE mode = {};
+      d3d->EnumAdapterModes(D3DADAPTER_DEFAULT, i, &mode);
+      modes.push_back({mode.Width, mode.Height, mode.RefreshRate, uint32_t(mode.Format)});
+    }
+    return modes;
+  }
+  DWORD behaviour() {
+    D3DDEVICE_CREATION_PARAMETERS creation = {};
+    app.render.device->GetCreationParameters(&creation);
+    return creation.BehaviorFlags;
   }
   HWND window_ = nullptr;
 };
@@ -98,12 +122,11 @@ TEST_F(Device, PreviewIsWindowedInTheClientSizeAndDesktopFormat) {
   ASSERT_NE(nullptr, app.render.device);
   EXPECT_TRUE(shownMessages.empty());
 
-  D3DDISPLAYMODE desktop;
-  ASSERT_EQ(D3D_OK, app.render.direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop));
-  EXPECT_EQ(152u, app.settings.screenX);
-  EXPECT_EQ(112u, app.settings.screenY);
-  EXPECT_EQ(uint32_t(desktop.Format), app.settings.pixelFormat);
-  EXPECT_EQ(152u, params().BackBufferWidth) << "one storage with the settings";
+  D3DDISPLAYMODE desktop = desktopMode();
+  EXPECT_EQ(152u, params().BackBufferWidth);
+  EXPECT_EQ(112u, params().BackBufferHeight);
+  EXPECT_EQ(desktop.Format, params().BackBufferFormat);
+  expectSettingsMode(800, 600, 24);
   EXPECT_EQ(TRUE, params().Windowed);
   // 0 was asked for; Direct3D writes back the one back buffer it makes of it.
   EXPECT_LE(params().BackBufferCount, 1u);
@@ -135,22 +158,17 @@ TEST_F(Device, FullScreenInTheScreensOwnModeWithTheScannedRate) {
   ASSERT_NE(nullptr, app.render.device) << "800 x 600 full screen on the 800x600x16 screen";
   EXPECT_TRUE(shownMessages.empty());
   EXPECT_EQ(0, destroyMessages);
-  EXPECT_EQ(800u, app.settings.screenX);
-  EXPECT_EQ(600u, app.settings.screenY);
-  EXPECT_TRUE(app.settings.pixelFormat == D3DFMT_X1R5G5B5 ||
-              app.settings.pixelFormat == D3DFMT_R5G6B5)
-      << app.settings.pixelFormat;
+  EXPECT_EQ(800u, params().BackBufferWidth);
+  EXPECT_EQ(600u, params().BackBufferHeight);
+  EXPECT_TRUE(params().BackBufferFormat == D3DFMT_X1R5G5B5 ||
+              params().BackBufferFormat == D3DFMT_R5G6B5)
+      << params().BackBufferFormat;
+  expectSettingsMode(800, 600, 24);
   EXPECT_EQ(FALSE, params().Windowed);
   EXPECT_EQ(2u, params().BackBufferCount);
   EXPECT_EQ(TRUE, params().EnableAutoDepthStencil);
 
-  std::vector<DisplayMode> modes;
-  IDirect3D8* d3d = app.render.direct3d;
-  for (UINT i = 0; i < d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT); ++i) {
-    D3DDISPLAYMODE mode = {};
-    d3d->EnumAdapterModes(D3DADAPTER_DEFAULT, i, &mode);
-    modes.push_back({mode.Width, mode.Height, mode.RefreshRate, uint32_t(mode.Format)});
-  }
+  std::vector<DisplayMode> modes = adapterModes();
   // The first attempt's format decides the scan; the fallback keeps its rate.
   uint32_t first = chooseRefreshRate(modes.data(), uint32_t(modes.size()), 800, 600, D3DFMT_X1R5G5B5);
   EXPECT_EQ(first, params().FullScreen_RefreshRateInHz);
@@ -161,20 +179,97 @@ TEST_F(Device, FullScreenInTheScreensOwnModeWithTheScannedRate) {
   EXPECT_NE(nullptr, app.render.backgroundPicture);
 }
 
-TEST_F(Device, AModeTheScreenCannotShowFailsBothAttemptsAndEndsTheSaver) {
+// Both attempts in the stored mode fail; the display's own mode is used,
+// at its own scanned rate, and the settings keep the mode the user chose.
+// (No mode at all: tests/e2e/test_saver.py, with a device that never opens.)
+TEST_F(Device, AModeTheScreenCannotShowFallsBackToTheDisplaysOwnMode) {
   app.settings.screenX = 1024;
   app.settings.screenY = 768;
   createDevice(window_, 0);
+  ASSERT_NE(nullptr, app.render.device) << "the 800x600x16 screen in its own mode";
+  EXPECT_TRUE(shownMessages.empty());
+  EXPECT_EQ(0, destroyMessages);
+  EXPECT_FALSE(quitPosted());
+  D3DDISPLAYMODE desktop = desktopMode();
+  EXPECT_EQ(desktop.Width, params().BackBufferWidth);
+  EXPECT_EQ(desktop.Height, params().BackBufferHeight);
+  EXPECT_EQ(desktop.Format, params().BackBufferFormat);
+  EXPECT_EQ(FALSE, params().Windowed);
+  std::vector<DisplayMode> modes = adapterModes();
+  EXPECT_EQ(chooseRefreshRate(modes.data(), uint32_t(modes.size()), desktop.Width, desktop.Height,
+                              uint32_t(desktop.Format)),
+            params().FullScreen_RefreshRateInHz);
+  expectSettingsMode(1024, 768, 24);
+
+  IDirect3DSurface8* backBuffer = nullptr;
+  ASSERT_EQ(D3D_OK, app.render.device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+  D3DSURFACE_DESC desc;
+  backBuffer->GetDesc(&desc);
+  backBuffer->Release();
+  EXPECT_EQ(desktop.Width, desc.Width);
+  EXPECT_EQ(desktop.Height, desc.Height);
+}
+
+// After a refused password the settings are read again; the device comes
+// back as it was, whatever they request, and in the same vertex processing.
+TEST_F(Device, RecreationKeepsTheModeTheDeviceGot) {
+  struct Case {
+    const char* what;
+    uint32_t windowed;
+  } cases[] = {{"preview", 1}, {"full screen, fallen back to the display's mode", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    setLoadDefaults(app.settings);
+    app.host.isPreview = c.windowed;
+    app.settings.screenX = 1024;  // full screen: neither 5-5-5 nor 5-6-5 at this size
+    app.settings.screenY = 768;
+    app.settings.useTnL = 1;
+    createDevice(window_, c.windowed);
+    ASSERT_NE(nullptr, app.render.device);
+    D3DPRESENT_PARAMETERS first = params();
+    DWORD firstBehaviour = behaviour();
+    EXPECT_EQ(DWORD(c.windowed ? D3DCREATE_SOFTWARE_VERTEXPROCESSING
+                               : D3DCREATE_HARDWARE_VERTEXPROCESSING),
+              firstBehaviour);
+
+    // What a reload brings: another mode, another format.
+    app.settings.screenX = 640;
+    app.settings.screenY = 480;
+    app.settings.pixelFormat = D3DFMT_X8R8G8B8;
+    app.render.device->Release();
+    app.render.device = nullptr;
+    ASSERT_TRUE(recreateDevice(window_));
+    ASSERT_NE(nullptr, app.render.device);
+    EXPECT_EQ(first.BackBufferWidth, params().BackBufferWidth);
+    EXPECT_EQ(first.BackBufferHeight, params().BackBufferHeight);
+    EXPECT_EQ(first.BackBufferFormat, params().BackBufferFormat);
+    EXPECT_EQ(first.Windowed, params().Windowed);
+    EXPECT_EQ(firstBehaviour, behaviour());
+    IDirect3DSurface8* backBuffer = nullptr;
+    ASSERT_EQ(D3D_OK, app.render.device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+    D3DSURFACE_DESC desc;
+    backBuffer->GetDesc(&desc);
+    backBuffer->Release();
+    EXPECT_EQ(first.BackBufferWidth, desc.Width);
+    EXPECT_EQ(first.BackBufferFormat, desc.Format);
+    // A second refusal, with the device still held: released and made again.
+    ASSERT_TRUE(recreateDevice(window_));
+    EXPECT_EQ(first.BackBufferHeight, params().BackBufferHeight);
+    EXPECT_TRUE(shownMessages.empty());
+    app.render.device->Release();
+    app.render.device = nullptr;
+  }
+}
+
+TEST_F(Device, RecreationWithoutADirect3DObjectIsReported) {
+  ASSERT_FALSE(recreateDevice(window_));
   EXPECT_EQ(nullptr, app.render.device);
   ASSERT_EQ(1u, shownMessages.size());
   EXPECT_EQ("CreateDevice FAILED", shownMessages[0].text);
   EXPECT_EQ("Error", shownMessages[0].caption);
   EXPECT_EQ(uint32_t(MB_OK), shownMessages[0].type);
   EXPECT_EQ(window_, shownMessages[0].owner);
-  EXPECT_EQ(1, destroyMessages);
-  EXPECT_TRUE(quitPosted());
-  EXPECT_EQ(uint32_t(D3DFMT_R5G6B5), app.settings.pixelFormat) << "the second attempt's format";
-  EXPECT_NE(nullptr, app.render.direct3d) << "kept for the exit release";
+  EXPECT_EQ(0, destroyMessages) << "the caller ends the program";
 }
 
 TEST_F(Device, MissingUserBackgroundIsReportedOnceThenABuiltInOneIsUsed) {

@@ -168,6 +168,15 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   buildScene();
   EXPECT_NE(nullptr, app.render.flagVertexBuffer);
   EXPECT_NE(nullptr, app.sim.cloth.current);
+  // As after a refused password: device made again, settings read again (a
+  // full-screen mode of another shape); the camera still follows the window.
+  releaseScene();
+  app.settings.screenX = 1280;
+  app.settings.screenY = 1024;
+  ASSERT_TRUE(recreateDevice(window));
+  buildScene();
+  EXPECT_FALSE(closeRequested(window));
+  EXPECT_NEAR(2.4142134f / (320.0f / 240.0f), app.render.projectionMatrix.m[0], 1e-5f);
   EXPECT_EQ(0, messagesShown);
 }
 

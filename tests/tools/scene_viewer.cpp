@@ -153,8 +153,8 @@ void reportScene() {
               r.flagVertexBuffer != nullptr, r.flagIndexBuffer != nullptr,
               r.backgroundQuad != nullptr, r.backgroundTexture != nullptr,
               r.overlay.fontTexture != nullptr, r.overlay.textBuffer != nullptr,
-              app.sim.cloth.current != nullptr, app.settings.presentParams.BackBufferWidth,
-              app.settings.presentParams.BackBufferHeight, app.settings.selectFlag);
+              app.sim.cloth.current != nullptr, app.render.presentParams.BackBufferWidth,
+              app.render.presentParams.BackBufferHeight, app.settings.selectFlag);
   std::fflush(stdout);
 }
 
