@@ -7,8 +7,10 @@
 #include "render/texture.h"
 
 // Builds everything the frame draws. When the flag picture, a heap block, a
-// buffer or a required texture cannot be had it posts WM_CLOSE to the saver
-// window and builds nothing more; the frame then draws nothing.
+// flag buffer or the light-spot texture cannot be had it posts WM_CLOSE to
+// the saver window and builds nothing more; the frame then draws nothing.
+// Without the font texture or the text buffer the scene is complete and the
+// overlay draws no texts.
 void buildScene();
 
 // The background quad (fitted to a user picture) and its texture, both only

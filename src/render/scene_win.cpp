@@ -183,11 +183,9 @@ void buildScene() {
   setUpClothArrays(indices);
   freeHeapBlock(indices);
   setDeviceStates(device);
-  TextureResult font = createFontTexture(kOverlayColour, &render.overlay.fontTexture);
-  if (font != TextureOk || !render.overlay.fontTexture || !render.overlay.textBuffer) {
-    requestClose();
-    return;
-  }
+  // The texts are an extra: without the font texture or the text buffer the
+  // flag still waves and the overlay draws nothing.
+  createFontTexture(kOverlayColour, &render.overlay.fontTexture);
   render.sceneMaterial = kSceneMaterial;
   device->SetMaterial(reinterpret_cast<D3DMATERIAL8*>(&render.sceneMaterial));
   startTimer(app.sim.timer);

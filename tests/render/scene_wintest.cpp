@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "host/app_state.h"
 #include "host/messages.h"
@@ -224,7 +225,7 @@ TEST_F(SceneOnDevice, MissingFlagPictureClosesAndBuildsNothing) {
   EXPECT_TRUE(sceneSlotsEmpty());
 }
 
-TEST_F(SceneOnDevice, MissingFontClosesTheSaverAndFramesStaySafe) {
+TEST_F(SceneOnDevice, MissingFontRunsOnWithoutTextsAndFramesStaySafe) {
   std::string path = writeBandBitmap("flags_scene_flag.bmp", 64, 48);
   ASSERT_FALSE(path.empty());
   copyText(app.settings.logoFullPath, kPathCapacity, path.c_str());
@@ -233,13 +234,34 @@ TEST_F(SceneOnDevice, MissingFontClosesTheSaverAndFramesStaySafe) {
   app.host.instance = GetModuleHandleA("kernel32.dll");
   app.settings.showFps = app.settings.showTime = app.settings.showCountry = 1;
   buildScene();
-  EXPECT_TRUE(closeRequested(window));
+  EXPECT_FALSE(closeRequested(window));
+  EXPECT_EQ(0, messagesShown);
   EXPECT_NE(nullptr, app.render.flagTexture);
   EXPECT_EQ(nullptr, app.render.overlay.fontTexture);
+  // What set-up does after the font was done too.
+  EXPECT_FLOAT_EQ(1.0f, app.render.sceneMaterial.diffuse[0]);
+  ASSERT_NE(nullptr, app.sim.cloth.current);
+  std::vector<FlagVertex> start(app.sim.cloth.current, app.sim.cloth.current + kClothVertexCount);
+  for (int frame = 0; frame < 40; ++frame) {
+    Sleep(2);
+    updateFrame();
+    drawFrame();
+  }
+  EXPECT_NE(0, std::memcmp(start.data(), app.sim.cloth.current, kClothVertexBytes))
+      << "frames run on without the font";
+  // A font without a text buffer: frames draw and skip the texts.
+  releaseScene();
+  app.host.instance = GetModuleHandleA(nullptr);
+  buildScene();
+  ASSERT_NE(nullptr, app.render.overlay.fontTexture);
+  ASSERT_NE(nullptr, app.render.overlay.textBuffer);
+  app.render.overlay.textBuffer->Release();
+  app.render.overlay.textBuffer = nullptr;
   for (int frame = 0; frame < 3; ++frame) {
     updateFrame();
     drawFrame();
   }
+  EXPECT_FALSE(closeRequested(window));
   DeleteFileA(path.c_str());
 }
 
