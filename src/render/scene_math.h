@@ -15,15 +15,36 @@ constexpr float kFieldOfView = 0.78539819f;  // π/4, vertical
 constexpr float kNearPlane = 1.0f;
 constexpr float kFarPlane = 100.0f;
 
-// Flag vertex format: D3DFVF_XYZ | D3DFVF_TEX2 with two-float sets describes
-// 12 + 8 + 8 = 28 bytes: position at 0–11, the picture set at 12–19 and the
-// shading set at 20–27, inside the 32-byte FlagVertex; the unused sz at 28–31
-// is skipped by the stride. A format naming 32 bytes of data (a third set, or
-// a normal) would feed the pipeline something it does not need.
-constexpr uint32_t kFlagVertexFormat = 0x002 | 0x200;
+// Bytes of one vertex that a fixed-function vertex format code describes:
+// position (with blend weights), normal, point size, the two colours and each
+// texture coordinate set at its declared size (D3DFVF_TEXCOORDSIZEn).
+// Direct3D 8 requires it to equal the stream's stride.
+constexpr uint32_t vertexFormatBytes(uint32_t format) {
+  constexpr uint32_t positionBytes[8] = {0, 12, 16, 16, 20, 24, 28, 32};
+  constexpr uint32_t setBytes[4] = {8, 12, 16, 4};  // two, three, four, one float
+  uint32_t bytes = positionBytes[(format & 0x00E) >> 1];
+  if (format & 0x010) bytes += 12;  // normal
+  if (format & 0x020) bytes += 4;   // point size
+  if (format & 0x040) bytes += 4;   // diffuse
+  if (format & 0x080) bytes += 4;   // specular
+  const uint32_t sets = (format >> 8) & 0xF;
+  for (uint32_t set = 0; set < sets && set < 8; ++set)
+    bytes += setBytes[(format >> (16 + 2 * set)) & 3];
+  return bytes;
+}
+
+// Flag vertex format: D3DFVF_XYZ | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(1),
+// the 32-byte FlagVertex as laid out: position at 0–11, the picture set (u, v)
+// at 12–19 and the shading triple at 20–31. Stage 1 samples a 2D texture, so
+// only sx and sy choose the light-spot texel; sz is carried along unread.
+constexpr uint32_t kFlagVertexFormat = 0x002 | 0x200 | 0x40000;
 constexpr uint32_t kFlagVertexStride = 32;
+static_assert(vertexFormatBytes(kFlagVertexFormat) == kFlagVertexStride,
+              "the flag's vertex format describes its whole stride");
 constexpr uint32_t kBackgroundVertexFormat = 0x002 | 0x100;  // D3DFVF_XYZ | D3DFVF_TEX1
 constexpr uint32_t kBackgroundVertexStride = sizeof(BackgroundVertex);
+static_assert(vertexFormatBytes(kBackgroundVertexFormat) == kBackgroundVertexStride,
+              "the background's vertex format describes its whole stride");
 constexpr uint32_t kBackgroundQuadBytes = 6 * sizeof(BackgroundVertex);  // 120
 
 // Light-spot texture: 256 × 256 grey levels, brightest at (129, 126).

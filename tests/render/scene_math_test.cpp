@@ -139,13 +139,35 @@ TEST(BackgroundFit, FittingTwiceDependsOnlyOnTheLastPicture) {
                            sizeof(once.backgroundCorners)));
 }
 
-TEST(FlagStream, VertexFormatDescribesPositionAndTwoCoordinateSetsWithinTheStride) {
-  // D3DFVF_XYZ with two texture sets of two floats each.
-  EXPECT_EQ(0x202u, kFlagVertexFormat);
-  const uint32_t positionBytes = 12, setBytes = 8, sets = (kFlagVertexFormat >> 8) & 0xF;
+TEST(FlagStream, VertexFormatDescribesPositionAndTwoCoordinateSetsOverTheWholeStride) {
+  // D3DFVF_XYZ with two texture sets: two floats, then three.
+  EXPECT_EQ(0x40202u, kFlagVertexFormat);
+  const uint32_t positionBytes = 12, sets = (kFlagVertexFormat >> 8) & 0xF;
   EXPECT_EQ(2u, sets);
-  EXPECT_LE(positionBytes + sets * setBytes, kFlagVertexStride);
+  EXPECT_EQ(positionBytes + 8 + 12, kFlagVertexStride);
   EXPECT_EQ(sizeof(FlagVertex), kFlagVertexStride);
   EXPECT_EQ(120u, kBackgroundQuadBytes);
   EXPECT_EQ(0x102u, kBackgroundVertexFormat);
+}
+
+TEST(FlagStream, VertexFormatBytesCountEveryDeclaredPart) {
+  struct Case {
+    uint32_t format;
+    uint32_t bytes;
+    const char* what;
+  } cases[] = {
+      {0x202, 28, "XYZ | TEX2, two-float sets"},
+      {0x40202, 32, "XYZ | TEX2, second set of three"},
+      {0x102, 20, "XYZ | TEX1"},
+      {0x104, 24, "XYZRHW | TEX1"},
+      {0x142, 24, "XYZ | DIFFUSE | TEX1"},
+      {0x1D2, 40, "XYZ | NORMAL | DIFFUSE | SPECULAR | TEX1"},
+      {0x10102, 24, "XYZ | TEX1, set of three"},
+      {0x20102, 28, "XYZ | TEX1, set of four"},
+      {0x30102, 16, "XYZ | TEX1, set of one"},
+      {0x006, 16, "XYZB1"},
+      {0x022, 16, "XYZ | PSIZE"},
+      {0x002, 12, "XYZ"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.bytes, vertexFormatBytes(c.format)) << c.what;
 }
