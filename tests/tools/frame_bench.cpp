@@ -1,6 +1,7 @@
 // frame_bench: the saver's own scene and frame code, timed. Sets up as the
-// saver does with the load defaults (800 x 600 full screen, clock and flag
-// name shown, a random flag from DIR\IMAGE), then runs frames for N seconds.
+// saver does with the load defaults (800 x 600 full screen, a random flag
+// from DIR\IMAGE) and all three texts shown (frame rate, clock and flag
+// name), then runs frames for N seconds.
 //
 //   frame_bench [--seconds N] [--directory DIR] [--profile [--skip STEPS]]
 //
@@ -161,6 +162,7 @@ int main(int argc, char** argv) {
   host.heap = GetProcessHeap();
   seedRandom(app.sim.random, GetTickCount() % 31329, 1234);
   setLoadDefaults(app.settings);
+  app.settings.showFps = 1;  // all three texts, as minimal_d3d8 --layers draws them
   if (directory) {
     copyText(app.settings.directory, kPathCapacity, directory);
     SetCurrentDirectoryA(directory);
