@@ -186,3 +186,7 @@ bool advanceBlinkPhase(float& blinkPhase, float frameSeconds) {
   }
   return false;
 }
+
+void recolourFontPixels(uint32_t* pixels, uint32_t count, uint32_t colour) {
+  for (uint32_t k = 0; k < count; ++k) pixels[k] = (pixels[k] & 0x00FFFFFF) != 0 ? colour : 0;
+}

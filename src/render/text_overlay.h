@@ -81,6 +81,12 @@ void formatClockText(char* out, size_t capacity, int hour, int minute, int secon
 // "fps N" with the rate rounded to the nearest integer, halves to even.
 void formatFpsText(char* out, size_t capacity, float framesPerSecond);
 
+// Every lit pixel of the font picture (any colour byte set), soft edges
+// included, becomes `colour`; black becomes 0, transparent. The top byte is
+// not looked at: a picture drawn on a 24- or 32-bit screen reads back with it
+// set, black included.
+void recolourFontPixels(uint32_t* pixels, uint32_t count, uint32_t colour);
+
 // Adds 2 × frameSeconds to the blink phase; past 1 it restarts at 0 and the
 // result is true: time to renew the frame-rate text (about twice a second).
 bool advanceBlinkPhase(float& blinkPhase, float frameSeconds);

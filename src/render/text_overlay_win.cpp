@@ -28,14 +28,12 @@ bool isFontSized(Picture picture) {
          description.bmHeight == static_cast<LONG>(kFontPictureSize);
 }
 
-// Every lit pixel, soft edges included, becomes the one colour; black becomes
-// transparent. The font picture's own greys are not kept.
+// The font picture's own greys are not kept: see recolourFontPixels.
 void recolourFont(Picture picture, uint32_t colour, uint32_t* pixels) {
   HDC dc = CreateCompatibleDC(nullptr);
   BITMAPINFO info = fontPixelFormat();
   GetDIBits(dc, picture, 0, kFontPictureSize, pixels, &info, DIB_RGB_COLORS);
-  for (int k = 0; k < kFontPixelCount; ++k)
-    if (pixels[k] != 0) pixels[k] = colour;
+  recolourFontPixels(pixels, kFontPixelCount, colour);
   info = fontPixelFormat();
   SetDIBits(dc, picture, 0, kFontPictureSize, pixels, &info, DIB_RGB_COLORS);
   DeleteDC(dc);

@@ -223,3 +223,22 @@ TEST(BlinkPhase, RenewsAboutTwiceASecondAndRestartsAtZero) {
   EXPECT_EQ(1.0f, phase);
   EXPECT_TRUE(advanceBlinkPhase(phase, 0.001f));
 }
+
+TEST(FontRecolour, LitPixelsTakeTheColourAndBlackIsTransparentWhateverTheTopByte) {
+  struct Case {
+    uint32_t read, expected;
+  } cases[] = {
+      {0x00000000, 0},  // black as a 16-bit screen reads it back
+      {0xFF000000, 0},  // black as a 24- or 32-bit screen reads it back
+      {0x00010000, kOverlayColour}, {0x00000100, kOverlayColour}, {0x00000001, kOverlayColour},
+      {0x00808080, kOverlayColour},  // a soft edge
+      {0xFFFFFFFF, kOverlayColour},
+  };
+  uint32_t pixels[sizeof cases / sizeof cases[0] + 1];
+  const uint32_t count = sizeof cases / sizeof cases[0];
+  for (uint32_t k = 0; k < count; ++k) pixels[k] = cases[k].read;
+  pixels[count] = 0xFF000000;  // past the count: untouched
+  recolourFontPixels(pixels, count, kOverlayColour);
+  for (uint32_t k = 0; k < count; ++k) EXPECT_EQ(cases[k].expected, pixels[k]) << std::hex << cases[k].read;
+  EXPECT_EQ(0xFF000000u, pixels[count]);
+}
