@@ -40,15 +40,9 @@ fi
 # writes; here it is the repository's own IMAGE folder.
 "$WINE" reg add "$key" /v "[Directory]" /t REG_SZ /d "$(wine_env_windows_path "$root")" /f >/dev/null 2>&1
 if [ "$on_desktop" = 1 ]; then
-  # Wine cannot switch the mode of most desktops: ask for the display's own.
-  size=$(xdpyinfo | awk '/dimensions:/ {print $2}')
-  depth=$(xdpyinfo | awk '/depth of root window:/ {print $5}')
-  if [ "$depth" = 16 ]; then bpp=16; format=23; else bpp=32; format=22; fi
-  "$WINE" reg add "$key" /v "[Screen X]" /t REG_DWORD /d "${size%x*}" /f >/dev/null 2>&1
-  "$WINE" reg add "$key" /v "[Screen Y]" /t REG_DWORD /d "${size#*x}" /f >/dev/null 2>&1
-  "$WINE" reg add "$key" /v "[BPP]" /t REG_DWORD /d "$bpp" /f >/dev/null 2>&1
-  "$WINE" reg add "$key" /v "[Pixel Format]" /t REG_DWORD /d "$format" /f >/dev/null 2>&1
-  echo "Brevanto Flags runs on $DISPLAY at $size; move the mouse or press a key to end it." >&2
+  # No mode is stored: where the display cannot switch to the default mode,
+  # the saver runs in the display's own.
+  echo "Brevanto Flags runs on $DISPLAY; move the mouse or press a key to end it." >&2
   "$WINE" "$scr" /s
   exit 0
 fi

@@ -32,7 +32,8 @@ def require_display():
 class Wine:
     """One Wine prefix with its own wineserver."""
 
-    def __init__(self, prefix=None):
+    def __init__(self, prefix=None, display=None):
+        """display: an X display of the test's own instead of the run's."""
         require_display()
         self.owned = prefix is None
         if prefix is None:
@@ -42,6 +43,8 @@ class Wine:
         self.prefix = prefix
         self.env = dict(os.environ)
         self.env["WINEPREFIX"] = prefix
+        if display:
+            self.env["DISPLAY"] = display
         self.env.setdefault("WINEDEBUG", "-all")
         self.env.setdefault("WINEDLLOVERRIDES", "mscoree=;mshtml=")
         self.procs = []

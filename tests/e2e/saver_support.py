@@ -15,6 +15,9 @@ TEST_DLLS = os.path.join(harness.BUILD, "test-dlls")
 PASSWORD_CPL = os.path.join(TEST_DLLS, "password", "PASSWORD.CPL")
 MPR_RECORDING = os.path.join(TEST_DLLS, "mpr-recording", "MPR.DLL")
 MPR_WITHOUT = os.path.join(TEST_DLLS, "mpr-without", "MPR.DLL")
+# A d3d8.dll whose device cannot be made in any mode; Wine loads it from
+# beside the program only with the override "d3d8=n".
+D3D8_WITHOUT_DEVICE = os.path.join(TEST_DLLS, "d3d8-without-device", "d3d8.dll")
 
 WM_CLOSE = 0x10
 WM_SETREDRAW = 0x0B

@@ -39,6 +39,11 @@ class PasswordTest(unittest.TestCase):
         logo = os.path.join(folder, "magenta.bmp")
         Image.new("RGB", (64, 64), MAGENTA).save(logo)
         self.wine.reg_add("[Use Flag-Logo]", "REG_DWORD", 0)
+        # A mode this display cannot show: the device runs in the display's own.
+        self.wine.reg_add("[Screen X]", "REG_DWORD", 1024)
+        self.wine.reg_add("[Screen Y]", "REG_DWORD", 768)
+        with open(os.path.join(folder, "verify_accept_at.txt"), "w") as f:
+            f.write("3")
 
         proc = self.wine.start(scr, "/s")
         hwnd = s.wait_window(self, self.wine)["hwnd"]
@@ -58,11 +63,22 @@ class PasswordTest(unittest.TestCase):
         self.assertIsNone(proc.poll())
         self.assertEqual(s.window_line(self.wine, hwnd)["class"], s.SAVER_CLASS)
 
+        # Refused again: the device comes back in the mode it had, not in the
+        # reloaded settings' mode, which this display cannot show.
+        s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
+        self.assertTrue(harness.wait_for(lambda: len(self.calls(folder)) == 2, timeout=30))
+        s.drain_queue(self, self.wine, hwnd)
+        _, out = self.wine.wintool("list")
+        self.assertNotIn("Error", [w.get("title") for w in harness.parse_lines(out)])
+        s.screenshot_when(self, self.wine, "password-resumed-again.png",
+                          lambda im: s.near_colour_count(im, MAGENTA) > 20000)
+        self.assertIsNone(proc.poll())
+
         watch = s.watch_exit(self, self.wine, hwnd)
         code = harness.end_saver_by_input(self.wine, hwnd, proc, watch, how=KEY_A,
-                                          until=lambda: len(self.calls(folder)) >= 2)
+                                          until=lambda: len(self.calls(folder)) >= 3)
         self.assertEqual(code, 0)
-        self.assertEqual(self.calls(folder), [{"call": "1", "owner": hwnd}, {"call": "2", "owner": hwnd}])
+        self.assertEqual(self.calls(folder), [{"call": str(n), "owner": hwnd} for n in (1, 2, 3)])
 
     def test_inputs_during_the_check_and_after_the_grant_start_nothing(self):
         self.set_use_password("REG_DWORD", 1)

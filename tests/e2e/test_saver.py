@@ -1,5 +1,8 @@
 """The full-screen saver ("/s"): its window, the animation, what ends it and
-what does not, the settings left untouched, and a device that cannot be made."""
+what does not, the settings left untouched, a display that cannot switch to
+the stored mode, and a device that cannot be made in any mode."""
+import os
+import subprocess
 import unittest
 
 import harness
@@ -103,10 +106,13 @@ class SaverTest(unittest.TestCase):
         self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
 
     def test_a_device_that_cannot_be_made_is_reported_and_ends_the_program(self):
-        # The 800 x 600 display cannot show 1024 x 768 in any format.
+        # An adapter that makes no device in any mode: the stored mode, its
+        # 5-6-5 retry and the display's own mode are all tried, then reported.
         self.wine.reg_add("[Screen X]", "REG_DWORD", 1024)
         self.wine.reg_add("[Screen Y]", "REG_DWORD", 768)
-        proc = self.wine.start(harness.SCR, "/s")
+        folder, scr = s.install_program(self.wine, s.D3D8_WITHOUT_DEVICE)
+        overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n"
+        proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
         box = s.wait_window(self, self.wine, title="Error", class_name="#32770")
         code, out = self.wine.wintool("children", box["hwnd"])
         texts = [f["text"] for f in harness.parse_lines(out) if f["class"].lower() == "static"]
@@ -116,7 +122,79 @@ class SaverTest(unittest.TestCase):
         self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
         code, out = self.wine.wintool("list")
         self.assertNotIn(s.SAVER_CLASS, out)
+        with open(os.path.join(folder, "create_device_calls.txt")) as f:
+            calls = [harness.parse_fields(line) for line in f if line.strip()]
+        attempts = [(c["width"], c["height"], c["format"], c["windowed"]) for c in calls]
+        self.assertEqual(attempts, [
+            ("800", "600", "22", "0"),     # the loading device while the background decodes
+            ("1024", "768", "24", "0"),    # the stored mode
+            ("1024", "768", "23", "0"),    # in 5-6-5
+            ("1280", "1024", "22", "0"),   # the display's own mode, as this adapter reports it
+        ])
 
+
+def start_xvfb(test, screen):
+    """A display of the test's own (Xvfb picks a free number); stopped by PID
+    when the test ends. Returns its name, ":N"."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp"],
+                            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(write_end)
+
+    def stop():
+        xvfb.terminate()
+        try:
+            xvfb.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
+            xvfb.wait()
+    test.addCleanup(stop)
+    with os.fdopen(read_end) as announced:
+        number = announced.readline().strip()  # written once the display accepts clients
+    test.assertTrue(number.isdigit(), "Xvfb did not start")
+    return ":" + number
+
+
+class TodaysDisplayTest(unittest.TestCase):
+    """A first run on a display that cannot switch to the default 800 x 600
+    x 16 (a 24-bit X desktop): the saver runs in the display's own mode."""
+
+    def setUp(self):
+        harness.require_display()
+        display = start_xvfb(self, "1024x768x24")
+        self.wine = harness.Wine(display=display)
+        self.addCleanup(self.wine.close)
+        # Only what an installer writes: nothing chooses a mode.
+        s.use_flag_folder(self.wine)
+        self.wine.xdotool("mousemove", "0", "0")
+
+    def test_first_run_covers_the_screen_in_its_own_mode_and_stores_nothing(self):
+        before = self.wine.export_key()
+        self.assertEqual(list(before), ["[Directory]"])
+        proc = self.wine.start(harness.SCR, "/s")
+        window = s.wait_window(self, self.wine)
+        self.assertEqual(window["rect"], "0,0,1024,768")
+
+        _, first = s.screenshot_when(self, self.wine, "first-run-1024x768x24-1.png",
+                                     lambda im: s.colour_count(im) > 200)
+        path, second = s.screenshot_when(self, self.wine, "first-run-1024x768x24.png",
+                                         lambda im: s.changed_fraction(first, im) > 0.002)
+        self.assertEqual(second.size, (1024, 768))
+        # The background reaches the corners, beyond what 800 x 600 would cover.
+        for box in [(0, 0, 64, 64), (960, 704, 1024, 768), (824, 0, 1024, 64), (0, 624, 64, 768)]:
+            self.assertGreater(s.colour_count(second.crop(box)), 20, f"{box} in {path}")
+        # The clock (bottom right) in glyphs, not a filled box: on a 24-bit
+        # screen the font picture's black reads back with its top byte set.
+        clock = list(second.crop((872, 732, 980, 762)).getdata())
+        text_green = sum(1 for r, g, b in clock if g >= 110 and g > r + 40 and g > b + 30) / len(clock)
+        self.assertTrue(0.05 < text_green < 0.75, f"clock text covers {text_green:.2f} of its box in {path}")
+        code, out = self.wine.wintool("list")
+        self.assertNotIn("Error", [w.get("title") for w in harness.parse_lines(out)])
+
+        watch = s.watch_exit(self, self.wine, window["hwnd"])
+        self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], proc, watch), 0)
+        self.assertEqual(self.wine.export_key(), before)
 
 if __name__ == "__main__":
     unittest.main()
