@@ -25,7 +25,8 @@ struct ComScope {
 };
 }  // namespace
 
-static HBITMAP createPictureBitmap(HDC screen, int32_t width, int32_t height) {
+static HBITMAP createPictureBitmap(HDC screen, int32_t width, int32_t height,
+                                   uint32_t** pixels = nullptr) {
   if (width < 1 || height < 1) return nullptr;
   if (int64_t(width) * height * 4 > kMaxPictureBytes) return nullptr;
   BITMAPINFO info;
@@ -42,8 +43,64 @@ static HBITMAP createPictureBitmap(HDC screen, int32_t width, int32_t height) {
     DeleteObject(bitmap);
     return nullptr;
   }
+  if (pixels) *pixels = static_cast<uint32_t*>(bits);
   return bitmap;
 }
+
+namespace {
+
+// A decoded picture with its extent in HIMETRIC and in screen pixels.
+struct DecodedPicture {
+  IPicture* picture;
+  OLE_XSIZE_HIMETRIC hmWidth;
+  OLE_YSIZE_HIMETRIC hmHeight;
+  int32_t width, height;
+};
+
+// Draws the whole picture upright into a new bitmap of width × height;
+// null when the bitmap cannot be made or the drawing fails.
+HBITMAP drawPicture(HDC screen, HDC memory, const DecodedPicture& decoded, int32_t width,
+                    int32_t height, uint32_t** pixels = nullptr) {
+  HBITMAP bitmap = createPictureBitmap(screen, width, height, pixels);
+  if (!bitmap) return nullptr;
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  if (!previous) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  // The source rectangle runs from the top edge downwards in HIMETRIC
+  // (whose y axis points up), which puts the picture upright.
+  HRESULT drawn = decoded.picture->Render(memory, 0, 0, width, height, 0, decoded.hmHeight,
+                                          decoded.hmWidth, -decoded.hmHeight, nullptr);
+  SelectObject(memory, previous);
+  if (FAILED(drawn)) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  return bitmap;
+}
+
+// Render's own shrink follows the DC's stretch mode: the default one ANDs
+// the dropped pixels together (alternating red and blue columns halve to
+// black, photographs get coloured fringes), and Wine's HALFTONE interpolates
+// between two pixels instead of averaging. So a picture is drawn at its
+// natural size and averaged down here.
+HBITMAP shrinkPicture(HDC screen, HDC memory, const DecodedPicture& decoded, int32_t width,
+                      int32_t height) {
+  uint32_t* natural = nullptr;
+  HBITMAP full = drawPicture(screen, memory, decoded, decoded.width, decoded.height, &natural);
+  if (!full) return nullptr;
+  uint32_t* pixels = nullptr;
+  HBITMAP bitmap = createPictureBitmap(screen, width, height, &pixels);
+  if (bitmap) {
+    GdiFlush();  // Render's drawing must be in the bits before they are read
+    averagePixels(natural, decoded.width, decoded.height, pixels, width, height);
+  }
+  DeleteObject(full);
+  return bitmap;
+}
+
+}  // namespace
 
 Picture renderPicture(IPicture* picture, int32_t maxSize) {
   if (!picture) return nullptr;
@@ -53,33 +110,25 @@ Picture renderPicture(IPicture* picture, int32_t maxSize) {
     ReleaseDC(nullptr, screen);
     return nullptr;
   }
-  OLE_XSIZE_HIMETRIC hmWidth = 0;
-  OLE_YSIZE_HIMETRIC hmHeight = 0;
-  picture->get_Width(&hmWidth);
-  picture->get_Height(&hmHeight);
-  int32_t width = fitPictureSize(
-      MulDiv(hmWidth, GetDeviceCaps(screen, LOGPIXELSX), kHimetricPerInch), maxSize);
-  int32_t height = fitPictureSize(
-      MulDiv(hmHeight, GetDeviceCaps(screen, LOGPIXELSY), kHimetricPerInch), maxSize);
+  DecodedPicture decoded = {picture, 0, 0, 0, 0};
+  picture->get_Width(&decoded.hmWidth);
+  picture->get_Height(&decoded.hmHeight);
+  decoded.width = MulDiv(decoded.hmWidth, GetDeviceCaps(screen, LOGPIXELSX), kHimetricPerInch);
+  decoded.height = MulDiv(decoded.hmHeight, GetDeviceCaps(screen, LOGPIXELSY), kHimetricPerInch);
+  int32_t width = fitPictureSize(decoded.width, maxSize);
+  int32_t height = fitPictureSize(decoded.height, maxSize);
 
-  HBITMAP bitmap = createPictureBitmap(screen, width, height);
-  if (bitmap) {
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (!previous) {
-      DeleteObject(bitmap);
-      bitmap = nullptr;
-    } else {
-      // The source rectangle runs from the top edge downwards in HIMETRIC
-      // (whose y axis points up), which puts the picture upright.
-      HRESULT drawn = picture->Render(memory, 0, 0, width, height, 0, hmHeight, hmWidth,
-                                      -hmHeight, nullptr);
-      SelectObject(memory, previous);
-      if (FAILED(drawn)) {
-        DeleteObject(bitmap);
-        bitmap = nullptr;
-      }
+  HBITMAP bitmap = nullptr;
+  if (width < decoded.width || height < decoded.height) {
+    bitmap = shrinkPicture(screen, memory, decoded, width, height);
+    // Too large to draw at its natural size: Render shrinks it, averaging
+    // as well as the system's stretch modes allow.
+    if (!bitmap) {
+      SetStretchBltMode(memory, HALFTONE);
+      SetBrushOrgEx(memory, 0, 0, nullptr);  // as HALFTONE requires
     }
   }
+  if (!bitmap) bitmap = drawPicture(screen, memory, decoded, width, height);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return bitmap;

@@ -1,6 +1,8 @@
 // The sizing rule of picture loading, one side at a time.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "config/picture.h"
 
 TEST(FitPictureSize, PowerOfTwoAtMostTheLimit) {
@@ -26,4 +28,47 @@ TEST(FitPictureSize, PowerOfTwoAtMostTheLimit) {
 TEST(FitPictureSize, LimitZeroKeepsTheNaturalSize) {
   for (int32_t pixels : {0, 1, 158, 513, 8000, 0x7FFFFFFF})
     EXPECT_EQ(pixels, fitPictureSize(pixels, 0));
+}
+
+TEST(AveragePixels, EachTargetPixelIsTheMeanOfTheAreaItCovers) {
+  const uint32_t red = 0x00FF0000, blue = 0x000000FF;
+  struct Case {
+    const char* what;
+    std::vector<uint32_t> source;
+    int32_t sourceWidth, sourceHeight, width, height;
+    std::vector<uint32_t> expected;
+  } cases[] = {
+      {"alternating columns halved", {red, blue, red, blue}, 4, 1, 2, 1,
+       {0x00800080, 0x00800080}},
+      {"alternating columns to one", {red, blue, red, blue}, 4, 1, 1, 1, {0x00800080}},
+      {"alternating rows halved", {red, red, blue, blue}, 2, 2, 2, 1, {0x00800080, 0x00800080}},
+      {"a block of four, every byte", {0x00000000, 0x04080C10, 0x08101820, 0xFC0C0000}, 2, 2, 1,
+       1, {0x4209090C}},
+      {"three to two: a third and two thirds", {0x00000000, 0x00000090, 0x00000030}, 3, 1, 2, 1,
+       {0x00000030, 0x00000050}},
+      {"two to three: repeated, the middle one mixed", {0x00000000, 0x00000090}, 2, 1, 3, 1,
+       {0x00000000, 0x00000048, 0x00000090}},
+      {"enlarged twice", {red, blue}, 2, 1, 4, 2, {red, red, blue, blue, red, red, blue, blue}},
+      {"same size copies", {red, blue, 0x12345678, 0}, 2, 2, 2, 2, {red, blue, 0x12345678, 0}},
+      {"one pixel fills the target", {0x00336699}, 1, 1, 2, 2,
+       {0x00336699, 0x00336699, 0x00336699, 0x00336699}},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint32_t> target(size_t(c.width) * c.height, 0xDEADBEEF);
+    averagePixels(c.source.data(), c.sourceWidth, c.sourceHeight, target.data(), c.width,
+                  c.height);
+    ASSERT_EQ(c.expected.size(), target.size()) << c.what;
+    for (size_t k = 0; k < target.size(); ++k)
+      EXPECT_EQ(c.expected[k], target[k]) << c.what << ", pixel " << k << std::hex << ": "
+                                          << target[k];
+  }
+}
+
+TEST(AveragePixels, EmptySidesLeaveTheTargetUntouched) {
+  const uint32_t source[1] = {0x00FFFFFF};
+  uint32_t target[1] = {7};
+  averagePixels(source, 0, 1, target, 1, 1);
+  averagePixels(source, 1, 1, target, 1, 0);
+  averagePixels(nullptr, 1, 1, target, 1, 1);
+  EXPECT_EQ(7u, target[0]);
 }

@@ -126,8 +126,9 @@ void expectSize(Picture picture, LONG width, LONG height, const std::string& wha
   EXPECT_EQ(32, info.bitCount) << what;
 }
 
-// A 24-bit BMP, top half red, bottom half blue.
-std::string redOverBlueBmp(int width, int height) {
+// A 24-bit BMP whose pixel (x, y), y counted from the bottom, is rgbAt(x, y).
+template <typename Colour>
+std::string bmp24(int width, int height, Colour rgbAt) {
   int rowBytes = (width * 3 + 3) & ~3;
   BITMAPFILEHEADER file = {};
   BITMAPINFOHEADER header = {};
@@ -144,11 +145,18 @@ std::string redOverBlueBmp(int width, int height) {
   data.append(reinterpret_cast<const char*>(&header), sizeof header);
   for (int y = 0; y < height; ++y) {  // bottom row first
     std::string row(rowBytes, '\0');
-    bool top = y >= height / 2;
-    for (int x = 0; x < width; ++x) row[x * 3 + (top ? 2 : 0)] = char(0xFF);
+    for (int x = 0; x < width; ++x) {
+      uint32_t rgb = rgbAt(x, y);
+      for (int byte = 0; byte < 3; ++byte) row[x * 3 + byte] = char(rgb >> (8 * byte));
+    }
     data += row;
   }
   return data;
+}
+
+// Top half red, bottom half blue.
+std::string redOverBlueBmp(int width, int height) {
+  return bmp24(width, height, [height](int, int y) { return y >= height / 2 ? 0xFF0000u : 0xFFu; });
 }
 
 class PictureFiles : public ::testing::Test {
@@ -234,6 +242,53 @@ TEST_F(PictureFiles, LimitsGivePowerOfTwoSides) {
     expectUpright(picture, 40, c.path.c_str());
     DeleteObject(picture);
   }
+}
+
+// Above its limit a picture is averaged down: the default stretch mode ANDs
+// the dropped pixels (alternating red and blue columns halve to black) and
+// gives photographs coloured fringes.
+TEST_F(PictureFiles, ShrinkingAveragesTheDroppedPixels) {
+  std::string columns =
+      write("columns.bmp", bmp24(1024, 8, [](int x, int) { return x % 2 ? 0xFFu : 0xFF0000u; }));
+  Picture halved = loadPictureFile(columns.c_str(), 512);
+  ASSERT_NE(nullptr, halved);
+  expectSize(halved, 512, 8, "columns at 512");
+  PictureInfo info = describe(halved);
+  int off = 0;
+  for (LONG k = 0; k < info.width * info.height; ++k)
+    if (!closeTo(info.bits[k], 0x800080, 2) && off++ < 3)
+      ADD_FAILURE() << "pixel " << k << std::hex << " is " << info.bits[k] << ", not purple";
+  EXPECT_EQ(0, off) << "pixels that are not the average of red and blue";
+  DeleteObject(halved);
+
+  // The built-in picture 1000 as the flag of last resort: 512 pixels halved.
+  HINSTANCE module = GetModuleHandleA(nullptr);
+  Picture full = loadPictureResource(module, 1000, 0);
+  Picture flag = loadPictureResource(module, 1000, 256);
+  ASSERT_NE(nullptr, full);
+  ASSERT_NE(nullptr, flag);
+  PictureInfo big = describe(full), small = describe(flag);
+  ASSERT_EQ(512, big.width);
+  ASSERT_EQ(256, small.width);
+  off = 0;
+  for (LONG y = 0; y < small.height; ++y)
+    for (LONG x = 0; x < small.width; ++x) {
+      const uint32_t* quad = big.bits + size_t(2 * y) * big.width + 2 * x;
+      uint32_t mean = 0;
+      for (int shift : {0, 8, 16}) {
+        int sum = 0;
+        for (uint32_t p : {quad[0], quad[1], quad[big.width], quad[big.width + 1]})
+          sum += (p >> shift) & 0xFF;
+        mean |= uint32_t((sum + 2) / 4) << shift;
+      }
+      uint32_t got = small.bits[size_t(y) * small.width + x];
+      if (!closeTo(got, mean, 2) && off++ < 3)
+        ADD_FAILURE() << "(" << x << ", " << y << ")" << std::hex << " is " << got
+                      << ", its block's mean " << mean;
+    }
+  EXPECT_EQ(0, off) << "pixels of the 256-pixel flag that are not their block's mean";
+  DeleteObject(full);
+  DeleteObject(flag);
 }
 
 TEST_F(PictureFiles, RelativePathResolvesAgainstTheCurrentDirectory) {
@@ -386,15 +441,32 @@ struct StandInPicture : IPicture {
 }  // namespace
 
 TEST(RenderPicture, DrawsFromTheTopEdgeDownIntoTheFittedSize) {
-  StandInPicture picture(13547, 6773);  // 512 × 256 pixels at 96 per inch
-  Picture bitmap = renderPicture(&picture, 1024);
-  ASSERT_NE(nullptr, bitmap);
-  expectSize(bitmap, 512, 256, "stand-in");
-  DeleteObject(bitmap);
-  const LONG drawn[4] = {0, 0, 512, 256}, source[4] = {0, 6773, 13547, -6773};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(drawn[i], picture.drawn[i]) << i;
-    EXPECT_EQ(source[i], picture.source[i]) << i;
+  // 512 × 256 pixels at 96 per inch. A picture that shrinks is drawn whole and
+  // averaged down, unless it is too large to draw whole.
+  struct Case {
+    const char* what;
+    LONG hmWidth, hmHeight;
+    int32_t maxSize;
+    LONG width, height, drawnWidth, drawnHeight;
+  } cases[] = {
+      {"kept", 13547, 6773, 1024, 512, 256, 512, 256},
+      {"enlarged", 13547, 6773, 2048, 512, 256, 512, 256},
+      {"shrunk", 13547, 6773, 256, 256, 256, 512, 256},
+      {"too large to draw whole", 2645834, 2645834, 512, 512, 512, 512, 512},
+  };
+  for (const Case& c : cases) {
+    StandInPicture picture(c.hmWidth, c.hmHeight);
+    Picture bitmap = renderPicture(&picture, c.maxSize);
+    ASSERT_NE(nullptr, bitmap) << c.what;
+    expectSize(bitmap, c.width, c.height, c.what);
+    DeleteObject(bitmap);
+    EXPECT_EQ(1, picture.renderCalls) << c.what;
+    const LONG drawn[4] = {0, 0, c.drawnWidth, c.drawnHeight},
+               source[4] = {0, c.hmHeight, c.hmWidth, -c.hmHeight};
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(drawn[i], picture.drawn[i]) << c.what << " " << i;
+      EXPECT_EQ(source[i], picture.source[i]) << c.what << " " << i;
+    }
   }
 }
 
