@@ -101,15 +101,20 @@ bool askForPictureFile(HWND dialog, const PictureTarget& target) {
 }
 
 void choosePictureFile(HWND dialog, const PictureTarget& target) {
-  // The file dialog writes into the settings' own buffers; a cancel (or a
-  // failure, which may leave a size code in the path) must leave them as they were.
+  // The file dialog writes into the settings' own buffers, and nothing else.
+  // A cancel (or a failure, which may leave a size code in the path) and a
+  // refused file put back exactly what was there: the registry may hold
+  // nothing yet, or older values than the dialog shows.
   char previousPath[kPathCapacity];
   char previousTitle[kNameCapacity];
   copyText(previousPath, kPathCapacity, target.path);
   copyText(previousTitle, kNameCapacity, target.title);
-  if (!askForPictureFile(dialog, target)) {
+  auto restore = [&] {
     copyText(target.path, kPathCapacity, previousPath);
     copyText(target.title, kNameCapacity, previousTitle);
+  };
+  if (!askForPictureFile(dialog, target)) {
+    restore();
     return;
   }
   target.path[kPathCapacity - 1] = 0;
@@ -117,8 +122,8 @@ void choosePictureFile(HWND dialog, const PictureTarget& target) {
 
   Picture picture = loadPictureFile(target.path, 0);
   if (picture == nullptr) {
+    restore();
     showMessage(dialog, kInvalidFileText, kNoticeCaption, MB_OK | MB_ICONINFORMATION);
-    loadSettings();  // undoes what the file dialog wrote
     return;
   }
   if (target.measures) {

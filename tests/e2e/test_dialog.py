@@ -338,16 +338,9 @@ class DialogTest(unittest.TestCase):
         self.assertEqual(text(self.stored().get("[Background Path]")), background)
         self.assertEqual(text(self.stored().get("[Logo Full Path]")), "C:\\photo.jpg")
 
-    def test_a_file_that_does_not_decode_is_refused(self):
-        with open(self.drive_c("notes.jpg"), "w") as f:
-            f.write("this is a text file, not a picture\n")
-        self.wine.reg_add("[Background Title]", "REG_SZ", "earlier.jpg")
-        self.wine.reg_add("[Background Path]", "REG_SZ", "C:\\earlier.jpg")
-        before = self.wine.export_key()
-        dialog = self.open()
-        self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "earlier.jpg")
-
-        dialog.choose_file(IDC_CHANGE_BACKGROUND, "C:\\notes.jpg")
+    def refuse(self, dialog, button):
+        """Chooses a text file through `button` and dismisses the "Invalid File" notice."""
+        dialog.choose_file(button, "C:\\notes.jpg")
         code, out = self.wine.wintool("wait", "--class", "#32770", "--title", "Brevanto Flags Screensaver",
                                       "--timeout", "20000")
         self.assertEqual(code, 0, "no notice")
@@ -358,12 +351,58 @@ class DialogTest(unittest.TestCase):
         self.wine.wintool("post", notice["hwnd"], str(WM_COMMAND), str(IDOK), "0")
         self.wine.wintool("wait-gone", notice["hwnd"], "--timeout", "10000")
 
+    def test_a_file_that_does_not_decode_is_refused(self):
+        with open(self.drive_c("notes.jpg"), "w") as f:
+            f.write("this is a text file, not a picture\n")
+        shutil.copyfile(os.path.join(harness.SOURCE, "src", "resources", "background1001.jpg"),
+                        self.drive_c("photo.jpg"))
+
+        # Nothing stored yet: the refused files stay out of memory, so OK stores none of them.
+        before = self.wine.export_key()
+        dialog = self.open()
+        dialog.click(IDC_USE_PICTURE)
+        self.assertTrue(harness.wait_for(lambda: dialog.enabled(IDC_CHANGE_PICTURE), timeout=10))
+        self.refuse(dialog, IDC_CHANGE_PICTURE)
+        self.refuse(dialog, IDC_CHANGE_BACKGROUND)
+        self.assertEqual(dialog.control(IDC_PICTURE_TITLE)["text"], "")
+        self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "")
+        self.assertTrue(dialog.checked(IDC_USE_PICTURE))
+        self.assertEqual(self.wine.export_key(), before)
+        self.assertEqual(dialog.close_with(IDOK), 0)
+        s = self.stored()
+        for name in ("[Logo Full Path]", "[Logo Title]", "[Background Path]", "[Background Title]"):
+            self.assertEqual(text(s.get(name)), "", name)
+        self.assertEqual(number(s.get("[Use Flag-Logo]")), 1)
+
+        # Stored settings: a refusal stores nothing and leaves every choice of
+        # the dialog as it was, so Use Picture survives it.
+        self.wine.reg_add("[Background Title]", "REG_SZ", "earlier.jpg")
+        self.wine.reg_add("[Background Path]", "REG_SZ", "C:\\earlier.jpg")
+        self.wine.reg_add("[Use Flag-Logo]", "REG_DWORD", 0)
+        before = self.wine.export_key()
+        dialog = self.open()
+        self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "earlier.jpg")
+
+        self.refuse(dialog, IDC_CHANGE_BACKGROUND)
         self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "earlier.jpg")
         self.assertEqual(self.wine.export_key(), before)
-        # The reloaded settings are what OK saves: the old background stays.
-        dialog.close_with(IDOK)
-        self.assertEqual(text(self.stored().get("[Background Path]")), "C:\\earlier.jpg")
-        self.assertEqual(text(self.stored().get("[Background Title]")), "earlier.jpg")
+
+        dialog.click(IDC_USE_PICTURE)
+        self.assertTrue(harness.wait_for(lambda: dialog.enabled(IDC_CHANGE_PICTURE), timeout=10))
+        self.refuse(dialog, IDC_CHANGE_PICTURE)
+        self.assertTrue(dialog.checked(IDC_USE_PICTURE))
+        self.assertEqual(self.wine.export_key(), before)
+        dialog.choose_file(IDC_CHANGE_PICTURE, "C:\\photo.jpg")
+        self.assertTrue(harness.wait_for(
+            lambda: text(self.stored().get("[Logo Title]")) == "photo.jpg", timeout=15))
+        self.assertEqual(number(self.stored().get("[Use Flag-Logo]")), 1)
+        # What OK saves: the picture chosen after the refusal, the old background.
+        self.assertEqual(dialog.close_with(IDOK), 0)
+        s = self.stored()
+        self.assertEqual(number(s.get("[Use Flag-Logo]")), 1)
+        self.assertEqual(text(s.get("[Logo Full Path]")), "C:\\photo.jpg")
+        self.assertEqual(text(s.get("[Background Path]")), "C:\\earlier.jpg")
+        self.assertEqual(text(s.get("[Background Title]")), "earlier.jpg")
 
     # --- owners and failure -------------------------------------------------------
 
