@@ -123,7 +123,7 @@ class SceneOnDevice : public testing::Test {
 
 TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwice) {
   if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
-  app.settings.windPower = 100;
+  configureSimulation(app.sim, 100, false);  // as start-up hands it over
   buildScene();
   EXPECT_FALSE(closeRequested(window));
   const RenderState& r = app.render;
