@@ -235,12 +235,8 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
 
 
 def set_values(wine, values):
-    """Writes {name: (type, data)} into the settings key, which starts empty."""
+    """Writes {name: (type, data)} into the settings key, which starts empty;
+    `bytes` data are stored exactly (see Wine.reg_add)."""
     wine.reg_delete_key()
     for value, (kind, data) in values.items():
         wine.reg_add(value, kind, data)
-
-
-def reg_add_raw(wine, value, kind, data):
-    """reg add without the harness's assertion, for data reg may refuse."""
-    return wine.reg("add", harness.SETTINGS_KEY, "/v", value, "/t", kind, "/d", str(data), "/f")[0]

@@ -125,8 +125,9 @@ class Wine:
 
     def reg_add(self, value, kind, data, key=SETTINGS_KEY):
         """Writes one value: a text with its terminator, a number for
-        REG_DWORD, hex for REG_BINARY; `bytes` data go in exactly as given
-        under any kind (no terminator added), for values no program should write."""
+        REG_DWORD, hex for REG_BINARY; `bytes` data are stored exactly as given
+        under any kind (texts: UTF-16, no terminator added), for values that
+        no program should write."""
         if isinstance(data, bytes):
             code, out = self.wintool("reg-set-bytes", key, value, kind, data.hex())
         else:
@@ -171,14 +172,15 @@ class Wine:
 
 
 class RegValue(collections.namedtuple("RegValue", "kind data")):
-    """One registry value as the saver's A functions read it: its kind
-    ("REG_SZ", ..., or the type number when it has no name) and exact bytes."""
+    """One registry value: its kind ("REG_SZ", ..., or the type number when it
+    has no name) and the exact bytes the registry holds, texts in UTF-16
+    (the saver's A functions see a text of n bytes as n characters)."""
 
     @property
     def text(self):
-        """A text's characters: the bytes before the first NUL, or all of them
+        """A text's characters: those before the first NUL, or all of them
         when no terminator is stored (as earlier versions stored texts)."""
-        return self.data.split(b"\0", 1)[0].decode("cp1252", "replace")
+        return self.data.decode("utf-16-le", "replace").split("\0", 1)[0]
 
     @property
     def number(self):
@@ -190,6 +192,11 @@ class RegValue(collections.namedtuple("RegValue", "kind data")):
         if self.kind == "REG_DWORD" and self.number is not None:
             return self.number
         return self.data
+
+
+def stored_text(text, kind="REG_SZ"):
+    """A text value as the registry holds it, with exactly the NULs in `text`."""
+    return RegValue(kind, text.encode("utf-16-le"))
 
 
 _FIELD = re.compile(r'([A-Za-z_][A-Za-z0-9_-]*)=("(?:[^"\\]|\\.)*"|\S*)')

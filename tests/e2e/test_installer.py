@@ -123,8 +123,8 @@ class InstallerTest(unittest.TestCase):
             "UninstallString": '"%s\\Uninstall.exe"' % folder,
             "QuietUninstallString": '"%s\\Uninstall.exe" /S' % folder,
             "DisplayIcon": folder + "\\" + SAVER + ",0",
-            "NoModify": "0x1",
-            "NoRepair": "0x1",
+            "NoModify": 1,
+            "NoRepair": 1,
         }
         entry = self.wine.reg_query(UNINSTALL_KEY)
         self.assertIsNotNone(entry, "no uninstall entry")

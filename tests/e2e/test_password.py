@@ -105,7 +105,7 @@ class PasswordTest(unittest.TestCase):
         ]
         for name, value, with_dll, expected_calls in cases:
             with self.subTest(name):
-                self.wine.reg("delete", s.DESKTOP_KEY, "/v", "ScreenSaveUsePassword", "/f")
+                self.wine.reg_delete(s.DESKTOP_KEY, "ScreenSaveUsePassword")
                 if value:
                     self.set_use_password(*value)
                 folder, scr = s.install_program(self.wine, *([s.PASSWORD_CPL] if with_dll else []))

@@ -1,4 +1,6 @@
 """wintool, the helper that the end-to-end tests drive windows with."""
+import os
+import shutil
 import unittest
 
 import harness
@@ -86,6 +88,64 @@ class WintoolTest(unittest.TestCase):
             with self.subTest(args=args):
                 code, _ = self.wine.wintool(*args)
                 self.assertEqual(code, expected)
+
+    def test_registry_values_are_written_listed_and_deleted_exactly(self):
+        key = r"HKCU\Software\Wintool Test"
+        self.assertIsNone(self.wine.reg_values(key))
+        code, out = self.wine.wintool("reg-list", key)
+        self.assertEqual((code, harness.parse_lines(out)), (1, [{"absent": "1"}]))
+        writes = [
+            # (verb, name, type, data) -> the value as stored
+            (("reg-set", "text", "REG_SZ", 'a "b" \\ c\u00e9'), harness.stored_text('a "b" \\ c\u00e9\0')),
+            (("reg-set", "empty", "REG_SZ", ""), harness.stored_text("\0")),
+            (("reg-set", "", "REG_SZ", "default"), harness.stored_text("default\0")),
+            (("reg-set", "path", "REG_EXPAND_SZ", "%TEMP%"), harness.stored_text("%TEMP%\0", "REG_EXPAND_SZ")),
+            (("reg-set", "count", "REG_DWORD", "0x12345678"), ("REG_DWORD", b"\x78\x56\x34\x12")),
+            (("reg-set", "minus", "REG_DWORD", "-1"), ("REG_DWORD", b"\xff\xff\xff\xff")),
+            (("reg-set", "raw", "REG_BINARY", "00ff10"), ("REG_BINARY", b"\x00\xff\x10")),
+            (("reg-set-bytes", "no bytes", "REG_SZ", ""), ("REG_SZ", b"")),
+            (("reg-set-bytes", "unended", "REG_SZ", "610062006300"), harness.stored_text("abc")),
+            (("reg-set-bytes", "odd", "77", "01"), (77, b"\x01")),
+        ]
+        for (verb, name, kind, data), expected in writes:
+            with self.subTest(verb=verb, name=name):
+                code, out = self.wine.wintool(verb, key, name, kind, data)
+                self.assertEqual(code, 0, out)
+                self.assertEqual(self.wine.reg_values(key).get(name), harness.RegValue(*expected))
+        self.assertEqual(len(self.wine.reg_values(key)), len(writes))
+        self.assertEqual(self.wine.reg_query(key, "text"), ("REG_SZ", 'a "b" \\ c\u00e9'))
+        self.assertEqual(self.wine.reg_query(key, "unended"), ("REG_SZ", "abc"))
+        self.assertEqual(self.wine.reg_query(key, "count"), ("REG_DWORD", 0x12345678))
+
+        bad = [("reg-set", key, "x", "REG_BINARY", "0"), ("reg-set", key, "x", "REG_DWORD", "ten"),
+               ("reg-set", key, "x", "REG_QWORD", "1"), ("reg-set-bytes", key, "x", "REG_SZ", "zz"),
+               ("reg-list", r"HKXX\Software"), ("reg-delete",), ("reg-list", key, "extra")]
+        for args in bad:
+            with self.subTest(args=args):
+                self.assertEqual(self.wine.wintool(*args)[0], 2)
+
+        self.assertTrue(self.wine.reg_delete(key, "text"))
+        self.assertFalse(self.wine.reg_delete(key, "text"))
+        self.assertNotIn("text", self.wine.reg_values(key))
+        self.wine.reg_add("value", "REG_SZ", "below", key=key + r"\Below")
+        self.assertTrue(self.wine.reg_delete(key))
+        self.assertIsNone(self.wine.reg_values(key + r"\Below"))
+        self.assertIsNone(self.wine.reg_values(key))
+        self.assertFalse(self.wine.reg_delete(key))
+
+    def test_run_starts_the_exact_command_line_and_gives_its_exit_code(self):
+        folder = os.path.join(self.wine.prefix, "drive_c", "run test")
+        os.makedirs(folder)
+        shutil.copy(os.path.join(harness.BUILD, "record_args.exe"), folder)
+        line = '"C:\\run test\\record_args.exe" /S /D=C:\\Some Folder\\x _?=C:\\a b'
+        self.assertEqual(self.wine.run_command_line(line), 0)
+        with open(os.path.join(folder, "record_args.txt")) as f:
+            self.assertEqual(f.read().strip(), line)
+        wintool = "Z:" + os.path.abspath(harness.WINTOOL).replace("/", "\\")
+        self.assertEqual(self.wine.run_command_line('"%s" frobnicate' % wintool), 2)
+        code, out = self.wine.wintool("run", "C:\\no such program.exe")
+        self.assertEqual(code, 1)
+        self.assertIn("error", harness.parse_fields(out))
 
 
 if __name__ == "__main__":

@@ -20,9 +20,24 @@
 //   xwindow HWND                           whole=, client=: Wine's X window ids (0 when none)
 //   exit-code HWND                         watching=PID once the window's process is held,
 //                                          then code= when that process has ended
+//   run COMMAND_LINE                       starts exactly that command line (no quoting added),
+//                                          waits for it, prints code=; 1 when it cannot start
+//   reg-list KEY                           every value: name="..." type=N kind=REG_.. size=N
+//                                          data=HEX, then values=N; absent=1 (exit 1) without the key
+//   reg-set KEY NAME TYPE DATA             REG_SZ / REG_EXPAND_SZ: the text with its terminator;
+//                                          REG_DWORD: a number; REG_BINARY: hex bytes
+//   reg-set-bytes KEY NAME TYPE HEX        exactly these bytes (even none) under any TYPE
+//   reg-delete KEY [NAME]                  the key with everything below it, or one value;
+//                                          deleted=1, or absent=1 (exit 1)
 //
 // Numbers are decimal or 0x hex, optionally negative. Texts are exchanged as
 // UTF-16 with the other process and printed as UTF-8.
+//
+// KEY is ROOT\path, ROOT one of HKCU, HKLM, HKCR, HKU (or their long names);
+// NAME "" is the key's default value; TYPE a REG_ name or a number. Value
+// data are the bytes the registry holds: texts in UTF-16, with a terminator
+// only where one was stored (reading through the A functions converts them
+// and adds a missing terminator where there is room, which would hide it).
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -31,6 +46,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -399,13 +415,238 @@ int commandExitCode(HWND window) {
   return kOk;
 }
 
+// ---- Processes and the registry ----------------------------------------------
+
+// Wine quotes every argument of its own command line that holds a blank;
+// installers want switches such as "/D=C:\Some Folder" as they are.
+int commandRun(const wchar_t* commandLine) {
+  std::vector<wchar_t> line(commandLine, commandLine + wcslen(commandLine) + 1);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    printf("error=%lu\n", static_cast<unsigned long>(GetLastError()));
+    return kNotFound;
+  }
+  CloseHandle(process.hThread);
+  DWORD code = 0;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  printf("code=%lu\n", static_cast<unsigned long>(code));
+  return kOk;
+}
+
+struct RootKey {
+  const wchar_t* shortName;
+  const wchar_t* longName;
+  HKEY key;
+};
+
+const RootKey kRootKeys[] = {
+    {L"HKCU", L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {L"HKLM", L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {L"HKCR", L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {L"HKU", L"HKEY_USERS", HKEY_USERS},
+};
+
+struct TypeName {
+  DWORD type;
+  const wchar_t* name;
+};
+
+const TypeName kTypeNames[] = {
+    {REG_NONE, L"REG_NONE"},           {REG_SZ, L"REG_SZ"},
+    {REG_EXPAND_SZ, L"REG_EXPAND_SZ"}, {REG_BINARY, L"REG_BINARY"},
+    {REG_DWORD, L"REG_DWORD"},         {REG_DWORD_BIG_ENDIAN, L"REG_DWORD_BIG_ENDIAN"},
+    {REG_LINK, L"REG_LINK"},           {REG_MULTI_SZ, L"REG_MULTI_SZ"},
+    {REG_QWORD, L"REG_QWORD"},
+};
+
+// "HKCU\Control Panel\Desktop" as its root and the path below it.
+bool parseKey(const wchar_t* text, HKEY* root, std::wstring* path) {
+  std::wstring key = text;
+  size_t slash = key.find(L'\\');
+  std::wstring rootName = key.substr(0, slash);
+  *path = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
+  for (const RootKey& candidate : kRootKeys) {
+    if (!_wcsicmp(rootName.c_str(), candidate.shortName) || !_wcsicmp(rootName.c_str(), candidate.longName)) {
+      *root = candidate.key;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool parseType(const wchar_t* text, DWORD* type) {
+  for (const TypeName& candidate : kTypeNames) {
+    if (!_wcsicmp(text, candidate.name)) {
+      *type = candidate.type;
+      return true;
+    }
+  }
+  long long number;
+  if (!parseNumber(text, &number) || number < 0 || number > 0xFFFFFFFFLL) return false;
+  *type = static_cast<DWORD>(number);
+  return true;
+}
+
+std::wstring typeName(DWORD type) {
+  for (const TypeName& candidate : kTypeNames)
+    if (candidate.type == type) return candidate.name;
+  return L"";
+}
+
+// Pairs of hex digits, nothing else; "" is no bytes.
+bool parseHex(const wchar_t* text, std::string* bytes) {
+  size_t length = wcslen(text);
+  if (length % 2) return false;
+  bytes->clear();
+  for (size_t i = 0; i < length; i += 2) {
+    wchar_t pair[5] = {L'0', L'x', text[i], text[i + 1], L'\0'};
+    long long value;
+    if (!iswxdigit(text[i]) || !iswxdigit(text[i + 1]) || !parseNumber(pair, &value)) return false;
+    *bytes += static_cast<char>(value);
+  }
+  return true;
+}
+
+std::string hexText(const BYTE* data, DWORD size) {
+  std::string out;
+  char pair[4];
+  for (DWORD i = 0; i < size; ++i) {
+    snprintf(pair, sizeof pair, "%02X", data[i]);
+    out += pair;
+  }
+  return out;
+}
+
+int commandRegList(HKEY root, const std::wstring& path) {
+  HKEY key;
+  LONG result = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key);
+  if (result == ERROR_FILE_NOT_FOUND) {
+    printf("absent=1\n");
+    return kNotFound;
+  }
+  if (result != ERROR_SUCCESS) {
+    printf("error=%ld\n", static_cast<long>(result));
+    return kNotFound;
+  }
+  std::vector<wchar_t> name(32768);
+  std::vector<BYTE> data;
+  DWORD index = 0;
+  for (;;) {
+    // The size first, then a buffer of exactly that size, so that no function
+    // can add a terminator that is not stored.
+    DWORD nameSize = static_cast<DWORD>(name.size()), dataSize = 0, type = 0;
+    result = RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type, nullptr, &dataSize);
+    if (result != ERROR_SUCCESS) break;
+    data.assign(dataSize + 1, 0);
+    nameSize = static_cast<DWORD>(name.size());
+    result = RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+    if (result == ERROR_MORE_DATA) continue;  // changed in between
+    if (result != ERROR_SUCCESS) break;
+    printf("name=%s type=%lu kind=%s size=%lu data=%s\n", quoted(name.data()).c_str(),
+           static_cast<unsigned long>(type), toUtf8(typeName(type)).c_str(),
+           static_cast<unsigned long>(dataSize), hexText(data.data(), dataSize).c_str());
+    ++index;
+  }
+  RegCloseKey(key);
+  if (result != ERROR_NO_MORE_ITEMS) {
+    printf("error=%ld\n", static_cast<long>(result));
+    return kNotFound;
+  }
+  printf("values=%lu\n", static_cast<unsigned long>(index));
+  return kOk;
+}
+
+int writeValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const BYTE* data,
+               DWORD size) {
+  HKEY key;
+  LONG result = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (result == ERROR_SUCCESS) {
+    // Followed by non-zero bytes: a text whose terminator follows it in
+    // memory but is not counted gets it counted in (as Windows does).
+    std::vector<BYTE> exact(data, data + size);
+    exact.insert(exact.end(), {0xFF, 0xFF});
+    result = RegSetValueExW(key, name, 0, type, exact.data(), size);
+    RegCloseKey(key);
+  }
+  if (result != ERROR_SUCCESS) {
+    printf("error=%ld\n", static_cast<long>(result));
+    return kNotFound;
+  }
+  printf("size=%lu\n", static_cast<unsigned long>(size));
+  return kOk;
+}
+
+// Texts go in as UTF-16 with their terminator, as a program stores a text.
+int commandRegSet(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const wchar_t* data) {
+  if (type == REG_SZ || type == REG_EXPAND_SZ)
+    return writeValue(root, path, name, type, reinterpret_cast<const BYTE*>(data),
+                      static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
+  std::string bytes;
+  long long number;
+  if (type == REG_DWORD) {
+    if (!parseNumber(data, &number) || number < -0x80000000LL || number > 0xFFFFFFFFLL) return kUsage;
+    uint32_t value = static_cast<uint32_t>(number);
+    bytes.assign(reinterpret_cast<const char*>(&value), sizeof value);
+  } else if (type != REG_BINARY || !parseHex(data, &bytes)) {
+    return kUsage;
+  }
+  return writeValue(root, path, name, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                    static_cast<DWORD>(bytes.size()));
+}
+
+int commandRegDelete(HKEY root, const std::wstring& path, const wchar_t* name) {
+  LONG result;
+  if (name) {
+    HKEY key;
+    result = RegOpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE, &key);
+    if (result == ERROR_SUCCESS) {
+      result = RegDeleteValueW(key, name);
+      RegCloseKey(key);
+    }
+  } else {
+    result = RegDeleteTreeW(root, path.c_str());
+  }
+  if (result == ERROR_FILE_NOT_FOUND) {
+    printf("absent=1\n");
+    return kNotFound;
+  }
+  if (result != ERROR_SUCCESS) {
+    printf("error=%ld\n", static_cast<long>(result));
+    return kNotFound;
+  }
+  printf("deleted=1\n");
+  return kOk;
+}
+
+int runRegistryCommand(const std::wstring& name, int argc, wchar_t** argv) {
+  HKEY root;
+  std::wstring path;
+  if (argc < 1 || !parseKey(argv[0], &root, &path)) return kUsage;
+  DWORD type;
+  if (name == L"reg-list") return argc == 1 ? commandRegList(root, path) : kUsage;
+  if (name == L"reg-delete")
+    return argc == 1 || argc == 2 ? commandRegDelete(root, path, argc == 2 ? argv[1] : nullptr) : kUsage;
+  if (argc != 4 || !parseType(argv[2], &type)) return kUsage;
+  if (name == L"reg-set") return commandRegSet(root, path, argv[1], type, argv[3]);
+  std::string bytes;
+  if (!parseHex(argv[3], &bytes)) return kUsage;
+  return writeValue(root, path, argv[1], type, reinterpret_cast<const BYTE*>(bytes.data()),
+                    static_cast<DWORD>(bytes.size()));
+}
+
 int usage() {
   fprintf(stderr,
           "usage: wintool list | wait [--class C] [--title T] [--pid N] [--timeout MS] | wait-gone HWND "
           "[--timeout MS]\n"
           "       | children HWND | text HWND | settext HWND TEXT | send HWND MSG W L | post HWND MSG W L\n"
           "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
-          "       | xwindow HWND | exit-code HWND\n");
+          "       | xwindow HWND | exit-code HWND | run COMMAND_LINE | reg-list KEY\n"
+          "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX | reg-delete KEY [NAME]\n");
   return kUsage;
 }
 
@@ -457,6 +698,11 @@ int run(int argc, wchar_t** argv) {
         width <= 0 || height <= 0 || width > 16384 || height > 16384)
       return usage();
     return commandHost(width, height, rest == 3 ? args[2] : L"wintool host");
+  }
+  if (name == L"run") return rest == 1 ? commandRun(args[0]) : usage();
+  if (name == L"reg-list" || name == L"reg-set" || name == L"reg-set-bytes" || name == L"reg-delete") {
+    int code = runRegistryCommand(name, rest, args);
+    return code == kUsage ? usage() : code;
   }
   return runWindowCommand(name, rest, args);
 }
