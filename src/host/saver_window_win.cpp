@@ -148,6 +148,7 @@ void suspendRendering(HWND__* window) {
 void resumeRendering(HWND__* window) {
   if (recreateDevice(window)) {
     loadSettings();
+    configureSimulation(app.sim, app.settings.windPower, app.host.isPreview != 0);
     buildScene();
     return;
   }

@@ -83,12 +83,11 @@ void fillIndexBuffer(IDirect3DIndexBuffer8* buffer, const void* data, UINT bytes
   }
 }
 
-void setUpClothArrays(const uint16_t* indices) {
+void setUpClothArrays(uint16_t* indices) {
   ClothGrid& cloth = app.sim.cloth;
-  buildClothGrid(cloth.current, const_cast<uint16_t*>(indices), kClothLeft, kClothBottom,
-                 kClothWidth, kClothHeight, kClothColumns, kClothRows, 0);
-  updateClothNormals(cloth, app.sim.wind.windVector);
-  std::memcpy(cloth.previous, cloth.current, kClothVertexBytes);
+  cloth.indices = indices;
+  setUpCloth(cloth, app.sim.wind.windVector);
+  cloth.indices = nullptr;  // freed once the index buffer holds them
   fillVertexBuffer(app.render.flagVertexBuffer, cloth.current, kClothVertexBytes, D3DLOCK_DISCARD);
   fillIndexBuffer(app.render.flagIndexBuffer, indices, kClothIndexBytes);
 }
@@ -189,5 +188,4 @@ void buildScene() {
   render.sceneMaterial = kSceneMaterial;
   device->SetMaterial(reinterpret_cast<D3DMATERIAL8*>(&render.sceneMaterial));
   startTimer(app.sim.timer);
-  setWindPower(app.sim.wind, app.settings.windPower);
 }
