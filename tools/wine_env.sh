@@ -42,7 +42,24 @@ wine_env_template() {
     [ -f "$template/system.reg" ] || { echo "wine_env: wineboot failed" >&2; return 1; }
     touch "$template/.ready"
   fi
+  # Also for templates made before the setting existed.
+  wine_env_unmanaged_windows "$template" on
   echo "$template"
+}
+
+# Wine's X11 driver waits up to 2 s for a window manager to confirm that a
+# managed top-level window (every full-screen one) is gone; a bare Xvfb has
+# none, so on the private display Wine manages no window, as a desktop's
+# window manager would answer at once. Edits user.reg directly, so it needs
+# no Wine program; the prefix's wineserver must not be running.
+#   wine_env_unmanaged_windows PREFIX on|off
+wine_env_unmanaged_windows() {
+  local reg="$1/user.reg" line='"Managed"="N"'
+  if [ "$2" = on ]; then
+    grep -qxF "$line" "$reg" || printf '\n[Software\\\\Wine\\\\X11 Driver] %s\n%s\n' "$(date +%s)" "$line" >>"$reg"
+  else
+    sed -i '/^"Managed"="N"$/d' "$reg"
+  fi
 }
 
 # The Windows path of a Unix path, as Wine's drive Z: shows it.
@@ -61,8 +78,12 @@ wine_env_start() {
     rm -rf "$WINE_ENV_PREFIX"
     cp -a "$template" "$WINE_ENV_PREFIX"
   fi
-  # WINE_ENV_USE_DISPLAY=1 keeps the caller's display (the run command on a desktop).
-  if [ "${WINE_ENV_USE_DISPLAY:-0}" != 1 ]; then
+  # WINE_ENV_USE_DISPLAY=1 keeps the caller's display (the run command on a
+  # desktop), whose window manager answers for managed windows.
+  if [ "${WINE_ENV_USE_DISPLAY:-0}" = 1 ]; then
+    wine_env_unmanaged_windows "$WINE_ENV_PREFIX" off
+  else
+    wine_env_unmanaged_windows "$WINE_ENV_PREFIX" on
     local display
     display="$(wine_env_free_display)" || { echo "wine_env: no free display" >&2; return 1; }
     Xvfb ":$display" -screen 0 "$screen" -nolisten tcp >/dev/null 2>&1 &
@@ -96,15 +117,4 @@ wine_env_stop() {
     wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
   fi
   WINE_ENV_XVFB_PID=""
-
-# Some virtual machines cannot execute 32-bit x86 code at all, and 32-bit
-# Wine with it. There the tests run the 64-bit build of the same sources
-# under 64-bit Wine. Prints "32" or "64".
-wine_env_bits() {
-  if /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then echo 32; else echo 64; fi
-}
-
-wine_env_loader() {
-  if [ "$(wine_env_bits)" = 32 ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi
-}
 }
