@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "config/picture.h"
+
 // Fills the dialog's flag list (app.dialog.flagList) from the folder and
 // selects app.settings.selectFlag, or the first entry.
 void fillFlagList();
@@ -11,6 +13,7 @@ void fillFlagList();
 // inner dot) goes into selectFlag. True when a flag was taken.
 bool pickRandomFlag();
 
-// Decides the flag picture, loads it and makes app.render.flagTexture.
-// 0 on success; 1 when even the built-in picture failed (message shown).
-uint32_t chooseFlagPicture();
+// Decides the flag picture and loads it into *picture, which the caller
+// deletes. 0 on success; 1 when even the built-in picture failed (message
+// shown, *picture null).
+uint32_t chooseFlagPicture(Picture* picture);

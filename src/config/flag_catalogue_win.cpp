@@ -1,5 +1,5 @@
 // The flag folder on disk: the dialog's flag list, the random pick, and the
-// choice, loading and texture of the flag picture.
+// choice and loading of the flag picture.
 //
 // The folder is spelled "IMAGE" in the searches and "Image" when a flag loads
 // by name. Both reach the same folder: Windows file systems ignore case, and
@@ -7,19 +7,15 @@
 #include "config/flag_catalogue.h"
 
 #include <windows.h>
-#include <d3d8.h>
 
 #include "config/flag_rules.h"
 #include "config/picture.h"
-#include "host/app_state.h"
-#include "host/messages.h"
-#include "render/texture.h"
+#include "app/app_state.h"
+#include "app/messages.h"
 #include "resources/resource.h"
 
 namespace {
 
-const char kErrorCaption[] = "Error";
-const char kNoFlagText[] = "Flag Texture Loading Error";
 const int32_t kFolderFlagLimit = 512;
 const int32_t kUserPictureLimit = 1024;
 const int32_t kBuiltInFlagLimit = 256;
@@ -120,13 +116,11 @@ bool pickRandomFlag() {
   return false;
 }
 
-uint32_t chooseFlagPicture() {
-  Picture picture = decideFlagPicture();
-  if (!picture) {
+uint32_t chooseFlagPicture(Picture* picture) {
+  *picture = decideFlagPicture();
+  if (!*picture) {
     showMessage(app.host.mainWindow, kNoFlagText, kErrorCaption, MB_ICONHAND);
     return 1;
   }
-  textureFromBitmap(app.render.device, picture, D3DFMT_X8R8G8B8, &app.render.flagTexture);
-  DeleteObject(picture);
   return 0;
 }

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "config/settings.h"
+#include "app/settings.h"
 
 // Fills app.settings from the registry; absent values keep their field.
 void loadSettings();

@@ -3,7 +3,7 @@
 
 
 #include "config/settings_store.h"
-#include "host/app_state.h"
+#include "app/app_state.h"
 
 static_assert(kRegSz == REG_SZ && kRegExpandSz == REG_EXPAND_SZ && kRegBinary == REG_BINARY &&
                   kRegDword == REG_DWORD,

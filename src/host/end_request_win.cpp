@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "host/app_state.h"
+#include "app/app_state.h"
 #include "host/saver_window.h"
 #include "host/window_rules.h"
 

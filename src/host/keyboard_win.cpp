@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <dinput.h>
 
-#include "host/app_state.h"
+#include "app/app_state.h"
 
 namespace {
 // Exclusive background access is not a valid level for a keyboard: the call

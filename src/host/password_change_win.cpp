@@ -3,16 +3,13 @@
 
 #include <windows.h>
 
-#include "host/messages.h"
+#include "app/messages.h"
 
 namespace {
 
 const char kServiceLibrary[] = "MPR.DLL";
 const char kServiceFunction[] = "PwdChangePasswordA";
 const char kProviderKey[] = "SCRSAVE";
-const char kErrorCaption[] = "Error";
-const char kNoLibraryText[] = "Can't load MPR.DLL";
-const char kNoFunctionText[] = "Can't get PwdChangePassword";
 
 typedef DWORD(WINAPI* PwdChangePasswordFunction)(LPCSTR provider, HWND owner, DWORD reserved1,
                                                   DWORD reserved2);

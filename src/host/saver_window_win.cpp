@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "config/settings_store.h"
-#include "host/app_state.h"
+#include "app/app_state.h"
 #include "host/end_request.h"
 #include "host/keyboard.h"
 #include "host/saver_window_win.h"
@@ -94,7 +94,6 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 uint32_t runSaverWindow(HWND__* parentWindow) {
   HostState& host = app.host;
-  initCommon(host.isPreview);
   if (!registerSaverClass()) return 0;
   HWND window = createSaverWindow(parentWindow);
   if (!window) return 0;

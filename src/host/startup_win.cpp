@@ -3,12 +3,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "config/settings_dialog.h"
+#include "app/app_state.h"
 #include "config/settings_store.h"
-#include "host/app_state.h"
+#include "host/command_line.h"
 #include "host/password_change.h"
 #include "host/saver_window.h"
-#include "sim/random.h"
+#include "host/settings_dialog.h"
+#include "sim/simulation.h"
 
 uint32_t runFromCommandLine(const char* windowTitle) {
   HostState& host = app.host;
@@ -26,6 +27,7 @@ uint32_t runFromCommandLine(const char* windowTitle) {
       changePassword(host.parentWindow);
       break;
     case Config: {
+      initCommon(0);
       // The settings dialog's trackbar class must exist before the dialog.
       InitCommonControls();
       // A number that names no window (gone, or never was) means no owner:
@@ -36,6 +38,7 @@ uint32_t runFromCommandLine(const char* windowTitle) {
     }
     case Saver:
     case Preview:
+      initCommon(host.isPreview);
       runSaverWindow(host.parentWindow);
       break;
   }

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "host/app_state.h"
+#include "app/host_state.h"
 
 // Window messages and parameters the rules look at (the winuser.h values).
 enum : uint32_t {

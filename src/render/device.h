@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "render/display_modes.h"
+
 struct HWND__;
 
 // Creates app.render.direct3d, loads app.render.backgroundPicture and creates
@@ -24,10 +26,10 @@ bool recreateDevice(HWND__* window);
 // full-screen device holds the display meanwhile. Called by createDevice.
 void loadBackground(HWND__* window);
 
-// Fills the dialog's resolution list and selects the current settings' entry;
-// sets tnlAvailable, mode16Format and mode32Format. 1 when a 16- or 32-bit
-// full-screen format exists, else 0 (the list stays empty).
-uint32_t listDisplayModes();
+// The entries of the dialog's resolution list, the current settings' entry
+// marked; sets tnlAvailable, mode16Format and mode32Format. 1 when a 16- or
+// 32-bit full-screen format exists, else 0 (no entries).
+uint32_t listDisplayModes(ModeList& entries);
 
 // True when the last listing's copy of the adapter's modes holds exactly this
 // mode (the copy stays until the next listing); format 0 matches nothing.

@@ -8,17 +8,13 @@
 #include <cstring>
 
 #include "config/picture.h"
-#include "host/app_state.h"
-#include "host/messages.h"
+#include "app/app_state.h"
+#include "app/messages.h"
 #include "render/display_modes.h"
 #include "resources/resource.h"
 
 namespace {
 
-const char kErrorCaption[] = "Error";
-const char kNoDirect3dText[] = "_imp__Direct3DCreate8@4 FAILED";
-const char kNoDeviceText[] = "CreateDevice FAILED";
-const char kNoBackgroundText[] = "Background loading FAILED";
 
 // The display while the background loads, and the picture limits.
 const UINT kLoadingWidth = 800, kLoadingHeight = 600;
@@ -232,10 +228,10 @@ void copyAdapterModes(IDirect3D8* d3d, ModeCopy& copy) {
 
 }  // namespace
 
-uint32_t listDisplayModes() {
-  HWND list = app.dialog.resolutionList;
+uint32_t listDisplayModes(ModeList& entries) {
   RenderState& render = app.render;
-  SendMessageA(list, CB_RESETCONTENT, 0, 0);
+  entries.count = 0;
+  entries.selected = -1;
   // A Direct3D object of its own: the saver's slot is not the dialog's.
   IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
   if (!d3d) return 0;
@@ -250,17 +246,9 @@ uint32_t listDisplayModes() {
   d3d->Release();
   if (render.mode16Format == 0 && render.mode32Format == 0) return 0;
 
-  static ModeList entries;
   const Settings& s = app.settings;
   buildModeList(entries, listedModes, render.mode16Format, render.mode32Format, s.screenX,
                 s.screenY, s.bpp);
-  LRESULT selected = -1;
-  for (uint32_t i = 0; i < entries.count; ++i) {
-    LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)entries.entries[i].text);
-    if ((int32_t)i == entries.selected) selected = index;
-  }
-  // Nothing selected when no entry matches: the dialog keeps the current mode.
-  SendMessageA(list, CB_SETCURSEL, (WPARAM)selected, 0);
   return 1;
 }
 

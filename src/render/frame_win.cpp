@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "host/app_state.h"
+#include "app/app_state.h"
 #include "render/scene_math.h"
 #include "render/text_overlay.h"
 #include "sim/simulation.h"

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "render/render_state.h"
+#include "app/render_state.h"
 #include "sim/vector_math.h"
 
 // Camera: eye 60 units before the origin looking along +z.

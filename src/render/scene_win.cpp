@@ -5,14 +5,12 @@
 
 #include <cstring>
 
+#include "app/app_state.h"
 #include "config/flag_catalogue.h"
-#include "host/app_state.h"
 #include "render/scene_math.h"
 #include "render/text_overlay.h"
-#include "sim/cloth_dynamics.h"
-#include "sim/cloth_grid.h"
-#include "sim/frame_timer.h"
-#include "sim/wind.h"
+#include "render/texture.h"
+#include "sim/simulation.h"
 
 static_assert(sizeof(SceneMaterial) == sizeof(D3DMATERIAL8), "SceneMaterial mirrors D3DMATERIAL8");
 static_assert(sizeof(Matrix4x4) == sizeof(D3DMATRIX), "Matrix4x4 is what SetTransform takes");
@@ -42,6 +40,16 @@ bool makeLightSpotTexture(IDirect3DDevice8* device) {
                                            D3DFMT_X8R8G8B8, &app.render.lightSpotTexture);
   freeHeapBlock(pixels);
   return result == TextureOk && app.render.lightSpotTexture;
+}
+
+// The flag picture becomes the flag texture; without a picture the choice
+// has already told the user.
+bool makeFlagTexture(IDirect3DDevice8* device) {
+  Picture picture = nullptr;
+  if (chooseFlagPicture(&picture) != 0) return false;
+  textureFromBitmap(device, picture, D3DFMT_X8R8G8B8, &app.render.flagTexture);
+  DeleteObject(picture);
+  return app.render.flagTexture != nullptr;
 }
 
 // The cloth arrays belong to the scene; releaseScene frees them.
@@ -164,7 +172,7 @@ void buildScene() {
   const D3DPRESENT_PARAMETERS& present = render.presentParams;
   setUpCamera(render.worldMatrix, render.viewMatrix, render.projectionMatrix,
               present.BackBufferWidth, present.BackBufferHeight);
-  if (chooseFlagPicture() != 0 || !render.flagTexture) {
+  if (!makeFlagTexture(device)) {
     requestClose();
     return;
   }

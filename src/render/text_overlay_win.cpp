@@ -4,7 +4,7 @@
 #include <d3d8.h>
 
 #include "config/picture.h"
-#include "host/app_state.h"
+#include "app/app_state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "render/render_state.h"
+#include "app/render_state.h"
 #include "render/texture.h"
 
 // The scene's material is handed to SetMaterial as it stands.

@@ -4,11 +4,17 @@
 #define IDI_FLAG 100
 
 // Built-in pictures, resource type "IMAGE".
-#define IDP_BACKGROUND_FIRST 1000  // 1000, 1001, 1002; 1000 is also the last-resort flag
+#define IDP_BACKGROUND_FIRST 1000  // also the last-resort flag
+#define IDP_BACKGROUND_SECOND 1001
+#define IDP_BACKGROUND_THIRD 1002
 #define IDP_FONT 2000
 #define IDP_DIALOG 3000
 
 // The "CONFIG" dialog.
+// Two-line label above the link picture, and the version static's two lines.
+#define DIALOG_LINK_LABEL "Visit our web site\nfor more flags"
+#define DIALOG_VERSION_TEXT \
+  "Brevanto Flags Screensaver v1.0\nFree screen saver - flags from the IMAGE folder"
 #define IDC_STATIC_LABEL 99
 #define IDC_DEFAULTS 101
 #define IDC_RESOLUTION 102

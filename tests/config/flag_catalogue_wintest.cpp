@@ -13,8 +13,8 @@
 
 #include "config/flag_catalogue.h"
 #include "config/flag_rules.h"
-#include "host/app_state.h"
-#include "host/messages.h"
+#include "app/app_state.h"
+#include "app/messages.h"
 #include "render/test_window.h"
 
 namespace {
@@ -234,35 +234,28 @@ TEST_F(RandomFlag, NoCandidateOrNoFolderGivesFalseWithoutDrawing) {
   EXPECT_STREQ("", app.settings.selectFlag);
 }
 
-// chooseFlagPicture on a real device; the texture's size shows which file loaded.
+// chooseFlagPicture; the picture's size shows which file loaded.
 class FlagPicture : public FlagFolder {
  protected:
   void SetUp() override {
     FlagFolder::SetUp();
-    if (!test_.device) GTEST_SKIP() << "no Direct3D 8 device: " << test_.failure;
-    app.render.device = test_.device;
     app.host.mainWindow = test_.window;
     app.settings.randomFlag = 0;
   }
   void TearDown() override {
-    releaseTexture();
-    app.render.device = nullptr;
     app.host.mainWindow = nullptr;
     FlagFolder::TearDown();
   }
-  void releaseTexture() {
-    if (app.render.flagTexture) app.render.flagTexture->Release();
-    app.render.flagTexture = nullptr;
-  }
-  // Chooses the picture and gives the flag texture's width, 0 when none.
+  // Chooses the picture and gives its width, 0 when none.
   UINT chooseWidth() {
-    releaseTexture();
-    EXPECT_EQ(0u, chooseFlagPicture());
-    if (!app.render.flagTexture) return 0;
-    D3DSURFACE_DESC desc;
-    app.render.flagTexture->GetLevelDesc(0, &desc);
-    EXPECT_EQ(D3DFMT_X8R8G8B8, desc.Format);
-    return desc.Width;
+    Picture picture = nullptr;
+    EXPECT_EQ(0u, chooseFlagPicture(&picture));
+    if (!picture) return 0;
+    BITMAP bitmap = {};
+    GetObjectA(picture, sizeof bitmap, &bitmap);
+    DeleteObject(picture);
+    EXPECT_EQ(32, bitmap.bmBitsPixel);
+    return UINT(bitmap.bmWidth);
   }
   void expectBuiltIn(const char* why) {
     EXPECT_EQ(256u, chooseWidth()) << why;
@@ -335,8 +328,9 @@ TEST_F(FlagPicture, FailingBuiltInPictureIsReportedAndFails) {
   // A module without "IMAGE" resources stands in for a damaged program file.
   app.host.instance = GetModuleHandleA("kernel32.dll");
   copyText(app.settings.selectFlag, kNameCapacity, "Nowhere");
-  EXPECT_EQ(1u, chooseFlagPicture());
-  EXPECT_EQ(nullptr, app.render.flagTexture);
+  Picture picture = nullptr;
+  EXPECT_EQ(1u, chooseFlagPicture(&picture));
+  EXPECT_EQ(nullptr, picture);
   ASSERT_EQ(1u, shownMessages.size());
   EXPECT_EQ("Flag Texture Loading Error", shownMessages[0].text);
   EXPECT_EQ("Error", shownMessages[0].caption);

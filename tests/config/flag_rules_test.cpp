@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/flag_rules.h"
-#include "config/settings.h"
+#include "app/settings.h"
 
 namespace {
 

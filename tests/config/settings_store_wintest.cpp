@@ -8,7 +8,7 @@
 #include <string>
 
 #include "config/settings_store.h"
-#include "host/app_state.h"
+#include "app/app_state.h"
 
 namespace {
 

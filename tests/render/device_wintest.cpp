@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "config/picture.h"
-#include "host/app_state.h"
-#include "host/messages.h"
+#include "app/app_state.h"
+#include "app/messages.h"
 #include "render/device.h"
 #include "render/display_modes.h"
+#include "host/settings_dialog.h"
 
 namespace {
 
@@ -396,7 +397,7 @@ TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
   app.settings.screenX = 800;
   app.settings.screenY = 600;
   app.settings.bpp = 16;
-  ASSERT_EQ(1u, listDisplayModes());
+  ASSERT_EQ(1u, fillResolutionList());
   EXPECT_EQ(saverObject, app.render.direct3d) << "the listing uses an object of its own";
 
   uint32_t want16 = fullScreenFormat(D3DFMT_R5G6B5)     ? 23u
@@ -432,7 +433,7 @@ TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
 
   if (app.render.mode32Format && hasDisplayMode(800, 600, 22)) {
     app.settings.bpp = 32;
-    ASSERT_EQ(1u, listDisplayModes());
+    ASSERT_EQ(1u, fillResolutionList());
     selected = SendMessageA(combo_, CB_GETCURSEL, 0, 0);
     ASSERT_GE(selected, 0);
     EXPECT_EQ("800 x 600 x 32 bpp", entries()[selected]);
@@ -442,7 +443,7 @@ TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
 TEST_F(DisplayModes, NothingIsSelectedWhenTheCurrentModeIsNotOffered) {
   app.settings.screenX = 1152;
   app.settings.screenY = 864;
-  ASSERT_EQ(1u, listDisplayModes());
+  ASSERT_EQ(1u, fillResolutionList());
   EXPECT_FALSE(entries().empty());
   EXPECT_EQ(CB_ERR, SendMessageA(combo_, CB_GETCURSEL, 0, 0));
 }

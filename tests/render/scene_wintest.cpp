@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "host/app_state.h"
-#include "host/messages.h"
+#include "app/app_state.h"
+#include "app/messages.h"
 #include "render/device.h"
 #include "render/frame.h"
 #include "render/scene.h"
@@ -127,7 +127,10 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   buildScene();
   EXPECT_FALSE(closeRequested(window));
   const RenderState& r = app.render;
-  EXPECT_NE(nullptr, r.flagTexture);
+  ASSERT_NE(nullptr, r.flagTexture);
+  D3DSURFACE_DESC flagDesc;
+  r.flagTexture->GetLevelDesc(0, &flagDesc);
+  EXPECT_EQ(D3DFMT_X8R8G8B8, flagDesc.Format);
   EXPECT_NE(nullptr, r.lightSpotTexture);
   EXPECT_NE(nullptr, r.backgroundQuad);  // a built-in background was loaded
   EXPECT_NE(nullptr, r.backgroundTexture);

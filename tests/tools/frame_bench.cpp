@@ -20,8 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/app_state.h"
-#include "host/messages.h"
+#include "app/app_state.h"
+#include "app/messages.h"
 #include "render/device.h"
 #include "render/frame.h"
 #include "render/scene.h"

@@ -1,4 +1,4 @@
-#include "host/app_state.h"
+#include "app/app_state.h"
 
 // Zero-filled like every other block of this program; start-up fills it in.
 AppState app;

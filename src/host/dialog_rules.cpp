@@ -1,12 +1,8 @@
-#include "config/dialog_rules.h"
+#include "host/dialog_rules.h"
 
 const char kMakerSiteButtonUrl[] = "https://brevanto-flags.example.org/";
 const char kMakerSitePictureUrl[] = "https://brevanto-flags.example.org";
 
-const char kNoticeCaption[] = "Brevanto Flags Screensaver";
-const char kErrorCaption[] = "Error";
-const char kInvalidFileText[] = "Invalid File";
-const char kNoDirect3DText[] = "Can't create Direct3D";
 const char kDefaultTitle[] = "Default";
 
 const char kPictureFilter[] = "Graphics File (bmp, jpg, gif)\0*.bmp;*.gif;*.jpg;*.jpeg\0";

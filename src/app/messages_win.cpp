@@ -1,5 +1,5 @@
 // Message boxes through a replaceable hook.
-#include "host/messages.h"
+#include "app/messages.h"
 
 #include <windows.h>
 

@@ -1,15 +1,9 @@
-// AppState: the one program-wide record, the only global state.
-// One nested record per subsystem; each module touches its own part.
-// Platform objects are opaque pointers here, so this header stays pure and
-// the plain-computation code compiles natively.
+// The host's record in AppState: start-up, the saver window, ending the saver
+// and the keyboard device. Platform objects are opaque pointers here.
 #pragma once
 #include <cstdint>
 
-#include "config/settings.h"
-#include "host/command_line.h"
-#include "config/dialog_state.h"
-#include "render/render_state.h"
-#include "sim/simulation.h"
+#include "app/saver_mode.h"
 
 struct HINSTANCE__;
 struct HWND__;
@@ -37,16 +31,3 @@ struct HostState {
   IDirectInput8A* directInput;
   IDirectInputDevice8A* keyboard;
 };
-
-struct AppState {
-  HostState host;
-  SimState sim;  // lives for the process; the cloth's arrays belong to the scene
-  RenderState render;
-  Settings settings;
-  DialogState dialog;
-};
-
-extern AppState app;
-
-// Convenience for the many places that test the mode.
-inline bool isSaverMode(const AppState& state) { return state.host.mode == Saver; }

@@ -1,6 +1,6 @@
 // The settings dialog: controls in and out of app.settings, its commands, the
 // picture and background choice, and the link picture.
-#include "config/settings_dialog.h"
+#include "host/settings_dialog.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -8,14 +8,13 @@
 
 #include <cstring>
 
-#include "config/dialog_rules.h"
+#include "host/dialog_rules.h"
 #include "config/flag_catalogue.h"
 #include "config/picture.h"
 #include "config/settings_store.h"
 #include "config/web_link.h"
-#include "host/app_state.h"
-#include "host/messages.h"
-#include "host/startup.h"
+#include "app/app_state.h"
+#include "app/messages.h"
 #include "render/device.h"
 #include "resources/resource.h"
 
@@ -65,10 +64,9 @@ void showDialogPicture() {
 }
 
 void openDialog(HWND dialog) {
-  initCommon(0);
   cacheDialogControls(dialog);
   showDialogPicture();
-  if (listDisplayModes() == 0) {
+  if (fillResolutionList() == 0) {
     showMessage(nullptr, kNoDirect3DText, kErrorCaption, MB_OK);
     closeDialog(dialog, IDCANCEL);
     return;
@@ -147,7 +145,7 @@ void dropPicture(HWND dialog, char* path, char* title, int titleControl) {
 void restoreDialogDefaults(HWND dialog) {
   setDialogDefaults(app.settings);
   saveSettings();
-  listDisplayModes();
+  fillResolutionList();
   fillFlagList();
   showSettingsInDialog(dialog);
 }
@@ -258,6 +256,21 @@ void readDialogControls(HWND dialog) {
     applyResolutionText(s, entry, sizeof entry);
   if (selectedEntryText(app.dialog.flagList, entry, sizeof entry))
     copyText(s.selectFlag, kNameCapacity, entry);
+}
+
+uint32_t fillResolutionList() {
+  HWND list = app.dialog.resolutionList;
+  SendMessageA(list, CB_RESETCONTENT, 0, 0);
+  static ModeList entries;
+  if (listDisplayModes(entries) == 0) return 0;
+  LRESULT selected = -1;
+  for (uint32_t i = 0; i < entries.count; ++i) {
+    LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)entries.entries[i].text);
+    if ((int32_t)i == entries.selected) selected = index;
+  }
+  // Nothing selected when no entry matches: the dialog keeps the current mode.
+  SendMessageA(list, CB_SETCURSEL, (WPARAM)selected, 0);
+  return 1;
 }
 
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

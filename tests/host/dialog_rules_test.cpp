@@ -1,4 +1,4 @@
-#include "config/dialog_rules.h"
+#include "host/dialog_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,29 +1,17 @@
 // The settings dialog's own texts and addresses, and the pure rules behind its
 // controls: reading a resolution entry back, the link picture's hit test.
-// The resource script includes this file for the label texts (RC_INVOKED),
-// so every text the dialog shows that is our own choice lives here.
-#ifndef FLAGS_CONFIG_DIALOG_RULES_H
-#define FLAGS_CONFIG_DIALOG_RULES_H
+// The label texts of the template stand beside their ids in resource.h.
+#ifndef FLAGS_HOST_DIALOG_RULES_H
+#define FLAGS_HOST_DIALOG_RULES_H
 
-// Two-line label above the link picture, and the version static's two lines.
-#define DIALOG_LINK_LABEL "Visit our web site\nfor more flags"
-#define DIALOG_VERSION_TEXT \
-  "Brevanto Flags Screensaver v1.0\nFree screen saver - flags from the IMAGE folder"
-
-#ifndef RC_INVOKED
 #include <cstdint>
 
-#include "config/settings.h"
+#include "app/settings.h"
 
 // The maker's web site: the button's address ends with a slash, the picture's does not.
 extern const char kMakerSiteButtonUrl[];   // "https://brevanto-flags.example.org/"
 extern const char kMakerSitePictureUrl[];  // "https://brevanto-flags.example.org"
 
-// Message box texts and captions of the dialog.
-extern const char kNoticeCaption[];     // "Brevanto Flags Screensaver"
-extern const char kErrorCaption[];      // "Error"
-extern const char kInvalidFileText[];   // "Invalid File"
-extern const char kNoDirect3DText[];    // "Can't create Direct3D"
 extern const char kDefaultTitle[];      // "Default": title of a dropped picture
 
 // Open-file filter: one name and its pattern, each zero-terminated, then an
@@ -67,5 +55,4 @@ MousePoint mousePointFromParam(uintptr_t lParam);
 // True when the point lies in `rect`, right and bottom edges included.
 bool isInsideLink(const ClientRect& rect, MousePoint point);
 
-#endif  // RC_INVOKED
-#endif  // FLAGS_CONFIG_DIALOG_RULES_H
+#endif  // FLAGS_HOST_DIALOG_RULES_H

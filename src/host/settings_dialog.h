@@ -3,8 +3,15 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 // Dialog procedure; returns FALSE for every message, WM_INITDIALOG included.
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Fills the resolution list from listDisplayModes and selects the current
+// settings' entry; 1 when a 16- or 32-bit full-screen format exists, else 0
+// (the list stays empty).
+uint32_t fillResolutionList();
 
 // Takes the handles of the resolution list, the flag list, "Use TnL" and the
 // link picture into app.dialog.

@@ -1,4 +1,4 @@
-#include "config/settings.h"
+#include "app/settings.h"
 
 #include <cstring>
 
