@@ -67,7 +67,7 @@ class FlagFolderTest(unittest.TestCase):
         b.set_values(self.wine, values)
         before = self.wine.export_key()
         run = b.run_program(self, self.wine, ("/s",), name="bad-flag-" + name.replace(" ", "_")[:40])
-        self.assertEqual(run.outcome, b.FLAG, run.screenshot)
+        self.assertEqual(run.outcome, b.FLAG, f"{run.screenshot}, messages {run.errors}")
         self.assertEqual(run.errors, [])
         self.assertEqual(self.wine.export_key(), before, "the saver wrote settings")
         share = b.band_flag_share(run.image)
