@@ -15,12 +15,12 @@ source tools/wine_env.sh
 build="${BUILD_DIR:-$root/build}"
 jobs="${JOBS:-2}"
 cmake -S . -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build/win32" -j "$jobs" --target brevanto_flags >&2
+cmake --build "$build/win32" -j "$jobs" --target brevanto_flags wintool >&2
 winbuild="$build/win32"
 if [ "$(wine_env_bits)" = 64 ]; then
   # This machine cannot execute 32-bit x86 code: run the 64-bit build.
   cmake -S . -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
-  cmake --build "$build/win64" -j "$jobs" --target brevanto_flags >&2
+  cmake --build "$build/win64" -j "$jobs" --target brevanto_flags wintool >&2
   winbuild="$build/win64"
 fi
 scr="$winbuild/BrevantoFlags.scr"
@@ -36,9 +36,11 @@ else
   wine_env_start "$build/run" 800x600x16
 fi
 
+# Settings are written with the test tool built beside the saver.
+set_value() { "$WINE" "$winbuild/wintool.exe" reg-set "$key" "$@" >/dev/null; }
 # The saver finds its flag folder through "[Directory]", which an installer
 # writes; here it is the repository's own IMAGE folder.
-"$WINE" reg add "$key" /v "[Directory]" /t REG_SZ /d "$(wine_env_windows_path "$root")" /f >/dev/null 2>&1
+set_value "[Directory]" REG_SZ "$(wine_env_windows_path "$root")"
 if [ "$on_desktop" = 1 ]; then
   # No mode is stored: where the display cannot switch to the default mode,
   # the saver runs in the display's own.
