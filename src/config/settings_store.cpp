@@ -94,13 +94,18 @@ static void saveNumber(const RegistryAccess& registry, void* key, const char* na
   registry.writeValue(key, name, kRegDword, bytes, sizeof bytes);
 }
 
+// The terminator is counted in the size, as Windows documents for texts: a
+// value of no bytes at all makes standard registry readers crash.
 static void saveText(const RegistryAccess& registry, void* key, const char* name,
                      const char* text, uint32_t capacity) {
   // A field is always terminated within its capacity, but never trust that.
+  char value[kPathCapacity];
   const void* end = std::memchr(text, 0, capacity);
   uint32_t length = end ? static_cast<uint32_t>(static_cast<const char*>(end) - text)
                         : capacity - 1;
-  registry.writeValue(key, name, kRegSz, reinterpret_cast<const uint8_t*>(text), length);
+  std::memcpy(value, text, length);
+  value[length] = 0;
+  registry.writeValue(key, name, kRegSz, reinterpret_cast<const uint8_t*>(value), length + 1);
 }
 
 void saveSettingsTo(const RegistryAccess& registry, const Settings& settings,

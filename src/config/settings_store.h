@@ -27,7 +27,7 @@ enum : uint32_t {
 
 enum SettingKind : uint32_t {
   SettingNumber,       // 4-byte REG_DWORD
-  SettingText,         // REG_SZ, stored without its terminator
+  SettingText,         // REG_SZ, stored with its terminator, read with or without one
   SettingPixelFormat,  // a number, but saved from the adapter's formats by bpp
   SettingVersion,      // saved as the constant "1.0", never loaded
 };

@@ -143,11 +143,31 @@ TEST(SettingsStore, SaveWritesInOrderWithTypesAndLengths) {
       EXPECT_EQ(4u, value.bytes.size()) << name;
     }
   }
-  EXPECT_EQ("1.0", reg.values["[Version]"].bytes);
-  EXPECT_EQ("Germany", reg.values["[Select Flag]"].bytes);  // no terminator stored
-  EXPECT_EQ(kPathCapacity - 1, reg.values["[Logo Full Path]"].bytes.size());
+  EXPECT_EQ(std::string("1.0", 4), reg.values["[Version]"].bytes);
+  EXPECT_EQ(std::string("Germany", 8), reg.values["[Select Flag]"].bytes);
+  EXPECT_EQ(std::string(kPathCapacity - 1, 'p') + '\0', reg.values["[Logo Full Path]"].bytes);
   EXPECT_EQ(uint32_t(-7), reg.number("[Wind Power]"));
   EXPECT_EQ(1, reg.closeCount);
+
+  // Every text with its terminator: an empty one is the terminator alone; a
+  // field without one (which this program never makes) loses its last byte.
+  struct TextCase {
+    const char* what;
+    std::string field, stored;
+  } texts[] = {
+      {"empty", "", std::string("\0", 1)},
+      {"short", "Peru", std::string("Peru\0", 5)},
+      {"longest", std::string(kNameCapacity - 1, 'n'), std::string(kNameCapacity - 1, 'n') + '\0'},
+      {"unterminated", std::string(kNameCapacity, 'u'), std::string(kNameCapacity - 1, 'u') + '\0'},
+  };
+  for (const TextCase& c : texts) {
+    FakeRegistry texts;
+    Settings t = defaults();
+    std::memset(t.selectFlag, 0, kNameCapacity);
+    std::memcpy(t.selectFlag, c.field.data(), c.field.size());
+    saveSettingsTo(texts.access(), t, 23, 22);
+    EXPECT_EQ(c.stored, texts.values["[Select Flag]"].bytes) << c.what;
+  }
 }
 
 TEST(SettingsStore, RoundTripKeepsEveryField) {
@@ -238,6 +258,12 @@ TEST(SettingsStore, OverLongTextsKeepTheFieldAndNeverOverrun) {
     loadSettingsFrom(reg.access(), s);
     const char* field = reinterpret_cast<const char*>(&s) + f.offset;
     EXPECT_EQ(f.capacity - 1, std::strlen(field)) << f.name;
+    // As this program stores it: the same text and its terminator fill the field.
+    FakeRegistry stored;
+    stored.setRaw(f.name, kRegSz, std::string(f.capacity - 1, 'z') + '\0');
+    Settings t = defaults();
+    loadSettingsFrom(stored.access(), t);
+    EXPECT_EQ(std::string(f.capacity - 1, 'z'), reinterpret_cast<const char*>(&t) + f.offset) << f.name;
   }
 }
 

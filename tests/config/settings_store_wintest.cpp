@@ -128,17 +128,24 @@ TEST_F(SettingsRegistry, SaveAndLoadKeepEveryFieldAndTheOutsideDirectory) {
 
 TEST_F(SettingsRegistry, SaveWritesVersionNumbersAndTexts) {
   app.settings = everyFieldChanged();
+  app.settings.logoTitle[0] = 0;
   saveSettings();
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, getValue("[Directory]").result);
-  // Written as three bytes; the registry may add a terminator when read back.
-  StoredValue version = getValue("[Version]");
-  EXPECT_EQ(DWORD(REG_SZ), version.type);
-  EXPECT_TRUE(version.bytes == "1.0" || version.bytes == std::string("1.0", 4)) << version.bytes;
-  StoredValue flag = getValue("[Select Flag]");
-  EXPECT_EQ(DWORD(REG_SZ), flag.type);
-  EXPECT_STREQ("Brazil", flag.bytes.c_str());
-  StoredValue path = getValue("[Logo Full Path]");
-  EXPECT_EQ(std::string(kPathCapacity - 1, 'L'), std::string(path.bytes.c_str()));
+  // Texts are stored with their terminator; an empty one is the terminator alone.
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } texts[] = {
+      {"[Version]", std::string("1.0", 4)},
+      {"[Select Flag]", std::string("Brazil", 7)},
+      {"[Logo Title]", std::string("", 1)},
+      {"[Logo Full Path]", std::string(kPathCapacity - 1, 'L') + '\0'},
+  };
+  for (const Case& c : texts) {
+    StoredValue v = getValue(c.name);
+    EXPECT_EQ(DWORD(REG_SZ), v.type) << c.name;
+    EXPECT_EQ(c.bytes, v.bytes) << c.name;
+  }
   for (const char* name : {"[bTnL]", "[Screen X]", "[Wind Power]", "[Background Height]"}) {
     StoredValue v = getValue(name);
     EXPECT_EQ(DWORD(REG_DWORD), v.type) << name;
@@ -214,6 +221,13 @@ TEST_F(SettingsRegistry, OverLongTextsNeverOverrun) {
       EXPECT_EQ(0, std::memcmp(&before, &g.s, sizeof before)) << f.name << " " << length;
       for (char c : g.canary) ASSERT_EQ(0x5A, c) << f.name << " " << length;
     }
+    // As this program stores the longest text: with its terminator, it fills the field.
+    deleteSettingsKey();
+    putValue(f.name, REG_SZ, std::string(f.capacity - 1, 'y') + '\0');
+    Settings s;
+    setLoadDefaults(s);
+    loadSettingsFrom(systemRegistry(), s);
+    EXPECT_EQ(std::string(f.capacity - 1, 'y'), reinterpret_cast<const char*>(&s) + f.offset) << f.name;
   }
 }
 

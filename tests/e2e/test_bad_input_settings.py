@@ -118,6 +118,12 @@ class RegistryValuesTest(SettingsTestBase):
                 "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Full Path]": ("REG_SZ", b.windows_path(self.red)),
                 "[Logo Title]": ("REG_SZ", "\u00e9\u00e8~" * 300)}),
             ("a directory that does not exist", {"[Directory]": ("REG_SZ", r"Z:\no\such\folder")}),
+            # Texts of no bytes at all, and without their terminator as earlier versions stored them.
+            ("texts of no bytes or without terminator", {
+                "[Select Flag]": ("REG_SZ", b""), "[Random Flag]": ("REG_DWORD", 0),
+                "[Logo Title]": ("REG_SZ", b""), "[Background Path]": ("REG_SZ", b""),
+                "[Background Title]": ("REG_SZ", harness.stored_text("T" * 1024).data),
+                "[Directory]": ("REG_SZ", harness.stored_text(b.windows_path(harness.SOURCE)).data)}),
         ]
         for name, values in cases:
             with self.subTest(name):

@@ -249,6 +249,12 @@ class DialogTest(unittest.TestCase):
         self.assertEqual(text(s.get("[Select Flag]")), "Germany")
         self.assertEqual(text(s.get("[Version]")), "1.0")
         self.assertEqual(text(s.get("[Directory]")), windows_path(harness.SOURCE))
+        # Texts are stored with their terminator, an empty one as the terminator alone.
+        stored = self.wine.reg_values()
+        for name, data in (("[Version]", "1.0\0"), ("[Select Flag]", "Germany\0"),
+                           ("[Logo Full Path]", "\0"), ("[Logo Title]", "\0"),
+                           ("[Background Path]", "\0"), ("[Background Title]", "\0")):
+            self.assertEqual(stored.get(name), harness.stored_text(data), name)
 
     def test_cancel_and_the_close_box_store_nothing(self):
         before = self.wine.export_key()
@@ -289,7 +295,7 @@ class DialogTest(unittest.TestCase):
         self.assertEqual({k: number(s.get(k)) for k in expected}, expected)
         self.assertEqual(text(s.get("[Select Flag]")), "France - AJ Auxerre")
         self.assertEqual(text(s.get("[Logo Title]")), "Default")
-        self.assertEqual(self.wine.reg_values()["[Logo Full Path]"], harness.stored_text(""))
+        self.assertEqual(self.wine.reg_values()["[Logo Full Path]"], harness.stored_text("\0"))
 
         _, modes = dialog.combo(IDC_RESOLUTION)
         if "800 x 600 x 16 bpp" in modes:
