@@ -22,4 +22,6 @@ struct AppState {
 extern AppState app;
 
 // Convenience for the many places that test the mode.
-inline bool isSaverMode(const AppState& state) { return state.host.mode == Saver; }
+inline bool isSaverMode(const AppState& state) {
+  return state.host.mode == Saver;
+}

@@ -17,11 +17,11 @@ struct HostState {
   void* heap;               // process heap every subsystem allocates from
   const char* windowTitle;  // "Brevanto Flags Screensaver": class name and title
   SaverMode mode;
-  uint32_t isPreview;       // 1 in Preview mode: rendering goes windowed
-  HWND__* parentWindow;     // window given after the switch, or null
-  HWND__* mainWindow;       // the saver window, set on WM_CREATE
-  uint32_t framesEnabled;   // the loop runs frames only while 1
-  uint32_t windowClosed;    // WM_CLOSE seen: set-up after creation does nothing
+  uint32_t isPreview;      // 1 in Preview mode: rendering goes windowed
+  HWND__* parentWindow;    // window given after the switch, or null
+  HWND__* mainWindow;      // the saver window, set on WM_CREATE
+  uint32_t framesEnabled;  // the loop runs frames only while 1
+  uint32_t windowClosed;   // WM_CLOSE seen: set-up after creation does nothing
   // Ending the saver.
   uint32_t lastMouseX, lastMouseY;  // unsigned 16-bit coordinates
   uint32_t mouseMoveCount;          // coordinate changes since the last mouse end request

@@ -19,8 +19,7 @@ extern const char kInvalidFileText[];   // "Invalid File"
 extern const char kNoDirect3DText[];    // "Can't create Direct3D": the dialog's
 
 // Same arguments and result as MessageBoxA (owner may be null, type is MB_*).
-typedef int (*MessageFunction)(HWND__* owner, const char* text, const char* caption,
-                               uint32_t type);
+typedef int (*MessageFunction)(HWND__* owner, const char* text, const char* caption, uint32_t type);
 
 // Shows a message box through messageHook; returns the button id (IDOK ...),
 // or 0 when the hook is null.

@@ -35,16 +35,16 @@ struct SceneMaterial {
 
 // The bitmap-font overlay: frame rate, clock and flag name.
 struct TextOverlay {
-  IDirect3DTexture8* fontTexture;       // A4R4G4B4, made at each scene set-up
-  IDirect3DVertexBuffer8* textBuffer;   // 64 glyphs of 6 vertices
-  float blinkPhase;                     // 0 … 1, renews the frame-rate text; kept across scenes
-  char fpsText[32];                     // last frame-rate text, empty at start
-  char clockText[32];                   // rebuilt every frame
+  IDirect3DTexture8* fontTexture;      // A4R4G4B4, made at each scene set-up
+  IDirect3DVertexBuffer8* textBuffer;  // 64 glyphs of 6 vertices
+  float blinkPhase;                    // 0 … 1, renews the frame-rate text; kept across scenes
+  char fpsText[32];                    // last frame-rate text, empty at start
+  char clockText[32];                  // rebuilt every frame
 };
 
 struct RenderState {
   IDirect3D8* direct3d;
-  IDirect3DDevice8* device;           // every rendering step does nothing while null
+  IDirect3DDevice8* device;  // every rendering step does nothing while null
 #ifdef _WIN32
   // The saver device's parameters as it was last made: the mode it really
   // uses (preview client size and desktop format, the 5-6-5 retry or the
@@ -52,17 +52,17 @@ struct RenderState {
   // a refused password reuses them. Never written back to the settings.
   D3DPRESENT_PARAMETERS presentParams;
 #endif
-  HBITMAP__* backgroundPicture;       // the Picture behind the flag, or null
-  uint32_t mode16Format;              // D3DFMT_R5G6B5, else D3DFMT_X1R5G5B5, else 0
-  uint32_t mode32Format;              // D3DFMT_X8R8G8B8 or 0
-  uint32_t tnlAvailable;              // hardware transform and lighting reported
+  HBITMAP__* backgroundPicture;  // the Picture behind the flag, or null
+  uint32_t mode16Format;         // D3DFMT_R5G6B5, else D3DFMT_X1R5G5B5, else 0
+  uint32_t mode32Format;         // D3DFMT_X8R8G8B8 or 0
+  uint32_t tnlAvailable;         // hardware transform and lighting reported
   Matrix4x4 worldMatrix, viewMatrix, projectionMatrix;
   IDirect3DTexture8* flagTexture;
   IDirect3DTexture8* lightSpotTexture;
   IDirect3DTexture8* backgroundTexture;
-  IDirect3DVertexBuffer8* backgroundQuad;   // six BackgroundVertex
-  IDirect3DVertexBuffer8* flagVertexBuffer; // 1089 FlagVertex
-  IDirect3DIndexBuffer8* flagIndexBuffer;   // 6144 16-bit indices
+  IDirect3DVertexBuffer8* backgroundQuad;    // six BackgroundVertex
+  IDirect3DVertexBuffer8* flagVertexBuffer;  // 1089 FlagVertex
+  IDirect3DIndexBuffer8* flagIndexBuffer;    // 6144 16-bit indices
   SceneMaterial sceneMaterial;
   // The background rectangle, 96 units in front of the eye; the aspect fit of
   // a user's background changes it in place.

@@ -15,21 +15,21 @@ struct Settings {
   uint32_t showCountry;  // "[bCountry]": flag name in the overlay
   // The requested full-screen mode. Device creation reads it; the mode the
   // device really uses is kept with the device (RenderState::presentParams).
-  uint32_t screenX;      // "[Screen X]": full-screen width in pixels
-  uint32_t screenY;      // "[Screen Y]": full-screen height in pixels
-  uint32_t pixelFormat;  // "[Pixel Format]": D3DFORMAT of the back buffer
-  uint32_t bpp;               // "[BPP]": 16 or 32, chosen in the dialog
-  int32_t windPower;          // "[Wind Power]": 0 … 100 from the dialog
-  uint32_t randomFlag;        // "[Random Flag]": pick a flag at random
-  uint32_t useFlagLogo;       // "[Use Flag-Logo]": the user's picture on the flag
-  uint32_t backgroundWidth;   // "[Background Width]": pixels of the user's background
-  uint32_t backgroundHeight;  // "[Background Height]"
-  char directory[kPathCapacity];       // "[Directory]": holds the "IMAGE" folder; never written
-  char logoFullPath[kPathCapacity];    // "[Logo Full Path]"
-  char logoTitle[kNameCapacity];       // "[Logo Title]"
-  char backgroundPath[kPathCapacity];  // "[Background Path]"
-  char backgroundTitle[kNameCapacity]; // "[Background Title]"
-  char selectFlag[kNameCapacity];      // "[Select Flag]"; also the name of the flag shown
+  uint32_t screenX;                     // "[Screen X]": full-screen width in pixels
+  uint32_t screenY;                     // "[Screen Y]": full-screen height in pixels
+  uint32_t pixelFormat;                 // "[Pixel Format]": D3DFORMAT of the back buffer
+  uint32_t bpp;                         // "[BPP]": 16 or 32, chosen in the dialog
+  int32_t windPower;                    // "[Wind Power]": 0 … 100 from the dialog
+  uint32_t randomFlag;                  // "[Random Flag]": pick a flag at random
+  uint32_t useFlagLogo;                 // "[Use Flag-Logo]": the user's picture on the flag
+  uint32_t backgroundWidth;             // "[Background Width]": pixels of the user's background
+  uint32_t backgroundHeight;            // "[Background Height]"
+  char directory[kPathCapacity];        // "[Directory]": holds the "IMAGE" folder; never written
+  char logoFullPath[kPathCapacity];     // "[Logo Full Path]"
+  char logoTitle[kNameCapacity];        // "[Logo Title]"
+  char backgroundPath[kPathCapacity];   // "[Background Path]"
+  char backgroundTitle[kNameCapacity];  // "[Background Title]"
+  char selectFlag[kNameCapacity];       // "[Select Flag]"; also the name of the flag shown
 };
 
 // The values a field has when its registry value is absent.

@@ -39,8 +39,7 @@ int64_t coverage(int64_t index, int64_t size, int64_t pixel, int64_t sourceSize)
 
 void averagePixels(const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
                    uint32_t* target, int32_t width, int32_t height) {
-  if (!source || !target || sourceWidth < 1 || sourceHeight < 1 || width < 1 || height < 1)
-    return;
+  if (!source || !target || sourceWidth < 1 || sourceHeight < 1 || width < 1 || height < 1) return;
   // Every target pixel's weights add up to sourceWidth × sourceHeight.
   const uint64_t total = uint64_t(sourceWidth) * uint64_t(sourceHeight);
   for (int32_t y = 0; y < height; ++y) {

@@ -3,31 +3,32 @@
 #include <cstddef>
 #include <cstring>
 
-#define NUMBER(name, field) {name, SettingNumber, offsetof(Settings, field), 4, true}
+#define NUMBER(name, field) \
+  { name, SettingNumber, offsetof(Settings, field), 4, true }
 #define TEXT(name, field) \
-  {name, SettingText, offsetof(Settings, field), sizeof(Settings::field), true}
+  { name, SettingText, offsetof(Settings, field), sizeof(Settings::field), true }
 
 const SettingEntry settingTable[kSettingTableSize] = {
-    NUMBER("[bTnL]", useTnL),                          // 0
-    NUMBER("[bTime]", showTime),                       // 1
-    NUMBER("[bFps]", showFps),                         // 2
-    NUMBER("[bCountry]", showCountry),                 // 3
-    NUMBER("[Screen X]", screenX),                     // 4
-    NUMBER("[Screen Y]", screenY),                     // 5
-    NUMBER("[BPP]", bpp),                              // 6
-    NUMBER("[Wind Power]", windPower),                 // 7
-    NUMBER("[Random Flag]", randomFlag),               // 8
-    {"[Pixel Format]", SettingPixelFormat, offsetof(Settings, pixelFormat), 4, true},  // 9
-    NUMBER("[Use Flag-Logo]", useFlagLogo),            // 10
-    NUMBER("[Background Width]", backgroundWidth),     // 11
-    NUMBER("[Background Height]", backgroundHeight),   // 12
+    NUMBER("[bTnL]", useTnL),                                                           // 0
+    NUMBER("[bTime]", showTime),                                                        // 1
+    NUMBER("[bFps]", showFps),                                                          // 2
+    NUMBER("[bCountry]", showCountry),                                                  // 3
+    NUMBER("[Screen X]", screenX),                                                      // 4
+    NUMBER("[Screen Y]", screenY),                                                      // 5
+    NUMBER("[BPP]", bpp),                                                               // 6
+    NUMBER("[Wind Power]", windPower),                                                  // 7
+    NUMBER("[Random Flag]", randomFlag),                                                // 8
+    {"[Pixel Format]", SettingPixelFormat, offsetof(Settings, pixelFormat), 4, true},   // 9
+    NUMBER("[Use Flag-Logo]", useFlagLogo),                                             // 10
+    NUMBER("[Background Width]", backgroundWidth),                                      // 11
+    NUMBER("[Background Height]", backgroundHeight),                                    // 12
     {"[Directory]", SettingText, offsetof(Settings, directory), kPathCapacity, false},  // 13
-    TEXT("[Logo Full Path]", logoFullPath),            // 14
-    TEXT("[Logo Title]", logoTitle),                   // 15
-    TEXT("[Background Path]", backgroundPath),         // 16
-    TEXT("[Background Title]", backgroundTitle),       // 17
-    TEXT("[Select Flag]", selectFlag),                 // 18
-    {"[Version]", SettingVersion, 0, 0, true},         // 19
+    TEXT("[Logo Full Path]", logoFullPath),                                             // 14
+    TEXT("[Logo Title]", logoTitle),                                                    // 15
+    TEXT("[Background Path]", backgroundPath),                                          // 16
+    TEXT("[Background Title]", backgroundTitle),                                        // 17
+    TEXT("[Select Flag]", selectFlag),                                                  // 18
+    {"[Version]", SettingVersion, 0, 0, true},                                          // 19
 };
 
 #undef NUMBER
@@ -96,20 +97,20 @@ static void saveNumber(const RegistryAccess& registry, void* key, const char* na
 
 // The terminator is counted in the size, as Windows documents for texts: a
 // value of no bytes at all makes standard registry readers crash.
-static void saveText(const RegistryAccess& registry, void* key, const char* name,
-                     const char* text, uint32_t capacity) {
+static void saveText(const RegistryAccess& registry, void* key, const char* name, const char* text,
+                     uint32_t capacity) {
   // A field is always terminated within its capacity, but never trust that.
   char value[kPathCapacity];
   const void* end = std::memchr(text, 0, capacity);
-  uint32_t length = end ? static_cast<uint32_t>(static_cast<const char*>(end) - text)
-                        : capacity - 1;
+  uint32_t length =
+      end ? static_cast<uint32_t>(static_cast<const char*>(end) - text) : capacity - 1;
   std::memcpy(value, text, length);
   value[length] = 0;
   registry.writeValue(key, name, kRegSz, reinterpret_cast<const uint8_t*>(value), length + 1);
 }
 
-void saveSettingsTo(const RegistryAccess& registry, const Settings& settings,
-                    uint32_t mode16Format, uint32_t mode32Format) {
+void saveSettingsTo(const RegistryAccess& registry, const Settings& settings, uint32_t mode16Format,
+                    uint32_t mode32Format) {
   void* key = registry.openKey(registry.context, true);
   if (!key) return;
   const uint8_t* base = reinterpret_cast<const uint8_t*>(&settings);

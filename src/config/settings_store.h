@@ -33,7 +33,7 @@ enum SettingKind : uint32_t {
 };
 
 struct SettingEntry {
-  const char* name;   // registry value name, e.g. "[Screen X]"
+  const char* name;  // registry value name, e.g. "[Screen X]"
   SettingKind kind;
   uint32_t offset;    // of the field in Settings
   uint32_t capacity;  // field bytes; texts include the terminator
@@ -41,9 +41,9 @@ struct SettingEntry {
 };
 
 enum : uint32_t {
-  kSettingCount = 19,           // values that load reads
-  kSettingTableSize = 20,       // those plus "[Version]"
-  kSettingSaveCount = 19,       // values that save writes
+  kSettingCount = 19,      // values that load reads
+  kSettingTableSize = 20,  // those plus "[Version]"
+  kSettingSaveCount = 19,  // values that save writes
 };
 
 // Entries in reading order; "[Version]" last (load skips it).
@@ -77,8 +77,8 @@ struct RegistryAccess {
 void loadSettingsFrom(const RegistryAccess& registry, Settings& settings);
 // Writes `settings` in the writing order; "[Pixel Format]" is mode16Format when
 // bpp is 16, else mode32Format (D3DFORMAT codes or 0). `settings` is unchanged.
-void saveSettingsTo(const RegistryAccess& registry, const Settings& settings,
-                    uint32_t mode16Format, uint32_t mode32Format);
+void saveSettingsTo(const RegistryAccess& registry, const Settings& settings, uint32_t mode16Format,
+                    uint32_t mode32Format);
 
 // The current user's registry (Windows only).
 const RegistryAccess& systemRegistry();

@@ -1,7 +1,6 @@
 // The settings store on the current user's registry.
 #include <windows.h>
 
-
 #include "config/settings_store.h"
 #include "app/app_state.h"
 
@@ -20,12 +19,12 @@ static void* openSettingsKey(void*, bool forWriting) {
   return key;
 }
 
-static RegistryRead readRegistryValue(void* key, const char* name, uint32_t* type,
-                                      uint8_t* buffer, uint32_t* size) {
+static RegistryRead readRegistryValue(void* key, const char* name, uint32_t* type, uint8_t* buffer,
+                                      uint32_t* size) {
   DWORD valueType = 0;
   DWORD valueSize = *size;
-  LONG result = RegQueryValueExA(static_cast<HKEY>(key), name, nullptr, &valueType, buffer,
-                                 &valueSize);
+  LONG result =
+      RegQueryValueExA(static_cast<HKEY>(key), name, nullptr, &valueType, buffer, &valueSize);
   if (result == ERROR_MORE_DATA) return RegistryReadTooLong;
   if (result != ERROR_SUCCESS) return RegistryReadFailed;
   *type = valueType;
@@ -38,7 +37,9 @@ static void writeRegistryValue(void* key, const char* name, uint32_t type, const
   RegSetValueExA(static_cast<HKEY>(key), name, 0, type, data, size);
 }
 
-static void closeSettingsKey(void* key) { RegCloseKey(static_cast<HKEY>(key)); }
+static void closeSettingsKey(void* key) {
+  RegCloseKey(static_cast<HKEY>(key));
+}
 
 const RegistryAccess& systemRegistry() {
   static const RegistryAccess registry = {nullptr, openSettingsKey, readRegistryValue,
@@ -46,9 +47,10 @@ const RegistryAccess& systemRegistry() {
   return registry;
 }
 
-void loadSettings() { loadSettingsFrom(systemRegistry(), app.settings); }
+void loadSettings() {
+  loadSettingsFrom(systemRegistry(), app.settings);
+}
 
 void saveSettings() {
-  saveSettingsTo(systemRegistry(), app.settings, app.render.mode16Format,
-                 app.render.mode32Format);
+  saveSettingsTo(systemRegistry(), app.settings, app.render.mode16Format, app.render.mode32Format);
 }

@@ -12,8 +12,8 @@ void openWebLink(const char* url) {
   char command[kBrowserCommandCapacity];
   DWORD size = sizeof command;
   // The type is not examined: the text is used as it is stored.
-  LONG result = RegQueryValueExA(key, nullptr, nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(command), &size);
+  LONG result =
+      RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(command), &size);
   RegCloseKey(key);
   // A longer value is refused by the registry (ERROR_MORE_DATA) with the
   // buffer undefined: nothing is started then.

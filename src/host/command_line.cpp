@@ -7,15 +7,26 @@ namespace {
 bool foldedSwitch(char first, char second, SaverMode* mode) {
   if ((static_cast<unsigned char>(first) & ~0x02u) != '-') return false;
   switch (static_cast<unsigned char>(second) & ~0x20u) {
-    case 'C': *mode = Config; return true;
-    case 'P': *mode = Preview; return true;
-    case 'A': *mode = ChangePassword; return true;
-    case 'S': *mode = Saver; return true;
-    default: return false;
+    case 'C':
+      *mode = Config;
+      return true;
+    case 'P':
+      *mode = Preview;
+      return true;
+    case 'A':
+      *mode = ChangePassword;
+      return true;
+    case 'S':
+      *mode = Saver;
+      return true;
+    default:
+      return false;
   }
 }
 
-bool isWindowNumberSeparator(char c) { return c == ':' || c == ' ' || c == '"'; }
+bool isWindowNumberSeparator(char c) {
+  return c == ':' || c == ' ' || c == '"';
+}
 
 }  // namespace
 

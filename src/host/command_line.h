@@ -5,7 +5,6 @@
 
 #include "app/saver_mode.h"
 
-
 struct CommandLine {
   SaverMode mode;
   uint32_t isPreview;     // 1 only for Preview

@@ -19,7 +19,9 @@ struct TextCursor {
   const char* end;
 };
 
-bool atEnd(const TextCursor& c) { return c.at == c.end || *c.at == 0; }
+bool atEnd(const TextCursor& c) {
+  return c.at == c.end || *c.at == 0;
+}
 
 // One decimal side: 1 … kMaxResolutionSide, at least one digit.
 bool readSide(TextCursor& c, uint32_t& value) {

@@ -12,7 +12,7 @@
 extern const char kMakerSiteButtonUrl[];   // "https://brevanto-flags.example.org/"
 extern const char kMakerSitePictureUrl[];  // "https://brevanto-flags.example.org"
 
-extern const char kDefaultTitle[];      // "Default": title of a dropped picture
+extern const char kDefaultTitle[];  // "Default": title of a dropped picture
 
 // Open-file filter: one name and its pattern, each zero-terminated, then an
 // extra terminator. kPictureFilterSize counts every byte.

@@ -14,15 +14,14 @@ namespace {
 // non-exclusive level. The result is left unexamined on purpose: nothing
 // depends on the level.
 const DWORD kCooperation = DISCL_EXCLUSIVE | DISCL_BACKGROUND;
-}
+}  // namespace
 
 void createKeyboard(HWND__* window) {
   HostState& host = app.host;
   // No result is examined: the saver runs the same without the device.
   DirectInput8Create(host.instance, DIRECTINPUT_VERSION, IID_IDirectInput8A,
                      reinterpret_cast<void**>(&host.directInput), nullptr);
-  if (host.directInput)
-    host.directInput->CreateDevice(GUID_SysKeyboard, &host.keyboard, nullptr);
+  if (host.directInput) host.directInput->CreateDevice(GUID_SysKeyboard, &host.keyboard, nullptr);
   if (host.keyboard) {
     host.keyboard->SetDataFormat(&c_dfDIKeyboard);
     host.keyboard->SetCooperativeLevel(window, kCooperation);

@@ -12,7 +12,7 @@ const char kServiceFunction[] = "PwdChangePasswordA";
 const char kProviderKey[] = "SCRSAVE";
 
 typedef DWORD(WINAPI* PwdChangePasswordFunction)(LPCSTR provider, HWND owner, DWORD reserved1,
-                                                  DWORD reserved2);
+                                                 DWORD reserved2);
 
 }  // namespace
 

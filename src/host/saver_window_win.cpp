@@ -66,20 +66,40 @@ void releaseExitObjects() {
 
 void carryOut(WindowAction action, HWND window) {
   switch (action) {
-    case WindowAction::HideCursor: SetCursor(nullptr); break;
-    case WindowAction::ShowArrowCursor: SetCursor(LoadCursorA(nullptr, IDC_ARROW)); break;
-    case WindowAction::RunningFlagOn: setScreenSaverRunning(1); break;
-    case WindowAction::RunningFlagOff: setScreenSaverRunning(0); break;
-    case WindowAction::SetMainWindow: app.host.mainWindow = window; break;
-    case WindowAction::PostQuit: PostQuitMessage(0); break;
+    case WindowAction::HideCursor:
+      SetCursor(nullptr);
+      break;
+    case WindowAction::ShowArrowCursor:
+      SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+      break;
+    case WindowAction::RunningFlagOn:
+      setScreenSaverRunning(1);
+      break;
+    case WindowAction::RunningFlagOff:
+      setScreenSaverRunning(0);
+      break;
+    case WindowAction::SetMainWindow:
+      app.host.mainWindow = window;
+      break;
+    case WindowAction::PostQuit:
+      PostQuitMessage(0);
+      break;
     case WindowAction::StopFrames:
       app.host.framesEnabled = 0;
       app.host.windowClosed = 1;
       break;
-    case WindowAction::ReleaseScene: releaseScene(); break;
-    case WindowAction::ExitRelease: releaseExitObjects(); break;
-    case WindowAction::ReleaseKeyboard: releaseKeyboard(); break;
-    case WindowAction::RequestEnd: requestEnd(); break;
+    case WindowAction::ReleaseScene:
+      releaseScene();
+      break;
+    case WindowAction::ExitRelease:
+      releaseExitObjects();
+      break;
+    case WindowAction::ReleaseKeyboard:
+      releaseKeyboard();
+      break;
+    case WindowAction::RequestEnd:
+      requestEnd();
+      break;
   }
 }
 

@@ -77,10 +77,10 @@ void openDialog(HWND dialog) {
 
 // Which settings fields a file choice fills: the flag picture or the background.
 struct PictureTarget {
-  char* path;        // kPathCapacity bytes
-  char* title;       // kNameCapacity bytes
+  char* path;   // kPathCapacity bytes
+  char* title;  // kNameCapacity bytes
   int titleControl;
-  bool measures;     // the background also stores its pixel size
+  bool measures;  // the background also stores its pixel size
 };
 
 bool askForPictureFile(HWND dialog, const PictureTarget& target) {
@@ -129,7 +129,8 @@ void choosePictureFile(HWND dialog, const PictureTarget& target) {
     std::memset(&bitmap, 0, sizeof bitmap);
     GetObjectA(picture, sizeof bitmap, &bitmap);
     app.settings.backgroundWidth = uint32_t(bitmap.bmWidth);
-    app.settings.backgroundHeight = uint32_t(bitmap.bmHeight < 0 ? -bitmap.bmHeight : bitmap.bmHeight);
+    app.settings.backgroundHeight =
+        uint32_t(bitmap.bmHeight < 0 ? -bitmap.bmHeight : bitmap.bmHeight);
   }
   DeleteObject(picture);
   saveSettings();

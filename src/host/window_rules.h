@@ -41,7 +41,7 @@ enum class WindowAction : uint8_t {
   PostQuit,         // PostQuitMessage(0)
   StopFrames,       // framesEnabled = 0, windowClosed = 1
   ReleaseScene,
-  ExitRelease,      // background picture, device, Direct3D object
+  ExitRelease,  // background picture, device, Direct3D object
   ReleaseKeyboard,
   RequestEnd,
 };
@@ -75,16 +75,16 @@ class EndPlatform {
  public:
   virtual ~EndPlatform() = default;
   virtual void runningFlagOn() = 0;
-  virtual void suspendRendering() = 0;  // scene and device released, window maximised
-  virtual void resumeRendering() = 0;   // device, settings and scene made again
-  virtual void postClose() = 0;         // WM_CLOSE posted to mainWindow
+  virtual void suspendRendering() = 0;    // scene and device released, window maximised
+  virtual void resumeRendering() = 0;     // device, settings and scene made again
+  virtual void postClose() = 0;           // WM_CLOSE posted to mainWindow
   virtual uint32_t verifyPassword() = 0;  // normally runPasswordCheck
   // "ScreenSaveUsePassword" of "Control Panel\Desktop" into *value (which
   // is 0 beforehand, 4 bytes); false when the key or the value cannot be read.
   virtual bool readUsePassword(uint32_t* value) = 0;
-  virtual bool loadVerifierLibrary() = 0;   // "PASSWORD.CPL"
-  virtual bool findVerifier() = 0;          // "VerifyScreenSavePwd"
-  virtual uint32_t callVerifier() = 0;      // with mainWindow; may re-enter the rules
+  virtual bool loadVerifierLibrary() = 0;  // "PASSWORD.CPL"
+  virtual bool findVerifier() = 0;         // "VerifyScreenSavePwd"
+  virtual uint32_t callVerifier() = 0;     // with mainWindow; may re-enter the rules
   virtual void freeVerifierLibrary() = 0;
 };
 

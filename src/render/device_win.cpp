@@ -15,7 +15,6 @@
 
 namespace {
 
-
 // The display while the background loads, and the picture limits.
 const UINT kLoadingWidth = 800, kLoadingHeight = 600;
 const int32_t kUserBackgroundLimit = 512;
@@ -96,7 +95,8 @@ DWORD vertexProcessing(BOOL windowed) {
 bool tryCreateDevice(HWND window, D3DPRESENT_PARAMETERS& pp) {
   RenderState& render = app.render;
   if (SUCCEEDED(render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                              vertexProcessing(pp.Windowed), &pp, &render.device)) &&
+                                              vertexProcessing(pp.Windowed), &pp,
+                                              &render.device)) &&
       render.device)
     return true;
   render.device = nullptr;
@@ -148,8 +148,7 @@ void loadBackground(HWND__* window) {
       showMessage(window, kNoBackgroundText, kErrorCaption, MB_ICONHAND);
   }
   if (!render.backgroundPicture) {
-    uint32_t id = kFirstBackgroundId +
-                  (uint32_t)randomInt(app.sim.random, 1000) % kBackgroundCount;
+    uint32_t id = kFirstBackgroundId + (uint32_t)randomInt(app.sim.random, 1000) % kBackgroundCount;
     render.backgroundPicture = loadPictureResource(app.host.instance, id, kBuiltInBackgroundLimit);
   }
   if (render.device) {

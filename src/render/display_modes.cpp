@@ -25,7 +25,9 @@ uint32_t chooseRefreshRate(const DisplayMode* modes, uint32_t count, uint32_t wi
   return best;
 }
 
-void clearModeCopy(ModeCopy& copy) { copy.count = 0; }
+void clearModeCopy(ModeCopy& copy) {
+  copy.count = 0;
+}
 
 bool modeCopyHas(const ModeCopy& copy, uint32_t width, uint32_t height, uint32_t format) {
   if (format == 0) return false;

@@ -39,12 +39,12 @@ float cameraAspect(uint32_t backBufferWidth, uint32_t backBufferHeight) {
   return static_cast<float>(backBufferWidth) / static_cast<float>(backBufferHeight);
 }
 
-void setUpCamera(Matrix4x4& world, Matrix4x4& view, Matrix4x4& projection,
-                 uint32_t backBufferWidth, uint32_t backBufferHeight) {
+void setUpCamera(Matrix4x4& world, Matrix4x4& view, Matrix4x4& projection, uint32_t backBufferWidth,
+                 uint32_t backBufferHeight) {
   matrixIdentity(world);
   matrixLookAtLH(view, kCameraEye, kCameraTarget, kCameraUp);
-  matrixPerspectiveFovLH(projection, kFieldOfView,
-                         cameraAspect(backBufferWidth, backBufferHeight), kNearPlane, kFarPlane);
+  matrixPerspectiveFovLH(projection, kFieldOfView, cameraAspect(backBufferWidth, backBufferHeight),
+                         kNearPlane, kFarPlane);
 }
 
 uint8_t lightSpotLevel(int column, int row) {

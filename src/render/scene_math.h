@@ -65,8 +65,8 @@ float cameraAspect(uint32_t backBufferWidth, uint32_t backBufferHeight);
 
 // world = identity, view = look-at from kCameraEye, projection = perspective
 // with kFieldOfView, the aspect of the back buffer and the near/far planes.
-void setUpCamera(Matrix4x4& world, Matrix4x4& view, Matrix4x4& projection,
-                 uint32_t backBufferWidth, uint32_t backBufferHeight);
+void setUpCamera(Matrix4x4& world, Matrix4x4& view, Matrix4x4& projection, uint32_t backBufferWidth,
+                 uint32_t backBufferHeight);
 
 // Grey level 109 … 255 of the light-spot texel at column, row (0 … 255,
 // row 0 at the top).

@@ -51,18 +51,18 @@ constexpr uint32_t kFontPictureSize = 256;  // pixels on a side
 struct TextPlace {
   float leftFraction, topFraction, depth, widthScale, heightScale;
 };
-constexpr TextPlace kFpsPlace = {0.01f, 0.96f, 0.0f, 0.055f, 0.035f};       // bottom left
-constexpr TextPlace kClockPlace = {0.85f, 0.95f, 0.0f, 0.08f, 0.05f};       // bottom right
-constexpr TextPlace kFlagNamePlace = {0.01f, 0.01f, 0.0f, 0.08f, 0.05f};    // top left
+constexpr TextPlace kFpsPlace = {0.01f, 0.96f, 0.0f, 0.055f, 0.035f};     // bottom left
+constexpr TextPlace kClockPlace = {0.85f, 0.95f, 0.0f, 0.08f, 0.05f};     // bottom right
+constexpr TextPlace kFlagNamePlace = {0.01f, 0.01f, 0.0f, 0.08f, 0.05f};  // top left
 
 // The glyph of a character byte; codes outside 32 … 123 give kBlankGlyph.
 const FontGlyph& glyphFor(unsigned char code);
 
 // Start of a text in pixels and the height of its quads for a viewport.
 struct TextOrigin {
-  float x, y0;        // top-left corner of the first glyph
-  float unit;         // screen pixels per font pixel before scaling
-  float quadHeight;   // unit × heightScale × 39
+  float x, y0;       // top-left corner of the first glyph
+  float unit;        // screen pixels per font pixel before scaling
+  float quadHeight;  // unit × heightScale × 39
 };
 TextOrigin textOrigin(float viewportWidth, float viewportHeight, const TextPlace& place);
 
@@ -71,8 +71,8 @@ float glyphQuadWidth(const FontGlyph& glyph, float unit, float widthScale);
 
 // Writes six vertices per glyph of text into out (room for maxGlyphs glyphs);
 // characters past maxGlyphs are dropped. Returns the glyphs written.
-uint32_t layoutText(TextVertex* out, uint32_t maxGlyphs, float viewportWidth,
-                    float viewportHeight, const TextPlace& place, const char* text);
+uint32_t layoutText(TextVertex* out, uint32_t maxGlyphs, float viewportWidth, float viewportHeight,
+                    const TextPlace& place, const char* text);
 
 // Clock text "HH_:_MM" (24-hour, two digits each) into out; in even seconds
 // the colon at position 3 becomes an underscore, so the colon blinks.

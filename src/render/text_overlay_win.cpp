@@ -96,8 +96,8 @@ void drawText(float leftFraction, float topFraction, float depth, float widthSca
 namespace {
 
 void drawAt(const TextPlace& place, const char* text) {
-  drawText(place.leftFraction, place.topFraction, place.depth, place.widthScale,
-           place.heightScale, text);
+  drawText(place.leftFraction, place.topFraction, place.depth, place.widthScale, place.heightScale,
+           text);
 }
 
 }  // namespace

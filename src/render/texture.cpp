@@ -2,29 +2,49 @@
 
 #include <cstddef>
 
-static uint32_t channelA(uint32_t p) { return p >> 24; }
-static uint32_t channelR(uint32_t p) { return (p >> 16) & 0xFF; }
-static uint32_t channelG(uint32_t p) { return (p >> 8) & 0xFF; }
-static uint32_t channelB(uint32_t p) { return p & 0xFF; }
+static uint32_t channelA(uint32_t p) {
+  return p >> 24;
+}
+static uint32_t channelR(uint32_t p) {
+  return (p >> 16) & 0xFF;
+}
+static uint32_t channelG(uint32_t p) {
+  return (p >> 8) & 0xFF;
+}
+static uint32_t channelB(uint32_t p) {
+  return p & 0xFF;
+}
 
-static uint32_t clearAlpha(uint32_t p) { return p & 0x00FFFFFF; }
-static uint32_t identity(uint32_t p) { return p; }
+static uint32_t clearAlpha(uint32_t p) {
+  return p & 0x00FFFFFF;
+}
+static uint32_t identity(uint32_t p) {
+  return p;
+}
 static uint32_t toR5G6B5(uint32_t p) {
   return (channelR(p) >> 3) << 11 | (channelG(p) >> 2) << 5 | channelB(p) >> 3;
 }
 static uint32_t toX1R5G5B5(uint32_t p) {
   return (channelR(p) >> 3) << 10 | (channelG(p) >> 3) << 5 | channelB(p) >> 3;
 }
-static uint32_t toA1R5G5B5(uint32_t p) { return (channelA(p) >> 7) << 15 | toX1R5G5B5(p); }
+static uint32_t toA1R5G5B5(uint32_t p) {
+  return (channelA(p) >> 7) << 15 | toX1R5G5B5(p);
+}
 static uint32_t toX4R4G4B4(uint32_t p) {
   return (channelR(p) >> 4) << 8 | (channelG(p) >> 4) << 4 | channelB(p) >> 4;
 }
-static uint32_t toA4R4G4B4(uint32_t p) { return (channelA(p) >> 4) << 12 | toX4R4G4B4(p); }
+static uint32_t toA4R4G4B4(uint32_t p) {
+  return (channelA(p) >> 4) << 12 | toX4R4G4B4(p);
+}
 static uint32_t toR3G3B2(uint32_t p) {
   return (channelR(p) >> 5) << 5 | (channelG(p) >> 5) << 2 | channelB(p) >> 6;
 }
-static uint32_t toA8(uint32_t p) { return channelA(p); }
-static uint32_t toA8R3G3B2(uint32_t p) { return channelA(p) << 8 | toR3G3B2(p); }
+static uint32_t toA8(uint32_t p) {
+  return channelA(p);
+}
+static uint32_t toA8R3G3B2(uint32_t p) {
+  return channelA(p) << 8 | toR3G3B2(p);
+}
 
 const PixelFormatEntry pixelFormatTable[kLastTableFormat - kFirstTableFormat + 1] = {
     {clearAlpha, 3},  // 20 D3DFMT_R8G8B8

@@ -21,9 +21,8 @@ static_assert(uint32_t(D3DFMT_R8G8B8) == kFirstTableFormat &&
                   uint32_t(D3DFMT_X4R4G4B4) == kLastTableFormat,
               "pixelFormatTable covers the Direct3D codes 20 … 30");
 
-static TextureResult fillTexture(IDirect3DDevice8* device, const uint32_t* pixels,
-                                 uint32_t width, uint32_t height, uint32_t format,
-                                 IDirect3DTexture8** slot) {
+static TextureResult fillTexture(IDirect3DDevice8* device, const uint32_t* pixels, uint32_t width,
+                                 uint32_t height, uint32_t format, IDirect3DTexture8** slot) {
   if (FAILED(device->CreateTexture(width, height, 1, 0, static_cast<D3DFORMAT>(format),
                                    D3DPOOL_MANAGED, slot)) ||
       !*slot)

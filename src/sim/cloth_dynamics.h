@@ -16,15 +16,15 @@
 // 101 to 200 so that a second of real time is about one unit of cloth time.
 // Lives for the process; a default-constructed record starts calibration.
 struct StepCalibration {
-    int32_t calibrationFrames = 0;  // frames counted towards calibration, 0 … 200
-    float rateSum = 0.0f;           // sum of the sampled frame rates
-    float stepSize = 0.0f;          // step h of the current frame
-    float forceScale = 0.0f;        // h / 0.02: force to velocity change
+  int32_t calibrationFrames = 0;  // frames counted towards calibration, 0 … 200
+  float rateSum = 0.0f;           // sum of the sampled frame rates
+  float stepSize = 0.0f;          // step h of the current frame
+  float forceScale = 0.0f;        // h / 0.02: force to velocity change
 };
 
 struct SpringType {
-    float restLength;
-    float stiffness;
+  float restLength;
+  float stiffness;
 };
 
 // Rest lengths are the start grid's spacings, so the flat grid is at rest.
@@ -32,14 +32,14 @@ constexpr SpringType horizontalSpring = {1.0f, 20.5f};
 constexpr SpringType verticalSpring = {0.75f, 26.7f};
 constexpr SpringType shearSpring = {1.25f, 16.0f};
 
-constexpr float kGravity = 0.098f;              // downwards, per unit mass
-constexpr float kVelocityDamping = 0.98f;       // velocity kept per step
-constexpr float kShortestSpring = 0.05f;        // shorter springs count as this long
-constexpr float kMinExtension = -2.0f;          // limits of 1 − rest / length
+constexpr float kGravity = 0.098f;         // downwards, per unit mass
+constexpr float kVelocityDamping = 0.98f;  // velocity kept per step
+constexpr float kShortestSpring = 0.05f;   // shorter springs count as this long
+constexpr float kMinExtension = -2.0f;     // limits of 1 − rest / length
 constexpr float kMaxExtension = 0.333f;
-constexpr float kFirstStepSize = 0.014f;        // step during calibration
+constexpr float kFirstStepSize = 0.014f;  // step during calibration
 constexpr int32_t kCalibrationFrames = 200;
-constexpr int32_t kFirstSampledFrame = 100;     // frames 101 … 200 are sampled
+constexpr int32_t kFirstSampledFrame = 100;  // frames 101 … 200 are sampled
 constexpr float kSampledFrames = 100.0f;
 constexpr float kMinCalibrationRate = 40.0f;
 constexpr float kMaxCalibrationRate = 120.0f;

@@ -2,67 +2,66 @@
 
 namespace {
 
-void layOutVertices(FlagVertex* vertices, float left, float bottom, float dx, float dy,
-                    int columns, int rows)
-{
-    float lastColumn = static_cast<float>(columns - 1);
-    float lastRow = static_cast<float>(rows - 1);
-    // Positions grow by running sums, one step per column and per row.
-    FlagVertex* out = vertices;
-    float y = bottom;
-    for (int i = 0; i < rows; ++i) {
-        float x = left;
-        float v = 1.0f - static_cast<float>(i) / lastRow;
-        for (int j = 0; j < columns; ++j) {
-            out->x = x;
-            out->y = y;
-            out->z = 0.0f;
-            out->u = static_cast<float>(j) / lastColumn;
-            out->v = v;
-            ++out;
-            x += dx;
-        }
-        y += dy;
+void layOutVertices(FlagVertex* vertices, float left, float bottom, float dx, float dy, int columns,
+                    int rows) {
+  float lastColumn = static_cast<float>(columns - 1);
+  float lastRow = static_cast<float>(rows - 1);
+  // Positions grow by running sums, one step per column and per row.
+  FlagVertex* out = vertices;
+  float y = bottom;
+  for (int i = 0; i < rows; ++i) {
+    float x = left;
+    float v = 1.0f - static_cast<float>(i) / lastRow;
+    for (int j = 0; j < columns; ++j) {
+      out->x = x;
+      out->y = y;
+      out->z = 0.0f;
+      out->u = static_cast<float>(j) / lastColumn;
+      out->v = v;
+      ++out;
+      x += dx;
     }
+    y += dy;
+  }
 }
 
-void listTriangles(uint16_t* indices, int columns, int rows, int baseIndex)
-{
-    // Both triangles of a cell share the diagonal from b (upper left) to a + 1.
-    uint16_t* next = indices;
-    for (int i = 0; i < rows - 1; ++i) {
-        for (int j = 0; j < columns - 1; ++j) {
-            uint16_t a = static_cast<uint16_t>(baseIndex + i * columns + j);
-            uint16_t b = static_cast<uint16_t>(a + columns);
-            const uint16_t cell[6] = {a, b, static_cast<uint16_t>(a + 1),
-                                      b, static_cast<uint16_t>(b + 1), static_cast<uint16_t>(a + 1)};
-            for (uint16_t index : cell) *next++ = index;
-        }
+void listTriangles(uint16_t* indices, int columns, int rows, int baseIndex) {
+  // Both triangles of a cell share the diagonal from b (upper left) to a + 1.
+  uint16_t* next = indices;
+  for (int i = 0; i < rows - 1; ++i) {
+    for (int j = 0; j < columns - 1; ++j) {
+      uint16_t a = static_cast<uint16_t>(baseIndex + i * columns + j);
+      uint16_t b = static_cast<uint16_t>(a + columns);
+      const uint16_t cell[6] = {a,
+                                b,
+                                static_cast<uint16_t>(a + 1),
+                                b,
+                                static_cast<uint16_t>(b + 1),
+                                static_cast<uint16_t>(a + 1)};
+      for (uint16_t index : cell) *next++ = index;
     }
+  }
 }
 
 }  // namespace
 
-void buildClothGrid(FlagVertex* vertices, uint16_t* indices, float left, float bottom,
-                    float width, float height, int columns, int rows, int baseIndex)
-{
-    float dx = width / static_cast<float>(columns - 1);
-    float dy = height / static_cast<float>(rows - 1);
-    if (vertices != nullptr) layOutVertices(vertices, left, bottom, dx, dy, columns, rows);
-    if (indices != nullptr) listTriangles(indices, columns, rows, baseIndex);
+void buildClothGrid(FlagVertex* vertices, uint16_t* indices, float left, float bottom, float width,
+                    float height, int columns, int rows, int baseIndex) {
+  float dx = width / static_cast<float>(columns - 1);
+  float dy = height / static_cast<float>(rows - 1);
+  if (vertices != nullptr) layOutVertices(vertices, left, bottom, dx, dy, columns, rows);
+  if (indices != nullptr) listTriangles(indices, columns, rows, baseIndex);
 }
 
-void attachClothStorage(ClothGrid& grid, ClothStorage& storage)
-{
-    grid.current = storage.vertices[0];
-    grid.previous = storage.vertices[1];
-    grid.particles = storage.particles;
-    grid.indices = storage.indices;
+void attachClothStorage(ClothGrid& grid, ClothStorage& storage) {
+  grid.current = storage.vertices[0];
+  grid.previous = storage.vertices[1];
+  grid.particles = storage.particles;
+  grid.indices = storage.indices;
 }
 
-bool isPinnedVertex(int k)
-{
-    for (int pinned : kPinnedVertices)
-        if (k == pinned) return true;
-    return false;
+bool isPinnedVertex(int k) {
+  for (int pinned : kPinnedVertices)
+    if (k == pinned) return true;
+  return false;
 }

@@ -7,15 +7,15 @@
 
 // One drawn vertex; the vertex buffer holds these back to back (stride 32).
 struct FlagVertex {
-    float x, y, z;     // position in world units
-    float u, v;        // flag picture coordinates
-    float sx, sy, sz;  // shading triple: vertex normal, + 0.5 on sx and sy
+  float x, y, z;     // position in world units
+  float u, v;        // flag picture coordinates
+  float sx, sy, sz;  // shading triple: vertex normal, + 0.5 on sx and sy
 };
 
 // Simulation state of one vertex that is not drawn.
 struct ClothParticle {
-    float fx, fy, fz;  // force gathered for the coming step
-    float vx, vy, vz;  // velocity, kept from step to step
+  float fx, fy, fz;  // force gathered for the coming step
+  float vx, vy, vz;  // velocity, kept from step to step
 };
 
 static_assert(sizeof(FlagVertex) == 32, "the vertex buffer stride is 32 bytes");
@@ -28,15 +28,15 @@ static_assert(offsetof(ClothParticle, fx) == 0 && offsetof(ClothParticle, vx) ==
 
 constexpr int kClothColumns = 33;
 constexpr int kClothRows = 33;
-constexpr int kClothVertexCount = kClothColumns * kClothRows;                    // 1089
-constexpr int kClothIndexCount = (kClothColumns - 1) * (kClothRows - 1) * 6;     // 6144
+constexpr int kClothVertexCount = kClothColumns * kClothRows;                 // 1089
+constexpr int kClothIndexCount = (kClothColumns - 1) * (kClothRows - 1) * 6;  // 6144
 constexpr float kClothLeft = -16.0f;
 constexpr float kClothBottom = -12.0f;
 constexpr float kClothWidth = 32.0f;
 constexpr float kClothHeight = 24.0f;
-constexpr size_t kClothVertexBytes = kClothVertexCount * sizeof(FlagVertex);     // 34848
+constexpr size_t kClothVertexBytes = kClothVertexCount * sizeof(FlagVertex);       // 34848
 constexpr size_t kClothParticleBytes = kClothVertexCount * sizeof(ClothParticle);  // 26136
-constexpr size_t kClothIndexBytes = kClothIndexCount * sizeof(uint16_t);         // 12288
+constexpr size_t kClothIndexBytes = kClothIndexCount * sizeof(uint16_t);           // 12288
 
 // The pole: column 0 of rows 0, 16 and 32.
 constexpr int kPinnedVertices[] = {0, 16 * kClothColumns, 32 * kClothColumns};
@@ -50,19 +50,19 @@ static_assert(kClothVertexBytes == 34848 && kClothParticleBytes == 26136 &&
 // copied between them after set-up. indices is needed only during set-up and
 // may be null afterwards.
 struct ClothGrid {
-    FlagVertex* current = nullptr;     // kClothVertexCount records, newest positions
-    FlagVertex* previous = nullptr;    // kClothVertexCount records, positions one step older
-    ClothParticle* particles = nullptr;  // kClothVertexCount records
-    uint16_t* indices = nullptr;       // kClothIndexCount entries
+  FlagVertex* current = nullptr;       // kClothVertexCount records, newest positions
+  FlagVertex* previous = nullptr;      // kClothVertexCount records, positions one step older
+  ClothParticle* particles = nullptr;  // kClothVertexCount records
+  uint16_t* indices = nullptr;         // kClothIndexCount entries
 };
 
 // Storage for one cloth for callers that do not allocate their own (tests,
 // tools): attachClothStorage points a grid at it. About 108 KB; keep it static
 // or on the heap.
 struct ClothStorage {
-    FlagVertex vertices[2][kClothVertexCount];
-    ClothParticle particles[kClothVertexCount];
-    uint16_t indices[kClothIndexCount];
+  FlagVertex vertices[2][kClothVertexCount];
+  ClothParticle particles[kClothVertexCount];
+  uint16_t indices[kClothIndexCount];
 };
 
 // Lays out columns × rows vertices (row 0 at the bottom, v = 1) and the
@@ -70,8 +70,8 @@ struct ClothStorage {
 // baseIndex. Writes only position and picture coordinates of each vertex;
 // either array may be null to skip it.
 // Callers keep columns, rows >= 2 and baseIndex + columns × rows <= 65536.
-void buildClothGrid(FlagVertex* vertices, uint16_t* indices, float left, float bottom,
-                    float width, float height, int columns, int rows, int baseIndex);
+void buildClothGrid(FlagVertex* vertices, uint16_t* indices, float left, float bottom, float width,
+                    float height, int columns, int rows, int baseIndex);
 
 // Points grid's arrays into storage; the contents are not touched.
 void attachClothStorage(ClothGrid& grid, ClothStorage& storage);

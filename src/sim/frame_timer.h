@@ -5,10 +5,10 @@
 #include <cstdint>
 
 struct FrameTimer {
-    int64_t frequency = 0;        // counts per second, read at start
-    int64_t lastCount = 0;        // counter at the last start or tick
-    float frameSeconds = 0.0f;    // duration of the last frame; 0 after a start
-    float framesPerSecond = 0.0f; // rate of the last frame; not reset by a start
+  int64_t frequency = 0;         // counts per second, read at start
+  int64_t lastCount = 0;         // counter at the last start or tick
+  float frameSeconds = 0.0f;     // duration of the last frame; 0 after a start
+  float framesPerSecond = 0.0f;  // rate of the last frame; not reset by a start
 };
 
 // Pure core, counts supplied by the caller:

@@ -9,12 +9,12 @@
 constexpr int kRandomTableSize = 97;
 
 struct RandomGenerator {
-    float table[kRandomTableSize + 1] = {};  // U[1..97]; entry 0 is unused
-    int32_t lagI = 97;
-    int32_t lagJ = 33;
-    float term = 0.0f;
-    float termStep = 0.0f;
-    float termModulus = 0.0f;
+  float table[kRandomTableSize + 1] = {};  // U[1..97]; entry 0 is unused
+  int32_t lagI = 97;
+  int32_t lagJ = 33;
+  float term = 0.0f;
+  float termStep = 0.0f;
+  float termModulus = 0.0f;
 };
 
 // Fills the table and the sequence terms from two seeds; ij above 31328 and

@@ -14,12 +14,12 @@
 // The random generator, wind, step calibration and timer carry over when the
 // scene is rebuilt; the cloth's arrays belong to whoever attached them.
 struct SimState {
-    RandomGenerator random;
-    ClothGrid cloth;
-    StepCalibration calibration;
-    WindState wind;
-    FrameTimer timer;
-    bool isPreview = false;  // the preview steps 0.7 times as far
+  RandomGenerator random;
+  ClothGrid cloth;
+  StepCalibration calibration;
+  WindState wind;
+  FrameTimer timer;
+  bool isPreview = false;  // the preview steps 0.7 times as far
 };
 
 // What the simulation takes from the settings and the command line; the host

@@ -117,8 +117,8 @@ class FlagList : public FlagFolder {
  protected:
   void SetUp() override {
     FlagFolder::SetUp();
-    combo_ = CreateWindowA("COMBOBOX", "", CBS_SORT | CBS_DROPDOWNLIST | WS_VSCROLL, 0, 0, 200,
-                           200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    combo_ = CreateWindowA("COMBOBOX", "", CBS_SORT | CBS_DROPDOWNLIST | WS_VSCROLL, 0, 0, 200, 200,
+                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, combo_);
     app.dialog.flagList = combo_;
   }
@@ -163,10 +163,8 @@ TEST_F(FlagList, SelectsTheStoredFlagElseTheFirstEntry) {
     const char* stored;
     const char* selected;
   } cases[] = {
-      {"Chile", "Chile"},
-      {"Red. Stars", "Red. Stars"},
-      {"Germany", "Austria"},
-      {"chile", "Austria"},  // the comparison minds case
+      {"Chile", "Chile"},     {"Red. Stars", "Red. Stars"},
+      {"Germany", "Austria"}, {"chile", "Austria"},  // the comparison minds case
       {"", "Austria"},
   };
   for (const auto& c : cases) {

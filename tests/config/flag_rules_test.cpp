@@ -13,12 +13,23 @@ TEST(RandomCandidate, OnlyTheFourLowerCaseEndingsQualify) {
     const char* name;
     bool candidate;
   } cases[] = {
-      {"France.bmp", true},  {"France.gif", true},   {"France.jpg", true},
-      {"Name.jpeg", true},   {"Red. Stars.jpg", true}, {".Hidden.gif", true},
-      {"FRANCE.JPG", false}, {"France.Gif", false},  {"Name.JPEG", false},
-      {"France.png", false}, {"France.jpg.txt", false}, {"jpg", false},
-      {"", false},           {".", false},           {"..", false},
-      {"\xc9t\xe9.gif", true}, {"\xc9T\xc9.GIF", false},
+      {"France.bmp", true},
+      {"France.gif", true},
+      {"France.jpg", true},
+      {"Name.jpeg", true},
+      {"Red. Stars.jpg", true},
+      {".Hidden.gif", true},
+      {"FRANCE.JPG", false},
+      {"France.Gif", false},
+      {"Name.JPEG", false},
+      {"France.png", false},
+      {"France.jpg.txt", false},
+      {"jpg", false},
+      {"", false},
+      {".", false},
+      {"..", false},
+      {"\xc9t\xe9.gif", true},
+      {"\xc9T\xc9.GIF", false},
   };
   for (const auto& c : cases) EXPECT_EQ(isRandomCandidate(c.name), c.candidate) << c.name;
 }
@@ -28,10 +39,10 @@ TEST(FlagNameCut, CutsAtTheFirstDotAfterTheFirstCharacter) {
     const char* file;
     const char* flag;
   } cases[] = {
-      {"France.jpg", "France"},       {"Red. Stars.jpg", "Red"},
-      {".Hidden.gif", ".Hidden"},     {"Name.jpeg", "Name"},
-      {"a.b.c.bmp", "a"},             {"..x.jpg", "."},
-      {"NoDot", "NoDot"},             {"\xc9t\xe9 \xe0.jpg", "\xc9t\xe9 \xe0"},
+      {"France.jpg", "France"},   {"Red. Stars.jpg", "Red"},
+      {".Hidden.gif", ".Hidden"}, {"Name.jpeg", "Name"},
+      {"a.b.c.bmp", "a"},         {"..x.jpg", "."},
+      {"NoDot", "NoDot"},         {"\xc9t\xe9 \xe0.jpg", "\xc9t\xe9 \xe0"},
   };
   for (const auto& c : cases) {
     char out[kNameCapacity];
@@ -66,9 +77,9 @@ TEST(FlagListName, DropsTheDotAndThreeLetterExtensionInAnyCase) {
       {".Hidden.gif", "gif", ".Hidden"},
       {"x.bmp", "bmp", "x"},
       {"\xc9t\xe9.gif", "gif", "\xc9t\xe9"},
-      {"Name.jpeg", "jpg", nullptr},   // ".jpeg" files are not offered
-      {"x.jpgx", "jpg", nullptr},      // a short-name match, not a flag
-      {".gif", "gif", nullptr},        // nothing left of the name
+      {"Name.jpeg", "jpg", nullptr},  // ".jpeg" files are not offered
+      {"x.jpgx", "jpg", nullptr},     // a short-name match, not a flag
+      {".gif", "gif", nullptr},       // nothing left of the name
       {"gif", "gif", nullptr},
       {"", "gif", nullptr},
   };
@@ -109,7 +120,7 @@ TEST(FlagPicturePath, APathThatDoesNotFitIsNotTried) {
   EXPECT_EQ(std::string(path), "Image\\" + longest + ".jpeg");
 
   char small[18];
-  EXPECT_TRUE(flagPicturePath(small, sizeof small, "Germany", 1));   // "Image\Germany.jpg", 18 bytes
+  EXPECT_TRUE(flagPicturePath(small, sizeof small, "Germany", 1));  // "Image\Germany.jpg", 18 bytes
   EXPECT_FALSE(flagPicturePath(small, sizeof small, "Germany", 0));  // ".jpeg" needs 19
   EXPECT_STREQ(small, "");
 }

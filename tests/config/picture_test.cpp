@@ -9,20 +9,19 @@ TEST(FitPictureSize, PowerOfTwoAtMostTheLimit) {
   struct Case {
     int32_t pixels, maxSize, expected;
   } cases[] = {
-      {800, 512, 512},   {600, 512, 512},     // 800 × 600 at 512 → 512 × 512
-      {300, 512, 512},   {200, 512, 256},     // 300 × 200 at 512 → 512 × 256
-      {256, 1024, 256},  {100, 1024, 128},    // 256 × 100 at 1024 → 256 × 128
-      {1600, 1024, 1024}, {1200, 1024, 1024}, // 1600 × 1200 at 1024 → 1024 × 1024
-      {158, 256, 256},   {118, 256, 128},
-      {512, 512, 512},   {512, 1024, 512},    // a power of two stays
-      {513, 1024, 1024}, {2000, 512, 512},
-      {1, 256, 1},       {3, 256, 4},         {0, 512, 0},
-      {0x40000001, 1024, 1024},               // would round to 2^31
+      {800, 512, 512},          {600, 512, 512},     // 800 × 600 at 512 → 512 × 512
+      {300, 512, 512},          {200, 512, 256},     // 300 × 200 at 512 → 512 × 256
+      {256, 1024, 256},         {100, 1024, 128},    // 256 × 100 at 1024 → 256 × 128
+      {1600, 1024, 1024},       {1200, 1024, 1024},  // 1600 × 1200 at 1024 → 1024 × 1024
+      {158, 256, 256},          {118, 256, 128},    {512, 512, 512}, {512, 1024, 512},  // a power
+                                                                                        // of two
+                                                                                        // stays
+      {513, 1024, 1024},        {2000, 512, 512},   {1, 256, 1},     {3, 256, 4},      {0, 512, 0},
+      {0x40000001, 1024, 1024},  // would round to 2^31
       {0x7FFFFFFF, 512, 512},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(c.expected, fitPictureSize(c.pixels, c.maxSize))
-        << c.pixels << " at " << c.maxSize;
+    EXPECT_EQ(c.expected, fitPictureSize(c.pixels, c.maxSize)) << c.pixels << " at " << c.maxSize;
 }
 
 TEST(FitPictureSize, LimitZeroKeepsTheNaturalSize) {
@@ -38,29 +37,47 @@ TEST(AveragePixels, EachTargetPixelIsTheMeanOfTheAreaItCovers) {
     int32_t sourceWidth, sourceHeight, width, height;
     std::vector<uint32_t> expected;
   } cases[] = {
-      {"alternating columns halved", {red, blue, red, blue}, 4, 1, 2, 1,
-       {0x00800080, 0x00800080}},
+      {"alternating columns halved", {red, blue, red, blue}, 4, 1, 2, 1, {0x00800080, 0x00800080}},
       {"alternating columns to one", {red, blue, red, blue}, 4, 1, 1, 1, {0x00800080}},
       {"alternating rows halved", {red, red, blue, blue}, 2, 2, 2, 1, {0x00800080, 0x00800080}},
-      {"a block of four, every byte", {0x00000000, 0x04080C10, 0x08101820, 0xFC0C0000}, 2, 2, 1,
-       1, {0x4209090C}},
-      {"three to two: a third and two thirds", {0x00000000, 0x00000090, 0x00000030}, 3, 1, 2, 1,
+      {"a block of four, every byte",
+       {0x00000000, 0x04080C10, 0x08101820, 0xFC0C0000},
+       2,
+       2,
+       1,
+       1,
+       {0x4209090C}},
+      {"three to two: a third and two thirds",
+       {0x00000000, 0x00000090, 0x00000030},
+       3,
+       1,
+       2,
+       1,
        {0x00000030, 0x00000050}},
-      {"two to three: repeated, the middle one mixed", {0x00000000, 0x00000090}, 2, 1, 3, 1,
+      {"two to three: repeated, the middle one mixed",
+       {0x00000000, 0x00000090},
+       2,
+       1,
+       3,
+       1,
        {0x00000000, 0x00000048, 0x00000090}},
       {"enlarged twice", {red, blue}, 2, 1, 4, 2, {red, red, blue, blue, red, red, blue, blue}},
       {"same size copies", {red, blue, 0x12345678, 0}, 2, 2, 2, 2, {red, blue, 0x12345678, 0}},
-      {"one pixel fills the target", {0x00336699}, 1, 1, 2, 2,
+      {"one pixel fills the target",
+       {0x00336699},
+       1,
+       1,
+       2,
+       2,
        {0x00336699, 0x00336699, 0x00336699, 0x00336699}},
   };
   for (const Case& c : cases) {
     std::vector<uint32_t> target(size_t(c.width) * c.height, 0xDEADBEEF);
-    averagePixels(c.source.data(), c.sourceWidth, c.sourceHeight, target.data(), c.width,
-                  c.height);
+    averagePixels(c.source.data(), c.sourceWidth, c.sourceHeight, target.data(), c.width, c.height);
     ASSERT_EQ(c.expected.size(), target.size()) << c.what;
     for (size_t k = 0; k < target.size(); ++k)
-      EXPECT_EQ(c.expected[k], target[k]) << c.what << ", pixel " << k << std::hex << ": "
-                                          << target[k];
+      EXPECT_EQ(c.expected[k], target[k])
+          << c.what << ", pixel " << k << std::hex << ": " << target[k];
   }
 }
 

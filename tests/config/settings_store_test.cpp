@@ -112,11 +112,25 @@ TEST(SettingsStore, EmptyRegistryLeavesLoadDefaultsAndReadsInOrder) {
   loadSettingsFrom(reg.access(), s);
   Settings expected = defaults();
   EXPECT_EQ(0, std::memcmp(&expected, &s, sizeof s));
-  const std::vector<std::string> order = {
-      "[bTnL]", "[bTime]", "[bFps]", "[bCountry]", "[Screen X]", "[Screen Y]", "[BPP]",
-      "[Wind Power]", "[Random Flag]", "[Pixel Format]", "[Use Flag-Logo]",
-      "[Background Width]", "[Background Height]", "[Directory]", "[Logo Full Path]",
-      "[Logo Title]", "[Background Path]", "[Background Title]", "[Select Flag]"};
+  const std::vector<std::string> order = {"[bTnL]",
+                                          "[bTime]",
+                                          "[bFps]",
+                                          "[bCountry]",
+                                          "[Screen X]",
+                                          "[Screen Y]",
+                                          "[BPP]",
+                                          "[Wind Power]",
+                                          "[Random Flag]",
+                                          "[Pixel Format]",
+                                          "[Use Flag-Logo]",
+                                          "[Background Width]",
+                                          "[Background Height]",
+                                          "[Directory]",
+                                          "[Logo Full Path]",
+                                          "[Logo Title]",
+                                          "[Background Path]",
+                                          "[Background Title]",
+                                          "[Select Flag]"};
   EXPECT_EQ(order, reg.reads);
   EXPECT_TRUE(reg.writes.empty());
   EXPECT_EQ(1, reg.openCount);
@@ -127,17 +141,31 @@ TEST(SettingsStore, SaveWritesInOrderWithTypesAndLengths) {
   FakeRegistry reg;
   Settings s = everyFieldChanged();
   saveSettingsTo(reg.access(), s, 23, 22);
-  const std::vector<std::string> order = {
-      "[bTnL]", "[bTime]", "[bFps]", "[bCountry]", "[Screen X]", "[Screen Y]", "[BPP]",
-      "[Wind Power]", "[Random Flag]", "[Use Flag-Logo]", "[Background Width]",
-      "[Background Height]", "[Pixel Format]", "[Select Flag]", "[Logo Full Path]",
-      "[Logo Title]", "[Version]", "[Background Path]", "[Background Title]"};
+  const std::vector<std::string> order = {"[bTnL]",
+                                          "[bTime]",
+                                          "[bFps]",
+                                          "[bCountry]",
+                                          "[Screen X]",
+                                          "[Screen Y]",
+                                          "[BPP]",
+                                          "[Wind Power]",
+                                          "[Random Flag]",
+                                          "[Use Flag-Logo]",
+                                          "[Background Width]",
+                                          "[Background Height]",
+                                          "[Pixel Format]",
+                                          "[Select Flag]",
+                                          "[Logo Full Path]",
+                                          "[Logo Title]",
+                                          "[Version]",
+                                          "[Background Path]",
+                                          "[Background Title]"};
   EXPECT_EQ(order, reg.writes);
   EXPECT_EQ(0u, reg.values.count("[Directory]"));
   for (const auto& [name, value] : reg.values) {
-    bool isText = name == "[Select Flag]" || name == "[Logo Full Path]" ||
-                  name == "[Logo Title]" || name == "[Version]" ||
-                  name == "[Background Path]" || name == "[Background Title]";
+    bool isText = name == "[Select Flag]" || name == "[Logo Full Path]" || name == "[Logo Title]" ||
+                  name == "[Version]" || name == "[Background Path]" ||
+                  name == "[Background Title]";
     EXPECT_EQ(isText ? kRegSz : kRegDword, value.type) << name;
     if (!isText) {
       EXPECT_EQ(4u, value.bytes.size()) << name;
@@ -263,7 +291,8 @@ TEST(SettingsStore, OverLongTextsKeepTheFieldAndNeverOverrun) {
     stored.setRaw(f.name, kRegSz, std::string(f.capacity - 1, 'z') + '\0');
     Settings t = defaults();
     loadSettingsFrom(stored.access(), t);
-    EXPECT_EQ(std::string(f.capacity - 1, 'z'), reinterpret_cast<const char*>(&t) + f.offset) << f.name;
+    EXPECT_EQ(std::string(f.capacity - 1, 'z'), reinterpret_cast<const char*>(&t) + f.offset)
+        << f.name;
   }
 }
 

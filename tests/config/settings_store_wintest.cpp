@@ -12,7 +12,9 @@
 
 namespace {
 
-void deleteSettingsKey() { RegDeleteKeyA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH); }
+void deleteSettingsKey() {
+  RegDeleteKeyA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH);
+}
 
 void putValue(const char* name, DWORD type, const std::string& bytes) {
   HKEY key;
@@ -36,8 +38,8 @@ StoredValue getValue(const char* name) {
     return value;
   char buffer[16384];
   DWORD size = sizeof buffer;
-  value.result = RegQueryValueExA(key, name, nullptr, &value.type,
-                                  reinterpret_cast<BYTE*>(buffer), &size);
+  value.result =
+      RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(buffer), &size);
   if (value.result == ERROR_SUCCESS) value.bytes.assign(buffer, size);
   RegCloseKey(key);
   return value;
@@ -101,11 +103,10 @@ TEST_F(SettingsRegistry, FirstLoadCreatesTheKeyAndKeepsLoadDefaults) {
   Settings expected = defaults();
   EXPECT_EQ(0, std::memcmp(&expected, &app.settings, sizeof expected));
   HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, KEY_READ, &key));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, KEY_READ, &key));
   DWORD valueCount = 99;
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount,
-                   nullptr, nullptr, nullptr, nullptr);
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
+                   nullptr, nullptr, nullptr);
   RegCloseKey(key);
   EXPECT_EQ(0u, valueCount);
 }
@@ -157,8 +158,8 @@ TEST_F(SettingsRegistry, SaveWritesVersionNumbersAndTexts) {
 TEST_F(SettingsRegistry, PixelFormatFollowsBpp) {
   struct Case {
     uint32_t bpp, mode16, mode32, stored;
-  } cases[] = {{16, 23, 22, 23}, {16, 24, 22, 24}, {16, 0, 22, 0}, {32, 23, 22, 22},
-               {32, 23, 0, 0}};
+  } cases[] = {
+      {16, 23, 22, 23}, {16, 24, 22, 24}, {16, 0, 22, 0}, {32, 23, 22, 22}, {32, 23, 0, 0}};
   for (const Case& c : cases) {
     setLoadDefaults(app.settings);
     app.settings.bpp = c.bpp;
@@ -227,7 +228,8 @@ TEST_F(SettingsRegistry, OverLongTextsNeverOverrun) {
     Settings s;
     setLoadDefaults(s);
     loadSettingsFrom(systemRegistry(), s);
-    EXPECT_EQ(std::string(f.capacity - 1, 'y'), reinterpret_cast<const char*>(&s) + f.offset) << f.name;
+    EXPECT_EQ(std::string(f.capacity - 1, 'y'), reinterpret_cast<const char*>(&s) + f.offset)
+        << f.name;
   }
 }
 

@@ -41,7 +41,8 @@ TEST(WebLink, CommandIsCutToTheExecutable) {
       {"C:\\Browser\\browser.exe %1", "C:\\Browser\\browser.exe"},
       {"C:\\Browser\\browser.exe", "C:\\Browser\\browser.exe"},
       // ".exe" inside folder names: the last one ends the name
-      {"\"C:\\my.exe.files\\old.exe\\browser.exe\" \"%1\"", "C:\\my.exe.files\\old.exe\\browser.exe"},
+      {"\"C:\\my.exe.files\\old.exe\\browser.exe\" \"%1\"",
+       "C:\\my.exe.files\\old.exe\\browser.exe"},
       {"C:\\a.exe\\b.exe -x", "C:\\a.exe\\b.exe"},
       // only one leading quote is skipped
       {"\"\"C:\\b.exe\"", "\"C:\\b.exe"},
@@ -60,11 +61,11 @@ TEST(WebLink, CommandIsCutToTheExecutable) {
 
 TEST(WebLink, NothingToStartWithoutAnExecutable) {
   const char* cases[] = {
-      "",                                  // empty default value
-      "\"",                                // only the quote
-      "C:\\Browser\\browser.EXE %1",       // upper case is not found
-      "C:\\Browser\\browser %1",           // no ".exe" at all
-      "\"C:\\Browser\\browser.ex",         // ends inside the ending
+      "",                             // empty default value
+      "\"",                           // only the quote
+      "C:\\Browser\\browser.EXE %1",  // upper case is not found
+      "C:\\Browser\\browser %1",      // no ".exe" at all
+      "\"C:\\Browser\\browser.ex",    // ends inside the ending
       ".ex",
   };
   for (const char* command : cases) {
@@ -106,14 +107,14 @@ TEST(WebLink, OverlongCommandIsCutInsideTheBuffer) {
   // The ".exe" straddles the last byte: it is cut off, so not found.
   std::string edge = std::string(kBrowserCommandCapacity - 3, 'p') + ".exe";
   Command edgeValue = registryValue(edge, false);
-  EXPECT_EQ(cutBrowserCommand(edgeValue.buffer.data(), kBrowserCommandCapacity,
-                              kBrowserCommandCapacity),
-            nullptr);
+  EXPECT_EQ(
+      cutBrowserCommand(edgeValue.buffer.data(), kBrowserCommandCapacity, kBrowserCommandCapacity),
+      nullptr);
   // Ending exactly before the terminator byte: found.
   std::string fits = std::string(kBrowserCommandCapacity - 5, 'p') + ".exe";
   Command fitsValue = registryValue(fits, false);
-  const char* fitted = cutBrowserCommand(fitsValue.buffer.data(), kBrowserCommandCapacity,
-                                         kBrowserCommandCapacity);
+  const char* fitted =
+      cutBrowserCommand(fitsValue.buffer.data(), kBrowserCommandCapacity, kBrowserCommandCapacity);
   ASSERT_NE(fitted, nullptr);
   EXPECT_EQ(std::strlen(fitted), kBrowserCommandCapacity - 1);
 }

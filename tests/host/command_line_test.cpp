@@ -34,7 +34,7 @@ TEST(CommandLineScan, ChoosesModeAndWindowAsTheSaverMachineryPassesThem) {
       {"Flags.scr /a 1234", ChangePassword, 0, 1234},
       {"Flags.scr -A", ChangePassword, 0, 0},
       {"Flags.scr /p 4294967297", Preview, 1, 1},  // modulo 2^32
-      {"Flags.scr", Config, 0, 0},  // neither switch nor backslash
+      {"Flags.scr", Config, 0, 0},                 // neither switch nor backslash
       {"", Config, 0, 0},
       {"/x /y -", Config, 0, 0},  // other letters are ignored
       {"-", Config, 0, 0},
@@ -59,10 +59,22 @@ TEST(CommandLineScan, OnlyTheFourLettersFoldOntoSwitches) {
       CommandLine line = scanCommandLine(text);
       SaverMode expected = Config;
       switch (letter) {
-        case 'c': case 'C': expected = Config; break;
-        case 'p': case 'P': expected = Preview; break;
-        case 'a': case 'A': expected = ChangePassword; break;
-        case 's': case 'S': expected = Saver; break;
+        case 'c':
+        case 'C':
+          expected = Config;
+          break;
+        case 'p':
+        case 'P':
+          expected = Preview;
+          break;
+        case 'a':
+        case 'A':
+          expected = ChangePassword;
+          break;
+        case 's':
+        case 'S':
+          expected = Saver;
+          break;
       }
       SCOPED_TRACE(letter);
       EXPECT_EQ(line.mode, expected);
@@ -90,10 +102,17 @@ TEST(ParseDecimal, ReadsDigitsModulo32Bits) {
     const char* text;
     uint32_t value;
   } cases[] = {
-      {"0", 0},          {"1234", 1234},        {"4294967295", 4294967295u},
-      {"4294967296", 0}, {"4294967297", 1},     {"12ab", 12},
-      {"", 0},           {"abc", 0},            {"-5", 0},
-      {"007", 7},        {"99999999999", 1215752191u},
+      {"0", 0},
+      {"1234", 1234},
+      {"4294967295", 4294967295u},
+      {"4294967296", 0},
+      {"4294967297", 1},
+      {"12ab", 12},
+      {"", 0},
+      {"abc", 0},
+      {"-5", 0},
+      {"007", 7},
+      {"99999999999", 1215752191u},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

@@ -14,13 +14,10 @@ struct ResolutionCase {
 
 TEST(ResolutionText, WellFormedEntriesGiveWidthHeightAndDepth) {
   const ResolutionCase cases[] = {
-      {"1024 x 768 x 32 bpp", 1024, 768, 32},
-      {"800 x 600 x 16 bpp", 800, 600, 16},
+      {"1024 x 768 x 32 bpp", 1024, 768, 32},   {"800 x 600 x 16 bpp", 800, 600, 16},
       {"640 x 480 x 24 bpp", 640, 480, 32},  // only "16" is 16 bits
-      {"1280 x 1024 x 32 bpp", 1280, 1024, 32},
-      {"600 x 800 x 16 bpp", 600, 800, 16},
-      {"65535 x 1 x 8", 65535, 1, 32},
-      {"800 x 600 x 16", 800, 600, 16},
+      {"1280 x 1024 x 32 bpp", 1280, 1024, 32}, {"600 x 800 x 16 bpp", 600, 800, 16},
+      {"65535 x 1 x 8", 65535, 1, 32},          {"800 x 600 x 16", 800, 600, 16},
   };
   for (const ResolutionCase& c : cases) {
     ResolutionChoice choice{};
@@ -89,8 +86,8 @@ TEST(ResolutionText, ReadsNoFurtherThanItsCapacity) {
     bool parses;
     uint32_t bpp;
   } cuts[] = {
-      {3, false, 0},  {6, false, 0},  {9, false, 0},  {12, false, 0},
-      {13, true, 32},  // "800 x 600 x 1": a depth, but not "16"
+      {3, false, 0},  {6, false, 0},           {9, false, 0},
+      {12, false, 0}, {13, true, 32},  // "800 x 600 x 1": a depth, but not "16"
       {14, true, 16}, {sizeof full, true, 16},
   };
   for (const Cut& cut : cuts) {
@@ -114,7 +111,7 @@ TEST(LinkPicture, HitTestIncludesTheRightAndBottomEdges) {
     uint32_t x, y;
     bool inside;
   } cases[] = {
-      {341, 45, true},  {499, 163, true}, {420, 100, true}, {340, 100, false},
+      {341, 45, true},   {499, 163, true}, {420, 100, true},  {340, 100, false},
       {500, 100, false}, {420, 44, false}, {420, 164, false},
   };
   for (const Case& c : cases)

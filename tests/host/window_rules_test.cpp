@@ -21,7 +21,9 @@ Actions actionsOf(const WindowDecision& decision) {
   return Actions(decision.actions, decision.actions + decision.count);
 }
 
-intptr_t mouseAt(uint32_t x, uint32_t y) { return static_cast<intptr_t>((y << 16) | x); }
+intptr_t mouseAt(uint32_t x, uint32_t y) {
+  return static_cast<intptr_t>((y << 16) | x);
+}
 
 struct MessageCase {
   const char* name;
@@ -39,12 +41,27 @@ const WindowResult Zero = WindowResult::Zero;
 // One row per message of the window procedure, in both modes. The mouse
 // message moves to a new place, so its rule counts but does not end yet.
 const MessageCase kMessageCases[] = {
-    {"create", kWmCreate, 0, {A::HideCursor, A::RunningFlagOn, A::SetMainWindow}, Default,
-     {A::SetMainWindow}, Default},
-    {"destroy", kWmDestroy, 0, {A::ShowArrowCursor, A::RunningFlagOff, A::PostQuit}, Zero,
-     {A::PostQuit}, Zero},
-    {"close", kWmClose, 0, {A::StopFrames, A::ReleaseScene, A::ExitRelease, A::ReleaseKeyboard},
-     Default, {A::StopFrames, A::ReleaseScene, A::ExitRelease, A::ReleaseKeyboard}, Default},
+    {"create",
+     kWmCreate,
+     0,
+     {A::HideCursor, A::RunningFlagOn, A::SetMainWindow},
+     Default,
+     {A::SetMainWindow},
+     Default},
+    {"destroy",
+     kWmDestroy,
+     0,
+     {A::ShowArrowCursor, A::RunningFlagOff, A::PostQuit},
+     Zero,
+     {A::PostQuit},
+     Zero},
+    {"close",
+     kWmClose,
+     0,
+     {A::StopFrames, A::ReleaseScene, A::ExitRelease, A::ReleaseKeyboard},
+     Default,
+     {A::StopFrames, A::ReleaseScene, A::ExitRelease, A::ReleaseKeyboard},
+     Default},
     {"set cursor", kWmSetCursor, 0, {A::HideCursor}, Default, {}, Default},
     {"mouse move", kWmMouseMove, 0, {A::HideCursor}, Default, {}, Default},
     {"key down", kWmKeyDown, 0x41, {A::RequestEnd}, Default, {}, Default},
@@ -53,7 +70,12 @@ const MessageCase kMessageCases[] = {
     {"middle button", kWmMButtonDown, 0x10, {A::RequestEnd}, Default, {}, Default},
     {"deactivated", kWmActivateApp, 0, {A::RequestEnd}, Default, {}, Default},
     {"activated", kWmActivateApp, 1, {}, Default, {}, Default},
-    {"suspend", kWmPowerBroadcast, kPbtApmSuspend, {A::RequestEnd}, Default, {A::RequestEnd},
+    {"suspend",
+     kWmPowerBroadcast,
+     kPbtApmSuspend,
+     {A::RequestEnd},
+     Default,
+     {A::RequestEnd},
      Default},
     {"resume notice", kWmPowerBroadcast, 7, {}, Default, {}, Default},
     {"system key (Alt)", 0x0104, 0x41, {}, Default, {}, Default},
@@ -88,9 +110,8 @@ TEST(WindowRules, SystemCommandsSwallowedOnlyAsWholeValuesInSaverMode) {
     WindowResult saver;
   };
   const Case cases[] = {
-      {0xF060, Zero},    {0xF140, Zero},    {0xF050, Zero},    {0xF040, Zero},
-      {0xF061, Default}, {0xF141, Default}, {0xF051, Default}, {0xF020, Default},
-      {0xF100, Default}, {0, Default},
+      {0xF060, Zero},    {0xF140, Zero},    {0xF050, Zero},    {0xF040, Zero},    {0xF061, Default},
+      {0xF141, Default}, {0xF051, Default}, {0xF020, Default}, {0xF100, Default}, {0, Default},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
@@ -119,7 +140,10 @@ TEST(MouseRule, SixthCoordinateChangeRequestsTheEndAndResetsTheCount) {
     bool ends;
   };
   const Step steps[] = {
-      {512, 384, 2, false}, {513, 384, 3, false}, {514, 385, 5, false}, {515, 385, 0, true},
+      {512, 384, 2, false},
+      {513, 384, 3, false},
+      {514, 385, 5, false},
+      {515, 385, 0, true},
       // Counting starts again from 0.
       {516, 385, 1, false},
   };

@@ -171,7 +171,8 @@ TEST_F(Device, FullScreenInTheScreensOwnModeWithTheScannedRate) {
 
   std::vector<DisplayMode> modes = adapterModes();
   // The first attempt's format decides the scan; the fallback keeps its rate.
-  uint32_t first = chooseRefreshRate(modes.data(), uint32_t(modes.size()), 800, 600, D3DFMT_X1R5G5B5);
+  uint32_t first =
+      chooseRefreshRate(modes.data(), uint32_t(modes.size()), 800, 600, D3DFMT_X1R5G5B5);
   EXPECT_EQ(first, params().FullScreen_RefreshRateInHz);
 
   D3DDEVICE_CREATION_PARAMETERS creation;
@@ -380,12 +381,14 @@ class DisplayModes : public ::testing::Test {
     for (UINT i = 0; i < d3d_->GetAdapterModeCount(D3DADAPTER_DEFAULT); ++i) {
       D3DDISPLAYMODE mode = {};
       d3d_->EnumAdapterModes(D3DADAPTER_DEFAULT, i, &mode);
-      if (mode.Width == width && mode.Height == height && uint32_t(mode.Format) == format) return true;
+      if (mode.Width == width && mode.Height == height && uint32_t(mode.Format) == format)
+        return true;
     }
     return false;
   }
   bool fullScreenFormat(D3DFORMAT format) {
-    return SUCCEEDED(d3d_->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, format, format, FALSE));
+    return SUCCEEDED(
+        d3d_->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, format, format, FALSE));
   }
   HWND combo_ = nullptr;
   IDirect3D8* d3d_ = nullptr;

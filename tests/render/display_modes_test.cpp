@@ -20,15 +20,19 @@ TEST(RefreshRateScan, HighestRateBelow120WinsAndFastModesFallBackToDefault) {
   const RefreshCase cases[] = {
       {"ascending 60 75 85", {{800, 600, 60, 24}, {800, 600, 75, 24}, {800, 600, 85, 24}}, 85},
       {"ascending up to 120",
-       {{800, 600, 60, 24}, {800, 600, 75, 24}, {800, 600, 85, 24}, {800, 600, 120, 24}}, 0},
+       {{800, 600, 60, 24}, {800, 600, 75, 24}, {800, 600, 85, 24}, {800, 600, 120, 24}},
+       0},
       {"descending 75 60", {{800, 600, 75, 24}, {800, 600, 60, 24}}, 75},
       {"no modes", {}, 0},
       {"only other sizes and formats",
-       {{1024, 768, 85, 24}, {800, 600, 85, 23}, {640, 480, 75, 24}}, 0},
+       {{1024, 768, 85, 24}, {800, 600, 85, 23}, {640, 480, 75, 24}},
+       0},
       {"a fast mode of another size does not end the visit",
-       {{800, 600, 60, 24}, {800, 600, 85, 24}, {1024, 768, 120, 24}}, 85},
+       {{800, 600, 60, 24}, {800, 600, 85, 24}, {1024, 768, 120, 24}},
+       85},
       {"a fast mode met after a slower one keeps the slower",
-       {{800, 600, 150, 24}, {800, 600, 72, 24}}, 72},
+       {{800, 600, 150, 24}, {800, 600, 72, 24}},
+       72},
       {"rate 0 only", {{800, 600, 0, 24}}, 0},
   };
   for (const RefreshCase& c : cases) {
@@ -52,8 +56,10 @@ std::vector<std::string> texts(const ModeList& list) {
 }
 
 TEST(ModeCopy, KeepsEachModeOnceAndFormatZeroMatchesNothing) {
-  ModeCopy& copy = copyOf({{800, 600, 60, kR5G6B5}, {800, 600, 75, kR5G6B5},
-                           {800, 600, 85, kR5G6B5}, {640, 480, 60, 0}});
+  ModeCopy& copy = copyOf({{800, 600, 60, kR5G6B5},
+                           {800, 600, 75, kR5G6B5},
+                           {800, 600, 85, kR5G6B5},
+                           {640, 480, 60, 0}});
   EXPECT_EQ(copy.count, 2u);
   EXPECT_TRUE(modeCopyHas(copy, 800, 600, kR5G6B5));
   EXPECT_FALSE(modeCopyHas(copy, 800, 600, kX8R8G8B8));
@@ -79,9 +85,9 @@ TEST(ModeList, SixEntriesForBothFormatsInCandidateOrderWithTheCurrentModeSelecte
       modes.push_back({s.width, s.height, 60, format});
   ModeList list;
   buildModeList(list, copyOf(modes), kR5G6B5, kX8R8G8B8, 800, 600, 32);
-  const std::vector<std::string> expected = {
-      "1024 x 768 x 16 bpp", "1024 x 768 x 32 bpp", "800 x 600 x 16 bpp",
-      "800 x 600 x 32 bpp",  "640 x 480 x 16 bpp",  "640 x 480 x 32 bpp"};
+  const std::vector<std::string> expected = {"1024 x 768 x 16 bpp", "1024 x 768 x 32 bpp",
+                                             "800 x 600 x 16 bpp",  "800 x 600 x 32 bpp",
+                                             "640 x 480 x 16 bpp",  "640 x 480 x 32 bpp"};
   EXPECT_EQ(texts(list), expected);
   EXPECT_EQ(list.selected, 3);
   EXPECT_EQ(list.entries[3].bits, 32u);
@@ -102,8 +108,10 @@ TEST(ModeList, SizeOfferedOnlyIn32BitsIsListedOnce) {
 TEST(ModeList, OnlyCandidateSizesInTheChosenFormatsAreOffered) {
   ModeList list;
   buildModeList(list,
-                copyOf({{1152, 864, 60, kR5G6B5}, {1600, 1200, 60, kX8R8G8B8},
-                        {800, 600, 60, kX1R5G5B5}, {600, 800, 60, kR5G6B5},
+                copyOf({{1152, 864, 60, kR5G6B5},
+                        {1600, 1200, 60, kX8R8G8B8},
+                        {800, 600, 60, kX1R5G5B5},
+                        {600, 800, 60, kR5G6B5},
                         {480, 640, 60, kX8R8G8B8}}),
                 kR5G6B5, kX8R8G8B8, 600, 800, 16);
   const std::vector<std::string> expected = {"600 x 800 x 16 bpp", "480 x 640 x 32 bpp"};
@@ -113,8 +121,9 @@ TEST(ModeList, OnlyCandidateSizesInTheChosenFormatsAreOffered) {
 
 TEST(ModeList, NeitherFormatGivesAnEmptyList) {
   ModeList list;
-  buildModeList(list, copyOf({{800, 600, 60, kR5G6B5}, {800, 600, 60, kX8R8G8B8}, {800, 600, 0, 0}}),
-                0, 0, 800, 600, 16);
+  buildModeList(list,
+                copyOf({{800, 600, 60, kR5G6B5}, {800, 600, 60, kX8R8G8B8}, {800, 600, 0, 0}}), 0,
+                0, 800, 600, 16);
   EXPECT_EQ(list.count, 0u);
   EXPECT_EQ(list.selected, -1);
 }

@@ -8,16 +8,23 @@
 
 namespace {
 
-uint8_t greyOf(uint32_t pixel) { return static_cast<uint8_t>(pixel & 0xFF); }
+uint8_t greyOf(uint32_t pixel) {
+  return static_cast<uint8_t>(pixel & 0xFF);
+}
 
-RenderState freshCorners() { return RenderState{}; }
+RenderState freshCorners() {
+  return RenderState{};
+}
 
 }  // namespace
 
 TEST(LightSpot, LevelsAtTheCentreTheEdgesAndTheCorners) {
-  struct Case { int column, row; int level; };
+  struct Case {
+    int column, row;
+    int level;
+  };
   const Case cases[] = {
-      {129, 126, 255}, {0, 0, 110},   {129, 0, 167},   {0, 126, 163},
+      {129, 126, 255}, {0, 0, 110},   {129, 0, 167}, {0, 126, 163},
       {255, 255, 110}, {0, 255, 109}, {255, 0, 112},
   };
   for (const Case& c : cases)
@@ -71,8 +78,8 @@ TEST(Camera, MatricesFor800x600) {
     if (k == 14) expected = 60.0f;
     EXPECT_NEAR(expected, view.m[k], 1e-5f) << k;
   }
-  const float nonZero[16] = {1.8106601f, 0, 0, 0, 0, 2.4142134f, 0, 0,
-                             0, 0, 1.0101010f, 1.0f, 0, 0, -1.0101010f, 0};
+  const float nonZero[16] = {1.8106601f, 0, 0,          0,    0, 2.4142134f, 0,           0,
+                             0,          0, 1.0101010f, 1.0f, 0, 0,          -1.0101010f, 0};
   for (int k = 0; k < 16; ++k) EXPECT_NEAR(nonZero[k], projection.m[k], 1e-5f) << k;
 }
 
@@ -86,9 +93,12 @@ TEST(Camera, PreviewSizeChangesOnlyTheHorizontalScale) {
 
 TEST(BackgroundFit, UserPicturesKeepTheirProportions) {
   // 1333 × 1000 is exactly the threshold: not wide, so it fills the height.
-  struct Case { uint32_t width, height; float halfWidth, halfHeight; };
+  struct Case {
+    uint32_t width, height;
+    float halfWidth, halfHeight;
+  };
   const Case cases[] = {
-      {1600, 1200, 53.0f, 40.5f}, {1000, 1000, 40.0f, 40.0f}, {1200, 1600, 30.0f, 40.0f},
+      {1600, 1200, 53.0f, 40.5f}, {1000, 1000, 40.0f, 40.0f},  {1200, 1600, 30.0f, 40.0f},
       {2000, 1000, 53.0f, 27.0f}, {1333, 1000, 53.32f, 40.0f}, {1334, 1000, 53.0f, 40.479f},
   };
   for (const Case& c : cases) {

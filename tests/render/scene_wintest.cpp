@@ -80,8 +80,8 @@ class SceneOnDevice : public testing::Test {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = kWindowClass;
     RegisterClassA(&windowClass);
-    window = CreateWindowA(kWindowClass, "scene test", WS_POPUP, 0, 0, kWindowWidth,
-                           kWindowHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
+    window = CreateWindowA(kWindowClass, "scene test", WS_POPUP, 0, 0, kWindowWidth, kWindowHeight,
+                           nullptr, nullptr, windowClass.hInstance, nullptr);
     ASSERT_NE(nullptr, window);
     app.host.instance = GetModuleHandleA(nullptr);
     app.host.heap = GetProcessHeap();

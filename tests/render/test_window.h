@@ -44,8 +44,7 @@ struct TestDevice {
     params.hDeviceWindow = window;
     params.Windowed = TRUE;
     HRESULT result = direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params,
-                                            &device);
+                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
     if (FAILED(result) || !device) {
       device = nullptr;
       char text[64];

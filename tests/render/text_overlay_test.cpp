@@ -21,7 +21,9 @@ void markVertices() {
   for (TextVertex& v : vertices) v = {-7.0f, -7.0f, -7.0f, -7.0f, -7.0f, -7.0f};
 }
 
-bool isMarked(const TextVertex& v) { return v.screenX == -7.0f && v.tv == -7.0f; }
+bool isMarked(const TextVertex& v) {
+  return v.screenX == -7.0f && v.tv == -7.0f;
+}
 
 }  // namespace
 
@@ -38,10 +40,13 @@ TEST(FontGlyphs, EveryGlyphLiesInsideTheFontAndInOneOfTheSixBands) {
 }
 
 TEST(FontGlyphs, SharedAndBlankCellsAreTheOnesTheFontProvides) {
-  struct Case { unsigned char code; FontGlyph glyph; };
+  struct Case {
+    unsigned char code;
+    FontGlyph glyph;
+  };
   const Case cases[] = {
-      {' ', {3, 0, 7}},     {'_', {3, 0, 4}},     {'#', {3, 0, 5}},     {'@', {3, 0, 5}},
-      {'A', {3, 220, 245}}, {'T', {87, 220, 245}}, {':', {213, 173, 177}}, {'f', {171, 23, 36}},
+      {' ', {3, 0, 7}},     {'_', {3, 0, 4}},       {'#', {3, 0, 5}},       {'@', {3, 0, 5}},
+      {'A', {3, 220, 245}}, {'T', {87, 220, 245}},  {':', {213, 173, 177}}, {'f', {171, 23, 36}},
       {'0', {3, 53, 68}},   {'z', {213, 135, 150}}, {'{', {213, 215, 242}},
   };
   for (const Case& c : cases) {
@@ -69,7 +74,11 @@ TEST(FontGlyphs, CodesWithoutAnEntryDrawTheBlankFivePixelCell) {
 }
 
 TEST(TextLayout, OriginsAndQuadHeightsOfTheThreeTextsAt800x600) {
-  struct Case { const char* name; TextPlace place; float x, y0, quadHeight; };
+  struct Case {
+    const char* name;
+    TextPlace place;
+    float x, y0, quadHeight;
+  };
   const Case cases[] = {
       {"fps", kFpsPlace, 8.0f, 576.0f, 19.5f},
       {"clock", kClockPlace, 680.0f, 570.0f, 27.857f},
@@ -165,10 +174,13 @@ TEST(TextLayout, EmptyOrMissingTextWritesNothing) {
 }
 
 TEST(ClockText, TwoDigitsEachAndTheColonOnlyInOddSeconds) {
-  struct Case { int hour, minute, second; const char* text; };
+  struct Case {
+    int hour, minute, second;
+    const char* text;
+  };
   const Case cases[] = {
-      {14, 7, 31, "14_:_07"}, {14, 7, 32, "14___07"}, {9, 5, 1, "09_:_05"},
-      {0, 0, 59, "00_:_00"},  {0, 0, 0, "00___00"},   {23, 59, 13, "23_:_59"},
+      {14, 7, 31, "14_:_07"},  {14, 7, 32, "14___07"}, {9, 5, 1, "09_:_05"},
+      {0, 0, 59, "00_:_00"},   {0, 0, 0, "00___00"},   {23, 59, 13, "23_:_59"},
       {10, 10, 11, "10_:_10"}, {7, 45, 44, "07___45"},
   };
   for (const Case& c : cases) {
@@ -185,9 +197,12 @@ TEST(ClockText, ASmallBufferIsCutAndTerminated) {
 }
 
 TEST(FpsText, RoundsToTheNearestIntegerWithHalvesToEven) {
-  struct Case { float rate; const char* text; };
+  struct Case {
+    float rate;
+    const char* text;
+  };
   const Case cases[] = {
-      {59.5f, "fps 60"}, {60.5f, "fps 60"}, {61.5f, "fps 62"}, {59.49f, "fps 59"},
+      {59.5f, "fps 60"}, {60.5f, "fps 60"}, {61.5f, "fps 62"},     {59.49f, "fps 59"},
       {0.0f, "fps 0"},   {0.5f, "fps 0"},   {1234.7f, "fps 1235"},
   };
   for (const Case& c : cases) {
@@ -230,7 +245,9 @@ TEST(FontRecolour, LitPixelsTakeTheColourAndBlackIsTransparentWhateverTheTopByte
   } cases[] = {
       {0x00000000, 0},  // black as a 16-bit screen reads it back
       {0xFF000000, 0},  // black as a 24- or 32-bit screen reads it back
-      {0x00010000, kOverlayColour}, {0x00000100, kOverlayColour}, {0x00000001, kOverlayColour},
+      {0x00010000, kOverlayColour},
+      {0x00000100, kOverlayColour},
+      {0x00000001, kOverlayColour},
       {0x00808080, kOverlayColour},  // a soft edge
       {0xFFFFFFFF, kOverlayColour},
   };
@@ -239,6 +256,7 @@ TEST(FontRecolour, LitPixelsTakeTheColourAndBlackIsTransparentWhateverTheTopByte
   for (uint32_t k = 0; k < count; ++k) pixels[k] = cases[k].read;
   pixels[count] = 0xFF000000;  // past the count: untouched
   recolourFontPixels(pixels, count, kOverlayColour);
-  for (uint32_t k = 0; k < count; ++k) EXPECT_EQ(cases[k].expected, pixels[k]) << std::hex << cases[k].read;
+  for (uint32_t k = 0; k < count; ++k)
+    EXPECT_EQ(cases[k].expected, pixels[k]) << std::hex << cases[k].read;
   EXPECT_EQ(0xFF000000u, pixels[count]);
 }

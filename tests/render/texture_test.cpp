@@ -19,12 +19,10 @@ TEST(PixelFormatTable, ConvertsOneColourInEveryFormat) {
     uint32_t bytes;
     uint32_t stored;  // the low `bytes` bytes are what reaches the texel
   } cases[] = {
-      {20, "R8G8B8", 3, 0xFF8040},   {21, "A8R8G8B8", 4, 0x80FF8040},
-      {22, "X8R8G8B8", 4, 0xFF8040}, {23, "R5G6B5", 2, 0xFC08},
-      {24, "X1R5G5B5", 2, 0x7E08},   {25, "A1R5G5B5", 2, 0xFE08},
-      {26, "A4R4G4B4", 2, 0x8F84},   {27, "R3G3B2", 1, 0xF1},
-      {28, "A8", 1, 0x80},           {29, "A8R3G3B2", 2, 0x80F1},
-      {30, "X4R4G4B4", 2, 0x0F84},
+      {20, "R8G8B8", 3, 0xFF8040}, {21, "A8R8G8B8", 4, 0x80FF8040}, {22, "X8R8G8B8", 4, 0xFF8040},
+      {23, "R5G6B5", 2, 0xFC08},   {24, "X1R5G5B5", 2, 0x7E08},     {25, "A1R5G5B5", 2, 0xFE08},
+      {26, "A4R4G4B4", 2, 0x8F84}, {27, "R3G3B2", 1, 0xF1},         {28, "A8", 1, 0x80},
+      {29, "A8R3G3B2", 2, 0x80F1}, {30, "X4R4G4B4", 2, 0x0F84},
   };
   for (const Case& c : cases) {
     const PixelFormatEntry* entry = findPixelFormat(c.format);
@@ -42,13 +40,14 @@ TEST(PixelFormatTable, ChannelBoundaries) {
     uint32_t format, pixel, stored;
   } cases[] = {
       {22, 0xFFFFFFFF, 0x00FFFFFF}, {22, 0, 0},
-      {23, 0xFFFFFFFF, 0xFFFF},     {23, 0x00070307, 0},      // below each channel's step
+      {23, 0xFFFFFFFF, 0xFFFF},     {23, 0x00070307, 0},  // below each channel's step
       {23, 0x00080408, 0x0821},     {23, 0x00FF0000, 0xF800},
       {23, 0x0000FF00, 0x07E0},     {23, 0x000000FF, 0x001F},
       {24, 0xFFFFFFFF, 0x7FFF},     {24, 0x00000000, 0},
       {25, 0x7FFFFFFF, 0x7FFF},     {25, 0x80000000, 0x8000},
-      {26, 0xFFFFFFFF, 0xFFFF},     {26, 0x0F0F0F0F, 0},      {26, 0x10101010, 0x1111},
-      {27, 0xFFFFFFFF, 0xFF},       {27, 0x001F1F3F, 0},      {27, 0x00202040, 0x25},
+      {26, 0xFFFFFFFF, 0xFFFF},     {26, 0x0F0F0F0F, 0},
+      {26, 0x10101010, 0x1111},     {27, 0xFFFFFFFF, 0xFF},
+      {27, 0x001F1F3F, 0},          {27, 0x00202040, 0x25},
       {28, 0xFFFFFFFF, 0xFF},       {28, 0x00FFFFFF, 0},
       {29, 0xFFFFFFFF, 0xFFFF},     {29, 0x01000000, 0x0100},
       {30, 0xFFFFFFFF, 0x0FFF},     {30, 0xF0000000, 0},
@@ -90,8 +89,7 @@ TEST(CopyPixelsTopDown, TopRowFirstAndPitchRespected) {
       for (int32_t gap = width * entry.bytesPerPixel; gap < c.pitch; ++gap)
         EXPECT_EQ(0xA5, texels[size_t(y) * c.pitch + gap]) << "format " << c.format;
     }
-    for (size_t i = size_t(c.pitch) * height; i < texels.size(); ++i)
-      EXPECT_EQ(0xA5, texels[i]);
+    for (size_t i = size_t(c.pitch) * height; i < texels.size(); ++i) EXPECT_EQ(0xA5, texels[i]);
   }
 }
 

@@ -58,7 +58,8 @@ HBITMAP dibSection(int bitCount, int width, int height, const void* pixels) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap && pixels) std::memcpy(bits, pixels, size_t(width) * 4 * (height < 0 ? -height : height));
+  if (bitmap && pixels)
+    std::memcpy(bits, pixels, size_t(width) * 4 * (height < 0 ? -height : height));
   return bitmap;
 }
 
@@ -126,7 +127,8 @@ TEST_F(TextureDevice, Only32BitDibSectionsAreTaken) {
   };
   for (const Case& c : cases) {
     IDirect3DTexture8* texture = nullptr;
-    EXPECT_EQ(TextureNot32Bit, textureFromBitmap(test_.device, c.picture, D3DFMT_X8R8G8B8, &texture))
+    EXPECT_EQ(TextureNot32Bit,
+              textureFromBitmap(test_.device, c.picture, D3DFMT_X8R8G8B8, &texture))
         << c.what;
     EXPECT_EQ(nullptr, texture) << c.what;
     release(texture);

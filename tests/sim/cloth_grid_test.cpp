@@ -7,107 +7,97 @@
 namespace {
 
 struct BuiltGrid {
-    std::unique_ptr<ClothStorage> storage = std::make_unique<ClothStorage>();
-    ClothGrid grid;
-    explicit BuiltGrid(int baseIndex = 0)
-    {
-        *storage = ClothStorage{};
-        attachClothStorage(grid, *storage);
-        buildClothGrid(grid.current, grid.indices, kClothLeft, kClothBottom, kClothWidth,
-                       kClothHeight, kClothColumns, kClothRows, baseIndex);
-    }
+  std::unique_ptr<ClothStorage> storage = std::make_unique<ClothStorage>();
+  ClothGrid grid;
+  explicit BuiltGrid(int baseIndex = 0) {
+    *storage = ClothStorage{};
+    attachClothStorage(grid, *storage);
+    buildClothGrid(grid.current, grid.indices, kClothLeft, kClothBottom, kClothWidth, kClothHeight,
+                   kClothColumns, kClothRows, baseIndex);
+  }
 };
 
-TEST(BuildClothGrid, PlacesCornersAndInnerVertex)
-{
-    struct Case {
-        int k;
-        float x, y, u, v;
-    };
-    const Case cases[] = {
-        {0, -16.0f, -12.0f, 0.0f, 1.0f},
-        {32, 16.0f, -12.0f, 1.0f, 1.0f},
-        {1056, -16.0f, 12.0f, 0.0f, 0.0f},
-        {1088, 16.0f, 12.0f, 1.0f, 0.0f},
-        {34, -15.0f, -11.25f, 0.03125f, 0.96875f},
-        {528, -16.0f, 0.0f, 0.0f, 0.5f},
-    };
-    BuiltGrid built;
-    for (const Case& c : cases) {
-        const FlagVertex& v = built.grid.current[c.k];
-        EXPECT_FLOAT_EQ(v.x, c.x) << c.k;
-        EXPECT_FLOAT_EQ(v.y, c.y) << c.k;
-        EXPECT_EQ(v.z, 0.0f) << c.k;
-        EXPECT_FLOAT_EQ(v.u, c.u) << c.k;
-        EXPECT_FLOAT_EQ(v.v, c.v) << c.k;
-    }
+TEST(BuildClothGrid, PlacesCornersAndInnerVertex) {
+  struct Case {
+    int k;
+    float x, y, u, v;
+  };
+  const Case cases[] = {
+      {0, -16.0f, -12.0f, 0.0f, 1.0f},           {32, 16.0f, -12.0f, 1.0f, 1.0f},
+      {1056, -16.0f, 12.0f, 0.0f, 0.0f},         {1088, 16.0f, 12.0f, 1.0f, 0.0f},
+      {34, -15.0f, -11.25f, 0.03125f, 0.96875f}, {528, -16.0f, 0.0f, 0.0f, 0.5f},
+  };
+  BuiltGrid built;
+  for (const Case& c : cases) {
+    const FlagVertex& v = built.grid.current[c.k];
+    EXPECT_FLOAT_EQ(v.x, c.x) << c.k;
+    EXPECT_FLOAT_EQ(v.y, c.y) << c.k;
+    EXPECT_EQ(v.z, 0.0f) << c.k;
+    EXPECT_FLOAT_EQ(v.u, c.u) << c.k;
+    EXPECT_FLOAT_EQ(v.v, c.v) << c.k;
+  }
 }
 
-TEST(BuildClothGrid, LeavesShadingTripleUntouched)
-{
-    auto storage = std::make_unique<ClothStorage>();
-    for (FlagVertex& v : storage->vertices[0]) v.sx = v.sy = v.sz = 7.0f;
-    buildClothGrid(storage->vertices[0], nullptr, kClothLeft, kClothBottom, kClothWidth,
-                   kClothHeight, kClothColumns, kClothRows, 0);
-    for (const FlagVertex& v : storage->vertices[0]) {
-        ASSERT_EQ(v.sx, 7.0f);
-        ASSERT_EQ(v.sy, 7.0f);
-        ASSERT_EQ(v.sz, 7.0f);
-    }
+TEST(BuildClothGrid, LeavesShadingTripleUntouched) {
+  auto storage = std::make_unique<ClothStorage>();
+  for (FlagVertex& v : storage->vertices[0]) v.sx = v.sy = v.sz = 7.0f;
+  buildClothGrid(storage->vertices[0], nullptr, kClothLeft, kClothBottom, kClothWidth, kClothHeight,
+                 kClothColumns, kClothRows, 0);
+  for (const FlagVertex& v : storage->vertices[0]) {
+    ASSERT_EQ(v.sx, 7.0f);
+    ASSERT_EQ(v.sy, 7.0f);
+    ASSERT_EQ(v.sz, 7.0f);
+  }
 }
 
-TEST(BuildClothGrid, ListsTwoTrianglesPerCell)
-{
-    BuiltGrid built;
-    const uint16_t* indices = built.grid.indices;
-    const uint16_t first[6] = {0, 33, 1, 33, 34, 1};
-    const uint16_t last[6] = {1054, 1087, 1055, 1087, 1088, 1055};
-    for (int n = 0; n < 6; ++n) {
-        EXPECT_EQ(indices[n], first[n]) << n;
-        EXPECT_EQ(indices[kClothIndexCount - 6 + n], last[n]) << n;
-    }
-    // Every cell's lower-left corner a is neither in the last column nor the top row.
-    for (int cell = 0; cell < kClothIndexCount / 6; ++cell) {
-        int a = indices[cell * 6];
-        ASSERT_NE(a % kClothColumns, kClothColumns - 1) << cell;
-        ASSERT_LT(a / kClothColumns, kClothRows - 1) << cell;
-        ASSERT_LE(indices[cell * 6 + 4], kClothVertexCount - 1) << cell;
-    }
+TEST(BuildClothGrid, ListsTwoTrianglesPerCell) {
+  BuiltGrid built;
+  const uint16_t* indices = built.grid.indices;
+  const uint16_t first[6] = {0, 33, 1, 33, 34, 1};
+  const uint16_t last[6] = {1054, 1087, 1055, 1087, 1088, 1055};
+  for (int n = 0; n < 6; ++n) {
+    EXPECT_EQ(indices[n], first[n]) << n;
+    EXPECT_EQ(indices[kClothIndexCount - 6 + n], last[n]) << n;
+  }
+  // Every cell's lower-left corner a is neither in the last column nor the top row.
+  for (int cell = 0; cell < kClothIndexCount / 6; ++cell) {
+    int a = indices[cell * 6];
+    ASSERT_NE(a % kClothColumns, kClothColumns - 1) << cell;
+    ASSERT_LT(a / kClothColumns, kClothRows - 1) << cell;
+    ASSERT_LE(indices[cell * 6 + 4], kClothVertexCount - 1) << cell;
+  }
 }
 
-TEST(BuildClothGrid, WritesExactlyTheIndexListLength)
-{
-    auto storage = std::make_unique<ClothStorage>();
-    constexpr uint16_t kGuard = 0xBEEF;
-    uint16_t indices[kClothIndexCount + 4];
-    for (uint16_t& index : indices) index = kGuard;
-    buildClothGrid(storage->vertices[0], indices, kClothLeft, kClothBottom, kClothWidth,
-                   kClothHeight, kClothColumns, kClothRows, 0);
-    EXPECT_NE(indices[kClothIndexCount - 1], kGuard);
-    for (int n = kClothIndexCount; n < kClothIndexCount + 4; ++n) EXPECT_EQ(indices[n], kGuard);
+TEST(BuildClothGrid, WritesExactlyTheIndexListLength) {
+  auto storage = std::make_unique<ClothStorage>();
+  constexpr uint16_t kGuard = 0xBEEF;
+  uint16_t indices[kClothIndexCount + 4];
+  for (uint16_t& index : indices) index = kGuard;
+  buildClothGrid(storage->vertices[0], indices, kClothLeft, kClothBottom, kClothWidth, kClothHeight,
+                 kClothColumns, kClothRows, 0);
+  EXPECT_NE(indices[kClothIndexCount - 1], kGuard);
+  for (int n = kClothIndexCount; n < kClothIndexCount + 4; ++n) EXPECT_EQ(indices[n], kGuard);
 }
 
-TEST(BuildClothGrid, BaseIndexShiftsEveryIndexOnly)
-{
-    BuiltGrid plain(0);
-    BuiltGrid shifted(100);
-    for (int n = 0; n < kClothIndexCount; ++n)
-        ASSERT_EQ(shifted.grid.indices[n], plain.grid.indices[n] + 100) << n;
-    for (int k = 0; k < kClothVertexCount; ++k) {
-        ASSERT_EQ(shifted.grid.current[k].x, plain.grid.current[k].x);
-        ASSERT_EQ(shifted.grid.current[k].y, plain.grid.current[k].y);
-        ASSERT_EQ(shifted.grid.current[k].v, plain.grid.current[k].v);
-    }
+TEST(BuildClothGrid, BaseIndexShiftsEveryIndexOnly) {
+  BuiltGrid plain(0);
+  BuiltGrid shifted(100);
+  for (int n = 0; n < kClothIndexCount; ++n)
+    ASSERT_EQ(shifted.grid.indices[n], plain.grid.indices[n] + 100) << n;
+  for (int k = 0; k < kClothVertexCount; ++k) {
+    ASSERT_EQ(shifted.grid.current[k].x, plain.grid.current[k].x);
+    ASSERT_EQ(shifted.grid.current[k].y, plain.grid.current[k].y);
+    ASSERT_EQ(shifted.grid.current[k].v, plain.grid.current[k].v);
+  }
 }
 
-TEST(ClothGrid, PoleIsColumnZeroOfRowsZeroSixteenAndThirtyTwo)
-{
-    int pinned = 0;
-    for (int k = 0; k < kClothVertexCount; ++k) pinned += isPinnedVertex(k);
-    EXPECT_EQ(pinned, 3);
-    EXPECT_TRUE(isPinnedVertex(0));
-    EXPECT_TRUE(isPinnedVertex(528));
-    EXPECT_TRUE(isPinnedVertex(1056));
+TEST(ClothGrid, PoleIsColumnZeroOfRowsZeroSixteenAndThirtyTwo) {
+  int pinned = 0;
+  for (int k = 0; k < kClothVertexCount; ++k) pinned += isPinnedVertex(k);
+  EXPECT_EQ(pinned, 3);
+  EXPECT_TRUE(isPinnedVertex(0));
+  EXPECT_TRUE(isPinnedVertex(528));
+  EXPECT_TRUE(isPinnedVertex(1056));
 }
 
 }  // namespace

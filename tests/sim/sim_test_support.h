@@ -10,50 +10,45 @@
 #include "sim/simulation.h"
 
 struct TestSimulation {
-    static constexpr int64_t kFrequency = 1000000000;
+  static constexpr int64_t kFrequency = 1000000000;
 
-    std::unique_ptr<ClothStorage> storage = std::make_unique<ClothStorage>();
-    std::unique_ptr<FlagVertex[]> vertexBuffer = std::make_unique<FlagVertex[]>(kClothVertexCount);
-    SimState state;
-    // The program's names for the parts of the record.
-    ClothGrid& grid = state.cloth;
-    StepCalibration& calibration = state.calibration;
-    WindState& wind = state.wind;
-    FrameTimer& timer = state.timer;
-    RandomGenerator& rng = state.random;
-    bool& isPreview = state.isPreview;
-    int64_t counter = 0;
+  std::unique_ptr<ClothStorage> storage = std::make_unique<ClothStorage>();
+  std::unique_ptr<FlagVertex[]> vertexBuffer = std::make_unique<FlagVertex[]>(kClothVertexCount);
+  SimState state;
+  // The program's names for the parts of the record.
+  ClothGrid& grid = state.cloth;
+  StepCalibration& calibration = state.calibration;
+  WindState& wind = state.wind;
+  FrameTimer& timer = state.timer;
+  RandomGenerator& rng = state.random;
+  bool& isPreview = state.isPreview;
+  int64_t counter = 0;
 
-    explicit TestSimulation(int windPower = 50, uint32_t seedIJ = 0, uint32_t seedKL = 0)
-    {
-        attachClothStorage(grid, *storage);
-        seedRandom(rng, seedIJ, seedKL);
-        configureSimulation(state, windPower, false);
-        startSimulationAt(state, counter, kFrequency);
+  explicit TestSimulation(int windPower = 50, uint32_t seedIJ = 0, uint32_t seedKL = 0) {
+    attachClothStorage(grid, *storage);
+    seedRandom(rng, seedIJ, seedKL);
+    configureSimulation(state, windPower, false);
+    startSimulationAt(state, counter, kFrequency);
+  }
+
+  void runFrame(double frameSeconds) {
+    counter += static_cast<int64_t>(std::llround(frameSeconds * kFrequency));
+    runSimulationFrameAt(state, counter, vertexBuffer.get());
+  }
+
+  void runFrames(int frames, double frameSeconds) {
+    for (int n = 0; n < frames; ++n) runFrame(frameSeconds);
+  }
+
+  // Index of the first vertex or particle with a non-finite value, or -1.
+  int firstNonFinite() const {
+    for (int k = 0; k < kClothVertexCount; ++k) {
+      const FlagVertex& v = grid.current[k];
+      const ClothParticle& p = grid.particles[k];
+      const float values[] = {v.x, v.y, v.z, v.sx, v.sy, v.sz, p.fx, p.fy, p.fz, p.vx, p.vy, p.vz};
+      for (float value : values)
+        if (!std::isfinite(value)) return k;
     }
-
-    void runFrame(double frameSeconds)
-    {
-        counter += static_cast<int64_t>(std::llround(frameSeconds * kFrequency));
-        runSimulationFrameAt(state, counter, vertexBuffer.get());
-    }
-
-    void runFrames(int frames, double frameSeconds)
-    {
-        for (int n = 0; n < frames; ++n) runFrame(frameSeconds);
-    }
-
-    // Index of the first vertex or particle with a non-finite value, or -1.
-    int firstNonFinite() const
-    {
-        for (int k = 0; k < kClothVertexCount; ++k) {
-            const FlagVertex& v = grid.current[k];
-            const ClothParticle& p = grid.particles[k];
-            const float values[] = {v.x, v.y, v.z, v.sx, v.sy, v.sz,
-                                    p.fx, p.fy, p.fz, p.vx, p.vy, p.vz};
-            for (float value : values)
-                if (!std::isfinite(value)) return k;
-        }
-        return -1;
-    }
+    return -1;
+  }
 };

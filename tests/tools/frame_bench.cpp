@@ -72,9 +72,18 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // The steps of one frame, as updateFrame and drawFrame take them.
 // The vertex lock is where the frame waits for the renderer to finish the
 // previous one; the simulation frame includes the copy into the buffer.
-enum Section { VertexLock, Simulation, ClearBegin, Background, Flag, Overlay, EndPresent, kSections };
-const char* const kSectionNames[kSections] = {"vertex-lock", "simulation", "clear+begin",
-                                              "background", "flag", "overlay", "end+present"};
+enum Section {
+  VertexLock,
+  Simulation,
+  ClearBegin,
+  Background,
+  Flag,
+  Overlay,
+  EndPresent,
+  kSections
+};
+const char* const kSectionNames[kSections] = {
+    "vertex-lock", "simulation", "clear+begin", "background", "flag", "overlay", "end+present"};
 
 struct Profile {
   double total[kSections] = {};
@@ -88,7 +97,9 @@ struct Profile {
 };
 
 const char* skipped = "";
-bool runs(const char* step) { return std::strstr(skipped, step) == nullptr; }
+bool runs(const char* step) {
+  return std::strstr(skipped, step) == nullptr;
+}
 
 void profiledFrame(Profile& profile) {
   RenderState& render = app.render;
@@ -103,7 +114,8 @@ void profiledFrame(Profile& profile) {
     return;
   }
   BYTE* target = nullptr;
-  if (!runs("upload") || FAILED(render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD))) target = nullptr;
+  if (!runs("upload") || FAILED(render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD)))
+    target = nullptr;
   profile.lap(VertexLock);
   runSimulationFrame(app.sim, reinterpret_cast<FlagVertex*>(target));
   if (target) render.flagVertexBuffer->Unlock();
@@ -147,12 +159,18 @@ int main(int argc, char** argv) {
   bool profiled = false;
   const char* directory = nullptr;
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--profile")) profiled = true;
-    else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atof(argv[++i]);
-    else if (!std::strcmp(argv[i], "--directory") && i + 1 < argc) directory = argv[++i];
-    else if (!std::strcmp(argv[i], "--skip") && i + 1 < argc) skipped = argv[++i];
+    if (!std::strcmp(argv[i], "--profile"))
+      profiled = true;
+    else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+      seconds = std::atof(argv[++i]);
+    else if (!std::strcmp(argv[i], "--directory") && i + 1 < argc)
+      directory = argv[++i];
+    else if (!std::strcmp(argv[i], "--skip") && i + 1 < argc)
+      skipped = argv[++i];
     else {
-      std::fprintf(stderr, "usage: frame_bench [--seconds N] [--directory DIR] [--profile [--skip STEPS]]\n");
+      std::fprintf(
+          stderr,
+          "usage: frame_bench [--seconds N] [--directory DIR] [--profile [--skip STEPS]]\n");
       return 2;
     }
   }
@@ -174,8 +192,8 @@ int main(int argc, char** argv) {
   windowClass.lpszClassName = kClassName;
   RegisterClassA(&windowClass);
   HWND window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kClassName, WS_POPUP | WS_VISIBLE, 0, 0,
-                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                                nullptr, host.instance, nullptr);
+                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                nullptr, nullptr, host.instance, nullptr);
   ShowWindow(window, SW_SHOWNORMAL);
   host.mainWindow = window;
   createDevice(window, 0);

@@ -83,7 +83,8 @@ IDirect3DDevice8* makeDevice(IDirect3D8* direct3d, HWND window) {
     parameters.BackBufferFormat = format;
     IDirect3DDevice8* device = nullptr;
     if (SUCCEEDED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                         D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device)))
+                                         D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
+                                         &device)))
       return device;
   }
   return nullptr;
@@ -165,9 +166,11 @@ struct Layers {
 
 // A texture filled by a pattern of its texel coordinates.
 template <typename Texel, typename Pattern>
-IDirect3DTexture8* patternTexture(IDirect3DDevice8* device, UINT side, D3DFORMAT format, Pattern pattern) {
+IDirect3DTexture8* patternTexture(IDirect3DDevice8* device, UINT side, D3DFORMAT format,
+                                  Pattern pattern) {
   IDirect3DTexture8* texture = nullptr;
-  if (FAILED(device->CreateTexture(side, side, 1, 0, format, D3DPOOL_MANAGED, &texture))) return nullptr;
+  if (FAILED(device->CreateTexture(side, side, 1, 0, format, D3DPOOL_MANAGED, &texture)))
+    return nullptr;
   D3DLOCKED_RECT locked;
   if (SUCCEEDED(texture->LockRect(0, &locked, nullptr, 0))) {
     for (UINT y = 0; y < side; ++y) {
@@ -213,8 +216,14 @@ void moveGrid(Layers& layers, float phase) {
       GridVertex& v = layers.vertices[row * kGridSide + column];
       float u = column / float(kGridSide - 1), w = row / float(kGridSide - 1);
       float wave = std::sin(u * 6.0f - phase);
-      v = {-16.0f + 32.0f * u, -12.0f + 24.0f * w, 3.0f * wave * u, u, 1.0f - w,
-           0.5f + 0.4f * std::cos(u * 6.0f - phase), 0.5f, 0.0f};
+      v = {-16.0f + 32.0f * u,
+           -12.0f + 24.0f * w,
+           3.0f * wave * u,
+           u,
+           1.0f - w,
+           0.5f + 0.4f * std::cos(u * 6.0f - phase),
+           0.5f,
+           0.0f};
     }
 }
 
@@ -223,7 +232,8 @@ bool buildLayers(IDirect3DDevice8* device, Layers& layers) {
     return DWORD(0x00102040 | ((x ^ y) & 0x3F) << 16 | (y & 0xFF));
   });
   layers.picture = patternTexture<DWORD>(device, 256, D3DFMT_X8R8G8B8, [](UINT x, UINT y) {
-    return DWORD((y / 32) % 2 ? 0x00C02020 : 0x00F0F0F0) ^ DWORD(x < 96 && y < 128 ? 0x00F0F0C0 : 0);
+    return DWORD((y / 32) % 2 ? 0x00C02020 : 0x00F0F0F0) ^
+           DWORD(x < 96 && y < 128 ? 0x00F0F0C0 : 0);
   });
   layers.spot = patternTexture<DWORD>(device, 256, D3DFMT_X8R8G8B8, [](UINT x, UINT y) {
     int dx = int(x) - 128, dy = int(y) - 128;
@@ -233,20 +243,22 @@ bool buildLayers(IDirect3DDevice8* device, Layers& layers) {
   layers.font = patternTexture<WORD>(device, 256, D3DFMT_A4R4G4B4, [](UINT x, UINT y) {
     return WORD((x % 21 > 3 && y % 42 > 6 && (x + y) % 5 != 0) ? 0xC0A2 : 0);
   });
-  const QuadVertex quad[6] = {{-60, 45, 40, 0, 0}, {60, 45, 40, 1, 0},   {-60, -45, 40, 0, 1},
+  const QuadVertex quad[6] = {{-60, 45, 40, 0, 0}, {60, 45, 40, 1, 0},  {-60, -45, 40, 0, 1},
                               {60, 45, 40, 1, 0},  {60, -45, 40, 1, 1}, {-60, -45, 40, 0, 1}};
   WORD indices[kGridTriangles * 3];
   int n = 0;
   for (int row = 0; row + 1 < kGridSide; ++row)
     for (int column = 0; column + 1 < kGridSide; ++column) {
-      WORD a = WORD(row * kGridSide + column), b = WORD(a + 1), c = WORD(a + kGridSide), d = WORD(c + 1);
+      WORD a = WORD(row * kGridSide + column), b = WORD(a + 1), c = WORD(a + kGridSide),
+           d = WORD(c + 1);
       const WORD six[] = {a, c, b, b, c, d};
       for (WORD k : six) indices[n++] = k;
     }
-  if (FAILED(device->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, kQuadFormat, D3DPOOL_MANAGED,
-                                        &layers.quad)) ||
-      FAILED(device->CreateVertexBuffer(sizeof layers.vertices, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY,
-                                        kGridFormat, D3DPOOL_DEFAULT, &layers.grid)) ||
+  if (FAILED(device->CreateVertexBuffer(sizeof quad, D3DUSAGE_WRITEONLY, kQuadFormat,
+                                        D3DPOOL_MANAGED, &layers.quad)) ||
+      FAILED(device->CreateVertexBuffer(sizeof layers.vertices,
+                                        D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kGridFormat,
+                                        D3DPOOL_DEFAULT, &layers.grid)) ||
       FAILED(device->CreateIndexBuffer(sizeof indices, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED,
                                        &layers.indices)) ||
       FAILED(device->CreateVertexBuffer(kMaxGlyphs * 6 * sizeof(GlyphVertex), 0, kGlyphFormat,
@@ -273,10 +285,12 @@ void drawText(IDirect3DDevice8* device, Layers& layers, float left, float top, c
   const float width = 18.0f, height = 28.0f;
   for (const char* c = text; *c && count < kMaxGlyphs; ++c, ++count) {
     float x = left + count * width, u = ((*c - 32) % 12) / 12.0f, v = ((*c - 32) / 12 % 6) / 6.0f;
-    const GlyphVertex six[] = {
-        {x, top, 0, 1, u, v},          {x + width, top, 0, 1, u + 0.08f, v},
-        {x, top + height, 0, 1, u, v + 0.16f}, {x + width, top, 0, 1, u + 0.08f, v},
-        {x + width, top + height, 0, 1, u + 0.08f, v + 0.16f}, {x, top + height, 0, 1, u, v + 0.16f}};
+    const GlyphVertex six[] = {{x, top, 0, 1, u, v},
+                               {x + width, top, 0, 1, u + 0.08f, v},
+                               {x, top + height, 0, 1, u, v + 0.16f},
+                               {x + width, top, 0, 1, u + 0.08f, v},
+                               {x + width, top + height, 0, 1, u + 0.08f, v + 0.16f},
+                               {x, top + height, 0, 1, u, v + 0.16f}};
     std::memcpy(&vertices[count * 6], six, sizeof six);
   }
   if (count && fillBuffer(layers.glyphs, vertices, count * 6 * sizeof(GlyphVertex), 0))
@@ -344,7 +358,8 @@ void makeAndReleaseLoadingDevice(IDirect3D8* direct3d, HWND window) {
   parameters.AutoDepthStencilFormat = D3DFMT_D16;
   IDirect3DDevice8* device = nullptr;
   if (SUCCEEDED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device)) &&
+                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
+                                       &device)) &&
       device)
     device->Release();
 }
@@ -356,12 +371,18 @@ int main(int argc, char** argv) {
   int cycles = 0;
   bool layered = false, loadingDevice = false;
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atof(argv[++i]);
-    else if (!std::strcmp(argv[i], "--recreate") && i + 1 < argc) cycles = std::atoi(argv[++i]);
-    else if (!std::strcmp(argv[i], "--layers")) layered = true;
-    else if (!std::strcmp(argv[i], "--loading-device")) loadingDevice = true;
+    if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+      seconds = std::atof(argv[++i]);
+    else if (!std::strcmp(argv[i], "--recreate") && i + 1 < argc)
+      cycles = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--layers"))
+      layered = true;
+    else if (!std::strcmp(argv[i], "--loading-device"))
+      loadingDevice = true;
     else {
-      std::fprintf(stderr, "usage: minimal_d3d8 [--seconds N] [--layers] [--loading-device] | --recreate N\n");
+      std::fprintf(
+          stderr,
+          "usage: minimal_d3d8 [--seconds N] [--layers] [--loading-device] | --recreate N\n");
       return 2;
     }
   }
@@ -373,8 +394,8 @@ int main(int argc, char** argv) {
   windowClass.lpszClassName = kClassName;
   RegisterClassA(&windowClass);
   HWND window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kClassName, WS_POPUP | WS_VISIBLE, 0, 0,
-                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                                nullptr, instance, nullptr);
+                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                nullptr, nullptr, instance, nullptr);
   ShowWindow(window, SW_SHOWNORMAL);
   IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
   if (direct3d && loadingDevice) makeAndReleaseLoadingDevice(direct3d, window);

@@ -29,13 +29,16 @@ DWORD processByName(const char* name) {
   PROCESSENTRY32 entry;
   entry.dwSize = sizeof entry;
   DWORD found = 0;
-  for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
+  for (BOOL more = Process32First(snapshot, &entry); more && !found;
+       more = Process32Next(snapshot, &entry))
     if (!_stricmp(entry.szExeFile, name)) found = entry.th32ProcessID;
   CloseHandle(snapshot);
   return found;
 }
 
-long long orMinusOne(BOOL ok, unsigned long long value) { return ok ? static_cast<long long>(value) : -1; }
+long long orMinusOne(BOOL ok, unsigned long long value) {
+  return ok ? static_cast<long long>(value) : -1;
+}
 
 // The system's handle table, counted for one process: Wine answers
 // GetProcessHandleCount with 0 but keeps every handle in its server, which
@@ -57,8 +60,8 @@ constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 
 long long handlesInSystemTable(DWORD pid) {
   typedef LONG(WINAPI * QuerySystem)(ULONG, PVOID, ULONG, PULONG);
-  QuerySystem query = reinterpret_cast<QuerySystem>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  QuerySystem query = reinterpret_cast<QuerySystem>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
   if (!query) return -1;
   for (ULONG size = 1 << 16; size <= (1u << 26); size *= 2) {
     void* buffer = HeapAlloc(GetProcessHeap(), 0, size);
@@ -97,12 +100,14 @@ int report(DWORD pid) {
   // process always has some, so 0 is reported as not available.
   DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
   DWORD user = GetGuiResources(process, GR_USEROBJECTS);
-  std::printf("pid=%lu working_set=%lld peak_working_set=%lld pagefile=%lld peak_pagefile=%lld handles=%lld "
-              "gdi=%lld user=%lld\n",
-              static_cast<unsigned long>(pid), orMinusOne(memoryOk, memory.WorkingSetSize),
-              orMinusOne(memoryOk, memory.PeakWorkingSetSize), orMinusOne(memoryOk, memory.PagefileUsage),
-              orMinusOne(memoryOk, memory.PeakPagefileUsage), orMinusOne(handlesOk, handles),
-              orMinusOne(gdi != 0, gdi), orMinusOne(user != 0, user));
+  std::printf(
+      "pid=%lu working_set=%lld peak_working_set=%lld pagefile=%lld peak_pagefile=%lld "
+      "handles=%lld "
+      "gdi=%lld user=%lld\n",
+      static_cast<unsigned long>(pid), orMinusOne(memoryOk, memory.WorkingSetSize),
+      orMinusOne(memoryOk, memory.PeakWorkingSetSize), orMinusOne(memoryOk, memory.PagefileUsage),
+      orMinusOne(memoryOk, memory.PeakPagefileUsage), orMinusOne(handlesOk, handles),
+      orMinusOne(gdi != 0, gdi), orMinusOne(user != 0, user));
   CloseHandle(process);
   return kOk;
 }

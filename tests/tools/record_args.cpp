@@ -10,7 +10,8 @@ int main() {
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return 1;
   char* slash = std::strrchr(path, '\\');
-  if (!slash || static_cast<size_t>(slash + 1 - path) + sizeof "record_args.txt" > MAX_PATH) return 1;
+  if (!slash || static_cast<size_t>(slash + 1 - path) + sizeof "record_args.txt" > MAX_PATH)
+    return 1;
   std::strcpy(slash + 1, "record_args.txt");
   FILE* out = std::fopen(path, "a");
   if (!out) return 1;

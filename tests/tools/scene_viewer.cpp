@@ -140,21 +140,22 @@ HWND openWindow(const ViewerOptions& options) {
   windowClass.lpszClassName = kViewerClass;
   RegisterClassA(&windowClass);
   HWND window = CreateWindowExA(WS_EX_TOPMOST, kViewerClass, "Brevanto Flags scene viewer",
-                                WS_POPUP | WS_VISIBLE, 0, 0, options.width, options.height,
-                                nullptr, nullptr, app.host.instance, nullptr);
+                                WS_POPUP | WS_VISIBLE, 0, 0, options.width, options.height, nullptr,
+                                nullptr, app.host.instance, nullptr);
   return window;
 }
 
 void reportScene() {
   const RenderState& r = app.render;
-  std::printf("scene ready: device %d flag %d lightspot %d buffers %d %d background %d %d "
-              "font %d text %d cloth %d size %ux%u flag name \"%s\"\n",
-              r.device != nullptr, r.flagTexture != nullptr, r.lightSpotTexture != nullptr,
-              r.flagVertexBuffer != nullptr, r.flagIndexBuffer != nullptr,
-              r.backgroundQuad != nullptr, r.backgroundTexture != nullptr,
-              r.overlay.fontTexture != nullptr, r.overlay.textBuffer != nullptr,
-              app.sim.cloth.current != nullptr, app.render.presentParams.BackBufferWidth,
-              app.render.presentParams.BackBufferHeight, app.settings.selectFlag);
+  std::printf(
+      "scene ready: device %d flag %d lightspot %d buffers %d %d background %d %d "
+      "font %d text %d cloth %d size %ux%u flag name \"%s\"\n",
+      r.device != nullptr, r.flagTexture != nullptr, r.lightSpotTexture != nullptr,
+      r.flagVertexBuffer != nullptr, r.flagIndexBuffer != nullptr, r.backgroundQuad != nullptr,
+      r.backgroundTexture != nullptr, r.overlay.fontTexture != nullptr,
+      r.overlay.textBuffer != nullptr, app.sim.cloth.current != nullptr,
+      app.render.presentParams.BackBufferWidth, app.render.presentParams.BackBufferHeight,
+      app.settings.selectFlag);
   std::fflush(stdout);
 }
 

@@ -23,7 +23,8 @@
 //   run COMMAND_LINE                       starts exactly that command line (no quoting added),
 //                                          waits for it, prints code=; 1 when it cannot start
 //   reg-list KEY                           every value: name="..." type=N kind=REG_.. size=N
-//                                          data=HEX, then values=N; absent=1 (exit 1) without the key
+//                                          data=HEX, then values=N; absent=1 (exit 1) without the
+//                                          key
 //   reg-set KEY NAME TYPE DATA             REG_SZ / REG_EXPAND_SZ: the text with its terminator;
 //                                          REG_DWORD: a number; REG_BINARY: hex bytes
 //   reg-set-bytes KEY NAME TYPE HEX        exactly these bytes (even none) under any TYPE
@@ -62,11 +63,11 @@ constexpr wchar_t kHostClass[] = L"wintool host";
 
 std::string toUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
+                                 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size,
+                      nullptr, nullptr);
   return out;
 }
 
@@ -115,10 +116,14 @@ bool parseNumber(const wchar_t* text, long long* value) {
   if (!*text) return false;
   for (; *text; ++text) {
     unsigned digit;
-    if (*text >= L'0' && *text <= L'9') digit = *text - L'0';
-    else if (base == 16 && *text >= L'a' && *text <= L'f') digit = *text - L'a' + 10;
-    else if (base == 16 && *text >= L'A' && *text <= L'F') digit = *text - L'A' + 10;
-    else return false;
+    if (*text >= L'0' && *text <= L'9')
+      digit = *text - L'0';
+    else if (base == 16 && *text >= L'a' && *text <= L'f')
+      digit = *text - L'a' + 10;
+    else if (base == 16 && *text >= L'A' && *text <= L'F')
+      digit = *text - L'A' + 10;
+    else
+      return false;
     result = result * base + digit;
   }
   *value = negative ? -static_cast<long long>(result) : static_cast<long long>(result);
@@ -141,12 +146,14 @@ std::wstring className(HWND window) {
 // WM_GETTEXT is marshalled across processes; GetWindowText is not for controls.
 bool windowText(HWND window, std::wstring* text) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                           &length))
     return false;
   std::vector<wchar_t> buffer(length + 2, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(),
+                           reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &copied))
     return false;
   *text = std::wstring(buffer.data());
   return true;
@@ -163,8 +170,8 @@ std::string rectText(HWND window) {
   RECT r{};
   GetWindowRect(window, &r);
   char text[96];
-  snprintf(text, sizeof text, "%ld,%ld,%ld,%ld", static_cast<long>(r.left), static_cast<long>(r.top),
-           static_cast<long>(r.right), static_cast<long>(r.bottom));
+  snprintf(text, sizeof text, "%ld,%ld,%ld,%ld", static_cast<long>(r.left),
+           static_cast<long>(r.top), static_cast<long>(r.right), static_cast<long>(r.bottom));
   return text;
 }
 
@@ -173,13 +180,15 @@ void printTopLevel(HWND window) {
   GetWindowThreadProcessId(window, &pid);
   HWND parent = GetAncestor(window, GA_PARENT);
   if (parent == GetDesktopWindow()) parent = nullptr;
-  printf("hwnd=%llu pid=%lu class=%s title=%s rect=%s owner=%llu parent=%llu visible=%d style=0x%lx "
-         "exstyle=0x%lx\n",
-         handleNumber(window), static_cast<unsigned long>(pid), quoted(className(window)).c_str(),
-         quoted(topLevelTitle(window)).c_str(), rectText(window).c_str(),
-         handleNumber(GetWindow(window, GW_OWNER)), handleNumber(parent), IsWindowVisible(window) ? 1 : 0,
-         static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_STYLE)),
-         static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+  printf(
+      "hwnd=%llu pid=%lu class=%s title=%s rect=%s owner=%llu parent=%llu visible=%d style=0x%lx "
+      "exstyle=0x%lx\n",
+      handleNumber(window), static_cast<unsigned long>(pid), quoted(className(window)).c_str(),
+      quoted(topLevelTitle(window)).c_str(), rectText(window).c_str(),
+      handleNumber(GetWindow(window, GW_OWNER)), handleNumber(parent),
+      IsWindowVisible(window) ? 1 : 0,
+      static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_STYLE)),
+      static_cast<unsigned long>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
 }
 
 BOOL CALLBACK collectWindow(HWND window, LPARAM list) {
@@ -220,11 +229,16 @@ int commandWait(int argc, wchar_t** argv) {
   long long timeout = kDefaultWaitMs;
   for (int i = 0; i < argc; i += 2) {
     if (i + 1 >= argc) return kUsage;
-    if (!wcscmp(argv[i], L"--class")) query.className = argv[i + 1];
-    else if (!wcscmp(argv[i], L"--title")) query.title = argv[i + 1];
-    else if (!wcscmp(argv[i], L"--pid") && parseNumber(argv[i + 1], &query.pid)) continue;
-    else if (!wcscmp(argv[i], L"--timeout") && parseNumber(argv[i + 1], &timeout)) continue;
-    else return kUsage;
+    if (!wcscmp(argv[i], L"--class"))
+      query.className = argv[i + 1];
+    else if (!wcscmp(argv[i], L"--title"))
+      query.title = argv[i + 1];
+    else if (!wcscmp(argv[i], L"--pid") && parseNumber(argv[i + 1], &query.pid))
+      continue;
+    else if (!wcscmp(argv[i], L"--timeout") && parseNumber(argv[i + 1], &timeout))
+      continue;
+    else
+      return kUsage;
   }
   if (!query.className && !query.title && query.pid < 0) return kUsage;
   DWORD start = GetTickCount();
@@ -257,7 +271,9 @@ int commandWaitGone(int argc, wchar_t** argv) {
   return kOk;
 }
 
-BOOL CALLBACK collectChild(HWND window, LPARAM list) { return collectWindow(window, list); }
+BOOL CALLBACK collectChild(HWND window, LPARAM list) {
+  return collectWindow(window, list);
+}
 
 int commandChildren(HWND parent) {
   std::vector<HWND> children;
@@ -271,10 +287,11 @@ int commandChildren(HWND parent) {
       if (SendMessageTimeoutW(child, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state))
         check = static_cast<long long>(state);
     }
-    printf("hwnd=%llu id=%ld class=%s text=%s check=%lld enabled=%d visible=%d rect=%s style=0x%lx\n",
-           handleNumber(child), static_cast<long>(GetDlgCtrlID(child)), quoted(name).c_str(),
-           quoted(text).c_str(), check, IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0,
-           rectText(child).c_str(), static_cast<unsigned long>(GetWindowLongPtrW(child, GWL_STYLE)));
+    printf(
+        "hwnd=%llu id=%ld class=%s text=%s check=%lld enabled=%d visible=%d rect=%s style=0x%lx\n",
+        handleNumber(child), static_cast<long>(GetDlgCtrlID(child)), quoted(name).c_str(),
+        quoted(text).c_str(), check, IsWindowEnabled(child) ? 1 : 0, IsWindowVisible(child) ? 1 : 0,
+        rectText(child).c_str(), static_cast<unsigned long>(GetWindowLongPtrW(child, GWL_STYLE)));
   }
   return kOk;
 }
@@ -297,7 +314,8 @@ int commandSetText(HWND window, const wchar_t* text) {
 
 int commandMessage(HWND window, wchar_t** argv, bool post) {
   long long message, wParam, lParam;
-  if (!parseNumber(argv[0], &message) || !parseNumber(argv[1], &wParam) || !parseNumber(argv[2], &lParam))
+  if (!parseNumber(argv[0], &message) || !parseNumber(argv[1], &wParam) ||
+      !parseNumber(argv[2], &lParam))
     return kUsage;
   if (post) {
     if (!PostMessageW(window, static_cast<UINT>(message), static_cast<WPARAM>(wParam),
@@ -318,7 +336,8 @@ int commandMessage(HWND window, wchar_t** argv, bool post) {
 int commandCombo(HWND combo) {
   LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
   LRESULT selected = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  printf("count=%lld\nselected=%lld\n", static_cast<long long>(count), static_cast<long long>(selected));
+  printf("count=%lld\nselected=%lld\n", static_cast<long long>(count),
+         static_cast<long long>(selected));
   for (LRESULT i = 0; i < count; ++i) {
     LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
     std::vector<wchar_t> buffer(length > 0 ? length + 2 : 2, L'\0');
@@ -358,8 +377,9 @@ int commandHost(long long width, long long height, const wchar_t* title) {
   const DWORD style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
   RECT frame{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
-  HWND window = CreateWindowExW(0, kHostClass, title, style, 40, 40, frame.right - frame.left,
-                                frame.bottom - frame.top, nullptr, nullptr, windowClass.hInstance, nullptr);
+  HWND window =
+      CreateWindowExW(0, kHostClass, title, style, 40, 40, frame.right - frame.left,
+                      frame.bottom - frame.top, nullptr, nullptr, windowClass.hInstance, nullptr);
   if (!window) return kNotFound;
   printf("hwnd=%llu\n", handleNumber(window));
   fflush(stdout);
@@ -385,8 +405,10 @@ int commandCursor() {
 // child rendered offscreen is captured through its client window.
 int commandXWindow(HWND window) {
   printf("whole=%llu client=%llu\n",
-         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"))),
-         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_client_window"))));
+         static_cast<unsigned long long>(
+             reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"))),
+         static_cast<unsigned long long>(
+             reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_client_window"))));
   return kOk;
 }
 
@@ -408,7 +430,8 @@ int commandExitCode(HWND window) {
   printf("watching=%lu\n", static_cast<unsigned long>(pid));
   fflush(stdout);
   DWORD code = 0;
-  bool ended = WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
+  bool ended =
+      WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
   CloseHandle(process);
   if (!ended) return kNotFound;
   printf("code=%lu\n", static_cast<unsigned long>(code));
@@ -471,7 +494,8 @@ bool parseKey(const wchar_t* text, HKEY* root, std::wstring* path) {
   std::wstring rootName = key.substr(0, slash);
   *path = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
   for (const RootKey& candidate : kRootKeys) {
-    if (!_wcsicmp(rootName.c_str(), candidate.shortName) || !_wcsicmp(rootName.c_str(), candidate.longName)) {
+    if (!_wcsicmp(rootName.c_str(), candidate.shortName) ||
+        !_wcsicmp(rootName.c_str(), candidate.longName)) {
       *root = candidate.key;
       return true;
     }
@@ -544,7 +568,8 @@ int commandRegList(HKEY root, const std::wstring& path) {
     if (result != ERROR_SUCCESS) break;
     data.assign(dataSize + 1, 0);
     nameSize = static_cast<DWORD>(name.size());
-    result = RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+    result =
+        RegEnumValueW(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
     if (result == ERROR_MORE_DATA) continue;  // changed in between
     if (result != ERROR_SUCCESS) break;
     printf("name=%s type=%lu kind=%s size=%lu data=%s\n", quoted(name.data()).c_str(),
@@ -561,10 +586,11 @@ int commandRegList(HKEY root, const std::wstring& path) {
   return kOk;
 }
 
-int writeValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const BYTE* data,
-               DWORD size) {
+int writeValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
+               const BYTE* data, DWORD size) {
   HKEY key;
-  LONG result = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  LONG result =
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
   if (result == ERROR_SUCCESS) {
     // Followed by non-zero bytes: a text whose terminator follows it in
     // memory but is not counted gets it counted in (as Windows does).
@@ -582,14 +608,16 @@ int writeValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD t
 }
 
 // Texts go in as UTF-16 with their terminator, as a program stores a text.
-int commandRegSet(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const wchar_t* data) {
+int commandRegSet(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
+                  const wchar_t* data) {
   if (type == REG_SZ || type == REG_EXPAND_SZ)
     return writeValue(root, path, name, type, reinterpret_cast<const BYTE*>(data),
                       static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
   std::string bytes;
   long long number;
   if (type == REG_DWORD) {
-    if (!parseNumber(data, &number) || number < -0x80000000LL || number > 0xFFFFFFFFLL) return kUsage;
+    if (!parseNumber(data, &number) || number < -0x80000000LL || number > 0xFFFFFFFFLL)
+      return kUsage;
     uint32_t value = static_cast<uint32_t>(number);
     bytes.assign(reinterpret_cast<const char*>(&value), sizeof value);
   } else if (type != REG_BINARY || !parseHex(data, &bytes)) {
@@ -630,7 +658,8 @@ int runRegistryCommand(const std::wstring& name, int argc, wchar_t** argv) {
   DWORD type;
   if (name == L"reg-list") return argc == 1 ? commandRegList(root, path) : kUsage;
   if (name == L"reg-delete")
-    return argc == 1 || argc == 2 ? commandRegDelete(root, path, argc == 2 ? argv[1] : nullptr) : kUsage;
+    return argc == 1 || argc == 2 ? commandRegDelete(root, path, argc == 2 ? argv[1] : nullptr)
+                                  : kUsage;
   if (argc != 4 || !parseType(argv[2], &type)) return kUsage;
   if (name == L"reg-set") return commandRegSet(root, path, argv[1], type, argv[3]);
   std::string bytes;
@@ -640,13 +669,17 @@ int runRegistryCommand(const std::wstring& name, int argc, wchar_t** argv) {
 }
 
 int usage() {
-  fprintf(stderr,
-          "usage: wintool list | wait [--class C] [--title T] [--pid N] [--timeout MS] | wait-gone HWND "
-          "[--timeout MS]\n"
-          "       | children HWND | text HWND | settext HWND TEXT | send HWND MSG W L | post HWND MSG W L\n"
-          "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
-          "       | xwindow HWND | exit-code HWND | run COMMAND_LINE | reg-list KEY\n"
-          "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX | reg-delete KEY [NAME]\n");
+  fprintf(
+      stderr,
+      "usage: wintool list | wait [--class C] [--title T] [--pid N] [--timeout MS] | wait-gone "
+      "HWND "
+      "[--timeout MS]\n"
+      "       | children HWND | text HWND | settext HWND TEXT | send HWND MSG W L | post HWND MSG "
+      "W L\n"
+      "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
+      "       | xwindow HWND | exit-code HWND | run COMMAND_LINE | reg-list KEY\n"
+      "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX | reg-delete KEY "
+      "[NAME]\n");
   return kUsage;
 }
 
@@ -700,7 +733,8 @@ int run(int argc, wchar_t** argv) {
     return commandHost(width, height, rest == 3 ? args[2] : L"wintool host");
   }
   if (name == L"run") return rest == 1 ? commandRun(args[0]) : usage();
-  if (name == L"reg-list" || name == L"reg-set" || name == L"reg-set-bytes" || name == L"reg-delete") {
+  if (name == L"reg-list" || name == L"reg-set" || name == L"reg-set-bytes" ||
+      name == L"reg-delete") {
     int code = runRegistryCommand(name, rest, args);
     return code == kUsage ? usage() : code;
   }

@@ -41,12 +41,12 @@ class AdapterWithoutDevice final : public IDirect3D8 {
   STDMETHOD(CheckDeviceType)(UINT, D3DDEVTYPE, D3DFORMAT, D3DFORMAT, WINBOOL) override {
     return D3DERR_NOTAVAILABLE;
   }
-  STDMETHOD(CheckDeviceFormat)(UINT, D3DDEVTYPE, D3DFORMAT, DWORD, D3DRESOURCETYPE,
-                               D3DFORMAT) override {
+  STDMETHOD(CheckDeviceFormat)
+  (UINT, D3DDEVTYPE, D3DFORMAT, DWORD, D3DRESOURCETYPE, D3DFORMAT) override {
     return D3DERR_NOTAVAILABLE;
   }
-  STDMETHOD(CheckDeviceMultiSampleType)(UINT, D3DDEVTYPE, D3DFORMAT, WINBOOL,
-                                        D3DMULTISAMPLE_TYPE) override {
+  STDMETHOD(CheckDeviceMultiSampleType)
+  (UINT, D3DDEVTYPE, D3DFORMAT, WINBOOL, D3DMULTISAMPLE_TYPE) override {
     return D3DERR_NOTAVAILABLE;
   }
   STDMETHOD(CheckDepthStencilMatch)(UINT, D3DDEVTYPE, D3DFORMAT, D3DFORMAT, D3DFORMAT) override {
@@ -54,8 +54,9 @@ class AdapterWithoutDevice final : public IDirect3D8 {
   }
   STDMETHOD(GetDeviceCaps)(UINT, D3DDEVTYPE, D3DCAPS8*) override { return D3DERR_NOTAVAILABLE; }
   STDMETHOD_(HMONITOR, GetAdapterMonitor)(UINT) override { return nullptr; }
-  STDMETHOD(CreateDevice)(UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS* parameters,
-                          IDirect3DDevice8** device) override {
+  STDMETHOD(CreateDevice)
+  (UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS* parameters,
+   IDirect3DDevice8** device) override {
     if (device) *device = nullptr;
     char path[MAX_PATH];
     pathBesideDll("create_device_calls.txt", path, MAX_PATH);
@@ -76,4 +77,6 @@ class AdapterWithoutDevice final : public IDirect3D8 {
 
 }  // namespace
 
-extern "C" IDirect3D8* WINAPI Direct3DCreate8(UINT) { return new AdapterWithoutDevice(); }
+extern "C" IDirect3D8* WINAPI Direct3DCreate8(UINT) {
+  return new AdapterWithoutDevice();
+}

@@ -1,4 +1,6 @@
 // An "MPR.DLL" that loads but lacks the password service.
 #include <windows.h>
 
-extern "C" DWORD WINAPI NoPasswordServiceHere() { return 0; }
+extern "C" DWORD WINAPI NoPasswordServiceHere() {
+  return 0;
+}

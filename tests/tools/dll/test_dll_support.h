@@ -9,8 +9,9 @@
 // Path of `name` in the folder that holds the DLL containing this code.
 inline void pathBesideDll(const char* name, char* path, DWORD capacity) {
   HMODULE self = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&pathBesideDll), &self);
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&pathBesideDll), &self);
   DWORD length = GetModuleFileNameA(self, path, capacity);
   char* slash = strrchr(path, '\\');
   if (length == 0 || !slash || static_cast<DWORD>(slash - path) + strlen(name) + 2 > capacity) {
