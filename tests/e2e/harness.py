@@ -89,17 +89,18 @@ class Wine:
         assert code == 0 and "code" in fields, f"could not run {command_line!r}: {out!r}"
         return int(fields["code"])
 
-    def wintool(self, *args, timeout=30):
-        code, out, err = self.run(WINTOOL, *args, timeout=timeout)
-        return code, out.replace("\r", "")
+    # Verbs that only read, or write the same thing again, may safely run twice.
+    REPEATABLE_VERBS = {"list", "children", "combo", "trackbar", "cursor", "pid-of", "xwindow",
+                        "reg-list", "reg-set", "reg-set-bytes", "reg-delete"}
 
-    def registry_tool(self, *args):
-        """wintool for the registry verbs, which may safely run again. Each
-        verb says what went wrong when it fails; a failure without a word is a
-        run that did not get to finish (on a busy machine Wine's server kills
-        a program whose teardown is slow), so it is repeated."""
-        for _ in range(5):
-            code, out = self.wintool(*args)
+    def wintool(self, *args, timeout=30):
+        """Each verb says what went wrong when it fails; a failure without a word
+        is a run that did not get to finish (on a busy machine Wine's server kills
+        a program whose teardown is slow), so a repeatable verb runs again."""
+        attempts = 5 if args and args[0] in self.REPEATABLE_VERBS else 1
+        for _ in range(attempts):
+            code, out, err = self.run(WINTOOL, *args, timeout=timeout)
+            out = out.replace("\r", "")
             if code == 0 or out.strip():
                 break
         return code, out
@@ -117,7 +118,7 @@ class Wine:
     # its 32- and 64-bit builds (the 32-bit one crashes on an empty REG_SZ).
     def reg_values(self, key=SETTINGS_KEY):
         """{name: RegValue} with every value's exact bytes, or None when the key is absent."""
-        code, out = self.registry_tool("reg-list", key)
+        code, out = self.wintool("reg-list", key)
         lines = parse_lines(out)
         if code == 1 and lines == [{"absent": "1"}]:
             return None
@@ -140,14 +141,14 @@ class Wine:
         under any kind (texts: UTF-16, no terminator added), for values that
         no program should write."""
         if isinstance(data, bytes):
-            code, out = self.registry_tool("reg-set-bytes", key, value, kind, data.hex())
+            code, out = self.wintool("reg-set-bytes", key, value, kind, data.hex())
         else:
-            code, out = self.registry_tool("reg-set", key, value, kind, str(data))
+            code, out = self.wintool("reg-set", key, value, kind, str(data))
         assert code == 0, f"reg-set {key} {value}: exit code {code}, {out!r}"
 
     def reg_delete(self, key=SETTINGS_KEY, value=None):
         """Deletes a value, or the key with everything below it; False when absent."""
-        code, out = self.registry_tool("reg-delete", key, *([value] if value is not None else []))
+        code, out = self.wintool("reg-delete", key, *([value] if value is not None else []))
         assert code == 0 or parse_fields(out).get("absent") == "1", f"reg-delete {key}: {out!r}"
         return code == 0
 

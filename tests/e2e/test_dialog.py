@@ -81,6 +81,7 @@ class Dialog:
         """(selected index, [entry texts])."""
         code, out = self.wine.wintool("combo", self.handles[id])
         lines = harness.parse_lines(out)
+        assert code == 0 and any("selected" in l for l in lines), f"combo {id}: {code} {out!r}"
         selected = int(next(l["selected"] for l in lines if "selected" in l))
         return selected, [l["text"] for l in lines if "item" in l]
 
