@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/render_state.h"
+#include "sim/cloth_grid.h"
 #include "sim/vector_math.h"
 
 // Camera: eye 60 units before the origin looking along +z.
@@ -39,13 +40,19 @@ constexpr uint32_t vertexFormatBytes(uint32_t format) {
 // only sx and sy choose the light-spot texel; sz is carried along unread.
 constexpr uint32_t kFlagVertexFormat = 0x002 | 0x200 | 0x40000;
 constexpr uint32_t kFlagVertexStride = 32;
+static_assert(kFlagVertexFormat == 0x40202 && ((kFlagVertexFormat >> 8) & 0xF) == 2,
+              "position and two texture sets, the second of three coordinates");
+static_assert(12 + 8 + 12 == kFlagVertexStride && sizeof(FlagVertex) == kFlagVertexStride,
+              "position, picture set and shading triple fill the FlagVertex record");
 static_assert(vertexFormatBytes(kFlagVertexFormat) == kFlagVertexStride,
               "the flag's vertex format describes its whole stride");
 constexpr uint32_t kBackgroundVertexFormat = 0x002 | 0x100;  // D3DFVF_XYZ | D3DFVF_TEX1
 constexpr uint32_t kBackgroundVertexStride = sizeof(BackgroundVertex);
+static_assert(kBackgroundVertexFormat == 0x102, "position and one two-float texture set");
 static_assert(vertexFormatBytes(kBackgroundVertexFormat) == kBackgroundVertexStride,
               "the background's vertex format describes its whole stride");
-constexpr uint32_t kBackgroundQuadBytes = 6 * sizeof(BackgroundVertex);  // 120
+constexpr uint32_t kBackgroundQuadBytes = 6 * sizeof(BackgroundVertex);
+static_assert(kBackgroundQuadBytes == 120, "two triangles of 20-byte vertices");
 
 // Light-spot texture: 256 × 256 grey levels, brightest at (129, 126).
 constexpr uint32_t kLightSpotSize = 256;

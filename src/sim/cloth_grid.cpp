@@ -1,5 +1,7 @@
 #include "sim/cloth_grid.h"
 
+#include <cmath>
+
 namespace {
 
 void layOutVertices(FlagVertex* vertices, float left, float bottom, float dx, float dy, int columns,
@@ -64,4 +66,15 @@ bool isPinnedVertex(int k) {
   for (int pinned : kPinnedVertices)
     if (k == pinned) return true;
   return false;
+}
+
+int firstNonFiniteVertex(const ClothGrid& grid) {
+  for (int k = 0; k < kClothVertexCount; ++k) {
+    const FlagVertex& v = grid.current[k];
+    const ClothParticle& p = grid.particles[k];
+    const float values[] = {v.x, v.y, v.z, v.sx, v.sy, v.sz, p.fx, p.fy, p.fz, p.vx, p.vy, p.vz};
+    for (float value : values)
+      if (!std::isfinite(value)) return k;
+  }
+  return -1;
 }

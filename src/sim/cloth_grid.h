@@ -78,3 +78,7 @@ void attachClothStorage(ClothGrid& grid, ClothStorage& storage);
 
 // True for the three vertices that hold the flag to its pole.
 bool isPinnedVertex(int k);
+
+// Index of the first vertex whose position, shading, force or velocity is not
+// finite, or -1 when the whole cloth is finite (the stability checks' test).
+int firstNonFiniteVertex(const ClothGrid& grid);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 #include "sim/cloth_grid.h"
@@ -98,6 +99,30 @@ TEST(ClothGrid, PoleIsColumnZeroOfRowsZeroSixteenAndThirtyTwo) {
   EXPECT_TRUE(isPinnedVertex(0));
   EXPECT_TRUE(isPinnedVertex(528));
   EXPECT_TRUE(isPinnedVertex(1056));
+}
+
+// The stability checks trust this: any one bad number of any vertex is found.
+TEST(ClothGrid, FirstNonFiniteVertexFindsEveryKindOfValue) {
+  struct Case {
+    const char* what;
+    int vertex;
+    float* (*slot)(ClothGrid&, int);
+    float value;
+  } cases[] = {
+      {"x", 0, [](ClothGrid& g, int k) { return &g.current[k].x; }, NAN},
+      {"z", 500, [](ClothGrid& g, int k) { return &g.current[k].z; }, INFINITY},
+      {"shading sz", 17, [](ClothGrid& g, int k) { return &g.current[k].sz; }, -INFINITY},
+      {"force fy", 1088, [](ClothGrid& g, int k) { return &g.particles[k].fy; }, NAN},
+      {"velocity vx", 33, [](ClothGrid& g, int k) { return &g.particles[k].vx; }, INFINITY},
+  };
+  BuiltGrid built;
+  EXPECT_EQ(-1, firstNonFiniteVertex(built.grid));
+  for (const Case& c : cases) {
+    BuiltGrid bad;
+    *c.slot(bad.grid, c.vertex) = c.value;
+    *c.slot(bad.grid, kClothVertexCount - 1) = c.value;  // a later one is not reported
+    EXPECT_EQ(c.vertex, firstNonFiniteVertex(bad.grid)) << c.what;
+  }
 }
 
 }  // namespace

@@ -39,16 +39,4 @@ struct TestSimulation {
   void runFrames(int frames, double frameSeconds) {
     for (int n = 0; n < frames; ++n) runFrame(frameSeconds);
   }
-
-  // Index of the first vertex or particle with a non-finite value, or -1.
-  int firstNonFinite() const {
-    for (int k = 0; k < kClothVertexCount; ++k) {
-      const FlagVertex& v = grid.current[k];
-      const ClothParticle& p = grid.particles[k];
-      const float values[] = {v.x, v.y, v.z, v.sx, v.sy, v.sz, p.fx, p.fy, p.fz, p.vx, p.vy, p.vz};
-      for (float value : values)
-        if (!std::isfinite(value)) return k;
-    }
-    return -1;
-  }
 };

@@ -137,17 +137,6 @@ inline void runFrame(Simulation& sim, FlagVertex* vertexBuffer) {
   runSimulationFrameAt(sim.state, sim.counter, vertexBuffer);
 }
 
-bool clothIsFinite(const ClothGrid& grid) {
-  for (int k = 0; k < kClothVertexCount; ++k) {
-    const FlagVertex& v = grid.current[k];
-    const ClothParticle& p = grid.particles[k];
-    const float values[] = {v.x, v.y, v.z, v.sx, v.sy, v.sz, p.fx, p.fy, p.fz, p.vx, p.vy, p.vz};
-    for (float value : values)
-      if (!std::isfinite(value)) return false;
-  }
-  return true;
-}
-
 void printVertices(const ClothGrid& grid) {
   for (int k = 0; k < kClothVertexCount; ++k) {
     const FlagVertex& v = grid.current[k];
@@ -159,7 +148,7 @@ int runStability(Simulation& sim, FlagVertex* vertexBuffer, int64_t frames) {
   float largest = 0.0f;
   for (int64_t frame = 1; frame <= frames; ++frame) {
     runFrame(sim, vertexBuffer);
-    if (!clothIsFinite(sim.state.cloth)) {
+    if (firstNonFiniteVertex(sim.state.cloth) >= 0) {
       std::printf("not finite at frame %" PRId64 "\n", frame);
       return kExitNotFinite;
     }
