@@ -11,6 +11,14 @@ struct HBITMAP__;
 struct IDirectInput8A;
 struct IDirectInputDevice8A;
 
+// A screen rectangle in virtual-screen pixels; right and bottom exclusive.
+struct ScreenRect {
+  int32_t left, top, right, bottom;
+};
+
+// Monitors the full-screen device leaves uncovered get a black window each.
+constexpr uint32_t kMaxCoverWindows = 16;
+
 // Start-up and the saver window.
 struct HostState {
   HINSTANCE__* instance;    // module handle: window class, resources, DirectInput
@@ -30,4 +38,9 @@ struct HostState {
   // Keyboard device, held while the saver runs.
   IDirectInput8A* directInput;
   IDirectInputDevice8A* keyboard;
+  // Covers of the other monitors (Saver mode): made before the device,
+  // destroyed with the saver window; coverRects[i] is coverWindows[i]'s area.
+  HWND__* coverWindows[kMaxCoverWindows];
+  ScreenRect coverRects[kMaxCoverWindows];
+  uint32_t coverCount;
 };

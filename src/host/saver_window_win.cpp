@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "host/end_request.h"
 #include "host/keyboard.h"
+#include "host/monitor_cover.h"
 #include "host/saver_window_win.h"
 #include "host/startup.h"
 #include "host/window_rules.h"
@@ -100,6 +101,12 @@ void carryOut(WindowAction action, HWND window) {
     case WindowAction::RequestEnd:
       requestEnd();
       break;
+    case WindowAction::CoverMonitors:
+      coverOtherMonitors(window);
+      break;
+    case WindowAction::DestroyCovers:
+      destroyCovers();
+      break;
   }
 }
 
@@ -117,6 +124,9 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   if (!registerSaverClass()) return 0;
   HWND window = createSaverWindow(parentWindow);
   if (!window) return 0;
+  // Before the device: switching to full screen must not show the desktop
+  // on the other monitors.
+  if (host.mode == Saver) coverOtherMonitors(window);
   ShowWindow(window, SW_SHOWNORMAL);
   startRendering(window, host.isPreview);
   host.framesEnabled = 1;

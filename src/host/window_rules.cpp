@@ -21,6 +21,10 @@ bool isSwallowedCommand(uintptr_t command) {
   return false;
 }
 
+bool sameRect(const ScreenRect& a, const ScreenRect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 }  // namespace
 
 bool countMouseMove(HostState& host, intptr_t lParam) {
@@ -55,6 +59,7 @@ WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t 
       if (saver) {
         out.add(WindowAction::ShowArrowCursor);
         out.add(WindowAction::RunningFlagOff);
+        out.add(WindowAction::DestroyCovers);
       }
       out.add(WindowAction::PostQuit);
       out.decision.result = WindowResult::Zero;
@@ -90,10 +95,64 @@ WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t 
     case kWmPowerBroadcast:
       if (wParam == kPbtApmSuspend) out.add(WindowAction::RequestEnd);
       break;
+    case kWmDisplayChange:
+      // A monitor came, went or moved: nothing ends, the covers follow.
+      if (saver) out.add(WindowAction::CoverMonitors);
+      break;
     default:
       break;
   }
   return out.decision;
+}
+
+intptr_t screenMouseLParam(intptr_t lParam, const ScreenRect& origin) {
+  uintptr_t bits = static_cast<uintptr_t>(lParam);
+  // Client coordinates are signed 16-bit words (GET_X_LPARAM).
+  int32_t x = static_cast<int16_t>(bits & 0xFFFFu) + origin.left;
+  int32_t y = static_cast<int16_t>((bits >> 16) & 0xFFFFu) + origin.top;
+  uint32_t words =
+      (static_cast<uint32_t>(y) & 0xFFFFu) << 16 | (static_cast<uint32_t>(x) & 0xFFFFu);
+  return static_cast<intptr_t>(words);
+}
+
+WindowDecision decideCoverMessage(HostState& host, uint32_t message, uintptr_t wParam,
+                                  intptr_t lParam, const ScreenRect& cover) {
+  switch (message) {
+    case kWmMouseMove:
+      return decideWindowMessage(host, message, wParam, screenMouseLParam(lParam, cover));
+    case kWmSetCursor:
+    case kWmKeyDown:
+    case kWmLButtonDown:
+    case kWmRButtonDown:
+    case kWmMButtonDown:
+    case kWmSysCommand:
+      return decideWindowMessage(host, message, wParam, lParam);
+    default:
+      break;
+  }
+  DecisionBuilder out;
+  if (message == kWmClose) out.decision.result = WindowResult::Zero;
+  return out.decision;
+}
+
+uint32_t monitorsToCover(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
+                         uint32_t capacity) {
+  if (count == 0) return 0;
+  uint32_t device = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (monitors[i].primary) {
+      device = i;
+      break;
+    }
+  }
+  uint32_t written = 0;
+  for (uint32_t i = 0; i < count && written < capacity; ++i) {
+    const ScreenRect& r = monitors[i].rect;
+    if (i == device || r.right <= r.left || r.bottom <= r.top) continue;
+    if (sameRect(r, monitors[device].rect)) continue;
+    covers[written++] = r;
+  }
+  return written;
 }
 
 void runEndRequest(HostState& host, EndPlatform& platform) {

@@ -1,7 +1,9 @@
 // The saver window's decisions as plain computation: what each window message
 // does in Saver and Preview mode, the mouse rule, the end request and the
-// password check. The platform calls stand behind EndPlatform and the
-// WindowAction list; saver_window_win.cpp and end_request_win.cpp carry them out.
+// password check, and the black covers of the monitors the device leaves
+// uncovered. The platform calls stand behind EndPlatform and the WindowAction
+// list; saver_window_win.cpp, monitor_cover_win.cpp and end_request_win.cpp
+// carry them out.
 #pragma once
 #include <cstdint>
 
@@ -14,6 +16,7 @@ enum : uint32_t {
   kWmClose = 0x0010,
   kWmActivateApp = 0x001C,
   kWmSetCursor = 0x0020,
+  kWmDisplayChange = 0x007E,
   kWmKeyDown = 0x0100,
   kWmSysCommand = 0x0112,
   kWmMouseMove = 0x0200,
@@ -44,6 +47,8 @@ enum class WindowAction : uint8_t {
   ExitRelease,  // background picture, device, Direct3D object
   ReleaseKeyboard,
   RequestEnd,
+  CoverMonitors,  // covers made, moved or destroyed to fit the monitors now
+  DestroyCovers,
 };
 
 enum class WindowResult : uint8_t {
@@ -64,6 +69,35 @@ struct WindowDecision {
 // changes); everything else is left to the returned actions.
 WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t wParam,
                                    intptr_t lParam);
+
+// What a cover window does with one message. Keys, buttons, pointer and
+// system commands act as on the saver window, so they share its end request
+// and its mouse count; the pointer's position is taken in screen
+// coordinates (cover's client point + its top-left corner), the saver
+// window's own, so a pointer crossing between windows counts only real
+// moves. Everything else is left to the saver window (activation, power,
+// display changes reach it too); WM_CLOSE does nothing, as a cover goes only
+// with the saver window.
+WindowDecision decideCoverMessage(HostState& host, uint32_t message, uintptr_t wParam,
+                                  intptr_t lParam, const ScreenRect& cover);
+
+// A mouse message's lParam moved from a window's client area whose top-left
+// corner is at origin into screen coordinates, as 16-bit words again.
+intptr_t screenMouseLParam(intptr_t lParam, const ScreenRect& origin);
+
+// One monitor as the system lists it.
+struct MonitorArea {
+  ScreenRect rect;
+  bool primary;
+};
+
+// The rectangles that need a cover: every monitor except the one the
+// full-screen device uses (the primary; the first listed when none is
+// marked), in list order, at most capacity. Skipped too: empty rectangles,
+// and any showing exactly the device monitor's area (a mirror of it, where
+// a cover would hide the picture). Returns how many were written.
+uint32_t monitorsToCover(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
+                         uint32_t capacity);
 
 // The mouse rule: counts changes of the unsigned 16-bit x (low word) and y
 // (high word) of lParam; true when the count passed kMouseMoveLimit, which

@@ -51,7 +51,7 @@ const MessageCase kMessageCases[] = {
     {"destroy",
      kWmDestroy,
      0,
-     {A::ShowArrowCursor, A::RunningFlagOff, A::PostQuit},
+     {A::ShowArrowCursor, A::RunningFlagOff, A::DestroyCovers, A::PostQuit},
      Zero,
      {A::PostQuit},
      Zero},
@@ -78,6 +78,8 @@ const MessageCase kMessageCases[] = {
      {A::RequestEnd},
      Default},
     {"resume notice", kWmPowerBroadcast, 7, {}, Default, {}, Default},
+    // A monitor layout change ends nothing; the covers follow it.
+    {"display change", kWmDisplayChange, 16, {A::CoverMonitors}, Default, {}, Default},
     {"system key (Alt)", 0x0104, 0x41, {}, Default, {}, Default},
     {"key up", 0x0101, 0x41, {}, Default, {}, Default},
     {"left release", 0x0202, 0, {}, Default, {}, Default},
@@ -187,6 +189,154 @@ TEST(MouseRule, WordsAreTakenUnsigned) {
   countMouseMove(host, static_cast<intptr_t>(static_cast<uint64_t>(0x12347FFE0005ull)));
   EXPECT_EQ(host.lastMouseX, 5u);
   EXPECT_EQ(host.lastMouseY, 0x7FFEu);
+}
+
+const ScreenRect kPrimary = {0, 0, 800, 600};
+
+TEST(MonitorCovers, EveryMonitorButTheDevicesGetsOne) {
+  struct Case {
+    const char* name;
+    std::vector<MonitorArea> monitors;
+    uint32_t capacity;
+    std::vector<ScreenRect> covers;
+  };
+  const Case cases[] = {
+      {"no monitor listed", {}, kMaxCoverWindows, {}},
+      {"one monitor", {{kPrimary, true}}, kMaxCoverWindows, {}},
+      // Xvfb's heads share one origin: the smaller one still gets its cover.
+      {"heads stacked at one origin",
+       {{kPrimary, true}, {{0, 0, 640, 480}, false}},
+       kMaxCoverWindows,
+       {{0, 0, 640, 480}}},
+      {"primary listed last",
+       {{{1920, 0, 3200, 1024}, false}, {{0, 0, 1920, 1080}, true}},
+       kMaxCoverWindows,
+       {{1920, 0, 3200, 1024}}},
+      {"left of and right of the primary, in list order",
+       {{{-1280, -200, 0, 824}, false}, {kPrimary, true}, {{800, 0, 1824, 768}, false}},
+       kMaxCoverWindows,
+       {{-1280, -200, 0, 824}, {800, 0, 1824, 768}}},
+      {"none marked primary: the first is the device's",
+       {{kPrimary, false}, {{800, 0, 1600, 600}, false}},
+       kMaxCoverWindows,
+       {{800, 0, 1600, 600}}},
+      {"a mirror of the device's monitor and empty areas are left alone",
+       {{kPrimary, true},
+        {kPrimary, false},
+        {{800, 0, 800, 600}, false},
+        {{900, 0, 1000, -5}, false},
+        {{800, 0, 1600, 600}, false}},
+       kMaxCoverWindows,
+       {{800, 0, 1600, 600}}},
+      {"no more than there is room for",
+       {{kPrimary, true}, {{800, 0, 1600, 600}, false}, {{1600, 0, 2400, 600}, false}},
+       1,
+       {{800, 0, 1600, 600}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScreenRect out[kMaxCoverWindows + 1] = {};
+    const ScreenRect untouched = {7, 7, 7, 7};
+    for (ScreenRect& r : out) r = untouched;
+    uint32_t n = monitorsToCover(c.monitors.data(), static_cast<uint32_t>(c.monitors.size()), out,
+                                 c.capacity);
+    ASSERT_EQ(n, c.covers.size());
+    for (uint32_t i = 0; i < n; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(out[i].left, c.covers[i].left);
+      EXPECT_EQ(out[i].top, c.covers[i].top);
+      EXPECT_EQ(out[i].right, c.covers[i].right);
+      EXPECT_EQ(out[i].bottom, c.covers[i].bottom);
+    }
+    // Nothing written beyond what was returned.
+    EXPECT_EQ(out[n].left, 7);
+    EXPECT_EQ(out[n].bottom, 7);
+  }
+}
+
+TEST(MonitorCovers, CoverMessagesActAsOnTheSaverWindowOrNotAtAll) {
+  struct Case {
+    const char* name;
+    uint32_t message;
+    uintptr_t wParam;
+    Actions saver;
+    WindowResult saverResult;
+  };
+  // Preview mode makes no covers; its rows would all be empty.
+  const Case cases[] = {
+      {"key down", kWmKeyDown, 0x41, {A::RequestEnd}, Default},
+      {"left button", kWmLButtonDown, 1, {A::RequestEnd}, Default},
+      {"right button", kWmRButtonDown, 2, {A::RequestEnd}, Default},
+      {"middle button", kWmMButtonDown, 0x10, {A::RequestEnd}, Default},
+      {"set cursor", kWmSetCursor, 0, {A::HideCursor}, Default},
+      {"swallowed close command", kWmSysCommand, kScClose, {}, Zero},
+      {"other command", kWmSysCommand, 0xF020, {}, Default},
+      // The saver window gets these as well and acts once for all.
+      {"deactivated", kWmActivateApp, 0, {}, Default},
+      {"suspend", kWmPowerBroadcast, kPbtApmSuspend, {}, Default},
+      {"display change", kWmDisplayChange, 16, {}, Default},
+      // A cover's own life is not the saver's.
+      {"create", kWmCreate, 0, {}, Default},
+      {"destroy", kWmDestroy, 0, {}, Default},
+      {"close", kWmClose, 0, {}, Zero},
+      {"system key (Alt)", 0x0104, 0x41, {}, Default},
+      {"left release", 0x0202, 0, {}, Default},
+  };
+  const ScreenRect cover = {800, 0, 1600, 600};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostState host = hostIn(Saver);
+    WindowDecision d = decideCoverMessage(host, c.message, c.wParam, mouseAt(5, 5), cover);
+    EXPECT_EQ(actionsOf(d), c.saver);
+    EXPECT_EQ(d.result, c.saverResult);
+    EXPECT_EQ(host.mouseMoveCount, 0u);
+  }
+  HostState preview = hostIn(Preview);
+  EXPECT_EQ(actionsOf(decideCoverMessage(preview, kWmKeyDown, 0x41, 0, cover)), Actions{});
+}
+
+TEST(MonitorCovers, PointerMovesCountTogetherInScreenCoordinates) {
+  const ScreenRect left = {-1280, 0, 0, 1024};
+  HostState host = hostIn(Saver);
+  // The pointer rests at screen (300, 200) on the saver window, then the
+  // same point reaches it through a cover's client coordinates: no change.
+  decideWindowMessage(host, kWmMouseMove, 0, mouseAt(300, 200));
+  EXPECT_EQ(host.mouseMoveCount, 2u);
+  const ScreenRect atOrigin = {0, 0, 640, 480};
+  decideCoverMessage(host, kWmMouseMove, 0, mouseAt(300, 200), atOrigin);
+  EXPECT_EQ(host.mouseMoveCount, 2u);
+  // Screen x -1270 on the left monitor is client x 10 there.
+  decideCoverMessage(host, kWmMouseMove, 0, mouseAt(10, 200), left);
+  EXPECT_EQ(host.mouseMoveCount, 3u);
+  EXPECT_EQ(host.lastMouseX, static_cast<uint32_t>(-1270) & 0xFFFFu);
+  EXPECT_EQ(host.lastMouseY, 200u);
+  // The count goes on across windows and ends at the sixth change.
+  EXPECT_EQ(actionsOf(decideWindowMessage(host, kWmMouseMove, 0, mouseAt(301, 201))),
+            (Actions{A::HideCursor}));
+  EXPECT_EQ(host.mouseMoveCount, 5u);
+  EXPECT_EQ(actionsOf(decideCoverMessage(host, kWmMouseMove, 0, mouseAt(11, 201), left)),
+            (Actions{A::HideCursor, A::RequestEnd}));
+  EXPECT_EQ(host.mouseMoveCount, 0u);
+}
+
+TEST(MonitorCovers, ClientPointsMoveIntoScreenWords) {
+  struct Case {
+    uint32_t x, y;  // client words as the message carries them
+    ScreenRect origin;
+    uint32_t screenX, screenY;  // words
+  };
+  const Case cases[] = {
+      {0, 0, {0, 0, 640, 480}, 0, 0},
+      {10, 20, {800, 0, 1600, 600}, 810, 20},
+      {10, 20, {-1280, -200, 0, 824}, 0xFB0A, 0xFF4C},  // -1270, -180
+      // A captured pointer left of the client area: x -3.
+      {0xFFFD, 5, {800, 100, 1600, 700}, 797, 105},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    intptr_t words = screenMouseLParam(mouseAt(c.x, c.y), c.origin);
+    EXPECT_EQ(words, mouseAt(c.screenX, c.screenY));
+  }
 }
 
 // Records the platform steps; its verifier re-enters the rules like the

@@ -1,0 +1,139 @@
+#include "host/monitor_cover.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "host/end_request.h"
+#include "host/window_rules.h"
+
+namespace {
+
+const char kCoverClass[] = "Brevanto Flags Cover";
+constexpr uint32_t kMaxMonitors = 32;
+
+struct MonitorList {
+  MonitorArea areas[kMaxMonitors];
+  uint32_t count;
+};
+
+BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  MonitorList& list = *reinterpret_cast<MonitorList*>(data);
+  MONITORINFO info;
+  std::memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  if (list.count >= kMaxMonitors || !GetMonitorInfoA(monitor, &info)) return TRUE;
+  MonitorArea& area = list.areas[list.count++];
+  area.rect = {static_cast<int32_t>(info.rcMonitor.left), static_cast<int32_t>(info.rcMonitor.top),
+               static_cast<int32_t>(info.rcMonitor.right),
+               static_cast<int32_t>(info.rcMonitor.bottom)};
+  area.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+  return TRUE;
+}
+
+int32_t coverIndex(HWND window) {
+  const HostState& host = app.host;
+  for (uint32_t i = 0; i < host.coverCount; ++i)
+    if (host.coverWindows[i] == window) return static_cast<int32_t>(i);
+  return -1;
+}
+
+LRESULT CALLBACK coverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  int32_t index = coverIndex(window);
+  // Messages of creation arrive before the cover is listed.
+  if (index < 0) return DefWindowProcA(window, message, wParam, lParam);
+  ScreenRect area = app.host.coverRects[index];
+  WindowDecision decision = decideCoverMessage(app.host, message, wParam, lParam, area);
+  for (uint32_t i = 0; i < decision.count; ++i) {
+    switch (decision.actions[i]) {
+      case WindowAction::HideCursor:
+        SetCursor(nullptr);
+        break;
+      case WindowAction::RequestEnd:
+        requestEnd();
+        break;
+      default:  // the cover rules give no other action
+        break;
+    }
+  }
+  if (decision.result == WindowResult::Zero) return 0;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool registerCoverClass() {
+  WNDCLASSEXA existing;
+  if (GetClassInfoExA(app.host.instance, kCoverClass, &existing)) return true;
+  WNDCLASSEXA windowClass;
+  std::memset(&windowClass, 0, sizeof windowClass);
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = coverWindowProc;
+  windowClass.hInstance = app.host.instance;
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = kCoverClass;
+  return RegisterClassExA(&windowClass) != 0;
+}
+
+// Below the saver window, so where monitors overlap the picture stays on top;
+// shown without taking the activation from it.
+void placeCover(HWND cover, const ScreenRect& r, HWND saverWindow) {
+  SetWindowPos(cover, saverWindow ? saverWindow : HWND_TOPMOST, r.left, r.top, r.right - r.left,
+               r.bottom - r.top, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+// Wine's X11 driver stacks a window only by raising it to the top, never
+// below a sibling, and ignores a raise that changes no order: a cover made
+// after the saver window would lie over it on the X screen where monitors
+// overlap. Stepping the saver window behind the last cover and back to the
+// top raises it there too.
+void raiseAboveCovers(HWND saverWindow) {
+  const HostState& host = app.host;
+  if (!saverWindow || host.coverCount == 0) return;
+  const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(saverWindow, host.coverWindows[host.coverCount - 1], 0, 0, 0, 0, keep);
+  SetWindowPos(saverWindow, HWND_TOPMOST, 0, 0, 0, 0, keep);
+}
+
+HWND createCover(const ScreenRect& r) {
+  return CreateWindowExA(WS_EX_TOPMOST, kCoverClass, "", WS_POPUP, r.left, r.top, r.right - r.left,
+                         r.bottom - r.top, nullptr, nullptr, app.host.instance, nullptr);
+}
+
+}  // namespace
+
+void coverOtherMonitors(HWND__* saverWindow) {
+  HostState& host = app.host;
+  MonitorList monitors;
+  std::memset(&monitors, 0, sizeof monitors);
+  EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&monitors));
+  ScreenRect wanted[kMaxCoverWindows];
+  uint32_t count = monitorsToCover(monitors.areas, monitors.count, wanted, kMaxCoverWindows);
+  if (count > 0 && !registerCoverClass()) count = 0;
+
+  // Covers kept are put (back) where they are needed now; the rest go.
+  uint32_t kept = host.coverCount < count ? host.coverCount : count;
+  uint32_t before = host.coverCount;
+  host.coverCount = kept;
+  for (uint32_t i = kept; i < before; ++i) DestroyWindow(host.coverWindows[i]);
+  for (uint32_t i = 0; i < kept; ++i) {
+    host.coverRects[i] = wanted[i];
+    placeCover(host.coverWindows[i], wanted[i], saverWindow);
+  }
+  for (uint32_t i = kept; i < count; ++i) {
+    HWND cover = createCover(wanted[i]);
+    if (!cover) continue;  // that monitor stays uncovered; the saver runs on
+    host.coverWindows[host.coverCount] = cover;
+    host.coverRects[host.coverCount] = wanted[i];
+    ++host.coverCount;
+    placeCover(cover, wanted[i], saverWindow);
+  }
+  raiseAboveCovers(saverWindow);
+}
+
+void destroyCovers() {
+  HostState& host = app.host;
+  // Emptied first: destroying a cover under the pointer sends messages.
+  uint32_t count = host.coverCount;
+  host.coverCount = 0;
+  for (uint32_t i = 0; i < count; ++i) DestroyWindow(host.coverWindows[i]);
+}
