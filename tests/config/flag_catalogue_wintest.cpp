@@ -15,66 +15,22 @@
 #include "config/flag_rules.h"
 #include "app/app_state.h"
 #include "app/messages.h"
-#include "render/test_window.h"
+#include "win_test_support.h"
 
 namespace {
-
-struct ShownMessage {
-  HWND owner;
-  std::string text, caption;
-  uint32_t type;
-};
-std::vector<ShownMessage> shownMessages;
-
-int recordMessage(HWND__* owner, const char* text, const char* caption, uint32_t type) {
-  shownMessages.push_back({owner, text, caption, type});
-  return IDOK;
-}
 
 // A width × height 24-bit BMP of one colour: OLE decodes by content, so the
 // same bytes serve under any extension and the texture size tells the files apart.
 bool writeBmp(const std::string& path, int width, int height) {
-  const int rowBytes = (width * 3 + 3) & ~3;
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + rowBytes * height;
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biCompression = BI_RGB;
-  std::vector<uint8_t> pixels(size_t(rowBytes) * height, 0x5A);
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0, total = 0;
-  WriteFile(handle, &file, sizeof file, &written, nullptr);
-  total += written;
-  WriteFile(handle, &info, sizeof info, &written, nullptr);
-  total += written;
-  WriteFile(handle, pixels.data(), DWORD(pixels.size()), &written, nullptr);
-  total += written;
-  CloseHandle(handle);
-  return total == file.bfSize;
-}
-
-bool writeEmpty(const std::string& path) {
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(handle);
-  return true;
+  return writeFileBytes(path, bmpFileBytes(width, height, 24, [](int, int) { return 0x5A5A5Au; }));
 }
 
 class FlagFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     GetCurrentDirectoryA(sizeof savedDirectory_, savedDirectory_);
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    root_ = std::string(temp) + "flagtest" + std::to_string(GetCurrentProcessId()) + "_" +
-            std::to_string(++folderCount_);
+    root_ = tempFilePath("flagtest" + std::to_string(GetCurrentProcessId()) + "_" +
+                         std::to_string(++folderCount_));
     ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr)) << root_;
     imageDir_ = root_ + "\\IMAGE";
     ASSERT_TRUE(CreateDirectoryA(imageDir_.c_str(), nullptr));
@@ -85,11 +41,10 @@ class FlagFolder : public ::testing::Test {
     app.host.instance = GetModuleHandleA(nullptr);
     app.host.mainWindow = nullptr;
     seedRandom(app.sim.random, 1802, 9373);
-    shownMessages.clear();
-    messageHook = recordMessage;
+    startRecordingMessages();
   }
   void TearDown() override {
-    messageHook = systemMessageBox;
+    stopRecordingMessages();
     SetCurrentDirectoryA(savedDirectory_);
     removeFlags();
     RemoveDirectoryA(imageDir_.c_str());
@@ -97,7 +52,7 @@ class FlagFolder : public ::testing::Test {
   }
   std::string flagPath(const char* name) { return imageDir_ + "\\" + name; }
   void addEmpty(std::initializer_list<const char*> names) {
-    for (const char* name : names) ASSERT_TRUE(writeEmpty(flagPath(name))) << name;
+    for (const char* name : names) ASSERT_TRUE(writeFileBytes(flagPath(name), "")) << name;
   }
   void removeFlags() {
     WIN32_FIND_DATAA found;

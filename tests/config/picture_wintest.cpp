@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -18,6 +17,7 @@
 
 #include "config/picture.h"
 #include "config/picture_win.h"
+#include "win_test_support.h"
 
 namespace {
 
@@ -126,45 +126,16 @@ void expectSize(Picture picture, LONG width, LONG height, const std::string& wha
   EXPECT_EQ(32, info.bitCount) << what;
 }
 
-// A 24-bit BMP whose pixel (x, y), y counted from the bottom, is rgbAt(x, y).
-template <typename Colour>
-std::string bmp24(int width, int height, Colour rgbAt) {
-  int rowBytes = (width * 3 + 3) & ~3;
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER header = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof header;
-  file.bfSize = file.bfOffBits + rowBytes * height;
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biCompression = BI_RGB;
-  std::string data(reinterpret_cast<const char*>(&file), sizeof file);
-  data.append(reinterpret_cast<const char*>(&header), sizeof header);
-  for (int y = 0; y < height; ++y) {  // bottom row first
-    std::string row(rowBytes, '\0');
-    for (int x = 0; x < width; ++x) {
-      uint32_t rgb = rgbAt(x, y);
-      for (int byte = 0; byte < 3; ++byte) row[x * 3 + byte] = char(rgb >> (8 * byte));
-    }
-    data += row;
-  }
-  return data;
-}
-
 // Top half red, bottom half blue.
 std::string redOverBlueBmp(int width, int height) {
-  return bmp24(width, height, [height](int, int y) { return y >= height / 2 ? 0xFF0000u : 0xFFu; });
+  return bmpFileBytes(width, height, 24,
+                      [height](int, int y) { return y >= height / 2 ? 0xFF0000u : 0xFFu; });
 }
 
 class PictureFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    folder_ = std::string(temp) + "flags_picture_test_" + std::to_string(GetCurrentProcessId());
+    folder_ = tempFilePath("flags_picture_test_" + std::to_string(GetCurrentProcessId()));
     CreateDirectoryA(folder_.c_str(), nullptr);
   }
   void TearDown() override {
@@ -173,11 +144,7 @@ class PictureFiles : public ::testing::Test {
   }
   std::string write(const char* name, const std::string& bytes) {
     std::string path = folder_ + "\\" + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f) {
-      std::fwrite(bytes.data(), 1, bytes.size(), f);
-      std::fclose(f);
-    }
+    writeFileBytes(path, bytes);
     written_.push_back(path);
     return path;
   }
@@ -248,7 +215,8 @@ TEST_F(PictureFiles, LimitsGivePowerOfTwoSides) {
 // gives photographs coloured fringes.
 TEST_F(PictureFiles, ShrinkingAveragesTheDroppedPixels) {
   std::string columns =
-      write("columns.bmp", bmp24(1024, 8, [](int x, int) { return x % 2 ? 0xFFu : 0xFF0000u; }));
+      write("columns.bmp",
+            bmpFileBytes(1024, 8, 24, [](int x, int) { return x % 2 ? 0xFFu : 0xFF0000u; }));
   Picture halved = loadPictureFile(columns.c_str(), 512);
   ASSERT_NE(nullptr, halved);
   expectSize(halved, 512, 8, "columns at 512");

@@ -15,36 +15,14 @@
 #include "render/device.h"
 #include "render/display_modes.h"
 #include "host/settings_dialog.h"
+#include "win_test_support.h"
 
 namespace {
-
-struct ShownMessage {
-  HWND owner;
-  std::string text, caption;
-  uint32_t type;
-};
-std::vector<ShownMessage> shownMessages;
-
-int recordMessage(HWND__* owner, const char* text, const char* caption, uint32_t type) {
-  shownMessages.push_back({owner, text, caption, type});
-  return IDOK;
-}
 
 int destroyMessages = 0;
 LRESULT CALLBACK countingWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_DESTROY) ++destroyMessages;  // a real DestroyWindow is the test's job
   return DefWindowProcA(window, message, w, l);
-}
-
-// A top-level pop-up whose client area is exactly width × height.
-HWND makeWindow(int width, int height) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = countingWindowProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "DeviceTestWindow";
-  RegisterClassA(&windowClass);
-  return CreateWindowA("DeviceTestWindow", "device test", WS_POPUP, 0, 0, width, height, nullptr,
-                       nullptr, windowClass.hInstance, nullptr);
 }
 
 bool quitPosted() {
@@ -65,10 +43,9 @@ class Device : public ::testing::Test {
     app.host.instance = GetModuleHandleA(nullptr);
     app.host.isPreview = 0;
     seedRandom(app.sim.random, 1802, 9373);
-    shownMessages.clear();
+    startRecordingMessages();
     destroyMessages = 0;
-    messageHook = recordMessage;
-    window_ = makeWindow(152, 112);
+    window_ = makeTestWindow("DeviceTestWindow", 152, 112, WS_POPUP, countingWindowProc);
     ASSERT_NE(nullptr, window_);
     IDirect3D8* probe = Direct3DCreate8(D3D_SDK_VERSION);
     if (!probe) GTEST_SKIP() << "Direct3DCreate8 returned null (no OpenGL for Wine?)";
@@ -84,7 +61,7 @@ class Device : public ::testing::Test {
     render.backgroundPicture = nullptr;
     if (window_) DestroyWindow(window_);
     quitPosted();
-    messageHook = systemMessageBox;
+    stopRecordingMessages();
   }
   D3DPRESENT_PARAMETERS& params() { return app.render.presentParams; }
   // The requested mode is only read: the device keeps what it got.
@@ -107,6 +84,13 @@ class Device : public ::testing::Test {
       modes.push_back({mode.Width, mode.Height, mode.RefreshRate, uint32_t(mode.Format)});
     }
     return modes;
+  }
+  // The description of back buffer 0; fails the test when there is none.
+  void backBufferDesc(D3DSURFACE_DESC& desc) {
+    IDirect3DSurface8* backBuffer = nullptr;
+    ASSERT_EQ(D3D_OK, app.render.device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+    backBuffer->GetDesc(&desc);
+    backBuffer->Release();
   }
   DWORD behaviour() {
     D3DDEVICE_CREATION_PARAMETERS creation = {};
@@ -134,15 +118,13 @@ TEST_F(Device, PreviewIsWindowedInTheClientSizeAndDesktopFormat) {
   EXPECT_EQ(D3DSWAPEFFECT_FLIP, params().SwapEffect);
   EXPECT_EQ(D3DFMT_D16, params().AutoDepthStencilFormat);
 
-  IDirect3DSurface8* backBuffer = nullptr;
-  ASSERT_EQ(D3D_OK, app.render.device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
-  D3DSURFACE_DESC desc;
-  backBuffer->GetDesc(&desc);
-  backBuffer->Release();
+  D3DSURFACE_DESC desc = {};
+  ASSERT_NO_FATAL_FAILURE(backBufferDesc(desc));
   EXPECT_EQ(152u, desc.Width);
   EXPECT_EQ(112u, desc.Height);
   EXPECT_EQ(desktop.Format, desc.Format);
-  EXPECT_NE(D3D_OK, app.render.device->GetBackBuffer(1, D3DBACKBUFFER_TYPE_MONO, &backBuffer))
+  IDirect3DSurface8* second = nullptr;
+  EXPECT_NE(D3D_OK, app.render.device->GetBackBuffer(1, D3DBACKBUFFER_TYPE_MONO, &second))
       << "a single back buffer";
   D3DDEVICE_CREATION_PARAMETERS creation;
   app.render.device->GetCreationParameters(&creation);
@@ -175,9 +157,7 @@ TEST_F(Device, FullScreenInTheScreensOwnModeWithTheScannedRate) {
       chooseRefreshRate(modes.data(), uint32_t(modes.size()), 800, 600, D3DFMT_X1R5G5B5);
   EXPECT_EQ(first, params().FullScreen_RefreshRateInHz);
 
-  D3DDEVICE_CREATION_PARAMETERS creation;
-  app.render.device->GetCreationParameters(&creation);
-  EXPECT_EQ(DWORD(D3DCREATE_HARDWARE_VERTEXPROCESSING), creation.BehaviorFlags) << "useTnL";
+  EXPECT_EQ(DWORD(D3DCREATE_HARDWARE_VERTEXPROCESSING), behaviour()) << "useTnL";
   EXPECT_NE(nullptr, app.render.backgroundPicture);
 }
 
@@ -203,11 +183,8 @@ TEST_F(Device, AModeTheScreenCannotShowFallsBackToTheDisplaysOwnMode) {
             params().FullScreen_RefreshRateInHz);
   expectSettingsMode(1024, 768, 24);
 
-  IDirect3DSurface8* backBuffer = nullptr;
-  ASSERT_EQ(D3D_OK, app.render.device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
-  D3DSURFACE_DESC desc;
-  backBuffer->GetDesc(&desc);
-  backBuffer->Release();
+  D3DSURFACE_DESC desc = {};
+  ASSERT_NO_FATAL_FAILURE(backBufferDesc(desc));
   EXPECT_EQ(desktop.Width, desc.Width);
   EXPECT_EQ(desktop.Height, desc.Height);
 }
@@ -247,11 +224,8 @@ TEST_F(Device, RecreationKeepsTheModeTheDeviceGot) {
     EXPECT_EQ(first.BackBufferFormat, params().BackBufferFormat);
     EXPECT_EQ(first.Windowed, params().Windowed);
     EXPECT_EQ(firstBehaviour, behaviour());
-    IDirect3DSurface8* backBuffer = nullptr;
-    ASSERT_EQ(D3D_OK, app.render.device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
-    D3DSURFACE_DESC desc;
-    backBuffer->GetDesc(&desc);
-    backBuffer->Release();
+    D3DSURFACE_DESC desc = {};
+    ASSERT_NO_FATAL_FAILURE(backBufferDesc(desc));
     EXPECT_EQ(first.BackBufferWidth, desc.Width);
     EXPECT_EQ(first.BackBufferFormat, desc.Format);
     // A second refusal, with the device still held: released and made again.
@@ -291,17 +265,9 @@ TEST_F(Device, MissingUserBackgroundIsReportedOnceThenABuiltInOneIsUsed) {
 std::string writeResourceFile(UINT id, const char* name) {
   HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), "IMAGE");
   if (!resource) return "";
-  DWORD size = SizeofResource(nullptr, resource);
-  const void* bytes = LockResource(LoadResource(nullptr, resource));
-  char folder[MAX_PATH];
-  GetTempPathA(sizeof folder, folder);
-  std::string path = std::string(folder) + name;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "";
-  DWORD written = 0;
-  WriteFile(file, bytes, size, &written, nullptr);
-  CloseHandle(file);
-  return written == size ? path : "";
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, resource)));
+  std::string path = tempFilePath(name);
+  return writeFileBytes(path, std::string(bytes, SizeofResource(nullptr, resource))) ? path : "";
 }
 
 TEST_F(Device, UserBackgroundLoadsAtLimit512) {

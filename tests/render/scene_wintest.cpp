@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,47 +18,20 @@
 #include "render/frame.h"
 #include "render/scene.h"
 #include "render/scene_math.h"
+#include "win_test_support.h"
 
 namespace {
 
-const char kWindowClass[] = "FlagsSceneTest";
 constexpr int kWindowWidth = 320;
 constexpr int kWindowHeight = 240;
 
-int messagesShown = 0;
-int countMessage(HWND__*, const char*, const char*, uint32_t) {
-  ++messagesShown;
-  return IDOK;
-}
-
-// A 32-bit bottom-up BMP of vertical red and white bands.
+// A 32-bit BMP of vertical red and white bands.
 std::string writeBandBitmap(const char* name, int width, int height) {
-  char directory[MAX_PATH];
-  GetTempPathA(sizeof directory, directory);
-  std::string path = std::string(directory) + name;
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 32;
-  info.biCompression = BI_RGB;
-  DWORD pixelBytes = static_cast<DWORD>(width * height * 4);
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + pixelBytes;
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) return std::string();
-  std::fwrite(&file, sizeof file, 1, out);
-  std::fwrite(&info, sizeof info, 1, out);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      uint32_t pixel = (x * 4 / width) % 2 == 0 ? 0x00DC141E : 0x00FAFAFA;
-      std::fwrite(&pixel, sizeof pixel, 1, out);
-    }
-  std::fclose(out);
-  return path;
+  std::string path = tempFilePath(name);
+  std::string bytes = bmpFileBytes(width, height, 32, [width](int x, int) {
+    return (x * 4 / width) % 2 == 0 ? 0x00DC141Eu : 0x00FAFAFAu;
+  });
+  return writeFileBytes(path, bytes) ? path : std::string();
 }
 
 bool closeRequested(HWND window) {
@@ -73,15 +45,8 @@ class SceneOnDevice : public testing::Test {
 
   void SetUp() override {
     app = AppState();
-    messagesShown = 0;
-    messageHook = countMessage;
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassA(&windowClass);
-    window = CreateWindowA(kWindowClass, "scene test", WS_POPUP, 0, 0, kWindowWidth, kWindowHeight,
-                           nullptr, nullptr, windowClass.hInstance, nullptr);
+    startRecordingMessages();
+    window = makeTestWindow("FlagsSceneTest", kWindowWidth, kWindowHeight);
     ASSERT_NE(nullptr, window);
     app.host.instance = GetModuleHandleA(nullptr);
     app.host.heap = GetProcessHeap();
@@ -100,7 +65,7 @@ class SceneOnDevice : public testing::Test {
     if (render.direct3d) render.direct3d->Release();
     app = AppState();
     if (window) DestroyWindow(window);
-    messageHook = systemMessageBox;
+    stopRecordingMessages();
   }
 
   // False (and the test skips) when Wine cannot make a device here.
@@ -181,7 +146,7 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   buildScene();
   EXPECT_FALSE(closeRequested(window));
   EXPECT_NEAR(2.4142134f / (320.0f / 240.0f), app.render.projectionMatrix.m[0], 1e-5f);
-  EXPECT_EQ(0, messagesShown);
+  EXPECT_TRUE(shownMessages.empty());
 }
 
 TEST_F(SceneOnDevice, UserBackgroundIsFittedAndMissingBackgroundLeavesNoQuad) {
@@ -220,7 +185,7 @@ TEST_F(SceneOnDevice, MissingFlagPictureClosesAndBuildsNothing) {
   app.host.instance = GetModuleHandleA("kernel32.dll");
   buildScene();
   EXPECT_TRUE(closeRequested(window));
-  EXPECT_EQ(1, messagesShown);
+  EXPECT_EQ(1u, shownMessages.size());
   EXPECT_TRUE(sceneSlotsEmpty());
   // Frames before the close request arrives must not touch the empty slots.
   updateFrame();
@@ -238,7 +203,7 @@ TEST_F(SceneOnDevice, MissingFontRunsOnWithoutTextsAndFramesStaySafe) {
   app.settings.showFps = app.settings.showTime = app.settings.showCountry = 1;
   buildScene();
   EXPECT_FALSE(closeRequested(window));
-  EXPECT_EQ(0, messagesShown);
+  EXPECT_TRUE(shownMessages.empty());
   EXPECT_NE(nullptr, app.render.flagTexture);
   EXPECT_EQ(nullptr, app.render.overlay.fontTexture);
   // What set-up does after the font was done too.

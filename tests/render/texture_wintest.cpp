@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "render/test_window.h"
 #include "render/texture.h"
+#include "win_test_support.h"
 
 namespace {
 
