@@ -14,20 +14,12 @@ import io
 import os
 import re
 import subprocess
-import tempfile
 import time
 
 from PIL import Image
 
 import harness
 
-SAVER_CLASS = "Brevanto Flags Screensaver"
-DIALOG_TITLE = "Brevanto Flags Screensaver Settings"
-ERROR_TITLE = "Error"
-BOX_CLASS = "#32770"
-WM_CLOSE = 0x10
-WM_COMMAND = 0x111
-IDOK = 1
 BACKGROUND_FAILED = "Background loading FAILED"
 DEVICE_FAILED = "CreateDevice FAILED"
 
@@ -42,10 +34,6 @@ SCENE_COLOURS = 200
 FLAG_BOX = (250, 200, 550, 400)
 BAND_RED = (220, 20, 30)
 BAND_WHITE = (250, 250, 250)
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 # ---- pictures -----------------------------------------------------------------
@@ -88,19 +76,10 @@ def write(path, data):
     return path
 
 
-def pixels(image, box, step=3):
-    x0, y0, x1, y1 = box
-    return [image.getpixel((x, y)) for y in range(y0, y1, step) for x in range(x0, x1, step)]
-
-
-def is_reddish(p):
-    return p[0] > 60 and p[0] > 2 * p[1] and p[0] > 2 * p[2]
-
-
 def band_flag_share(image):
     """Share of the middle of the screen that shows the band flag's red."""
-    middle = pixels(image, FLAG_BOX)
-    return sum(1 for p in middle if is_reddish(p)) / float(len(middle))
+    middle = harness.pixels(image, FLAG_BOX, step=3)
+    return sum(1 for p in middle if harness.is_reddish(p)) / float(len(middle))
 
 
 # ---- one run of the program -------------------------------------------------------
@@ -114,48 +93,18 @@ class Run:
         self.image = None
 
 
-def wintool(wine, *args, timeout=60):
-    """wintool with its output in a file, not a pipe.
-
-    Wine's desktop process ends with the last window of the prefix and is
-    started again by the next program that needs it, inheriting that
-    program's handles: a pipe would then stay open, and a read of it wait,
-    until the prefix ends."""
-    with tempfile.TemporaryFile() as out:
-        try:
-            code = subprocess.run([os.environ.get("WINE", "wine"), harness.WINTOOL, *args], env=wine.env,
-                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
-                                  timeout=timeout).returncode
-        except subprocess.TimeoutExpired:
-            return 1, ""
-        out.seek(0)
-        return code, out.read().decode("utf-8", "replace").replace("\r", "")
-
-
 def _windows(wine):
-    code, out = wintool(wine, "list")
+    code, out = wine.wintool("list")
     return harness.parse_lines(out) if code == 0 else []
 
 
-def _box_text(wine, hwnd):
-    code, out = wintool(wine, "children", hwnd)
-    texts = [f.get("text", "") for f in harness.parse_lines(out) if f.get("class", "").lower() == "static"]
-    return " ".join(t for t in texts if t)
+def _is_own(window):
+    return window.get("class") == harness.SAVER_CLASS or \
+        window.get("title") in (harness.DIALOG_TITLE, harness.ERROR_TITLE)
 
 
-def _colours(image):
-    return len(image.getcolors(maxcolors=1 << 20) or [])
-
-
-def start_desktop(wine):
-    """Has Wine start its desktop process (explorer.exe) with no pipes of ours.
-
-    The first window of a prefix starts it; started under a wintool run it
-    would inherit that run's output pipe and keep every later read of it
-    waiting until the prefix ends."""
-    subprocess.run([os.environ.get("WINE", "wine"), harness.WINTOOL, "list"], env=wine.env,
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=120)
+def _is_error_box(window):
+    return window.get("class") == harness.BOX_CLASS and window.get("title") == harness.ERROR_TITLE
 
 
 def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, inspect=None):
@@ -164,58 +113,54 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
     `inspect(run)` is called with the scene's screenshot in place, before the
     saver is ended (for checks that need the picture). The screenshot is one
     taken after the first scene changed (at most `settle` s later)."""
-    from PIL import Image as _Image  # noqa: F401 (kept local for clarity)
     run = Run()
     # Labels carry switches and odd characters; file names must not.
     name = re.sub(r"[^A-Za-z0-9._-]", "_", name)
-    start_desktop(wine)
+    harness.start_desktop(wine)
     wine.xdotool("mousemove", "0", "0")
     proc = wine.start(harness.SCR, *args)
     test.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
     handled = set()
     watch = None
     deadline = time.time() + timeout
-    shown_since = None
     saver_hwnd = None
     while time.time() < deadline and proc.poll() is None:
         windows = _windows(wine)
         if watch is None:
-            own = [w for w in windows if w.get("class") == SAVER_CLASS or w.get("title") in (DIALOG_TITLE, ERROR_TITLE)]
+            own = [w for w in windows if _is_own(w)]
             if own:
                 watch = wine.watch_exit(own[0]["hwnd"])
                 if watch is None:
                     watch = False  # already gone: the Unix status is all there is
         for w in windows:
-            if w.get("class") == BOX_CLASS and w.get("title") == ERROR_TITLE and w["hwnd"] not in handled:
+            if _is_error_box(w) and w["hwnd"] not in handled:
                 handled.add(w["hwnd"])
-                run.errors.append(_box_text(wine, w["hwnd"]))
-                wintool(wine, "post", w["hwnd"], str(WM_COMMAND), str(IDOK), "0")
-        if any(w["hwnd"] not in handled and w.get("class") == BOX_CLASS and w.get("title") == ERROR_TITLE
-               for w in windows):
+                run.errors.append(harness.box_text(wine, w["hwnd"]))
+                wine.wintool("post", w["hwnd"], str(harness.WM_COMMAND), str(harness.IDOK), "0")
+        if any(w["hwnd"] not in handled and _is_error_box(w) for w in windows):
             continue
-        dialog = [w for w in windows if w.get("title") == DIALOG_TITLE]
+        dialog = [w for w in windows if w.get("title") == harness.DIALOG_TITLE]
         if dialog:
             run.outcome = DIALOG
-            wintool(wine, "post", dialog[0]["hwnd"], str(WM_CLOSE), "0", "0")
+            wine.wintool("post", dialog[0]["hwnd"], str(harness.WM_CLOSE), "0", "0")
             break
-        saver = [w for w in windows if w.get("class") == SAVER_CLASS and w.get("visible") == "1"]
+        saver = [w for w in windows if w.get("class") == harness.SAVER_CLASS and w.get("visible") == "1"]
         if saver:
-            shown_since = shown_since or time.time()
             path = wine.screenshot(f"{name}.png")
-            image = _Image.open(path).convert("RGB")
-            if _colours(image) >= SCENE_COLOURS:
+            image = harness.load(path)
+            if harness.colour_count(image) >= SCENE_COLOURS:
                 # Later frames, so the cloth has moved under its wind.
                 first = image.tobytes()
-                harness.wait_for(lambda: _Image.open(wine.screenshot(f"{name}.png")).convert("RGB").tobytes()
-                                 != first, timeout=settle, interval=0.3)
-                run.image = _Image.open(path).convert("RGB")
+                harness.wait_for(lambda: harness.load(wine.screenshot(f"{name}.png")).tobytes() != first,
+                                 timeout=settle, interval=0.1)
+                run.image = harness.load(path)
                 run.screenshot = path
                 run.outcome = FLAG
                 if inspect:
                     inspect(run)
                 saver_hwnd = saver[0]["hwnd"]
                 break
-        time.sleep(0.3)
+        time.sleep(0.1)  # the next look at the windows; each look starts a program
     if run.outcome is None and proc.poll() is not None:
         run.outcome = ENDED
     try:
@@ -228,7 +173,7 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
         proc.kill()
         proc.wait()
         test.fail(f"{name}: {args[:3]} did not end (outcome so far: {run.outcome}, errors {run.errors}): {failure}")
-    left = [w for w in _windows(wine) if w.get("class") == SAVER_CLASS or w.get("title") in (DIALOG_TITLE, ERROR_TITLE)]
+    left = [w for w in _windows(wine) if _is_own(w)]
     test.assertEqual(left, [], f"{name}: windows left behind")
     test.assertEqual(run.code, 0, f"{name}: exit code")
     return run

@@ -22,11 +22,97 @@ SCR = os.path.join(BUILD, "BrevantoFlags.scr")
 WINTOOL = os.path.join(BUILD, "wintool.exe")
 SETTINGS_KEY = r"HKCU\Control Panel\Desktop\Brevanto Flags"
 OUTPUT = os.path.join(BUILD, "test-output")
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+TEST_DLLS = os.path.join(BUILD, "test-dlls")
+PASSWORD_CPL = os.path.join(TEST_DLLS, "password", "PASSWORD.CPL")
+MPR_RECORDING = os.path.join(TEST_DLLS, "mpr-recording", "MPR.DLL")
+MPR_WITHOUT = os.path.join(TEST_DLLS, "mpr-without", "MPR.DLL")
+# A d3d8.dll whose device cannot be made in any mode; Wine loads it from
+# beside the program only with the override "d3d8=n".
+D3D8_WITHOUT_DEVICE = os.path.join(TEST_DLLS, "d3d8-without-device", "d3d8.dll")
+
+# ---- the program's windows -------------------------------------------------------
+
+SAVER_CLASS = "Brevanto Flags Screensaver"  # also the saver window's title and a notice's
+DIALOG_TITLE = "Brevanto Flags Screensaver Settings"
+ERROR_TITLE = "Error"
+BOX_CLASS = "#32770"  # message boxes and the open-file dialog
+
+# Window messages and their arguments.
+WM_SETREDRAW = 0x0B
+WM_SETTEXT = 0x0C
+WM_GETTEXTLENGTH = 0x0E
+WM_CLOSE = 0x10
+WM_ACTIVATEAPP = 0x1C
+WM_KEYDOWN = 0x100
+WM_SYSKEYDOWN = 0x104
+WM_COMMAND = 0x111
+WM_SYSCOMMAND = 0x112
+CB_SETCURSEL = 0x14E
+WM_MOUSEMOVE = 0x200
+WM_LBUTTONDOWN = 0x201
+WM_LBUTTONUP = 0x202
+WM_RBUTTONDOWN = 0x204
+WM_RBUTTONUP = 0x205
+WM_MBUTTONDOWN = 0x207
+WM_MOUSEWHEEL = 0x20A
+WM_POWERBROADCAST = 0x218
+TBM_SETPOS = 0x405
+PBT_APMSUSPEND = 4
+WS_MAXIMIZE = 0x01000000
+ALT_CONTEXT = 1 << 29  # lParam bit of a key pressed with Alt
+IDOK, IDCANCEL, IDYES = 1, 2, 6
+
+# The settings dialog's controls (src/resources/resource.h).
+IDC_STATIC_LABEL = 99
+IDC_DEFAULTS, IDC_RESOLUTION, IDC_USE_TNL = 101, 102, 103
+IDC_SHOW_TIME, IDC_SHOW_FPS, IDC_FLAG_LIST, IDC_SHOW_COMMAND = 104, 105, 106, 107
+IDC_WIND_POWER, IDC_LINK_PICTURE, IDC_RANDOM_LOGO, IDC_LINK_BUTTON = 108, 109, 110, 111
+IDC_USE_LOGO, IDC_USE_PICTURE, IDC_PICTURE_TITLE = 114, 115, 116
+IDC_CHANGE_PICTURE, IDC_PICTURE_DEFAULT = 117, 118
+IDC_BACKGROUND_TITLE, IDC_CHANGE_BACKGROUND, IDC_BACKGROUND_DEFAULT = 119, 120, 121
+FILE_NAME_BOX = 1148  # the open-file dialog's file name
+
+
+def windows_path(path):
+    """The Windows path of a Unix path, as Wine's drive Z: shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def mouse_lparam(x, y):
+    return str((y << 16) | x)
 
 
 def require_display():
     if not os.environ.get("DISPLAY") or not os.environ.get("WINEPREFIX"):
         raise unittest.SkipTest("needs the private display and prefix of tools/test.sh")
+
+
+WINE_INF = "/usr/share/wine/wine.inf"
+
+
+def copy_prefix(template, prefix):
+    """A prefix of a test's own, copied from the prepared one.
+
+    Wine's own programs and libraries (drive_c/windows/system32, nearly all
+    of the 700 MB) are hard links, which makes a copy take a fraction of a
+    second instead of several: Wine writes them only when it updates a prefix
+    made by another Wine version, and then each test gets real copies. The
+    registry and every other file are copied, so no test changes the template."""
+    try:
+        with open(os.path.join(template, ".update-timestamp")) as f:
+            current = f.read().split()[0] == str(int(os.stat(WINE_INF).st_mtime))
+    except (OSError, IndexError):
+        current = False
+    libraries = os.path.join(template, "drive_c", "windows", "system32") + os.sep
+
+    def link_or_copy(source, target):
+        if current and source.startswith(libraries):
+            os.link(source, target)
+        else:
+            shutil.copy2(source, target)
+
+    shutil.copytree(template, prefix, symlinks=True, copy_function=link_or_copy)
 
 
 class Wine:
@@ -39,7 +125,7 @@ class Wine:
         if prefix is None:
             self.tmp = tempfile.mkdtemp(prefix="flags-prefix-", dir=BUILD)
             prefix = os.path.join(self.tmp, "prefix")
-            subprocess.run(["cp", "-a", os.environ["WINE_ENV_TEMPLATE"], prefix], check=True)
+            copy_prefix(os.environ["WINE_ENV_TEMPLATE"], prefix)
         self.prefix = prefix
         self.env = dict(os.environ)
         self.env["WINEPREFIX"] = prefix
@@ -49,19 +135,11 @@ class Wine:
         self.env.setdefault("WINEDLLOVERRIDES", "mscoree=;mshtml=")
         self.procs = []
         if self.owned:
-            # Start the server and Wine's services with no inherited pipes:
-            # a service holding a test's pipe would keep communicate() waiting.
+            # Start the server, and with the first program Wine's services,
+            # with no inherited pipes: a service holding a test's pipe would
+            # keep communicate() waiting.
             subprocess.run(["wineserver", "-p"], env=self.env, check=True)
-            subprocess.run([os.environ.get("WINE", "wine"), "wineboot"], env=self.env,
-                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=120)
-            # The desktop process (explorer /desktop) starts with the first
-            # program that asks for a window and keeps that program's output
-            # pipes; start it here, without pipes, so no test's run() waits on it.
-            if os.path.exists(WINTOOL):
-                subprocess.run([os.environ.get("WINE", "wine"), WINTOOL, "list"], env=self.env,
-                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=120)
+            start_desktop(self)
 
     # processes
     def start(self, exe, *args, env=None, cwd=None):
@@ -169,7 +247,8 @@ class Wine:
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], check=True, env=self.env, timeout=30)
 
-    def close(self):
+    def stop_programs(self):
+        """Ends every program started through start() that still runs."""
         for proc in self.procs:
             if proc.poll() is None:
                 proc.kill()
@@ -177,10 +256,47 @@ class Wine:
             for pipe in (proc.stdout, proc.stderr):
                 if pipe:
                     pipe.close()
+        self.procs = []
+
+    def close(self):
+        self.stop_programs()
         if self.owned:
             subprocess.run(["wineserver", "-k"], env=self.env)
             subprocess.run(["wineserver", "-w"], env=self.env)
             shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def start_desktop(wine):
+    """Has Wine start its desktop process (explorer /desktop) with no pipes of ours.
+
+    The first program of a prefix that asks for a window starts it, and it
+    keeps that program's output pipes: started under a test's run it would
+    keep every later read of that pipe waiting until the prefix ends. It also
+    ends with the last window of the prefix, so a test starts it again before
+    a program whose output it reads."""
+    program = [WINTOOL, "list"] if os.path.exists(WINTOOL) else ["wineboot"]
+    subprocess.run([os.environ.get("WINE", "wine"), *program], env=wine.env,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   timeout=120)
+
+
+class PrefixPerClassTest(unittest.TestCase):
+    """Tests whose class shares one prefix: making one costs seconds, and
+    most tests touch nothing but the settings key. Each test starts with no
+    settings key and no program of an earlier test running; a class whose
+    tests change more resets it in its own setUp."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = Wine()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def setUp(self):
+        self.addCleanup(self.wine.stop_programs)
+        self.wine.reg_delete_key()
 
 
 class RegValue(collections.namedtuple("RegValue", "kind data")):
@@ -337,10 +453,169 @@ def end_saver_by_input(wine, hwnd, proc, watch=None, how="pointer", until=None, 
         if repeat or not given:
             give()
             given = True
-        gone = proc.poll() is not None or window_gone(wine, hwnd)
+        # The process ends soon after its window: watching it costs no
+        # program start, so input follows input closely.
+        gone = bool(wait_for(lambda: proc.poll() is not None, timeout=0.3, interval=0.02))
         if not gone and until is not None and until():
             gone = window_gone(wine, hwnd, max(1, int((end - time.time()) * 1000)))
             break
+    gone = gone or window_gone(wine, hwnd)
     if not gone:
         raise AssertionError(f"the saver's window {hwnd} was still there {timeout} s after the first input {how!r}")
     return exit_code(proc, 60, watch)
+
+
+# ---- the program's windows, posted input and screenshots ------------------------
+
+def install_program(wine, *dlls):
+    """A new folder with a copy of the program and the given DLLs beside it."""
+    folder = tempfile.mkdtemp(prefix="program-", dir=wine.tmp)
+    shutil.copy(SCR, folder)
+    for dll in dlls:
+        shutil.copy(dll, folder)
+    return folder, os.path.join(folder, os.path.basename(SCR))
+
+
+def use_flag_folder(wine):
+    """The saver finds "IMAGE" through "[Directory]", which an installer writes."""
+    wine.reg_add("[Directory]", "REG_SZ", windows_path(SOURCE))
+
+
+def wait_window(test, wine, title=SAVER_CLASS, class_name=SAVER_CLASS, timeout_ms=30000):
+    code, out = wine.wintool("wait", "--class", class_name, "--title", title, "--timeout", str(timeout_ms),
+                             timeout=timeout_ms / 1000 + 30)
+    test.assertEqual(code, 0, f"no window of class {class_name!r} titled {title!r}")
+    return parse_fields(out)
+
+
+def window_line(wine, hwnd):
+    code, out = wine.wintool("list")
+    for fields in parse_lines(out):
+        if fields.get("hwnd") == str(hwnd):
+            return fields
+    return None
+
+
+def post(test, wine, hwnd, message, wparam=0, lparam=0, must_arrive=True):
+    """Posts to a window; with must_arrive=False the window may already be gone."""
+    code, _ = wine.wintool("post", str(hwnd), str(message), str(wparam), str(lparam))
+    if must_arrive:
+        test.assertEqual(code, 0, f"posting {message:#x} to {hwnd} failed")
+
+
+def drain_queue(test, wine, hwnd, line=None):
+    """Returns once the window has handled everything posted to it before.
+
+    Posted messages are handled in order, and WM_SETREDRAW visibly clears
+    the window's WS_VISIBLE bit, so once the bit is seen clear, all earlier
+    posts are done. The bit is set again afterwards. `line()` reads the
+    window's fields (a child window is not in the top-level list)."""
+    line = line or (lambda: window_line(wine, hwnd))
+    post(test, wine, hwnd, WM_SETREDRAW, 0)
+    hidden = wait_for(lambda: (line() or {}).get("visible") == "0", timeout=30)
+    test.assertTrue(hidden, "the window did not handle its queue")
+    post(test, wine, hwnd, WM_SETREDRAW, 1)
+    wait_for(lambda: (line() or {}).get("visible") == "1", timeout=30)
+
+
+def running_programs(wine, name):
+    """Process ids of the programs of this prefix whose command line holds `name`."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if b"WINEPREFIX=" + wine.prefix.encode() not in f.read().split(b"\0"):
+                    continue
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                if name.lower().encode() in f.read().lower():
+                    found.append(int(pid))
+        except OSError:
+            continue  # ended meanwhile, or not ours to read
+    return found
+
+
+def end_requested(wine, hwnd):
+    """True once an end request ran: it maximises the window, or closed it."""
+    fields = window_line(wine, hwnd)
+    return fields is None or int(fields["style"], 16) & WS_MAXIMIZE != 0
+
+
+def watch_exit(test, wine, hwnd):
+    watch = wine.watch_exit(hwnd)
+    test.assertIsNotNone(watch, "the window's process could not be held")
+    return watch
+
+
+def wait_exit(test, proc, timeout=60, watch=None):
+    try:
+        return exit_code(proc, timeout, watch)
+    except subprocess.TimeoutExpired:
+        test.fail(f"the program did not end within {timeout} s")
+
+
+def box_text(wine, hwnd):
+    """The texts of a message box's static controls, joined by blanks."""
+    code, out = wine.wintool("children", str(hwnd))
+    texts = [f.get("text", "") for f in parse_lines(out) if f.get("class", "").lower() == "static"]
+    return " ".join(t for t in texts if t)
+
+
+def load(path):
+    from PIL import Image  # Debian's Pillow: the tests run under /usr/bin/python3
+    return Image.open(path).convert("RGB")
+
+
+def colour_count(image):
+    return len(image.getcolors(maxcolors=1 << 20) or [])
+
+
+def is_uniform(image):
+    return colour_count(image) <= 1
+
+
+def changed_fraction(a, b, threshold=24):
+    """Share of pixels whose largest channel difference exceeds threshold."""
+    from PIL import ImageChops
+    diff = ImageChops.difference(a, b).convert("L").point(lambda v: 255 if v > threshold else 0)
+    histogram = diff.histogram()
+    return histogram[255] / float(a.width * a.height)
+
+
+def near_colour_count(image, colour, tolerance=12):
+    r0, g0, b0 = colour
+    return sum(1 for (r, g, b) in image.getdata()
+               if abs(r - r0) <= tolerance and abs(g - g0) <= tolerance and abs(b - b0) <= tolerance)
+
+
+def pixels(image, box, step=2):
+    x0, y0, x1, y1 = box
+    return [image.getpixel((x, y)) for y in range(y0, y1, step) for x in range(x0, x1, step)]
+
+
+def is_reddish(p):
+    return p[0] > 60 and p[0] > 2 * p[1] and p[0] > 2 * p[2]
+
+
+def screenshot_when(test, wine, name, predicate, window="root", timeout=60):
+    """Screenshots until one satisfies predicate; returns (path, image)."""
+    shot = {}
+
+    def taken():
+        shot["path"] = wine.screenshot(name, window=window)
+        shot["image"] = load(shot["path"])
+        return predicate(shot["image"])
+
+    if wait_for(taken, timeout=timeout, interval=0.1):
+        return shot["path"], shot["image"]
+    test.fail(f"no screenshot {name} as expected within {timeout} s (last: {shot.get('path')})")
+
+
+def offscreen_window(wine, width, height):
+    """X id of the nameless window of that size in which Wine renders a child window."""
+    out = subprocess.run(["xwininfo", "-root", "-tree"], env=wine.env, capture_output=True, text=True,
+                         timeout=30).stdout
+    for line in out.splitlines():
+        parts = line.split()
+        if len(parts) >= 5 and "(has no name):" in line and f"{width}x{height}+" in line:
+            return parts[0]
+    return None

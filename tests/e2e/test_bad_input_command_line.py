@@ -13,15 +13,12 @@ import bad_input_support as b
 FLAG, DIALOG, ENDED = b.FLAG, b.DIALOG, b.ENDED
 
 
-class CommandLineTest(unittest.TestCase):
+class CommandLineTest(harness.PrefixPerClassTest):
     def setUp(self):
-        self.wine = harness.Wine()
+        super().setUp()
         # Start-up creates a missing settings key (empty); with one value in
         # it the key compares byte for byte before and after.
         self.wine.reg_add("[bTime]", "REG_DWORD", 1)
-
-    def tearDown(self):
-        self.wine.close()
 
     def check(self, cases):
         before = self.wine.export_key()

@@ -42,13 +42,10 @@ def folder_cases():
     }
 
 
-class FlagFolderTest(unittest.TestCase):
+class FlagFolderTest(harness.PrefixPerClassTest):
     def setUp(self):
-        self.wine = harness.Wine()
+        super().setUp()
         self.root = os.path.join(self.wine.tmp, "flags")
-
-    def tearDown(self):
-        self.wine.close()
 
     def make_folder(self, name, files, image=True):
         folder = os.path.join(self.root, name.replace(" ", "_"))
@@ -98,7 +95,7 @@ class FlagFolderTest(unittest.TestCase):
             with self.subTest(name):
                 folder = self.make_folder("random " + name, files, image)
                 self.run_case("random " + name, {
-                    "[Directory]": ("REG_SZ", b.windows_path(folder)),
+                    "[Directory]": ("REG_SZ", harness.windows_path(folder)),
                     "[Random Flag]": ("REG_DWORD", 1)}, expect.get(name, red))
 
     def test_named_choice_of_bad_files(self):
@@ -132,7 +129,7 @@ class FlagFolderTest(unittest.TestCase):
         for selected, red in cases:
             with self.subTest(selected[:40]):
                 self.run_case("named " + selected[:30], {
-                    "[Directory]": ("REG_SZ", b.windows_path(folder)),
+                    "[Directory]": ("REG_SZ", harness.windows_path(folder)),
                     "[Random Flag]": ("REG_DWORD", 0),
                     "[Select Flag]": ("REG_SZ", selected)}, red)
 

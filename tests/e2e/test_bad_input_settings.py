@@ -12,15 +12,12 @@ import harness
 import bad_input_support as b
 
 
-class SettingsTestBase(unittest.TestCase):
+class SettingsTestBase(harness.PrefixPerClassTest):
     def setUp(self):
-        self.wine = harness.Wine()
+        super().setUp()
         self.files = os.path.join(self.wine.tmp, "files")
         os.makedirs(self.files, exist_ok=True)
         self.red = b.write(os.path.join(self.files, "red.gif"), b.encoded(b.band_flag(), "GIF"))
-
-    def tearDown(self):
-        self.wine.close()
 
     def bad_files(self):
         """name -> Windows path of a file that is no usable picture, and whether
@@ -33,12 +30,12 @@ class SettingsTestBase(unittest.TestCase):
         text = b.write(os.path.join(self.files, "text.jpg"), b"no picture at all\n" * 50)
         huge = b.write(os.path.join(self.files, "huge.jpg"), b.huge_jpeg())
         return [
-            ("missing", b.windows_path(missing), False),
-            ("a directory", b.windows_path(folder), False),
+            ("missing", harness.windows_path(missing), False),
+            ("a directory", harness.windows_path(folder), False),
             # Root reads any file, so the picture may still load.
-            ("no read permission", b.windows_path(locked), True),
-            ("not a picture", b.windows_path(text), False),
-            ("8000 x 6000", b.windows_path(huge), True),
+            ("no read permission", harness.windows_path(locked), True),
+            ("not a picture", harness.windows_path(text), False),
+            ("8000 x 6000", harness.windows_path(huge), True),
         ]
 
     def run_case(self, name, values, errors=None, outcomes=(b.FLAG,), inspect=None):
@@ -83,7 +80,7 @@ class UserPicturesTest(SettingsTestBase):
         for width, height in sizes:
             with self.subTest(f"{width} x {height}"):
                 self.run_case(f"background size {width}x{height}", {
-                    "[Background Path]": ("REG_SZ", b.windows_path(self.red)),
+                    "[Background Path]": ("REG_SZ", harness.windows_path(self.red)),
                     "[Background Width]": ("REG_DWORD", width),
                     "[Background Height]": ("REG_DWORD", height)}, errors=[[]])
 
@@ -115,7 +112,7 @@ class RegistryValuesTest(SettingsTestBase):
                 "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Title]": ("REG_SZ", "T" * 10000),
                 "[Background Path]": ("REG_SZ", "B" * 10000), "[Select Flag]": ("REG_SZ", "S" * 10000)}),
             ("a long user title on the flag", {
-                "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Full Path]": ("REG_SZ", b.windows_path(self.red)),
+                "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Full Path]": ("REG_SZ", harness.windows_path(self.red)),
                 "[Logo Title]": ("REG_SZ", "\u00e9\u00e8~" * 300)}),
             ("a directory that does not exist", {"[Directory]": ("REG_SZ", r"Z:\no\such\folder")}),
             # Texts of no bytes at all, and without their terminator as earlier versions stored them.
@@ -123,7 +120,7 @@ class RegistryValuesTest(SettingsTestBase):
                 "[Select Flag]": ("REG_SZ", b""), "[Random Flag]": ("REG_DWORD", 0),
                 "[Logo Title]": ("REG_SZ", b""), "[Background Path]": ("REG_SZ", b""),
                 "[Background Title]": ("REG_SZ", harness.stored_text("T" * 1024).data),
-                "[Directory]": ("REG_SZ", harness.stored_text(b.windows_path(harness.SOURCE)).data)}),
+                "[Directory]": ("REG_SZ", harness.stored_text(harness.windows_path(harness.SOURCE)).data)}),
         ]
         for name, values in cases:
             with self.subTest(name):
@@ -139,7 +136,7 @@ class RegistryValuesTest(SettingsTestBase):
                 self.run_case(f"wind {power}", {
                     "[Wind Power]": ("REG_DWORD", power & 0xFFFFFFFF),
                     "[Use Flag-Logo]": ("REG_DWORD", 1),
-                    "[Logo Full Path]": ("REG_SZ", b.windows_path(self.red))},
+                    "[Logo Full Path]": ("REG_SZ", harness.windows_path(self.red))},
                     errors=[[]], inspect=flag_visible)
 
     def test_display_modes_that_cannot_or_can_hardly_be_made(self):

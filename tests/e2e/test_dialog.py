@@ -5,33 +5,9 @@ root, so "[Directory]" points there (it is never written by the program).
 """
 import os
 import shutil
-import time
 import unittest
 
 import harness
-
-TITLE = "Brevanto Flags Screensaver Settings"
-SAVER_TITLE = "Brevanto Flags Screensaver"
-
-WM_SETTEXT = 0x0C
-WM_CLOSE = 0x10
-WM_COMMAND = 0x111
-CB_SETCURSEL = 0x14E
-TBM_SETPOS = 0x405
-
-IDOK, IDCANCEL = 1, 2
-IDC_DEFAULTS, IDC_RESOLUTION, IDC_USE_TNL = 101, 102, 103
-IDC_SHOW_TIME, IDC_SHOW_FPS, IDC_FLAG_LIST, IDC_SHOW_COMMAND = 104, 105, 106, 107
-IDC_WIND_POWER, IDC_LINK_PICTURE, IDC_RANDOM_LOGO = 108, 109, 110
-IDC_USE_LOGO, IDC_USE_PICTURE, IDC_PICTURE_TITLE = 114, 115, 116
-IDC_CHANGE_PICTURE, IDC_PICTURE_DEFAULT = 117, 118
-IDC_BACKGROUND_TITLE, IDC_CHANGE_BACKGROUND, IDC_BACKGROUND_DEFAULT = 119, 120, 121
-IDC_LINK_BUTTON = 111
-FILE_NAME_BOX = 1148  # the open-file dialog's file name
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def number(value):
@@ -49,7 +25,7 @@ class Dialog:
     def __init__(self, wine, *args, env=None, wait_ms=25000):
         self.wine = wine
         self.proc = wine.start(harness.SCR, *(args or ("/c",)), env=env)
-        code, out = wine.wintool("wait", "--title", TITLE, "--timeout", str(wait_ms))
+        code, out = wine.wintool("wait", "--title", harness.DIALOG_TITLE, "--timeout", str(wait_ms))
         assert code == 0, f"no settings dialog: {out!r}"
         self.hwnd = harness.parse_fields(out)["hwnd"]
         # Found at creation; the controls are filled once it is shown.
@@ -91,15 +67,15 @@ class Dialog:
 
     def select(self, id, entry):
         _, items = self.combo(id)
-        self.wine.wintool("send", self.handles[id], str(CB_SETCURSEL), str(items.index(entry)), "0")
+        self.wine.wintool("send", self.handles[id], str(harness.CB_SETCURSEL), str(items.index(entry)), "0")
         assert self.selected_text(id) == entry
 
     def trackbar(self):
-        code, out = self.wine.wintool("trackbar", self.handles[IDC_WIND_POWER])
+        code, out = self.wine.wintool("trackbar", self.handles[harness.IDC_WIND_POWER])
         return int(harness.parse_fields(out)["pos"])
 
     def set_wind_power(self, value):
-        self.wine.wintool("send", self.handles[IDC_WIND_POWER], str(TBM_SETPOS), "1", str(value))
+        self.wine.wintool("send", self.handles[harness.IDC_WIND_POWER], str(harness.TBM_SETPOS), "1", str(value))
         assert self.trackbar() == value
 
     def click(self, id):
@@ -126,22 +102,19 @@ class Dialog:
         assert harness.parse_fields(out)["owner"] == self.hwnd
         code, out = self.wine.wintool("children", chooser)
         controls = harness.parse_lines(out)
-        name_box = next(c["hwnd"] for c in controls if c["id"] == str(FILE_NAME_BOX))
-        open_button = next(c["hwnd"] for c in controls if c["id"] == str(IDOK))
+        name_box = next(c["hwnd"] for c in controls if c["id"] == str(harness.FILE_NAME_BOX))
+        open_button = next(c["hwnd"] for c in controls if c["id"] == str(harness.IDOK))
         self.wine.wintool("settext", name_box, path)
-        self.wine.wintool("post", chooser, str(WM_COMMAND), str(IDOK), open_button)
+        self.wine.wintool("post", chooser, str(harness.WM_COMMAND), str(harness.IDOK), open_button)
         code, _ = self.wine.wintool("wait-gone", chooser, "--timeout", "20000")
         assert code == 0, "the open-file dialog stayed"
 
 
-class DialogTest(unittest.TestCase):
+class DialogTest(harness.PrefixPerClassTest):
     def setUp(self):
-        self.wine = harness.Wine()
+        super().setUp()
         self.dialogs = []
-        self.wine.reg_add("[Directory]", "REG_SZ", windows_path(harness.SOURCE))
-
-    def tearDown(self):
-        self.wine.close()
+        self.wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
 
     def open(self, *args, **options):
         dialog = Dialog(self.wine, *args, **options)
@@ -163,28 +136,28 @@ class DialogTest(unittest.TestCase):
 
     def test_first_run_shows_the_load_defaults(self):
         dialog = self.open()
-        self.assertEqual(dialog.control(IDC_PICTURE_TITLE)["text"], "")
-        self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "")
-        selected, flags = dialog.combo(IDC_FLAG_LIST)
+        self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "")
+        self.assertEqual(dialog.control(harness.IDC_BACKGROUND_TITLE)["text"], "")
+        selected, flags = dialog.combo(harness.IDC_FLAG_LIST)
         self.assertGreater(len(flags), 0, "the flag folder gave no entries")
         self.assertEqual(selected, 0)
-        self.assertFalse(dialog.enabled(IDC_FLAG_LIST))
-        self.assertTrue(dialog.checked(IDC_RANDOM_LOGO))
-        self.assertTrue(dialog.checked(IDC_USE_LOGO))
-        self.assertFalse(dialog.checked(IDC_USE_PICTURE))
-        self.assertFalse(dialog.enabled(IDC_CHANGE_PICTURE))
-        self.assertTrue(dialog.checked(IDC_SHOW_TIME))
-        self.assertTrue(dialog.checked(IDC_SHOW_COMMAND))
-        self.assertFalse(dialog.checked(IDC_SHOW_FPS))
+        self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
+        self.assertTrue(dialog.checked(harness.IDC_RANDOM_LOGO))
+        self.assertTrue(dialog.checked(harness.IDC_USE_LOGO))
+        self.assertFalse(dialog.checked(harness.IDC_USE_PICTURE))
+        self.assertFalse(dialog.enabled(harness.IDC_CHANGE_PICTURE))
+        self.assertTrue(dialog.checked(harness.IDC_SHOW_TIME))
+        self.assertTrue(dialog.checked(harness.IDC_SHOW_COMMAND))
+        self.assertFalse(dialog.checked(harness.IDC_SHOW_FPS))
         self.assertEqual(dialog.trackbar(), 50)
         # "Use TnL" follows the adapter; off by default either way.
-        self.assertFalse(dialog.checked(IDC_USE_TNL))
-        print(f"\nUse TnL enabled by the adapter: {dialog.enabled(IDC_USE_TNL)}")
+        self.assertFalse(dialog.checked(harness.IDC_USE_TNL))
+        print(f"\nUse TnL enabled by the adapter: {dialog.enabled(harness.IDC_USE_TNL)}")
         # The entry of the stored mode (800 x 600, 16 bits) is selected.
-        self.assertEqual(dialog.selected_text(IDC_RESOLUTION), "800 x 600 x 16 bpp")
+        self.assertEqual(dialog.selected_text(harness.IDC_RESOLUTION), "800 x 600 x 16 bpp")
 
         # The picture static takes the size of the 158 x 118 built-in picture.
-        left, top, right, bottom = map(int, dialog.control(IDC_LINK_PICTURE)["rect"].split(","))
+        left, top, right, bottom = map(int, dialog.control(harness.IDC_LINK_PICTURE)["rect"].split(","))
         self.assertEqual((right - left, bottom - top), (158, 118))
 
         info = dialog.window()
@@ -195,45 +168,45 @@ class DialogTest(unittest.TestCase):
         docs = os.path.join(harness.SOURCE, "docs")
         os.makedirs(docs, exist_ok=True)
         shutil.copyfile(shot, os.path.join(docs, "dialog.png"))
-        self.assertEqual(dialog.close_with(IDCANCEL), 0)
+        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
 
     def test_random_logo_switches_the_flag_list_at_once(self):
         dialog = self.open()
-        self.assertFalse(dialog.enabled(IDC_FLAG_LIST))
-        dialog.toggle(IDC_RANDOM_LOGO, False)
-        self.assertTrue(dialog.enabled(IDC_FLAG_LIST))
-        dialog.toggle(IDC_RANDOM_LOGO, True)
-        self.assertFalse(dialog.enabled(IDC_FLAG_LIST))
-        dialog.close_with(IDCANCEL)
+        self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
+        dialog.toggle(harness.IDC_RANDOM_LOGO, False)
+        self.assertTrue(dialog.enabled(harness.IDC_FLAG_LIST))
+        dialog.toggle(harness.IDC_RANDOM_LOGO, True)
+        self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
+        dialog.close_with(harness.IDCANCEL)
 
     def test_use_picture_shows_the_stored_check_boxes_again(self):
         dialog = self.open()
-        dialog.toggle(IDC_SHOW_TIME, False)
-        dialog.click(IDC_USE_PICTURE)
-        self.assertTrue(harness.wait_for(lambda: dialog.checked(IDC_SHOW_TIME), timeout=10))
-        self.assertTrue(dialog.checked(IDC_USE_PICTURE))
-        self.assertFalse(dialog.checked(IDC_USE_LOGO))
-        self.assertTrue(dialog.enabled(IDC_CHANGE_PICTURE))
-        self.assertFalse(dialog.enabled(IDC_FLAG_LIST))
-        self.assertFalse(dialog.enabled(IDC_RANDOM_LOGO))
-        dialog.close_with(IDCANCEL)
+        dialog.toggle(harness.IDC_SHOW_TIME, False)
+        dialog.click(harness.IDC_USE_PICTURE)
+        self.assertTrue(harness.wait_for(lambda: dialog.checked(harness.IDC_SHOW_TIME), timeout=10))
+        self.assertTrue(dialog.checked(harness.IDC_USE_PICTURE))
+        self.assertFalse(dialog.checked(harness.IDC_USE_LOGO))
+        self.assertTrue(dialog.enabled(harness.IDC_CHANGE_PICTURE))
+        self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
+        self.assertFalse(dialog.enabled(harness.IDC_RANDOM_LOGO))
+        dialog.close_with(harness.IDCANCEL)
 
     # --- what is stored ---------------------------------------------------------
 
     def test_ok_stores_exactly_the_chosen_values(self):
         dialog = self.open()
-        _, modes = dialog.combo(IDC_RESOLUTION)
+        _, modes = dialog.combo(harness.IDC_RESOLUTION)
         mode = "800 x 600 x 32 bpp" if "800 x 600 x 32 bpp" in modes else "800 x 600 x 16 bpp"
         if mode.endswith("16 bpp"):
             print("\nthe adapter offers no 32-bit 800 x 600 mode; the 16-bit one is chosen")
-        dialog.select(IDC_RESOLUTION, mode)
+        dialog.select(harness.IDC_RESOLUTION, mode)
         dialog.set_wind_power(73)
-        dialog.toggle(IDC_SHOW_TIME, False)
-        dialog.toggle(IDC_SHOW_FPS, True)
-        dialog.toggle(IDC_SHOW_COMMAND, False)
-        dialog.toggle(IDC_RANDOM_LOGO, False)
-        dialog.select(IDC_FLAG_LIST, "Germany")
-        self.assertEqual(dialog.close_with(IDOK), 0)
+        dialog.toggle(harness.IDC_SHOW_TIME, False)
+        dialog.toggle(harness.IDC_SHOW_FPS, True)
+        dialog.toggle(harness.IDC_SHOW_COMMAND, False)
+        dialog.toggle(harness.IDC_RANDOM_LOGO, False)
+        dialog.select(harness.IDC_FLAG_LIST, "Germany")
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
 
         s = self.stored()
         bpp = 32 if "32" in mode.split(" x ")[2] else 16
@@ -249,7 +222,7 @@ class DialogTest(unittest.TestCase):
         self.assertEqual(number(s.get("[Use Flag-Logo]")), 0)
         self.assertEqual(text(s.get("[Select Flag]")), "Germany")
         self.assertEqual(text(s.get("[Version]")), "1.0")
-        self.assertEqual(text(s.get("[Directory]")), windows_path(harness.SOURCE))
+        self.assertEqual(text(s.get("[Directory]")), harness.windows_path(harness.SOURCE))
         # Texts are stored with their terminator, an empty one as the terminator alone.
         stored = self.wine.reg_values()
         for name, data in (("[Version]", "1.0\0"), ("[Select Flag]", "Germany\0"),
@@ -263,14 +236,14 @@ class DialogTest(unittest.TestCase):
             with self.subTest(close=close):
                 dialog = self.open()
                 dialog.set_wind_power(5)
-                dialog.toggle(IDC_SHOW_FPS, True)
-                dialog.toggle(IDC_RANDOM_LOGO, False)
-                dialog.select(IDC_FLAG_LIST, "Austria")
-                dialog.click(IDC_BACKGROUND_DEFAULT)  # changes memory only
+                dialog.toggle(harness.IDC_SHOW_FPS, True)
+                dialog.toggle(harness.IDC_RANDOM_LOGO, False)
+                dialog.select(harness.IDC_FLAG_LIST, "Austria")
+                dialog.click(harness.IDC_BACKGROUND_DEFAULT)  # changes memory only
                 if close == "cancel":
-                    dialog.click(IDCANCEL)
+                    dialog.click(harness.IDCANCEL)
                 else:
-                    self.wine.wintool("post", dialog.hwnd, str(WM_CLOSE), "0", "0")
+                    self.wine.wintool("post", dialog.hwnd, str(harness.WM_CLOSE), "0", "0")
                 self.assertEqual(dialog.wait_ended(), 0)
                 self.assertEqual(self.wine.export_key(), before)
 
@@ -283,10 +256,10 @@ class DialogTest(unittest.TestCase):
                                   ("[Logo Title]", "REG_SZ", "old.jpg")):
             self.wine.reg_add(name, kind, value)
         dialog = self.open()
-        self.assertEqual(dialog.control(IDC_PICTURE_TITLE)["text"], "old.jpg")
-        self.assertTrue(dialog.checked(IDC_USE_PICTURE))
+        self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "old.jpg")
+        self.assertTrue(dialog.checked(harness.IDC_USE_PICTURE))
 
-        dialog.click(IDC_DEFAULTS)
+        dialog.click(harness.IDC_DEFAULTS)
         self.assertTrue(harness.wait_for(
             lambda: number(self.stored().get("[Wind Power]")) == 50, timeout=15),
             "Default did not write the registry at once")
@@ -298,15 +271,15 @@ class DialogTest(unittest.TestCase):
         self.assertEqual(text(s.get("[Logo Title]")), "Default")
         self.assertEqual(self.wine.reg_values()["[Logo Full Path]"], harness.stored_text("\0"))
 
-        _, modes = dialog.combo(IDC_RESOLUTION)
+        _, modes = dialog.combo(harness.IDC_RESOLUTION)
         if "800 x 600 x 16 bpp" in modes:
-            self.assertEqual(dialog.selected_text(IDC_RESOLUTION), "800 x 600 x 16 bpp")
-        self.assertEqual(dialog.selected_text(IDC_FLAG_LIST), "France - AJ Auxerre")
-        self.assertEqual(dialog.control(IDC_PICTURE_TITLE)["text"], "Default")
-        self.assertTrue(dialog.checked(IDC_USE_LOGO))
+            self.assertEqual(dialog.selected_text(harness.IDC_RESOLUTION), "800 x 600 x 16 bpp")
+        self.assertEqual(dialog.selected_text(harness.IDC_FLAG_LIST), "France - AJ Auxerre")
+        self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "Default")
+        self.assertTrue(dialog.checked(harness.IDC_USE_LOGO))
         self.assertEqual(dialog.trackbar(), 50)
-        self.assertFalse(dialog.enabled(IDC_FLAG_LIST))
-        dialog.close_with(IDCANCEL)
+        self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
+        dialog.close_with(harness.IDCANCEL)
         self.assertEqual(number(self.stored().get("[Wind Power]")), 50)
 
     # --- choosing files -----------------------------------------------------------
@@ -316,28 +289,28 @@ class DialogTest(unittest.TestCase):
                         self.drive_c("photo.jpg"))
         background = self.make_picture("wide.bmp", (300, 200), (40, 160, 90))
         dialog = self.open()
-        dialog.click(IDC_USE_PICTURE)
-        self.assertTrue(harness.wait_for(lambda: dialog.enabled(IDC_CHANGE_PICTURE), timeout=10))
+        dialog.click(harness.IDC_USE_PICTURE)
+        self.assertTrue(harness.wait_for(lambda: dialog.enabled(harness.IDC_CHANGE_PICTURE), timeout=10))
 
-        dialog.choose_file(IDC_CHANGE_PICTURE, "C:\\photo.jpg")
+        dialog.choose_file(harness.IDC_CHANGE_PICTURE, "C:\\photo.jpg")
         self.assertTrue(harness.wait_for(
             lambda: text(self.stored().get("[Logo Title]")) == "photo.jpg", timeout=15))
         s = self.stored()
         self.assertEqual(text(s.get("[Logo Full Path]")), "C:\\photo.jpg")
         self.assertEqual(number(s.get("[Use Flag-Logo]")), 1)
-        self.assertEqual(dialog.control(IDC_PICTURE_TITLE)["text"], "photo.jpg")
+        self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "photo.jpg")
 
-        dialog.choose_file(IDC_CHANGE_BACKGROUND, background)
+        dialog.choose_file(harness.IDC_CHANGE_BACKGROUND, background)
         self.assertTrue(harness.wait_for(
             lambda: text(self.stored().get("[Background Title]")) == "wide.bmp", timeout=15))
         s = self.stored()
         self.assertEqual(text(s.get("[Background Path]")), background)
         self.assertEqual((number(s.get("[Background Width]")), number(s.get("[Background Height]"))),
                          (300, 200))
-        self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "wide.bmp")
+        self.assertEqual(dialog.control(harness.IDC_BACKGROUND_TITLE)["text"], "wide.bmp")
 
         # Cancel afterwards keeps what the choices stored.
-        self.assertEqual(dialog.close_with(IDCANCEL), 0)
+        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
         self.assertEqual(text(self.stored().get("[Background Path]")), background)
         self.assertEqual(text(self.stored().get("[Logo Full Path]")), "C:\\photo.jpg")
 
@@ -351,7 +324,7 @@ class DialogTest(unittest.TestCase):
         self.assertEqual(notice["owner"], dialog.hwnd)
         _, out = self.wine.wintool("children", notice["hwnd"])
         self.assertIn("Invalid File", [c.get("text") for c in harness.parse_lines(out)])
-        self.wine.wintool("post", notice["hwnd"], str(WM_COMMAND), str(IDOK), "0")
+        self.wine.wintool("post", notice["hwnd"], str(harness.WM_COMMAND), str(harness.IDOK), "0")
         self.wine.wintool("wait-gone", notice["hwnd"], "--timeout", "10000")
 
     def test_a_file_that_does_not_decode_is_refused(self):
@@ -363,15 +336,15 @@ class DialogTest(unittest.TestCase):
         # Nothing stored yet: the refused files stay out of memory, so OK stores none of them.
         before = self.wine.export_key()
         dialog = self.open()
-        dialog.click(IDC_USE_PICTURE)
-        self.assertTrue(harness.wait_for(lambda: dialog.enabled(IDC_CHANGE_PICTURE), timeout=10))
-        self.refuse(dialog, IDC_CHANGE_PICTURE)
-        self.refuse(dialog, IDC_CHANGE_BACKGROUND)
-        self.assertEqual(dialog.control(IDC_PICTURE_TITLE)["text"], "")
-        self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "")
-        self.assertTrue(dialog.checked(IDC_USE_PICTURE))
+        dialog.click(harness.IDC_USE_PICTURE)
+        self.assertTrue(harness.wait_for(lambda: dialog.enabled(harness.IDC_CHANGE_PICTURE), timeout=10))
+        self.refuse(dialog, harness.IDC_CHANGE_PICTURE)
+        self.refuse(dialog, harness.IDC_CHANGE_BACKGROUND)
+        self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "")
+        self.assertEqual(dialog.control(harness.IDC_BACKGROUND_TITLE)["text"], "")
+        self.assertTrue(dialog.checked(harness.IDC_USE_PICTURE))
         self.assertEqual(self.wine.export_key(), before)
-        self.assertEqual(dialog.close_with(IDOK), 0)
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
         s = self.stored()
         for name in ("[Logo Full Path]", "[Logo Title]", "[Background Path]", "[Background Title]"):
             self.assertEqual(text(s.get(name)), "", name)
@@ -384,23 +357,23 @@ class DialogTest(unittest.TestCase):
         self.wine.reg_add("[Use Flag-Logo]", "REG_DWORD", 0)
         before = self.wine.export_key()
         dialog = self.open()
-        self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "earlier.jpg")
+        self.assertEqual(dialog.control(harness.IDC_BACKGROUND_TITLE)["text"], "earlier.jpg")
 
-        self.refuse(dialog, IDC_CHANGE_BACKGROUND)
-        self.assertEqual(dialog.control(IDC_BACKGROUND_TITLE)["text"], "earlier.jpg")
+        self.refuse(dialog, harness.IDC_CHANGE_BACKGROUND)
+        self.assertEqual(dialog.control(harness.IDC_BACKGROUND_TITLE)["text"], "earlier.jpg")
         self.assertEqual(self.wine.export_key(), before)
 
-        dialog.click(IDC_USE_PICTURE)
-        self.assertTrue(harness.wait_for(lambda: dialog.enabled(IDC_CHANGE_PICTURE), timeout=10))
-        self.refuse(dialog, IDC_CHANGE_PICTURE)
-        self.assertTrue(dialog.checked(IDC_USE_PICTURE))
+        dialog.click(harness.IDC_USE_PICTURE)
+        self.assertTrue(harness.wait_for(lambda: dialog.enabled(harness.IDC_CHANGE_PICTURE), timeout=10))
+        self.refuse(dialog, harness.IDC_CHANGE_PICTURE)
+        self.assertTrue(dialog.checked(harness.IDC_USE_PICTURE))
         self.assertEqual(self.wine.export_key(), before)
-        dialog.choose_file(IDC_CHANGE_PICTURE, "C:\\photo.jpg")
+        dialog.choose_file(harness.IDC_CHANGE_PICTURE, "C:\\photo.jpg")
         self.assertTrue(harness.wait_for(
             lambda: text(self.stored().get("[Logo Title]")) == "photo.jpg", timeout=15))
         self.assertEqual(number(self.stored().get("[Use Flag-Logo]")), 1)
         # What OK saves: the picture chosen after the refusal, the old background.
-        self.assertEqual(dialog.close_with(IDOK), 0)
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
         s = self.stored()
         self.assertEqual(number(s.get("[Use Flag-Logo]")), 1)
         self.assertEqual(text(s.get("[Logo Full Path]")), "C:\\photo.jpg")
@@ -425,39 +398,44 @@ class DialogTest(unittest.TestCase):
                 return [line.strip() for line in f if line.strip()]
 
         dialog = Dialog(self.wine)
-        dialog.click(IDC_LINK_BUTTON)
+        dialog.click(harness.IDC_LINK_BUTTON)
         self.assertTrue(harness.wait_for(lambda: len(starts()) == 1, timeout=30), "the browser was not started")
         self.assertTrue(starts()[0].endswith(" https://brevanto-flags.example.org/"), starts())
 
         # The picture is a link too: a real click in its middle.
-        left, top, right, bottom = map(int, dialog.control(IDC_LINK_PICTURE)["rect"].split(","))
+        left, top, right, bottom = map(int, dialog.control(harness.IDC_LINK_PICTURE)["rect"].split(","))
         self.wine.xdotool("mousemove", str((left + right) // 2), str((top + bottom) // 2))
         self.wine.xdotool("click", "1")
         self.assertTrue(harness.wait_for(lambda: len(starts()) == 2, timeout=30), "the picture did not link")
         self.assertTrue(starts()[1].endswith(" https://brevanto-flags.example.org"), starts())
-        # Nothing else started it, and the dialog is still open.
-        time.sleep(1.0)
+        # Nothing else started it, and the dialog is still open: once the
+        # dialog has handled what was queued, any other start has begun, and
+        # once no stand-in browser runs, each has written its line.
+        harness.drain_queue(self, self.wine, dialog.hwnd)
+        self.assertTrue(harness.wait_for(lambda: not harness.running_programs(self.wine, "record_args.exe"),
+                                         timeout=30), "the stand-in browser did not end")
         self.assertEqual(len(starts()), 2)
         self.assertEqual(dialog.window().get("visible"), "1")
-        self.assertEqual(dialog.close_with(IDCANCEL), 0)
+        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
 
     def test_dialog_is_owned_by_the_window_on_the_command_line(self):
         host = self.wine.start(harness.WINTOOL, "host", "200", "100", "owner window")
         owner = harness.parse_fields(host.stdout.readline())["hwnd"]
         dialog = self.open(f"/c:{owner}")
         self.assertEqual(dialog.window()["owner"], owner)
-        self.assertEqual(dialog.close_with(IDCANCEL), 0)
+        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
 
     # The number after "/c" may name a window that is gone (or never was):
     # the dialog then opens without an owner.
     def test_dialog_starts_with_a_number_that_is_no_window(self):
         dialog = self.open("/c:5678", wait_ms=10000)
         self.assertEqual(dialog.window()["owner"], "0")
-        self.assertEqual(dialog.close_with(IDCANCEL), 0)
+        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
 
     def test_no_direct3d_ends_the_dialog_with_a_message(self):
         # Wine's "no3d" renderer offers no full-screen format, as an adapter without Direct3D.
         self.wine.reg_add("renderer", "REG_SZ", "no3d", key=r"HKCU\Software\Wine\Direct3D")
+        self.addCleanup(self.wine.reg_delete, r"HKCU\Software\Wine\Direct3D", "renderer")
         before = self.wine.export_key()
         proc = self.wine.start(harness.SCR, "/c")
         code, out = self.wine.wintool("wait", "--class", "#32770", "--title", "Error", "--timeout", "30000")
@@ -467,10 +445,10 @@ class DialogTest(unittest.TestCase):
         _, out = self.wine.wintool("children", box["hwnd"])
         self.assertIn("Can't create Direct3D", [c.get("text") for c in harness.parse_lines(out)])
         _, out = self.wine.wintool("list")
-        settings = [w for w in harness.parse_lines(out) if w.get("title") == TITLE]
+        settings = [w for w in harness.parse_lines(out) if w.get("title") == harness.DIALOG_TITLE]
         self.assertTrue(all(w["visible"] == "0" for w in settings), "the dialog was shown")
         watch = self.wine.watch_exit(box["hwnd"])
-        self.wine.wintool("post", box["hwnd"], str(WM_COMMAND), str(IDOK), "0")
+        self.wine.wintool("post", box["hwnd"], str(harness.WM_COMMAND), str(harness.IDOK), "0")
         self.assertEqual(harness.exit_code(proc, 30, watch), 0)
         self.assertEqual(self.wine.export_key(), before)
 
@@ -531,7 +509,7 @@ class SaverFollowsDialogTest(unittest.TestCase):
 
     def setUp(self):
         self.wine = harness.Wine()
-        self.wine.reg_add("[Directory]", "REG_SZ", windows_path(harness.SOURCE))
+        self.wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
 
     def tearDown(self):
         self.wine.close()
@@ -540,7 +518,7 @@ class SaverFollowsDialogTest(unittest.TestCase):
         """Runs the saver until a screenshot shows the scene and ready(shot,
         previous shot) holds; returns that shot and the motion to the next."""
         proc = self.wine.start(harness.SCR, "/s")
-        code, out = self.wine.wintool("wait", "--class", SAVER_TITLE, "--title", SAVER_TITLE,
+        code, out = self.wine.wintool("wait", "--class", harness.SAVER_CLASS, "--title", harness.SAVER_CLASS,
                                       "--timeout", "20000")
         self.assertEqual(code, 0, "the saver window did not appear")
         window = harness.parse_fields(out)["hwnd"]
@@ -554,7 +532,7 @@ class SaverFollowsDialogTest(unittest.TestCase):
         shot = shots[-1]
         later = Shot(self.wine.screenshot("later-" + name))
         watch = self.wine.watch_exit(window)
-        self.wine.wintool("post", window, str(WM_CLOSE), "0", "0")
+        self.wine.wintool("post", window, str(harness.WM_CLOSE), "0", "0")
         self.assertEqual(harness.exit_code(proc, 30, watch), 0)
         return shot, shot.motion(later)
 
@@ -565,35 +543,36 @@ class SaverFollowsDialogTest(unittest.TestCase):
 
         # A: Germany in a full wind before the magenta picture, frame rate only.
         dialog = Dialog(self.wine)
-        dialog.toggle(IDC_RANDOM_LOGO, False)
-        dialog.select(IDC_FLAG_LIST, "Germany")
+        dialog.toggle(harness.IDC_RANDOM_LOGO, False)
+        dialog.select(harness.IDC_FLAG_LIST, "Germany")
         dialog.set_wind_power(100)
-        dialog.toggle(IDC_SHOW_FPS, True)
-        dialog.toggle(IDC_SHOW_TIME, False)
-        dialog.toggle(IDC_SHOW_COMMAND, False)
-        dialog.choose_file(IDC_CHANGE_BACKGROUND, "C:\\magenta.bmp")
-        self.assertTrue(harness.wait_for(lambda: dialog.control(IDC_BACKGROUND_TITLE)["text"] == "magenta.bmp"))
-        self.assertEqual(dialog.close_with(IDOK), 0)
+        dialog.toggle(harness.IDC_SHOW_FPS, True)
+        dialog.toggle(harness.IDC_SHOW_TIME, False)
+        dialog.toggle(harness.IDC_SHOW_COMMAND, False)
+        dialog.choose_file(harness.IDC_CHANGE_BACKGROUND, "C:\\magenta.bmp")
+        self.assertTrue(harness.wait_for(
+            lambda: dialog.control(harness.IDC_BACKGROUND_TITLE)["text"] == "magenta.bmp"))
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
         # Ready once the frame rate shows and the full wind moves the cloth.
         a, a_motion = self.run_saver("saver-a.png", lambda shot, previous: shot.marks(Shot.FPS_CORNER) > 20
                                      and previous is not None and previous.drawn() and previous.motion(shot) > 100)
 
         # B: France without wind, clock and flag name instead of the frame rate.
         dialog = Dialog(self.wine)
-        dialog.select(IDC_FLAG_LIST, "France")
+        dialog.select(harness.IDC_FLAG_LIST, "France")
         dialog.set_wind_power(0)
-        dialog.toggle(IDC_SHOW_FPS, False)
-        dialog.toggle(IDC_SHOW_TIME, True)
-        dialog.toggle(IDC_SHOW_COMMAND, True)
-        self.assertEqual(dialog.close_with(IDOK), 0)
+        dialog.toggle(harness.IDC_SHOW_FPS, False)
+        dialog.toggle(harness.IDC_SHOW_TIME, True)
+        dialog.toggle(harness.IDC_SHOW_COMMAND, True)
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
         b, b_motion = self.run_saver("saver-b.png", lambda shot, previous: shot.marks(Shot.CLOCK_CORNER) > 20
                                      and shot.marks(Shot.NAME_CORNER) > 20)
 
         # C: the built-in background again.
         dialog = Dialog(self.wine)
-        dialog.click(IDC_BACKGROUND_DEFAULT)
-        self.assertTrue(harness.wait_for(lambda: dialog.control(IDC_BACKGROUND_TITLE)["text"] == "Default"))
-        self.assertEqual(dialog.close_with(IDOK), 0)
+        dialog.click(harness.IDC_BACKGROUND_DEFAULT)
+        self.assertTrue(harness.wait_for(lambda: dialog.control(harness.IDC_BACKGROUND_TITLE)["text"] == "Default"))
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
         c, c_motion = self.run_saver("saver-c.png", lambda shot, previous: True)
 
         area = a.width * a.height

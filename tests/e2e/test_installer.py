@@ -10,17 +10,12 @@ from PIL import Image
 
 import harness
 
-DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Brevanto Flags"
 SAVER = "BrevantoFlags.scr"
 SETUP_TITLE = "Brevanto Flags Screensaver Setup"
-SETTINGS_TITLE = "Brevanto Flags Screensaver Settings"
-SAVER_CLASS = "Brevanto Flags Screensaver"
 ACTIVATE_TEXT = "Make Brevanto Flags my screen saver"
 SETTINGS_TEXT = "Open the screen saver's settings"
-IDOK, IDCANCEL, IDYES = 1, 2, 6
 DIRECTORY_EDIT = 1019  # the directory page's folder box
-FLAG_LIST = 106        # the settings dialog's flag list
 OTHER_SAVER = r"C:\windows\system32\other.scr"
 # A flag that ships nowhere, in a colour that no background photograph has.
 TEST_FLAG = "Test Magenta"
@@ -36,10 +31,6 @@ def is_64_bit(path):
 # The setup program that carries this build's saver.
 SETUP = os.path.join(harness.BUILD, "BrevantoFlagsSetup-x64.exe" if is_64_bit(harness.SCR)
                      else "BrevantoFlagsSetup.exe")
-
-
-def windows_path(unix_path):
-    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
 def shipped_flags():
@@ -77,7 +68,7 @@ class InstallerTest(unittest.TestCase):
         return os.path.join(self.wine.prefix, "drive_c", *path[3:].split("\\"))
 
     def install(self, *options):
-        return self.wine.run_command_line('"%s" %s' % (windows_path(SETUP), " ".join(options)))
+        return self.wine.run_command_line('"%s" %s' % (harness.windows_path(SETUP), " ".join(options)))
 
     def value(self, key, name):
         found = self.wine.reg_query(key, name)
@@ -150,7 +141,7 @@ class InstallerTest(unittest.TestCase):
         return saver, shots[-1]
 
     def end_saver(self, saver):
-        window = harness.parse_fields(self.wine.wintool("wait", "--class", SAVER_CLASS)[1])
+        window = harness.parse_fields(self.wine.wintool("wait", "--class", harness.SAVER_CLASS)[1])
         watch = self.wine.watch_exit(window["hwnd"])
         self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], saver, watch), 0)
 
@@ -179,7 +170,7 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(self.install("/S", "/ACTIVATE=1"), 0)
         folder = self.default_folder
         self.assert_installed(folder)
-        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
+        self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
 
         saver, shot = self.show_saver_with_test_flag(folder)
         self.assertGreater(magenta_share(shot), 0.5,
@@ -187,19 +178,19 @@ class InstallerTest(unittest.TestCase):
         self.end_saver(saver)
 
         self.uninstall_quietly(folder)
-        self.assertIsNone(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"))
+        self.assertIsNone(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"))
 
     def test_silent_install_into_a_chosen_folder_keeps_another_screen_saver(self):
         # The user's own saver survives both the install (not asked to
         # activate) and the uninstall (the value does not name this saver).
-        self.wine.reg_add("SCRNSAVE.EXE", "REG_SZ", OTHER_SAVER, key=DESKTOP_KEY)
+        self.wine.reg_add("SCRNSAVE.EXE", "REG_SZ", OTHER_SAVER, key=harness.DESKTOP_KEY)
         folder = r"C:\Flag Savers\Brevanto"
         self.assertEqual(self.install("/S", "/D=" + folder), 0)
         self.assert_installed(folder)
-        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
+        self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
 
         self.uninstall_quietly(folder)
-        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
+        self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
 
     def test_saver_that_cannot_reach_the_system_folder_is_used_from_the_install_folder(self):
         # A folder in the way of the system copy makes the copy fail.
@@ -209,12 +200,12 @@ class InstallerTest(unittest.TestCase):
         own_copy = folder + "\\" + SAVER
         self.assertTrue(os.path.isfile(self.unix(own_copy)))
         self.assertEqual(self.value(harness.SETTINGS_KEY, "[Directory]"), folder)
-        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), own_copy)
+        self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), own_copy)
 
         self.assertEqual(self.wine.run_command_line(self.value(UNINSTALL_KEY, "QuietUninstallString")), 0)
         harness.wait_for(lambda: self.wine.reg_query(UNINSTALL_KEY) is None, timeout=60, interval=0.5)
         self.assertFalse(os.path.exists(self.unix(folder)))
-        self.assertIsNone(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"))
+        self.assertIsNone(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"))
 
     def test_interactive_setup_can_be_cancelled_on_its_first_page(self):
         setup = self.wine.start(SETUP)
@@ -231,13 +222,13 @@ class InstallerTest(unittest.TestCase):
         Image.open(shot).crop((left + border, top + caption, right - border, bottom - border)).save(
             os.path.join(harness.OUTPUT, "installer.png"))
 
-        self.click(self.control(window["hwnd"], ident=IDCANCEL))
+        self.click(self.control(window["hwnd"], ident=harness.IDCANCEL))
         # "Are you sure you want to quit?" has the setup's title too.
         question = harness.wait_for(lambda: next(
             (w for w in harness.parse_lines(self.wine.wintool("list")[1])
              if w.get("title") == SETUP_TITLE and w["hwnd"] != window["hwnd"] and w.get("visible") == "1"), None))
         self.assertIsNotNone(question, "no question before quitting")
-        self.click(self.control(question["hwnd"], ident=IDYES))
+        self.click(self.control(question["hwnd"], ident=harness.IDYES))
         self.assertEqual(setup.wait(timeout=60), 1)  # NSIS: cancelled by the user
         self.assertFalse(os.path.exists(self.unix(self.default_folder)))
         self.assertIsNone(self.wine.reg_query(UNINSTALL_KEY))
@@ -258,17 +249,17 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual((activate["check"], settings["check"]), ("1", "1"))
         self.click(self.control(window, text="&Finish"))
 
-        dialog = self.wait_window(SETTINGS_TITLE)["hwnd"]
+        dialog = self.wait_window(harness.DIALOG_TITLE)["hwnd"]
         self.assertEqual(setup.wait(timeout=60), 0)
         self.assert_installed(folder)
-        self.assertEqual(self.value(DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
+        self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
         # The dialog lists the installed flags: it found them through "[Directory]".
-        flag_list = harness.wait_for(lambda: self.control(dialog, ident=FLAG_LIST))
+        flag_list = harness.wait_for(lambda: self.control(dialog, ident=harness.IDC_FLAG_LIST))
         _, out = self.wine.wintool("combo", flag_list["hwnd"])
         listed = int(harness.parse_lines(out)[0]["count"])
         self.assertEqual(listed, sum(1 for name in shipped_flags()
-                                     if name.lower().endswith((".gif", ".jpg", ".bmp"))))
-        self.click(self.control(dialog, ident=IDCANCEL))
+                                     if name.lower().endswith((".gif", ".jpg", ".bmp", ".png"))))
+        self.click(self.control(dialog, ident=harness.IDCANCEL))
         code, _ = self.wine.wintool("wait-gone", dialog, "--timeout", "30000", timeout=60)
         self.assertEqual(code, 0)
 

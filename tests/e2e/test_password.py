@@ -7,21 +7,18 @@ import unittest
 from PIL import Image
 
 import harness
-import saver_support as s
 
 MAGENTA = (255, 0, 255)
 # Posted, so that exactly one check starts: a posted key is neither merged nor lost.
-KEY_A = ("post", s.WM_KEYDOWN, 0x41, 0)
+KEY_A = ("post", harness.WM_KEYDOWN, 0x41, 0)
 
 
-class PasswordTest(unittest.TestCase):
+class PasswordTest(harness.PrefixPerClassTest):
     def setUp(self):
-        self.wine = harness.Wine()
-        s.use_flag_folder(self.wine)
+        super().setUp()
+        self.wine.reg_delete(harness.DESKTOP_KEY, "ScreenSaveUsePassword")
+        harness.use_flag_folder(self.wine)
         self.wine.xdotool("mousemove", "0", "0")
-
-    def tearDown(self):
-        self.wine.close()
 
     def calls(self, folder):
         path = os.path.join(folder, "verify_calls.txt")
@@ -31,11 +28,11 @@ class PasswordTest(unittest.TestCase):
             return [harness.parse_fields(line) for line in f if line.strip()]
 
     def set_use_password(self, kind, data):
-        self.wine.reg_add("ScreenSaveUsePassword", kind, data, key=s.DESKTOP_KEY)
+        self.wine.reg_add("ScreenSaveUsePassword", kind, data, key=harness.DESKTOP_KEY)
 
     def test_refused_password_resumes_with_fresh_settings_then_accepted_one_ends(self):
         self.set_use_password("REG_DWORD", 1)
-        folder, scr = s.install_program(self.wine, s.PASSWORD_CPL)
+        folder, scr = harness.install_program(self.wine, harness.PASSWORD_CPL)
         logo = os.path.join(folder, "magenta.bmp")
         Image.new("RGB", (64, 64), MAGENTA).save(logo)
         self.wine.reg_add("[Use Flag-Logo]", "REG_DWORD", 0)
@@ -46,35 +43,35 @@ class PasswordTest(unittest.TestCase):
             f.write("3")
 
         proc = self.wine.start(scr, "/s")
-        hwnd = s.wait_window(self, self.wine)["hwnd"]
-        _, before = s.screenshot_when(self, self.wine, "password-before.png",
-                                      lambda im: s.colour_count(im) > 200)
-        self.assertLess(s.near_colour_count(before, MAGENTA), 500)
+        hwnd = harness.wait_window(self, self.wine)["hwnd"]
+        _, before = harness.screenshot_when(self, self.wine, "password-before.png",
+                                      lambda im: harness.colour_count(im) > 200)
+        self.assertLess(harness.near_colour_count(before, MAGENTA), 500)
 
         # Changed while the saver runs: only a reload can show it.
         self.wine.reg_add("[Use Flag-Logo]", "REG_DWORD", 1)
-        self.wine.reg_add("[Logo Full Path]", "REG_SZ", s.windows_path(logo))
+        self.wine.reg_add("[Logo Full Path]", "REG_SZ", harness.windows_path(logo))
         self.wine.reg_add("[Logo Title]", "REG_SZ", "Magenta")
 
-        s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
+        harness.post(self, self.wine, hwnd, harness.WM_KEYDOWN, 0x41)
         self.assertTrue(harness.wait_for(lambda: len(self.calls(folder)) == 1, timeout=30))
-        path, after = s.screenshot_when(self, self.wine, "password-resumed.png",
-                                        lambda im: s.near_colour_count(im, MAGENTA) > 20000)
+        path, after = harness.screenshot_when(self, self.wine, "password-resumed.png",
+                                        lambda im: harness.near_colour_count(im, MAGENTA) > 20000)
         self.assertIsNone(proc.poll())
-        self.assertEqual(s.window_line(self.wine, hwnd)["class"], s.SAVER_CLASS)
+        self.assertEqual(harness.window_line(self.wine, hwnd)["class"], harness.SAVER_CLASS)
 
         # Refused again: the device comes back in the mode it had, not in the
         # reloaded settings' mode, which this display cannot show.
-        s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
+        harness.post(self, self.wine, hwnd, harness.WM_KEYDOWN, 0x41)
         self.assertTrue(harness.wait_for(lambda: len(self.calls(folder)) == 2, timeout=30))
-        s.drain_queue(self, self.wine, hwnd)
+        harness.drain_queue(self, self.wine, hwnd)
         _, out = self.wine.wintool("list")
         self.assertNotIn("Error", [w.get("title") for w in harness.parse_lines(out)])
-        s.screenshot_when(self, self.wine, "password-resumed-again.png",
-                          lambda im: s.near_colour_count(im, MAGENTA) > 20000)
+        harness.screenshot_when(self, self.wine, "password-resumed-again.png",
+                          lambda im: harness.near_colour_count(im, MAGENTA) > 20000)
         self.assertIsNone(proc.poll())
 
-        watch = s.watch_exit(self, self.wine, hwnd)
+        watch = harness.watch_exit(self, self.wine, hwnd)
         code = harness.end_saver_by_input(self.wine, hwnd, proc, watch, how=KEY_A,
                                           until=lambda: len(self.calls(folder)) >= 3)
         self.assertEqual(code, 0)
@@ -82,19 +79,19 @@ class PasswordTest(unittest.TestCase):
 
     def test_inputs_during_the_check_and_after_the_grant_start_nothing(self):
         self.set_use_password("REG_DWORD", 1)
-        folder, scr = s.install_program(self.wine, s.PASSWORD_CPL)
+        folder, scr = harness.install_program(self.wine, harness.PASSWORD_CPL)
         with open(os.path.join(folder, "verify_accept_at.txt"), "w") as f:
             f.write("1")
         proc = self.wine.start(scr, "/s")
-        hwnd = s.wait_window(self, self.wine)["hwnd"]
-        watch = s.watch_exit(self, self.wine, hwnd)
+        hwnd = harness.wait_window(self, self.wine)["hwnd"]
+        watch = harness.watch_exit(self, self.wine, hwnd)
         # The first is granted; the ones queued behind it find the end granted,
         # or, where the saver is quicker than the posts, no window at all.
-        s.post(self, self.wine, hwnd, s.WM_KEYDOWN, 0x41)
+        harness.post(self, self.wine, hwnd, harness.WM_KEYDOWN, 0x41)
         for key in (0x42, 0x43):
-            s.post(self, self.wine, hwnd, s.WM_KEYDOWN, key, must_arrive=False)
-        s.post(self, self.wine, hwnd, s.WM_LBUTTONDOWN, 1, must_arrive=False)
-        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
+            harness.post(self, self.wine, hwnd, harness.WM_KEYDOWN, key, must_arrive=False)
+        harness.post(self, self.wine, hwnd, harness.WM_LBUTTONDOWN, 1, must_arrive=False)
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
         self.assertEqual(len(self.calls(folder)), 1)
 
     def test_no_check_without_the_setting_or_the_verifier(self):
@@ -107,10 +104,10 @@ class PasswordTest(unittest.TestCase):
         ]
         for name, value, with_dll, expected_calls in cases:
             with self.subTest(name):
-                self.wine.reg_delete(s.DESKTOP_KEY, "ScreenSaveUsePassword")
+                self.wine.reg_delete(harness.DESKTOP_KEY, "ScreenSaveUsePassword")
                 if value:
                     self.set_use_password(*value)
-                folder, scr = s.install_program(self.wine, *([s.PASSWORD_CPL] if with_dll else []))
+                folder, scr = harness.install_program(self.wine, *([harness.PASSWORD_CPL] if with_dll else []))
                 for stale in ("PASSWORD.CPL", "verify_calls.txt"):
                     if not with_dll or stale.endswith(".txt"):
                         path = os.path.join(folder, stale)
@@ -120,8 +117,8 @@ class PasswordTest(unittest.TestCase):
                     f.write("1")
                 proc = self.wine.start(scr, "/s")
                 try:
-                    hwnd = s.wait_window(self, self.wine)["hwnd"]
-                    watch = s.watch_exit(self, self.wine, hwnd)
+                    hwnd = harness.wait_window(self, self.wine)["hwnd"]
+                    watch = harness.watch_exit(self, self.wine, hwnd)
                     code = harness.end_saver_by_input(self.wine, hwnd, proc, watch, how=KEY_A,
                                                       until=lambda: self.calls(folder))
                     self.assertEqual(code, 0)

@@ -3,25 +3,21 @@ input ends nothing, and the host destroying its window ends the saver."""
 import unittest
 
 import harness
-import saver_support as s
 
 WIDTH, HEIGHT = 152, 112
 
 
-class PreviewTest(unittest.TestCase):
+class PreviewTest(harness.PrefixPerClassTest):
     def setUp(self):
-        self.wine = harness.Wine()
-        s.use_flag_folder(self.wine)
+        super().setUp()
+        harness.use_flag_folder(self.wine)
         self.host = self.wine.start(harness.WINTOOL, "host", str(WIDTH), str(HEIGHT))
         self.host_hwnd = harness.parse_fields(self.host.stdout.readline())["hwnd"]
-
-    def tearDown(self):
-        self.wine.close()
 
     def child(self):
         code, out = self.wine.wintool("children", self.host_hwnd)
         for fields in harness.parse_lines(out):
-            if fields["class"] == s.SAVER_CLASS:
+            if fields["class"] == harness.SAVER_CLASS:
                 return fields
         return None
 
@@ -33,58 +29,51 @@ class PreviewTest(unittest.TestCase):
 
     def test_draws_as_a_child_and_ends_with_its_host(self):
         proc, child = self.start_preview()
-        host_rect = s.window_line(self.wine, self.host_hwnd)["rect"]
+        host_rect = harness.window_line(self.wine, self.host_hwnd)["rect"]
         self.assertEqual(child["rect"], host_rect)
         self.assertEqual(child["visible"], "1")
         self.assertTrue(int(child["style"], 16) & 0x40000000, "WS_CHILD")
-        self.assertEqual(s.window_line(self.wine, child["hwnd"]), None, "not a top-level window")
+        self.assertEqual(harness.window_line(self.wine, child["hwnd"]), None, "not a top-level window")
 
         # Wine renders a child window into an offscreen X window of its size.
-        xid = harness.wait_for(lambda: s.offscreen_window(self.wine, WIDTH, HEIGHT), timeout=30)
+        xid = harness.wait_for(lambda: harness.offscreen_window(self.wine, WIDTH, HEIGHT), timeout=30)
         self.assertIsNotNone(xid)
-        _, first = s.screenshot_when(self, self.wine, "preview-1.png", lambda im: s.colour_count(im) > 50,
+        _, first = harness.screenshot_when(self, self.wine, "preview-1.png", lambda im: harness.colour_count(im) > 50,
                                      window=xid)
         # The offscreen window sits at (-1, -1) in its parent; import clips the edge.
         self.assertLessEqual(abs(first.width - WIDTH) + abs(first.height - HEIGHT), 2)
-        path, second = s.screenshot_when(self, self.wine, "preview-2.png",
-                                         lambda im: s.changed_fraction(first, im) > 0.002, window=xid)
-        self.assertGreater(s.changed_fraction(first, second), 0.002, path)
+        path, second = harness.screenshot_when(self, self.wine, "preview-2.png",
+                                         lambda im: harness.changed_fraction(first, im) > 0.002, window=xid)
+        self.assertGreater(harness.changed_fraction(first, second), 0.002, path)
 
         # Nothing of this ends the preview.
         hwnd = child["hwnd"]
         for x in range(1, 8):
-            s.post(self, self.wine, hwnd, s.WM_MOUSEMOVE, 0, s.mouse_lparam(x * 10, x * 7))
-        for message, wparam in [(s.WM_KEYDOWN, 0x41), (s.WM_LBUTTONDOWN, 1), (s.WM_RBUTTONDOWN, 2),
-                                (s.WM_MBUTTONDOWN, 0x10), (s.WM_ACTIVATEAPP, 0)]:
-            s.post(self, self.wine, hwnd, message, wparam)
+            harness.post(self, self.wine, hwnd, harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(x * 10, x * 7))
+        for message, wparam in [(harness.WM_KEYDOWN, 0x41), (harness.WM_LBUTTONDOWN, 1), (harness.WM_RBUTTONDOWN, 2),
+                                (harness.WM_MBUTTONDOWN, 0x10), (harness.WM_ACTIVATEAPP, 0)]:
+            harness.post(self, self.wine, hwnd, message, wparam)
         self.wine.xdotool("mousemove", "60", "60")
         self.wine.xdotool("mousemove", "90", "80")
         self.wine.xdotool("click", "1")
-        post_and_wait_hidden(self, hwnd)
+        # A child window is not in the top-level list: its host's children show it.
+        harness.drain_queue(self, self.wine, hwnd, line=self.child)
         self.assertIsNone(proc.poll())
-        self.assertFalse(int(self.child()["style"], 16) & s.WS_MAXIMIZE)
+        self.assertFalse(int(self.child()["style"], 16) & harness.WS_MAXIMIZE)
 
-        watch = s.watch_exit(self, self.wine, hwnd)
-        s.post(self, self.wine, self.host_hwnd, s.WM_CLOSE)
+        watch = harness.watch_exit(self, self.wine, hwnd)
+        harness.post(self, self.wine, self.host_hwnd, harness.WM_CLOSE)
         self.assertEqual(self.host.wait(timeout=30), 0)
-        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
 
     def test_suspend_notification_ends_the_preview(self):
         proc, child = self.start_preview()
-        watch = s.watch_exit(self, self.wine, child["hwnd"])
-        s.post(self, self.wine, child["hwnd"], s.WM_POWERBROADCAST, s.PBT_APMSUSPEND)
-        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
+        watch = harness.watch_exit(self, self.wine, child["hwnd"])
+        harness.post(self, self.wine, child["hwnd"], harness.WM_POWERBROADCAST, harness.PBT_APMSUSPEND)
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
         self.assertIsNone(self.child())
-        s.post(self, self.wine, self.host_hwnd, s.WM_CLOSE)
+        harness.post(self, self.wine, self.host_hwnd, harness.WM_CLOSE)
         self.assertEqual(self.host.wait(timeout=30), 0)
-
-
-def post_and_wait_hidden(test, hwnd):
-    """Like saver_support.drain_queue, for a child window (seen by children)."""
-    s.post(test, test.wine, hwnd, s.WM_SETREDRAW, 0)
-    test.assertTrue(harness.wait_for(lambda: (test.child() or {}).get("visible") == "0", timeout=30))
-    s.post(test, test.wine, hwnd, s.WM_SETREDRAW, 1)
-    harness.wait_for(lambda: (test.child() or {}).get("visible") == "1", timeout=30)
 
 
 if __name__ == "__main__":

@@ -6,30 +6,26 @@ import subprocess
 import unittest
 
 import harness
-import saver_support as s
 
 
-class SaverTest(unittest.TestCase):
+class SaverTest(harness.PrefixPerClassTest):
     def setUp(self):
-        self.wine = harness.Wine()
-        s.use_flag_folder(self.wine)
+        super().setUp()
+        harness.use_flag_folder(self.wine)
         # Wine reports the pointer once when the window appears; at (0, 0)
         # that report changes no coordinate.
         self.wine.xdotool("mousemove", "0", "0")
 
-    def tearDown(self):
-        self.wine.close()
-
     def start_saver(self):
         proc = self.wine.start(harness.SCR, "/s")
-        return proc, s.wait_window(self, self.wine)
+        return proc, harness.wait_window(self, self.wine)
 
     def test_window_animation_and_untouched_settings(self):
         before = self.wine.export_key()
         self.assertIsNotNone(before)
         proc, window = self.start_saver()
 
-        self.assertEqual(window["title"], s.SAVER_CLASS)
+        self.assertEqual(window["title"], harness.SAVER_CLASS)
         self.assertEqual(window["rect"], "0,0,800,600")
         self.assertEqual(window["visible"], "1")
         style, exstyle = int(window["style"], 16), int(window["exstyle"], 16)
@@ -37,13 +33,13 @@ class SaverTest(unittest.TestCase):
         self.assertFalse(style & 0x40000000, "WS_CHILD")
         self.assertTrue(exstyle & 0x00000008, "WS_EX_TOPMOST")
 
-        _, first = s.screenshot_when(self, self.wine, "saver-1.png", lambda im: s.colour_count(im) > 200)
-        path, second = s.screenshot_when(self, self.wine, "saver-2.png",
-                                         lambda im: s.changed_fraction(first, im) > 0.002)
+        _, first = harness.screenshot_when(self, self.wine, "saver-1.png", lambda im: harness.colour_count(im) > 200)
+        path, second = harness.screenshot_when(self, self.wine, "saver-2.png",
+                                         lambda im: harness.changed_fraction(first, im) > 0.002)
         # The flag waves: a later picture differs in part.
-        self.assertGreater(s.changed_fraction(first, second), 0.002, path)
+        self.assertGreater(harness.changed_fraction(first, second), 0.002, path)
 
-        watch = s.watch_exit(self, self.wine, window["hwnd"])
+        watch = harness.watch_exit(self, self.wine, window["hwnd"])
         self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], proc, watch, how=("key", "space")), 0)
         self.assertEqual(self.wine.export_key(), before)
 
@@ -56,19 +52,19 @@ class SaverTest(unittest.TestCase):
             ("key press", ("key", "a")),
             ("left button", ("click", "1")),
             ("right button", ("click", "3")),
-            ("middle button", ("post", s.WM_MBUTTONDOWN, 0x10, 0)),
-            ("another program activated", ("post", s.WM_ACTIVATEAPP, 0, 0)),
-            ("suspend", ("post", s.WM_POWERBROADCAST, s.PBT_APMSUSPEND, 0)),
+            ("middle button", ("post", harness.WM_MBUTTONDOWN, 0x10, 0)),
+            ("another program activated", ("post", harness.WM_ACTIVATEAPP, 0, 0)),
+            ("suspend", ("post", harness.WM_POWERBROADCAST, harness.PBT_APMSUSPEND, 0)),
             # Not one of the swallowed commands as a whole value: the system
             # closes the window, which also ends the program.
-            ("close command 0xF061", ("post", s.WM_SYSCOMMAND, 0xF061, 0)),
+            ("close command 0xF061", ("post", harness.WM_SYSCOMMAND, 0xF061, 0)),
         ]
         for name, how in ways:
             with self.subTest(name):
                 self.wine.xdotool("mousemove", "0", "0")
                 proc, window = self.start_saver()
                 try:
-                    watch = s.watch_exit(self, self.wine, window["hwnd"])
+                    watch = harness.watch_exit(self, self.wine, window["hwnd"])
                     self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], proc, watch, how=how), 0)
                 finally:
                     if proc.poll() is None:
@@ -79,49 +75,49 @@ class SaverTest(unittest.TestCase):
         proc, window = self.start_saver()
         hwnd = window["hwnd"]
         ignored = [
-            (s.WM_SYSKEYDOWN, 0x41, s.ALT_CONTEXT),  # Alt+A
-            (s.WM_SYSKEYDOWN, 0x79, 0),              # F10
-            (s.WM_LBUTTONUP, 0, 0),
-            (s.WM_RBUTTONUP, 0, 0),
-            (s.WM_MOUSEWHEEL, 0x00780000, 0),
-            (s.WM_ACTIVATEAPP, 1, 0),
-            (s.WM_POWERBROADCAST, 7, 0),
-            (s.WM_SYSCOMMAND, 0xF060, 0),  # close
-            (s.WM_SYSCOMMAND, 0xF140, 0),  # screen saver
-            (s.WM_SYSCOMMAND, 0xF050, 0),  # previous window
-            (s.WM_SYSCOMMAND, 0xF040, 0),  # next window
+            (harness.WM_SYSKEYDOWN, 0x41, harness.ALT_CONTEXT),  # Alt+A
+            (harness.WM_SYSKEYDOWN, 0x79, 0),              # F10
+            (harness.WM_LBUTTONUP, 0, 0),
+            (harness.WM_RBUTTONUP, 0, 0),
+            (harness.WM_MOUSEWHEEL, 0x00780000, 0),
+            (harness.WM_ACTIVATEAPP, 1, 0),
+            (harness.WM_POWERBROADCAST, 7, 0),
+            (harness.WM_SYSCOMMAND, 0xF060, 0),  # close
+            (harness.WM_SYSCOMMAND, 0xF140, 0),  # screen saver
+            (harness.WM_SYSCOMMAND, 0xF050, 0),  # previous window
+            (harness.WM_SYSCOMMAND, 0xF040, 0),  # next window
         ]
         for message, wparam, lparam in ignored:
-            s.post(self, self.wine, hwnd, message, wparam, lparam)
+            harness.post(self, self.wine, hwnd, message, wparam, lparam)
         # From (0, 0): 2, 3, 5 coordinate changes, and repeats that count nothing.
         for x, y in [(512, 384), (513, 384), (513, 384), (514, 385), (514, 385)]:
-            s.post(self, self.wine, hwnd, s.WM_MOUSEMOVE, 0, s.mouse_lparam(x, y))
-        s.drain_queue(self, self.wine, hwnd)
-        self.assertFalse(s.end_requested(self.wine, hwnd))
+            harness.post(self, self.wine, hwnd, harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(x, y))
+        harness.drain_queue(self, self.wine, hwnd)
+        self.assertFalse(harness.end_requested(self.wine, hwnd))
         self.assertIsNone(proc.poll())
 
         # The sixth change ends it.
-        watch = s.watch_exit(self, self.wine, hwnd)
-        s.post(self, self.wine, hwnd, s.WM_MOUSEMOVE, 0, s.mouse_lparam(515, 385))
-        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
+        watch = harness.watch_exit(self, self.wine, hwnd)
+        harness.post(self, self.wine, hwnd, harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
 
     def test_a_device_that_cannot_be_made_is_reported_and_ends_the_program(self):
         # An adapter that makes no device in any mode: the stored mode, its
         # 5-6-5 retry and the display's own mode are all tried, then reported.
         self.wine.reg_add("[Screen X]", "REG_DWORD", 1024)
         self.wine.reg_add("[Screen Y]", "REG_DWORD", 768)
-        folder, scr = s.install_program(self.wine, s.D3D8_WITHOUT_DEVICE)
+        folder, scr = harness.install_program(self.wine, harness.D3D8_WITHOUT_DEVICE)
         overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n"
         proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
-        box = s.wait_window(self, self.wine, title="Error", class_name="#32770")
+        box = harness.wait_window(self, self.wine, title="Error", class_name="#32770")
         code, out = self.wine.wintool("children", box["hwnd"])
         texts = [f["text"] for f in harness.parse_lines(out) if f["class"].lower() == "static"]
         self.assertIn("CreateDevice FAILED", texts)
-        watch = s.watch_exit(self, self.wine, box["hwnd"])
-        s.post(self, self.wine, box["hwnd"], s.WM_COMMAND, s.IDOK)
-        self.assertEqual(s.wait_exit(self, proc, watch=watch), 0)
+        watch = harness.watch_exit(self, self.wine, box["hwnd"])
+        harness.post(self, self.wine, box["hwnd"], harness.WM_COMMAND, harness.IDOK)
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
         code, out = self.wine.wintool("list")
-        self.assertNotIn(s.SAVER_CLASS, out)
+        self.assertNotIn(harness.SAVER_CLASS, out)
         with open(os.path.join(folder, "create_device_calls.txt")) as f:
             calls = [harness.parse_fields(line) for line in f if line.strip()]
         attempts = [(c["width"], c["height"], c["format"], c["windowed"]) for c in calls]
@@ -166,24 +162,24 @@ class TodaysDisplayTest(unittest.TestCase):
         self.wine = harness.Wine(display=display)
         self.addCleanup(self.wine.close)
         # Only what an installer writes: nothing chooses a mode.
-        s.use_flag_folder(self.wine)
+        harness.use_flag_folder(self.wine)
         self.wine.xdotool("mousemove", "0", "0")
 
     def test_first_run_covers_the_screen_in_its_own_mode_and_stores_nothing(self):
         before = self.wine.export_key()
         self.assertEqual(list(before), ["[Directory]"])
         proc = self.wine.start(harness.SCR, "/s")
-        window = s.wait_window(self, self.wine)
+        window = harness.wait_window(self, self.wine)
         self.assertEqual(window["rect"], "0,0,1024,768")
 
-        _, first = s.screenshot_when(self, self.wine, "first-run-1024x768x24-1.png",
-                                     lambda im: s.colour_count(im) > 200)
-        path, second = s.screenshot_when(self, self.wine, "first-run-1024x768x24.png",
-                                         lambda im: s.changed_fraction(first, im) > 0.002)
+        _, first = harness.screenshot_when(self, self.wine, "first-run-1024x768x24-1.png",
+                                     lambda im: harness.colour_count(im) > 200)
+        path, second = harness.screenshot_when(self, self.wine, "first-run-1024x768x24.png",
+                                         lambda im: harness.changed_fraction(first, im) > 0.002)
         self.assertEqual(second.size, (1024, 768))
         # The background reaches the corners, beyond what 800 x 600 would cover.
         for box in [(0, 0, 64, 64), (960, 704, 1024, 768), (824, 0, 1024, 64), (0, 624, 64, 768)]:
-            self.assertGreater(s.colour_count(second.crop(box)), 20, f"{box} in {path}")
+            self.assertGreater(harness.colour_count(second.crop(box)), 20, f"{box} in {path}")
         # The clock (bottom right) in glyphs, not a filled box: on a 24-bit
         # screen the font picture's black reads back with its top byte set.
         clock = list(second.crop((872, 732, 980, 762)).getdata())
@@ -192,7 +188,7 @@ class TodaysDisplayTest(unittest.TestCase):
         code, out = self.wine.wintool("list")
         self.assertNotIn("Error", [w.get("title") for w in harness.parse_lines(out)])
 
-        watch = s.watch_exit(self, self.wine, window["hwnd"])
+        watch = harness.watch_exit(self, self.wine, window["hwnd"])
         self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], proc, watch), 0)
         self.assertEqual(self.wine.export_key(), before)
 

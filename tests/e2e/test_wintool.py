@@ -5,16 +5,10 @@ import unittest
 
 import harness
 
-WM_CLOSE = 0x10
-WM_GETTEXTLENGTH = 0x0E
 
-
-class WintoolTest(unittest.TestCase):
+class WintoolTest(harness.PrefixPerClassTest):
     def setUp(self):
-        self.wine = harness.Wine()
-
-    def tearDown(self):
-        self.wine.close()
+        super().setUp()
 
     def start_host(self, *args):
         proc = self.wine.start(harness.WINTOOL, "host", *args)
@@ -58,10 +52,10 @@ class WintoolTest(unittest.TestCase):
         self.assertEqual(harness.parse_fields(out)["text"], title)
         code, out = self.wine.wintool("wait", "--title", title, "--timeout", "5000")
         self.assertEqual((code, harness.parse_fields(out)["hwnd"]), (0, hwnd))
-        code, out = self.wine.wintool("send", hwnd, str(WM_GETTEXTLENGTH), "0", "0")
+        code, out = self.wine.wintool("send", hwnd, str(harness.WM_GETTEXTLENGTH), "0", "0")
         self.assertEqual((code, harness.parse_fields(out)["result"]), (0, str(len(title))))
 
-        code, _ = self.wine.wintool("post", hwnd, hex(WM_CLOSE), "0", "0")
+        code, _ = self.wine.wintool("post", hwnd, hex(harness.WM_CLOSE), "0", "0")
         self.assertEqual(code, 0)
         self.assertEqual(proc.wait(timeout=20), 0)
         code, _ = self.wine.wintool("wait-gone", hwnd, "--timeout", "5000")
@@ -71,7 +65,7 @@ class WintoolTest(unittest.TestCase):
         proc, hwnd = self.start_host("200", "90", "second host")
         code, out = self.wine.wintool("wait", "--title", "second host", "--class", "wintool host")
         self.assertEqual((code, harness.parse_fields(out)["hwnd"]), (0, hwnd))
-        self.wine.wintool("post", hwnd, str(WM_CLOSE), "0", "0")
+        self.wine.wintool("post", hwnd, str(harness.WM_CLOSE), "0", "0")
         self.assertEqual(proc.wait(timeout=20), 0)
 
         cases = [
@@ -141,7 +135,7 @@ class WintoolTest(unittest.TestCase):
         self.assertEqual(self.wine.run_command_line(line), 0)
         with open(os.path.join(folder, "record_args.txt")) as f:
             self.assertEqual(f.read().strip(), line)
-        wintool = "Z:" + os.path.abspath(harness.WINTOOL).replace("/", "\\")
+        wintool = harness.windows_path(harness.WINTOOL)
         self.assertEqual(self.wine.run_command_line('"%s" frobnicate' % wintool), 2)
         code, out = self.wine.wintool("run", "C:\\no such program.exe")
         self.assertEqual(code, 1)
