@@ -18,7 +18,12 @@ cmake --build "$build/native" -j "$jobs"
 
 echo "== windows build (the product: 32-bit)"
 cmake -S . -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build/win32" -j "$jobs"
+if [ "$(wine_env_bits)" = 64 ]; then
+  # Nothing 32-bit runs here: the product alone (saver and setup program).
+  cmake --build "$build/win32" -j "$jobs" --target brevanto_flags installer
+else
+  cmake --build "$build/win32" -j "$jobs"
+fi
 
 winbuild="$build/win32"
 if [ "$(wine_env_bits)" = 64 ]; then

@@ -194,12 +194,12 @@ def main():
         if not os.path.exists(program):
             raise soak.LongRunError(f"{program} is missing: build the Windows program first")
     wine = harness.Wine(prefix=os.environ["WINEPREFIX"])
-    soak.start_desktop(wine)
-    wine.reg_add("[Directory]", "REG_SZ", soak.windows_path(harness.SOURCE))
+    harness.start_desktop(wine)
+    wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
     load_before = os.getloadavg()
     seconds = options.seconds
 
-    ours, _ = frame_figures(wine, FRAME_BENCH, "--directory", soak.windows_path(harness.SOURCE), seconds=seconds)
+    ours, _ = frame_figures(wine, FRAME_BENCH, "--directory", harness.windows_path(harness.SOURCE), seconds=seconds)
     layers, _ = frame_figures(wine, MINIMAL, "--layers", "--loading-device", seconds=seconds)
     minimal, _ = frame_figures(wine, MINIMAL, seconds=seconds)
     profile, profile_text = frame_figures(wine, FRAME_BENCH, "--profile", seconds=seconds)

@@ -96,7 +96,7 @@ longrun_start_wine() {
   LONGRUN_ENV_DIR="$LONGRUN_WINBUILD/longrun-env-$$"
   rm -rf "$LONGRUN_ENV_DIR"
   mkdir -p "$LONGRUN_ENV_DIR"
-  if [ -f "$template/.ready" ]; then cp -a "$template" "$LONGRUN_ENV_DIR/wineprefix-template"; fi
+  if [ -f "$template/.ready" ]; then wine_env_copy_prefix "$template" "$LONGRUN_ENV_DIR/wineprefix-template"; fi
   WINE_ENV_USE_DISPLAY=0 wine_env_start "$LONGRUN_ENV_DIR" "$screen" || longrun_fail "no Wine prefix"
   { [ -n "$WINE_ENV_XVFB_PID" ] && kill -0 "$WINE_ENV_XVFB_PID" 2>/dev/null; } ||
     longrun_fail "Xvfb did not start"

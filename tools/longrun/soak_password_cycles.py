@@ -21,9 +21,6 @@ from PIL import Image, ImageChops
 import soak_support as soak
 import harness  # importable once soak_support is
 
-WM_KEYDOWN = 0x100
-DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
-PASSWORD_CPL = os.path.join(harness.BUILD, "test-dlls", "password", "PASSWORD.CPL")
 
 
 def calls(path):
@@ -38,6 +35,15 @@ def shot(wine, name):
     return Image.open(wine.screenshot(name)).convert("RGB")
 
 
+def frames_drawn(wine, name, timeout=60):
+    """Waits until the screen shows the scene and then a later frame; False
+    if it did not within timeout s."""
+    first = harness.wait_for(lambda: (lambda im: im if harness.colour_count(im) >= 200 else None)(shot(wine, name)),
+                             timeout=timeout, interval=0.1)
+    return bool(first) and bool(harness.wait_for(lambda: changed(first, shot(wine, name)) > 0.002,
+                                                 timeout=timeout, interval=0.1))
+
+
 def changed(a, b):
     diff = ImageChops.difference(a, b).convert("L").point(lambda v: 255 if v > 24 else 0)
     return diff.histogram()[255] / float(a.width * a.height)
@@ -49,17 +55,17 @@ def main():
     options = parser.parse_args()
 
     wine = harness.Wine(prefix=os.environ["WINEPREFIX"])
-    soak.start_desktop(wine)
+    harness.start_desktop(wine)
     folder = os.path.join(os.path.dirname(os.environ["WINEPREFIX"]), "password-cycles")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     shutil.copy(harness.SCR, folder)
-    shutil.copy(PASSWORD_CPL, folder)
+    shutil.copy(harness.PASSWORD_CPL, folder)
     with open(os.path.join(folder, "verify_accept_at.txt"), "w") as f:
         f.write(f"{options.cycles + 1}\n")
     record = os.path.join(folder, "verify_calls.txt")
-    wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=DESKTOP_KEY)
-    wine.reg_add("[Directory]", "REG_SZ", soak.windows_path(harness.SOURCE))
+    wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=harness.DESKTOP_KEY)
+    wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
     before = wine.export_key()
 
     wine.xdotool("mousemove", "0", "0")
@@ -68,20 +74,23 @@ def main():
     figures = {}
     try:
         windows_pid, hwnd = soak.saver_windows_pid(wine, proc)
-        time.sleep(3)
+        if not frames_drawn(wine, "cycles-start.png"):
+            failures.append("the saver drew no moving scene")
         started = time.time()
         for cycle in range(1, options.cycles + 1):
-            wine.wintool("post", hwnd, str(WM_KEYDOWN), "65", "0")
+            wine.wintool("post", hwnd, str(harness.WM_KEYDOWN), "65", "0")
             if not harness.wait_for(lambda: calls(record) >= cycle, timeout=60, interval=0.1):
                 failures.append(f"check {cycle} never came")
                 break
             # Frames run between the checks, as they would between a user's tries.
-            time.sleep(0.5)
+            drawn = frames_drawn(wine, "cycles-between.png")
             if proc.poll() is not None:
                 failures.append(f"the saver ended after refusal {cycle}")
                 break
+            if not drawn:
+                failures.append(f"no frames after refusal {cycle}")
+                break
             if cycle in (1, options.cycles) or cycle % 10 == 0:
-                time.sleep(1.0)
                 figures[cycle] = soak.sample(wine, windows_pid, proc.pid)
                 print(f"after check {cycle}: working set {soak.format_mb(figures[cycle].get('working_set'))}, "
                       f"page file {soak.format_mb(figures[cycle].get('pagefile'))}, "
@@ -102,15 +111,15 @@ def main():
             print(f"| {key} | {a} | {b} | {'GROWS' if bad else 'ok'} |")
 
         one = shot(wine, "cycles-1.png")
-        time.sleep(1.0)
-        two = shot(wine, "cycles-2.png")
+        two = harness.wait_for(lambda: (lambda im: im if changed(one, im) >= 0.002 else None)(
+            shot(wine, "cycles-2.png")), timeout=30, interval=0.1) or shot(wine, "cycles-2.png")
         moving = changed(one, two)
-        print(f"animation after the last refusal: {moving * 100:.1f} % of pixels changed in 1 s")
+        print(f"animation after the last refusal: {moving * 100:.1f} % of pixels changed between two pictures")
         if moving < 0.002:
             failures.append("the animation does not run after the refusals")
 
         code = harness.end_saver_by_input(wine, hwnd, proc, watch=wine.watch_exit(hwnd),
-                                          how=("post", WM_KEYDOWN, 65, 0), timeout=60)
+                                          how=("post", harness.WM_KEYDOWN, 65, 0), timeout=60)
         print(f"accepted check {calls(record)}: exit code {code}")
         if code != 0 or calls(record) != options.cycles + 1:
             failures.append(f"exit code {code} after {calls(record)} checks")

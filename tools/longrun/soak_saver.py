@@ -54,8 +54,8 @@ def main():
     judged = options.minutes >= JUDGED_MINUTES
 
     wine = harness.Wine(prefix=os.environ["WINEPREFIX"])
-    soak.start_desktop(wine)
-    wine.reg_add("[Directory]", "REG_SZ", soak.windows_path(harness.SOURCE))
+    harness.start_desktop(wine)
+    wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
     wine.reg_add("[bFps]", "REG_DWORD", 1)
     wine.xdotool("mousemove", "0", "0")
     proc = wine.start(harness.SCR, "/s")
@@ -76,8 +76,10 @@ def main():
                 break
             time.sleep(max(0.0, options.interval - (time.time() - start) % options.interval))
         first = Image.open(wine.screenshot("soak-end-1.png")).convert("RGB")
-        time.sleep(1.0)
-        second = Image.open(wine.screenshot("soak-end-2.png")).convert("RGB")
+        # A later frame: the picture changes, unless the animation stopped.
+        second = harness.wait_for(lambda: (lambda im: im if differ(first, im) >= 0.002 else None)(
+            Image.open(wine.screenshot("soak-end-2.png")).convert("RGB")), timeout=30, interval=0.1) \
+            or Image.open(wine.screenshot("soak-end-2.png")).convert("RGB")
         moving = differ(first, second)
 
         keys = soak.WINDOWS_KEYS + soak.UNIX_KEYS

@@ -16,7 +16,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 import harness  # noqa: E402
 
-SAVER_CLASS = "Brevanto Flags Screensaver"
+SAVER_CLASS = harness.SAVER_CLASS
 
 
 class LongRunError(Exception):
@@ -121,15 +121,6 @@ def grows(baseline, later, key, share=0.02, slack=0):
 
 # Small absolute slack where a count is small: one handle more is noise.
 SLACK = {"handles": 4, "gdi": 4, "user": 4, "fds": 4}
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def start_desktop(wine):
-    subprocess.run([os.environ.get("WINE", "wine"), harness.WINTOOL, "list"], env=wine.env,
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
 
 def format_mb(value):
