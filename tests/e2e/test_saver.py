@@ -32,6 +32,9 @@ class SaverTest(harness.PrefixPerClassTest):
         self.assertTrue(style & 0x80000000, "WS_POPUP")       # a pop-up, not a child
         self.assertFalse(style & 0x40000000, "WS_CHILD")
         self.assertTrue(exstyle & 0x00000008, "WS_EX_TOPMOST")
+        # One monitor: no cover window besides the saver's.
+        _, out = self.wine.wintool("list")
+        self.assertNotIn("Brevanto Flags Cover", [w.get("class") for w in harness.parse_lines(out)])
 
         _, first = harness.screenshot_when(self, self.wine, "saver-1.png", lambda im: harness.colour_count(im) > 200)
         path, second = harness.screenshot_when(self, self.wine, "saver-2.png",
@@ -129,11 +132,12 @@ class SaverTest(harness.PrefixPerClassTest):
         ])
 
 
-def start_xvfb(test, screen):
+def start_xvfb(test, screen, *extra):
     """A display of the test's own (Xvfb picks a free number); stopped by PID
-    when the test ends. Returns its name, ":N"."""
+    when the test ends. Returns its name, ":N". extra: more Xvfb arguments
+    (further screens, extensions)."""
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp"],
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, *extra, "-nolisten", "tcp"],
                             pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
     os.close(write_end)

@@ -17,6 +17,8 @@
 //   host W H [TITLE]                       a borderless top-level window, client W x H
 //   cursor                                 flags=, shown=, handle=
 //   pid-of HWND
+//   monitors                               every monitor: rect=L,T,R,B primary=0|1, then count=N
+//   move HWND X Y W H                      SetWindowPos to that place and size, Z order kept
 //   xwindow HWND                           whole=, client=: Wine's X window ids (0 when none)
 //   exit-code HWND                         watching=PID once the window's process is held,
 //                                          then code= when that process has ended
@@ -668,6 +670,36 @@ int runRegistryCommand(const std::wstring& name, int argc, wchar_t** argv) {
                     static_cast<DWORD>(bytes.size()));
 }
 
+BOOL CALLBACK printMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM count) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+  const RECT& r = info.rcMonitor;
+  printf("rect=%ld,%ld,%ld,%ld primary=%d\n", static_cast<long>(r.left), static_cast<long>(r.top),
+         static_cast<long>(r.right), static_cast<long>(r.bottom),
+         (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+int commandMonitors() {
+  int count = 0;
+  EnumDisplayMonitors(nullptr, nullptr, printMonitor, reinterpret_cast<LPARAM>(&count));
+  printf("count=%d\n", count);
+  return kOk;
+}
+
+int commandMove(HWND window, wchar_t** place) {
+  long long v[4];
+  for (int i = 0; i < 4; ++i)
+    if (!parseNumber(place[i], &v[i])) return kUsage;
+  if (!SetWindowPos(window, nullptr, static_cast<int>(v[0]), static_cast<int>(v[1]),
+                    static_cast<int>(v[2]), static_cast<int>(v[3]), SWP_NOZORDER | SWP_NOACTIVATE))
+    return kNotFound;
+  printf("moved=1\n");
+  return kOk;
+}
+
 int usage() {
   fprintf(
       stderr,
@@ -679,7 +711,8 @@ int usage() {
       "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
       "       | xwindow HWND | exit-code HWND | run COMMAND_LINE | reg-list KEY\n"
       "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX | reg-delete KEY "
-      "[NAME]\n");
+      "[NAME]\n"
+      "       | monitors | move HWND X Y W H\n");
   return kUsage;
 }
 
@@ -692,6 +725,8 @@ int runWindowCommand(const std::wstring& name, int argc, wchar_t** argv) {
     if (extra != 1) return usage();
   } else if (name == L"send" || name == L"post") {
     if (extra != 3) return usage();
+  } else if (name == L"move") {
+    if (extra != 4) return usage();
   } else if (extra != 0) {
     return usage();
   }
@@ -706,6 +741,10 @@ int runWindowCommand(const std::wstring& name, int argc, wchar_t** argv) {
   if (name == L"pid-of") return commandPidOf(window);
   if (name == L"xwindow") return commandXWindow(window);
   if (name == L"exit-code") return commandExitCode(window);
+  if (name == L"move") {
+    int code = commandMove(window, argv + 1);
+    return code == kUsage ? usage() : code;
+  }
   if (name == L"click") {
     if (!PostMessageW(window, BM_CLICK, 0, 0)) return kNotFound;
     printf("posted=1\n");
@@ -721,6 +760,7 @@ int run(int argc, wchar_t** argv) {
   wchar_t** args = argv + 2;
   if (name == L"list") return rest == 0 ? commandList() : usage();
   if (name == L"cursor") return rest == 0 ? commandCursor() : usage();
+  if (name == L"monitors") return rest == 0 ? commandMonitors() : usage();
   if (name == L"wait" || name == L"wait-gone") {
     int code = name == L"wait" ? commandWait(rest, args) : commandWaitGone(rest, args);
     return code == kUsage ? usage() : code;

@@ -1,0 +1,139 @@
+"""The full-screen saver on two monitors: the monitor the device does not use
+gets a black top-most cover of the saver's own process, whose input ends the
+saver as the saver window's does (with one mouse count for both windows),
+which follows a layout change without ending anything, and which goes with
+the saver window.
+
+The display is a private Xvfb with two heads under Xinerama (RandR off),
+which Wine reports as two monitors. Xvfb puts both heads at one origin, so
+the second monitor (640 x 480) lies inside the first (800 x 600): the saver
+window must stay above its cover there, and the X pointer always meets the
+saver window, so input reaches the cover by posted messages."""
+import unittest
+
+import harness
+from test_saver import start_xvfb
+
+COVER_CLASS = "Brevanto Flags Cover"
+WM_DISPLAYCHANGE = 0x7E
+WS_POPUP = 0x80000000
+WS_FRAME_BITS = 0x00C00000 | 0x00040000  # caption/border, sizing frame
+WS_EX_TOPMOST = 0x8
+PRIMARY = "0,0,800,600"
+SECOND = "0,0,640,480"
+
+
+class TwoMonitorTest(unittest.TestCase):
+    def setUp(self):
+        harness.require_display()
+        display = start_xvfb(self, "800x600x16", "-screen", "1", "640x480x16",
+                             "-extension", "RANDR", "+xinerama")
+        self.wine = harness.Wine(display=display)
+        self.addCleanup(self.wine.close)
+        harness.use_flag_folder(self.wine)
+        self.wine.xdotool("mousemove", "0", "0")
+
+    def windows(self):
+        """Top-level windows, top of the Z order first."""
+        code, out = self.wine.wintool("list")
+        self.assertEqual(code, 0, out)
+        return harness.parse_lines(out)
+
+    def covers(self):
+        return [w for w in self.windows() if w.get("class") == COVER_CLASS]
+
+    def start_saver(self, scr=harness.SCR):
+        proc = self.wine.start(scr, "/s")
+        saver = harness.wait_window(self, self.wine)
+        return proc, saver
+
+    def assert_gone_with_the_saver(self, proc, watch, saver):
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
+        left = [w for w in self.windows() if w.get("pid") == saver["pid"]]
+        self.assertEqual(left, [])
+
+    def test_the_second_monitor_is_covered_follows_layout_changes_and_shares_the_mouse_count(self):
+        code, out = self.wine.wintool("monitors")
+        monitors = [(m["rect"], m["primary"]) for m in harness.parse_lines(out) if "rect" in m]
+        self.assertEqual(monitors, [(PRIMARY, "1"), (SECOND, "0")], "Wine does not report the two heads")
+
+        proc, saver = self.start_saver()
+        self.assertEqual(saver["rect"], PRIMARY)
+        covers = self.covers()
+        self.assertEqual(len(covers), 1, covers)
+        cover = covers[0]
+        style, exstyle = int(cover["style"], 16), int(cover["exstyle"], 16)
+        self.assertEqual(cover["rect"], SECOND)
+        self.assertEqual(cover["pid"], saver["pid"])
+        self.assertEqual(cover["visible"], "1")
+        self.assertTrue(exstyle & WS_EX_TOPMOST, "WS_EX_TOPMOST")
+        self.assertTrue(style & WS_POPUP, "WS_POPUP")
+        self.assertFalse(style & WS_FRAME_BITS, "borderless")
+        order = [w["hwnd"] for w in self.windows()]
+        self.assertLess(order.index(saver["hwnd"]), order.index(cover["hwnd"]), "the saver lies below its cover")
+        # Where the heads overlap, the picture shows, not the black cover.
+        path, _ = harness.screenshot_when(
+            self, self.wine, "two-monitors.png",
+            lambda im: harness.colour_count(im.crop((0, 0, 640, 480))) > 200)
+
+        # A layout change ends nothing and puts the cover back where the
+        # monitor is (here: where it was before something moved it).
+        moved = self.wine.wintool("move", cover["hwnd"], "100", "100", "50", "50")
+        self.assertEqual(moved[0], 0, moved)
+        self.assertEqual(harness.window_line(self.wine, cover["hwnd"])["rect"], "100,100,150,150")
+        harness.post(self, self.wine, saver["hwnd"], WM_DISPLAYCHANGE, 16, harness.mouse_lparam(800, 600))
+        harness.drain_queue(self, self.wine, saver["hwnd"])
+        self.assertEqual([(c["hwnd"], c["rect"]) for c in self.covers()], [(cover["hwnd"], SECOND)])
+        self.assertFalse(harness.end_requested(self.wine, saver["hwnd"]))
+        self.assertIsNone(proc.poll())
+
+        # One count for both windows, in screen coordinates (the same as
+        # client ones here, both windows being at 0, 0): from (0, 0) the
+        # changes run 2, 3, 5, with repeats that count nothing.
+        moves = [(cover, 512, 384), (saver, 513, 384), (cover, 513, 384), (cover, 514, 385), (saver, 514, 385)]
+        for window, x, y in moves:
+            harness.post(self, self.wine, window["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(x, y))
+        harness.drain_queue(self, self.wine, cover["hwnd"])
+        harness.drain_queue(self, self.wine, saver["hwnd"])
+        self.assertFalse(harness.end_requested(self.wine, saver["hwnd"]))
+        self.assertIsNone(proc.poll())
+
+        # The sixth change, on the cover, ends the saver; the cover goes too.
+        watch = harness.watch_exit(self, self.wine, saver["hwnd"])
+        harness.post(self, self.wine, cover["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
+        self.assert_gone_with_the_saver(proc, watch, saver)
+
+    def test_a_key_on_the_cover_asks_for_the_password_for_the_saver_window(self):
+        self.wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=harness.DESKTOP_KEY)
+        folder, scr = harness.install_program(self.wine, harness.PASSWORD_CPL)
+        proc, saver = self.start_saver(scr)
+        cover = self.covers()[0]
+        calls_file = f"{folder}/verify_calls.txt"
+
+        def calls():
+            try:
+                with open(calls_file) as f:
+                    return [harness.parse_fields(line) for line in f if line.strip()]
+            except FileNotFoundError:
+                return []
+
+        # Refused: the verifier is owned by the saver window, and the saver
+        # goes on with its cover, the saver window still above it.
+        harness.post(self, self.wine, cover["hwnd"], harness.WM_KEYDOWN, 0x41)
+        self.assertTrue(harness.wait_for(lambda: len(calls()) == 1, timeout=60))
+        self.assertEqual(calls()[0]["owner"], saver["hwnd"])
+        harness.drain_queue(self, self.wine, saver["hwnd"])
+        self.assertIsNone(proc.poll())
+        order = [w["hwnd"] for w in self.windows()]
+        self.assertIn(cover["hwnd"], order)
+        self.assertLess(order.index(saver["hwnd"]), order.index(cover["hwnd"]))
+
+        # Accepted on the second check: both windows go.
+        watch = harness.watch_exit(self, self.wine, saver["hwnd"])
+        harness.post(self, self.wine, cover["hwnd"], harness.WM_KEYDOWN, 0x41)
+        self.assert_gone_with_the_saver(proc, watch, saver)
+        self.assertEqual([c["owner"] for c in calls()], [saver["hwnd"]] * 2)
+
+
+if __name__ == "__main__":
+    unittest.main()
