@@ -3,21 +3,11 @@
 #include <cstring>
 
 #include "sim/random.h"
+#include "sim_test_support.h"
 
 namespace {
 
 constexpr float kTwoTo24 = 16777216.0f;
-
-// Makes the next randomUniform return exactly value (a multiple of 2^-24):
-// the table difference at the lag indices is value and the sequence term
-// steps down to zero.
-void forceNextDraw(RandomGenerator& rng, float value) {
-  rng.lagI = 97;
-  rng.lagJ = 33;
-  rng.table[97] = value;
-  rng.table[33] = 0.0f;
-  rng.term = rng.termStep;
-}
 
 TEST(RandomUniform, PublishedSequenceAfter20000Draws) {
   RandomGenerator rng;

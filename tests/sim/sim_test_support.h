@@ -1,6 +1,7 @@
-// A whole cloth simulation for the tests: the record that the program keeps
-// in its AppState, here owned by the test with its own cloth storage and a
-// stand-in vertex buffer, driven by a simulated counter.
+// What the simulation tests share: a forced random draw, and a whole cloth
+// simulation, the record that the program keeps in its AppState, here owned
+// by the test with its own cloth storage and a stand-in vertex buffer, driven
+// by a simulated counter.
 #pragma once
 
 #include <cmath>
@@ -8,6 +9,17 @@
 #include <memory>
 
 #include "sim/simulation.h"
+
+// Makes the next randomUniform return exactly value (a multiple of 2^-24):
+// the table difference at the lag indices is value and the sequence term
+// steps down to zero.
+inline void forceNextDraw(RandomGenerator& rng, float value) {
+  rng.lagI = 97;
+  rng.lagJ = 33;
+  rng.table[97] = value;
+  rng.table[33] = 0.0f;
+  rng.term = rng.termStep;
+}
 
 struct TestSimulation {
   static constexpr int64_t kFrequency = 1000000000;

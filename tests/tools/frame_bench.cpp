@@ -30,43 +30,16 @@
 #include "sim/cloth_dynamics.h"
 #include "sim/frame_timer.h"
 #include "sim/random.h"
+#include "tools/bench_support.h"
 
 namespace {
 
 const char kClassName[] = "FlagsFrameBench";
 
-double nowSeconds() {
-  static LARGE_INTEGER frequency = {};
-  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-  LARGE_INTEGER count;
-  QueryPerformanceCounter(&count);
-  return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double msSinceProcessStart() {
-  FILETIME created, ended, kernel, user, now;
-  GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER a, b;
-  a.LowPart = created.dwLowDateTime;
-  a.HighPart = created.dwHighDateTime;
-  b.LowPart = now.dwLowDateTime;
-  b.HighPart = now.dwHighDateTime;
-  return static_cast<double>(b.QuadPart - a.QuadPart) / 10000.0;
-}
-
 int printMessage(HWND__*, const char* text, const char* caption, uint32_t) {
   std::printf("message: %s: %s\n", caption, text);
   std::fflush(stdout);
   return IDOK;
-}
-
-LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
 }
 
 // The steps of one frame, as updateFrame and drawFrame take them.
@@ -185,16 +158,7 @@ int main(int argc, char** argv) {
     copyText(app.settings.directory, kPathCapacity, directory);
     SetCurrentDirectoryA(directory);
   }
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = windowProc;
-  windowClass.hInstance = host.instance;
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  windowClass.lpszClassName = kClassName;
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kClassName, WS_POPUP | WS_VISIBLE, 0, 0,
-                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                nullptr, nullptr, host.instance, nullptr);
-  ShowWindow(window, SW_SHOWNORMAL);
+  HWND window = makeFullScreenWindow(kClassName, host.instance);
   host.mainWindow = window;
   createDevice(window, 0);
   if (!app.render.device) {
@@ -205,31 +169,14 @@ int main(int argc, char** argv) {
   host.framesEnabled = 1;
 
   Profile profile;
-  unsigned long frames = 0;
-  double start = 0.0;
-  MSG message;
-  for (bool running = true; running;) {
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) running = false;
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    if (profiled && frames > 0) {
+  unsigned long timed = runTimedFrames(seconds, [&](unsigned long frame) {
+    if (profiled && frame > 0) {
       profiledFrame(profile);
     } else {
       updateFrame();
       drawFrame();
     }
-    if (frames++ == 0) {
-      std::printf("first_present_ms=%.0f\n", msSinceProcessStart());
-      std::fflush(stdout);
-      start = nowSeconds();
-    }
-    if (nowSeconds() - start >= seconds) break;
-  }
-  double elapsed = nowSeconds() - start;
-  unsigned long timed = frames - 1;
-  std::printf("frames=%lu seconds=%.3f fps=%.1f\n", timed, elapsed, timed / elapsed);
+  });
   if (profiled && timed > 0)
     for (int s = 0; s < kSections; ++s)
       std::printf("section=%s us=%.1f\n", kSectionNames[s], profile.total[s] / timed * 1e6);

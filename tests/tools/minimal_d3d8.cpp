@@ -35,39 +35,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/bench_support.h"
+
 namespace {
 
 const char kClassName[] = "MinimalD3D8";
 constexpr UINT kWidth = 800, kHeight = 600;
-
-LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-double nowSeconds() {
-  static LARGE_INTEGER frequency = {};
-  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-  LARGE_INTEGER count;
-  QueryPerformanceCounter(&count);
-  return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// Milliseconds since this process was created, by the system's clock.
-double msSinceProcessStart() {
-  FILETIME created, ended, kernel, user, now;
-  GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER a, b;
-  a.LowPart = created.dwLowDateTime;
-  a.HighPart = created.dwHighDateTime;
-  b.LowPart = now.dwLowDateTime;
-  b.HighPart = now.dwHighDateTime;
-  return static_cast<double>(b.QuadPart - a.QuadPart) / 10000.0;
-}
 
 IDirect3DDevice8* makeDevice(IDirect3D8* direct3d, HWND window) {
   D3DPRESENT_PARAMETERS parameters;
@@ -387,16 +360,7 @@ int main(int argc, char** argv) {
     }
   }
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = windowProc;
-  windowClass.hInstance = instance;
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  windowClass.lpszClassName = kClassName;
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kClassName, WS_POPUP | WS_VISIBLE, 0, 0,
-                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                nullptr, nullptr, instance, nullptr);
-  ShowWindow(window, SW_SHOWNORMAL);
+  HWND window = makeFullScreenWindow(kClassName, instance);
   IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
   if (direct3d && loadingDevice) makeAndReleaseLoadingDevice(direct3d, window);
   IDirect3DDevice8* device = direct3d ? makeDevice(direct3d, window) : nullptr;
@@ -411,30 +375,12 @@ int main(int argc, char** argv) {
     return 3;
   }
 
-  unsigned long frames = 0;
-  double start = 0.0;
-  MSG message;
-  for (bool running = true; running;) {
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) running = false;
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+  runTimedFrames(seconds, [&](unsigned long frame) {
     if (layered)
-      drawLayers(device, layers, static_cast<float>(frames) * 0.05f);
+      drawLayers(device, layers, static_cast<float>(frame) * 0.05f);
     else
       presentFrame(device);
-    if (frames++ == 0) {
-      std::printf("first_present_ms=%.0f\n", msSinceProcessStart());
-      std::fflush(stdout);
-      start = nowSeconds();
-    }
-    if (nowSeconds() - start >= seconds) break;
-  }
-  double elapsed = nowSeconds() - start;
-  // The first frame opens the timed span, so it is not counted in it.
-  std::printf("frames=%lu seconds=%.3f fps=%.1f\n", frames - 1, elapsed, (frames - 1) / elapsed);
-  std::fflush(stdout);
+  });
   releaseLayers(layers);
   device->Release();
   direct3d->Release();

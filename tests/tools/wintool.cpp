@@ -548,10 +548,10 @@ std::string hexText(const BYTE* data, DWORD size) {
   return out;
 }
 
-int commandRegList(HKEY root, const std::wstring& path) {
-  HKEY key;
-  LONG result = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key);
-  if (result == ERROR_FILE_NOT_FOUND) {
+// Prints the outcome of a registry call and gives the exit code: absent=1 for
+// a missing key or value where that is an answer, error=N, or the success line.
+int registryOutcome(LONG result, bool absentIsAnswer, const std::string& success) {
+  if (absentIsAnswer && result == ERROR_FILE_NOT_FOUND) {
     printf("absent=1\n");
     return kNotFound;
   }
@@ -559,6 +559,14 @@ int commandRegList(HKEY root, const std::wstring& path) {
     printf("error=%ld\n", static_cast<long>(result));
     return kNotFound;
   }
+  printf("%s\n", success.c_str());
+  return kOk;
+}
+
+int commandRegList(HKEY root, const std::wstring& path) {
+  HKEY key;
+  LONG result = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key);
+  if (result != ERROR_SUCCESS) return registryOutcome(result, true, "");
   std::vector<wchar_t> name(32768);
   std::vector<BYTE> data;
   DWORD index = 0;
@@ -580,12 +588,8 @@ int commandRegList(HKEY root, const std::wstring& path) {
     ++index;
   }
   RegCloseKey(key);
-  if (result != ERROR_NO_MORE_ITEMS) {
-    printf("error=%ld\n", static_cast<long>(result));
-    return kNotFound;
-  }
-  printf("values=%lu\n", static_cast<unsigned long>(index));
-  return kOk;
+  return registryOutcome(result == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : result, false,
+                         "values=" + std::to_string(index));
 }
 
 int writeValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
@@ -601,12 +605,13 @@ int writeValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD t
     result = RegSetValueExW(key, name, 0, type, exact.data(), size);
     RegCloseKey(key);
   }
-  if (result != ERROR_SUCCESS) {
-    printf("error=%ld\n", static_cast<long>(result));
-    return kNotFound;
-  }
-  printf("size=%lu\n", static_cast<unsigned long>(size));
-  return kOk;
+  return registryOutcome(result, false, "size=" + std::to_string(size));
+}
+
+int writeValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
+               const std::string& bytes) {
+  return writeValue(root, path, name, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                    static_cast<DWORD>(bytes.size()));
 }
 
 // Texts go in as UTF-16 with their terminator, as a program stores a text.
@@ -625,8 +630,7 @@ int commandRegSet(HKEY root, const std::wstring& path, const wchar_t* name, DWOR
   } else if (type != REG_BINARY || !parseHex(data, &bytes)) {
     return kUsage;
   }
-  return writeValue(root, path, name, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                    static_cast<DWORD>(bytes.size()));
+  return writeValue(root, path, name, type, bytes);
 }
 
 int commandRegDelete(HKEY root, const std::wstring& path, const wchar_t* name) {
@@ -641,16 +645,7 @@ int commandRegDelete(HKEY root, const std::wstring& path, const wchar_t* name) {
   } else {
     result = RegDeleteTreeW(root, path.c_str());
   }
-  if (result == ERROR_FILE_NOT_FOUND) {
-    printf("absent=1\n");
-    return kNotFound;
-  }
-  if (result != ERROR_SUCCESS) {
-    printf("error=%ld\n", static_cast<long>(result));
-    return kNotFound;
-  }
-  printf("deleted=1\n");
-  return kOk;
+  return registryOutcome(result, true, "deleted=1");
 }
 
 int runRegistryCommand(const std::wstring& name, int argc, wchar_t** argv) {
@@ -666,8 +661,7 @@ int runRegistryCommand(const std::wstring& name, int argc, wchar_t** argv) {
   if (name == L"reg-set") return commandRegSet(root, path, argv[1], type, argv[3]);
   std::string bytes;
   if (!parseHex(argv[3], &bytes)) return kUsage;
-  return writeValue(root, path, argv[1], type, reinterpret_cast<const BYTE*>(bytes.data()),
-                    static_cast<DWORD>(bytes.size()));
+  return writeValue(root, path, argv[1], type, bytes);
 }
 
 BOOL CALLBACK printMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM count) {
