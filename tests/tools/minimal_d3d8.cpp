@@ -42,25 +42,28 @@ namespace {
 const char kClassName[] = "MinimalD3D8";
 constexpr UINT kWidth = 800, kHeight = 600;
 
-IDirect3DDevice8* makeDevice(IDirect3D8* direct3d, HWND window) {
+// An 800 x 600 full-screen device in this format, as the saver asks for one;
+// null when it cannot be made.
+IDirect3DDevice8* makeFullScreenDevice(IDirect3D8* direct3d, HWND window, D3DFORMAT format) {
   D3DPRESENT_PARAMETERS parameters;
   std::memset(&parameters, 0, sizeof parameters);
   parameters.BackBufferWidth = kWidth;
   parameters.BackBufferHeight = kHeight;
+  parameters.BackBufferFormat = format;
   parameters.BackBufferCount = 2;
   parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
   parameters.EnableAutoDepthStencil = TRUE;
   parameters.AutoDepthStencilFormat = D3DFMT_D16;
-  const D3DFORMAT formats[] = {D3DFMT_X1R5G5B5, D3DFMT_R5G6B5};
-  for (D3DFORMAT format : formats) {
-    parameters.BackBufferFormat = format;
-    IDirect3DDevice8* device = nullptr;
-    if (SUCCEEDED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                         D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
-                                         &device)))
-      return device;
-  }
-  return nullptr;
+  IDirect3DDevice8* device = nullptr;
+  if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                    D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device)))
+    return nullptr;
+  return device;
+}
+
+IDirect3DDevice8* makeDevice(IDirect3D8* direct3d, HWND window) {
+  IDirect3DDevice8* device = makeFullScreenDevice(direct3d, window, D3DFMT_X1R5G5B5);
+  return device ? device : makeFullScreenDevice(direct3d, window, D3DFMT_R5G6B5);
 }
 
 void presentFrame(IDirect3DDevice8* device) {
@@ -320,21 +323,8 @@ void releaseLayers(Layers& layers) {
 
 // The saver's device while its background loads; its result is not needed.
 void makeAndReleaseLoadingDevice(IDirect3D8* direct3d, HWND window) {
-  D3DPRESENT_PARAMETERS parameters;
-  std::memset(&parameters, 0, sizeof parameters);
-  parameters.BackBufferWidth = kWidth;
-  parameters.BackBufferHeight = kHeight;
-  parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-  parameters.BackBufferCount = 2;
-  parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
-  parameters.EnableAutoDepthStencil = TRUE;
-  parameters.AutoDepthStencilFormat = D3DFMT_D16;
-  IDirect3DDevice8* device = nullptr;
-  if (SUCCEEDED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
-                                       &device)) &&
-      device)
-    device->Release();
+  IDirect3DDevice8* device = makeFullScreenDevice(direct3d, window, D3DFMT_X8R8G8B8);
+  if (device) device->Release();
 }
 
 }  // namespace
