@@ -830,7 +830,7 @@ FLAGS = [
     ("Faroe Islands", "gif", (330, 240),
      nordic(WHITE, (0, 101, 189), 6 / 22., 10 / 22., 6 / 16., 10 / 16.,
             inner=(7 / 22., 9 / 22., 7 / 16., 9 / 16., (237, 41, 57)))),
-    ("Switzerland", "gif", (300, 200),
+    ("Switzerland", "png", (300, 200),
      [("rect", 0, 0, 1, 1, (218, 41, 28)), ("rect", 0.2917, 0.40625, 0.7083, 0.59375, WHITE),
       ("rect", 0.4375, 0.1875, 0.5625, 0.8125, WHITE)]),
     ("Japan", "jpg", (300, 200), [("rect", 0, 0, 1, 1, WHITE), ("disc", 0.5, 0.5, 0.3, (188, 0, 45))]),
@@ -840,7 +840,7 @@ FLAGS = [
      [("rect", 0, 0, 1, 1, (0, 153, 218)), ("disc", 0.4375, 0.5, 0.3, (255, 222, 0))]),
     ("Laos", "jpg", (300, 200),
      h_bands([RED, (0, 40, 104), RED], [1, 2, 1]) + [("disc", 0.5, 0.5, 0.2, WHITE)]),
-    ("Greece", "gif", (360, 240),
+    ("Greece", "png", (360, 240),
      h_bands([(13, 94, 175), WHITE] * 4 + [(13, 94, 175)]) +
      [("rect", 0, 0, 0.3704, 5 / 9., (13, 94, 175)), ("rect", 0, 2 / 9., 0.3704, 3 / 9., WHITE),
       ("rect", 0.1481, 0, 0.2222, 5 / 9., WHITE)]),
@@ -892,10 +892,10 @@ FLAGS = [
      [("rect", 0, 0, 1, 1, WHITE), ("rect", 0.5, 0, 1, 0.5, (210, 16, 52)),
       ("rect", 0, 0.5, 0.5, 1, (0, 82, 147)), ("star", 0.25, 0.25, 0.12, (0, 82, 147)),
       ("star", 0.75, 0.75, 0.12, (210, 16, 52))]),
-    ("Chile", "jpg", (300, 200),
+    ("Chile", "png", (300, 200),
      h_bands([WHITE, (213, 43, 30)]) +
      [("rect", 0, 0, 1 / 3., 0.5, (0, 57, 166)), ("star", 1 / 6., 0.25, 0.13, WHITE)]),
-    ("Cuba", "gif", (300, 200),
+    ("Cuba", "png", (300, 200),
      h_bands([(0, 42, 143), WHITE] * 2 + [(0, 42, 143)]) +
      [("poly", [(0, 0), (0.5, 0.5), (0, 1)], (203, 21, 21)), ("star", 0.165, 0.5, 0.15, WHITE)]),
     ("Puerto Rico", "gif", (300, 200),
@@ -936,7 +936,11 @@ FLAGS = [
       ("poly", [(0, 1), (1, 2 / 3.), (1, 1)], (0, 122, 61))]),
 ]
 
-FLAG_TYPES = {"gif": "GIF", "jpg": "JPEG", "bmp": "BMP"}
+FLAG_TYPES = {"gif": "GIF", "jpg": "JPEG", "bmp": "BMP", "png": "PNG"}
+# PNG flags stand in a transparent margin whose inner ring is half covered, so
+# that the saver's laying of transparent pixels over white shows on screen.
+# The hidden colour there is black: a loader that ignored alpha would show it.
+PNG_MARGIN = 6
 REQUIRED_FLAG = "France - AJ Auxerre"
 MIN_FLAGS = 40
 FLAG_WIDTH_RANGE = (240, 480)
@@ -999,8 +1003,25 @@ def flag_path(name, kind):
     return os.path.join(FLAG_DIR, "%s.%s" % (name, kind))
 
 
+def with_transparent_margin(picture):
+    width, height = picture.size
+    inner = picture.resize((width - 2 * PNG_MARGIN, height - 2 * PNG_MARGIN), Image.BOX)
+    framed = Image.new("RGBA", picture.size, (0, 0, 0, 0))
+    framed.paste(inner.convert("RGBA"), (PNG_MARGIN, PNG_MARGIN))
+    alpha = Image.new("L", picture.size, 0)
+    draw = ImageDraw.Draw(alpha)
+    draw.rectangle((PNG_MARGIN, PNG_MARGIN, width - 1 - PNG_MARGIN, height - 1 - PNG_MARGIN),
+                   fill=128)
+    draw.rectangle((PNG_MARGIN + 1, PNG_MARGIN + 1, width - 2 - PNG_MARGIN,
+                    height - 2 - PNG_MARGIN), fill=255)
+    framed.putalpha(alpha)
+    return framed
+
+
 def save_flag(picture, path, kind):
-    if kind == "gif":
+    if kind == "png":
+        with_transparent_margin(picture).save(path, "PNG", optimize=True)
+    elif kind == "gif":
         colours = picture.getcolors(256)
         if colours is not None:  # exact palette: flat colours stay exact
             palette = [c for _, rgb in sorted(colours, reverse=True) for c in rgb]
@@ -1254,6 +1275,19 @@ def check_bmp_header(faults, path):
                       % (path, bits, compression))
 
 
+def check_png_margin(faults, path, picture):
+    if picture.mode != "RGBA":
+        faults.append("%s: mode %s, expected RGBA" % (path, picture.mode))
+        return
+    width, height = picture.size
+    corner = picture.getpixel((0, 0))
+    ring = picture.getpixel((PNG_MARGIN, height // 2))[3]
+    middle = picture.getpixel((width // 2, height // 2))[3]
+    if (corner, ring, middle) != ((0, 0, 0, 0), 128, 255):
+        faults.append("%s: corner %r, margin's inner ring alpha %d, middle alpha %d; expected "
+                      "transparent black, 128, 255" % (path, corner, ring, middle))
+
+
 def check_flags(faults):
     try:
         names = sorted(os.listdir(FLAG_DIR))
@@ -1265,7 +1299,8 @@ def check_flags(faults):
         path = os.path.join(FLAG_DIR, file_name)
         stem, dot, kind = file_name.rpartition(".")
         if not dot or kind not in FLAG_TYPES:
-            faults.append("%s: not a .gif, .jpg or .bmp flag (extensions are lower case)" % path)
+            faults.append("%s: not a .gif, .jpg, .bmp or .png flag (extensions are lower case)"
+                          % path)
             continue
         if not all(32 <= ord(c) < 127 for c in file_name) or "." in stem:
             # The random pick cuts a name at its first dot.
@@ -1277,6 +1312,8 @@ def check_flags(faults):
             picture = open_picture(faults, path, FLAG_TYPES[kind])
             if kind == "bmp":
                 check_bmp_header(faults, path)
+            if kind == "png" and picture is not None:
+                check_png_margin(faults, path, picture)
         if picture is None:
             continue
         width, height = picture.size

@@ -5,13 +5,15 @@
 
 const char kBuiltInFlagName[] = "Brevanto Flags Screensaver";
 
-const char* const flagListExtensions[kListExtensionCount] = {"gif", "jpg", "bmp"};
+const char* const flagListExtensions[kListExtensionCount] = {"gif", "jpg", "bmp", "png"};
 
 // ".jpeg" first: a flag kept as both ".jpeg" and ".jpg" loads the ".jpeg".
-const char* const flagLoadExtensions[kLoadExtensionCount] = {".jpeg", ".jpg", ".bmp", ".gif"};
+// ".png" last, so that a flag already kept in one of the older formats loads as before.
+const char* const flagLoadExtensions[kLoadExtensionCount] = {".jpeg", ".jpg", ".bmp", ".gif",
+                                                             ".png"};
 
 // The random pick's endings compare four characters, hence "jpeg" without its dot.
-static const char* const kRandomEndings[] = {".bmp", ".gif", ".jpg", "jpeg"};
+static const char* const kRandomEndings[] = {".bmp", ".gif", ".jpg", "jpeg", ".png"};
 static const uint32_t kEndingLength = 4;
 
 // snprintf into a bounded buffer; a text that does not fit leaves it empty.

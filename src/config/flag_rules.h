@@ -13,11 +13,11 @@
 extern const char kBuiltInFlagName[];
 
 // Extensions searched for the dialog's list, in search order (3 letters each).
-constexpr uint32_t kListExtensionCount = 3;
+constexpr uint32_t kListExtensionCount = 4;
 extern const char* const flagListExtensions[kListExtensionCount];
 
 // Extensions tried, in order, when a flag is loaded by name.
-constexpr uint32_t kLoadExtensionCount = 4;
+constexpr uint32_t kLoadExtensionCount = 5;
 extern const char* const flagLoadExtensions[kLoadExtensionCount];
 
 // The odds of the random pick: a candidate is taken when randomInt(128) is 37.
@@ -38,7 +38,7 @@ bool randomPickPattern(char* out, uint32_t capacity, const char* currentDirector
 bool flagListName(char* out, uint32_t capacity, const char* fileName, const char* extension);
 
 // True when the name's last four characters are exactly ".bmp", ".gif",
-// ".jpg" or "jpeg" (lower case only).
+// ".jpg", "jpeg" or ".png" (lower case only).
 bool isRandomCandidate(const char* fileName);
 
 // One visit of the random pick: a candidate draws randomInt(128) and is taken

@@ -63,3 +63,19 @@ void averagePixels(const uint32_t* source, int32_t sourceWidth, int32_t sourceHe
     }
   }
 }
+
+uint32_t overWhite(uint32_t premultiplied) {
+  const uint32_t uncovered = 255 - (premultiplied >> 24);
+  uint32_t pixel = 0;
+  for (int byte = 0; byte < 3; ++byte) {
+    // A colour above its alpha is no premultiplied pixel; it still saturates.
+    const uint32_t colour = ((premultiplied >> (8 * byte)) & 0xFF) + uncovered;
+    pixel |= std::min<uint32_t>(colour, 255) << (8 * byte);
+  }
+  return pixel;
+}
+
+void pixelsOverWhite(uint32_t* pixels, uint64_t count) {
+  if (!pixels) return;
+  for (uint64_t i = 0; i < count; ++i) pixels[i] = overWhite(pixels[i]);
+}

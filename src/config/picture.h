@@ -1,4 +1,4 @@
-// Picture loading: BMP, JPEG and GIF files or built-in "IMAGE" resources
+// Picture loading: BMP, JPEG, GIF and PNG files or built-in "IMAGE" resources
 // into 32-bit bottom-up DIB sections, sized by fitPictureSize.
 #pragma once
 #include <cstdint>
@@ -20,6 +20,14 @@ int32_t fitPictureSize(int32_t pixels, int32_t maxSize);
 // Rows keep their order. Does nothing when a side is below 1.
 void averagePixels(const uint32_t* source, int32_t sourceWidth, int32_t sourceHeight,
                    uint32_t* target, int32_t width, int32_t height);
+
+// One premultiplied BGRA pixel (alpha in bits 24-31, each colour already
+// multiplied by alpha / 255) laid over white: each colour becomes
+// colour + 255 - alpha, at most 255; the fourth byte becomes 0, as in every
+// other picture. Opaque pixels keep their colour, transparent ones turn white.
+uint32_t overWhite(uint32_t premultiplied);
+// overWhite for `count` pixels in place.
+void pixelsOverWhite(uint32_t* pixels, uint64_t count);
 
 // Decodes a file (absolute, or relative to the current directory). Null on any failure.
 Picture loadPictureFile(const char* path, int32_t maxSize);

@@ -1,8 +1,13 @@
-// Picture loading through the OLE picture service.
+// Picture loading: BMP, JPEG and GIF through the OLE picture service, PNG
+// through the Windows Imaging Component (the OLE service reads no PNG on
+// Windows).
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <wincodec.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "config/picture.h"
@@ -102,6 +107,98 @@ HBITMAP shrinkPicture(HDC screen, HDC memory, const DecodedPicture& decoded, int
 
 }  // namespace
 
+namespace {
+
+const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// PNG files are told by their first eight bytes, whatever their name ends in.
+bool startsAsPng(const WCHAR* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  unsigned char head[sizeof kPngSignature];
+  DWORD got = 0;
+  BOOL read = ReadFile(file, head, sizeof head, &got, nullptr);
+  CloseHandle(file);
+  return read && got == sizeof head && std::memcmp(head, kPngSignature, sizeof head) == 0;
+}
+
+// An interface pointer released on every path out.
+template <class Interface>
+struct ComRef {
+  Interface* p = nullptr;
+  ComRef() = default;
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  ~ComRef() {
+    if (p) p->Release();
+  }
+  Interface** out() { return &p; }
+  void** outVoid() { return reinterpret_cast<void**>(&p); }
+  Interface* operator->() const { return p; }
+};
+
+// Copies `source` (top row first) into a new bottom-up bitmap of its size and
+// lays its premultiplied pixels over white. Null when either step fails.
+HBITMAP copyOverWhite(IWICBitmapSource* source, int32_t width, int32_t height) {
+  HDC screen = GetDC(nullptr);
+  uint32_t* pixels = nullptr;
+  HBITMAP bitmap = createPictureBitmap(screen, width, height, &pixels);
+  ReleaseDC(nullptr, screen);
+  if (!bitmap) return nullptr;
+  const UINT stride = UINT(width) * 4;
+  const UINT bytes = stride * UINT(height);  // below 2^31: createPictureBitmap checked
+  if (FAILED(source->CopyPixels(nullptr, stride, bytes, reinterpret_cast<BYTE*>(pixels)))) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
+    std::swap_ranges(pixels + int64_t(top) * width, pixels + int64_t(top + 1) * width,
+                     pixels + int64_t(bottom) * width);
+  pixelsOverWhite(pixels, uint64_t(width) * uint64_t(height));
+  return bitmap;
+}
+
+// Decodes the first frame of a PNG file into a picture of fitPictureSize per
+// side. COM must be initialised. Null on any failure.
+Picture loadPngFile(const WCHAR* path, int32_t maxSize) {
+  ComRef<IWICImagingFactory> factory;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IWICImagingFactory, factory.outVoid())))
+    return nullptr;
+  ComRef<IWICBitmapDecoder> decoder;
+  if (FAILED(factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, decoder.out())))
+    return nullptr;
+  ComRef<IWICBitmapFrameDecode> frame;
+  if (FAILED(decoder->GetFrame(0, frame.out()))) return nullptr;
+  // Premultiplied, so that the scaler weighs each pixel by how much of it is
+  // there: the colour hidden under a transparent pixel must not bleed into
+  // its neighbours before the picture is laid over white.
+  ComRef<IWICFormatConverter> converter;
+  if (FAILED(factory->CreateFormatConverter(converter.out())) ||
+      FAILED(converter->Initialize(frame.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0.0, WICBitmapPaletteTypeCustom)))
+    return nullptr;
+  UINT naturalWidth = 0, naturalHeight = 0;
+  if (FAILED(converter->GetSize(&naturalWidth, &naturalHeight)) || naturalWidth < 1 ||
+      naturalHeight < 1 || naturalWidth > INT32_MAX || naturalHeight > INT32_MAX)
+    return nullptr;
+  // A PNG's size is its pixel count; its optional physical size is ignored.
+  const int32_t width = fitPictureSize(int32_t(naturalWidth), maxSize);
+  const int32_t height = fitPictureSize(int32_t(naturalHeight), maxSize);
+  if (width == int32_t(naturalWidth) && height == int32_t(naturalHeight))
+    return copyOverWhite(converter.p, width, height);
+  ComRef<IWICBitmapScaler> scaler;
+  if (FAILED(factory->CreateBitmapScaler(scaler.out())) ||
+      FAILED(scaler->Initialize(converter.p, UINT(width), UINT(height),
+                                WICBitmapInterpolationModeFant)))
+    return nullptr;
+  return copyOverWhite(scaler.p, width, height);
+}
+
+}  // namespace
+
 Picture renderPicture(IPicture* picture, int32_t maxSize) {
   if (!picture) return nullptr;
   HDC screen = GetDC(nullptr);
@@ -144,6 +241,8 @@ Picture loadPictureFile(const char* path, int32_t maxSize) {
   if (length == 0 || length >= sizeof fullPath) return nullptr;
   WCHAR widePath[4096];
   if (MultiByteToWideChar(CP_ACP, 0, fullPath, -1, widePath, 4096) == 0) return nullptr;
+
+  if (startsAsPng(widePath)) return loadPngFile(widePath, maxSize);
 
   IPicture* decoded = nullptr;
   if (FAILED(OleLoadPicturePath(widePath, nullptr, 0, 0, IID_IPicture,

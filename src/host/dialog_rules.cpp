@@ -5,7 +5,8 @@ const char kMakerSitePictureUrl[] = "https://brevanto-flags.example.org";
 
 const char kDefaultTitle[] = "Default";
 
-const char kPictureFilter[] = "Graphics File (bmp, jpg, gif)\0*.bmp;*.gif;*.jpg;*.jpeg\0";
+const char kPictureFilter[] =
+    "Graphics File (bmp, jpg, gif, png)\0*.bmp;*.gif;*.jpg;*.jpeg;*.png\0";
 const uint32_t kPictureFilterSize = sizeof kPictureFilter;
 
 namespace {

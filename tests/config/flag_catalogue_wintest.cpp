@@ -99,15 +99,16 @@ class FlagList : public FlagFolder {
   HWND combo_ = nullptr;
 };
 
-TEST_F(FlagList, ListsGifJpgAndBmpNamesWithDuplicatesButNoJpeg) {
+TEST_F(FlagList, ListsGifJpgBmpAndPngNamesWithDuplicatesButNoJpeg) {
   addEmpty({"b.gif", "a.jpg", "a.gif", "Name.jpeg", "FRANCE.JPG", "Red. Stars.jpg", "c.bmp",
-            "readme.txt", ".Hidden.gif"});
+            "readme.txt", ".Hidden.gif", "d.png", "EIRE.PNG", "b.png"});
   SetCurrentDirectoryA(savedDirectory_);  // the list follows `directory`, not the current one
   fillFlagList();
   std::vector<std::string> listed = entries();
   std::vector<std::string> sorted = listed;
   std::sort(sorted.begin(), sorted.end());
-  std::vector<std::string> expected = {".Hidden", "FRANCE", "Red. Stars", "a", "a", "b", "c"};
+  std::vector<std::string> expected = {".Hidden", "EIRE", "FRANCE", "Red. Stars", "a",
+                                       "a",       "b",    "b",      "c",          "d"};
   EXPECT_EQ(expected, sorted);
   EXPECT_EQ(listed[0], ".Hidden") << "the list keeps itself sorted";
 }
@@ -146,7 +147,8 @@ TEST_F(FlagList, AMissingFolderOrAnOverlongDirectoryGivesAnEmptyList) {
 class RandomFlag : public FlagFolder {};
 
 TEST_F(RandomFlag, TakesOnlyLowerCaseEndingsAndCutsAtTheFirstInnerDot) {
-  addEmpty({"Red. Stars.jpg", "FRANCE.JPG", "ITALY.GIF", "SPAIN.BMP", "PERU.JPEG", "notes.txt"});
+  addEmpty({"Red. Stars.jpg", "FRANCE.JPG", "ITALY.GIF", "SPAIN.BMP", "PERU.JPEG", "CHILE.PNG",
+            "notes.txt"});
   int taken = 0;
   for (int call = 0; call < 40; ++call) {
     copyText(app.settings.selectFlag, kNameCapacity, "before");
@@ -161,18 +163,20 @@ TEST_F(RandomFlag, TakesOnlyLowerCaseEndingsAndCutsAtTheFirstInnerDot) {
   EXPECT_GT(taken, 0);
 }
 
-TEST_F(RandomFlag, JpegFilesCanBeTakenAndKeepALeadingDot) {
-  addEmpty({"Name.jpeg", ".Hidden.gif"});
-  bool sawName = false, sawHidden = false;
-  for (int call = 0; call < 60 && !(sawName && sawHidden); ++call) {
+TEST_F(RandomFlag, JpegAndPngFilesCanBeTakenAndKeepALeadingDot) {
+  addEmpty({"Name.jpeg", ".Hidden.gif", "Band.png"});
+  bool sawName = false, sawHidden = false, sawBand = false;
+  for (int call = 0; call < 90 && !(sawName && sawHidden && sawBand); ++call) {
     if (!pickRandomFlag()) continue;
     std::string name = app.settings.selectFlag;
-    EXPECT_TRUE(name == "Name" || name == ".Hidden") << name;
+    EXPECT_TRUE(name == "Name" || name == ".Hidden" || name == "Band") << name;
     sawName |= name == "Name";
     sawHidden |= name == ".Hidden";
+    sawBand |= name == "Band";
   }
   EXPECT_TRUE(sawName);
   EXPECT_TRUE(sawHidden);
+  EXPECT_TRUE(sawBand);
 }
 
 TEST_F(RandomFlag, NoCandidateOrNoFolderGivesFalseWithoutDrawing) {
@@ -217,11 +221,15 @@ class FlagPicture : public FlagFolder {
   TestDevice test_;
 };
 
-TEST_F(FlagPicture, LoadsByNameTryingJpegJpgBmpGifInOrder) {
+TEST_F(FlagPicture, LoadsByNameTryingJpegJpgBmpGifPngInOrder) {
   const struct {
     const char* file;
     int width;  // a power of two, kept at the folder limit of 512
-  } files[] = {{"Peru.jpeg", 4}, {"Peru.jpg", 8}, {"Peru.bmp", 16}, {"Peru.gif", 32}};
+  } files[] = {{"Peru.jpeg", 4},
+               {"Peru.jpg", 8},
+               {"Peru.bmp", 16},
+               {"Peru.gif", 32},
+               {"Peru.png", 64}};  // decoded by content: a BMP here
   for (const auto& f : files) ASSERT_TRUE(writeBmp(flagPath(f.file), f.width, 2));
   for (const auto& f : files) {
     copyText(app.settings.selectFlag, kNameCapacity, "Peru");

@@ -5,11 +5,10 @@
 
 #include "config/flag_rules.h"
 #include "app/settings.h"
-#include "../sim/sim_test_support.h"
 
 namespace {
 
-TEST(RandomCandidate, OnlyTheFourLowerCaseEndingsQualify) {
+TEST(RandomCandidate, OnlyTheFiveLowerCaseEndingsQualify) {
   const struct {
     const char* name;
     bool candidate;
@@ -23,7 +22,11 @@ TEST(RandomCandidate, OnlyTheFourLowerCaseEndingsQualify) {
       {"FRANCE.JPG", false},
       {"France.Gif", false},
       {"Name.JPEG", false},
-      {"France.png", false},
+      {"France.png", true},
+      {"France.PNG", false},
+      {"France.Png", false},
+      {"France.png.txt", false},
+      {"png", false},
       {"France.jpg.txt", false},
       {"jpg", false},
       {"", false},
@@ -77,6 +80,9 @@ TEST(FlagListName, DropsTheDotAndThreeLetterExtensionInAnyCase) {
       {"FRANCE.JPG", "jpg", "FRANCE"},
       {".Hidden.gif", "gif", ".Hidden"},
       {"x.bmp", "bmp", "x"},
+      {"Band.png", "png", "Band"},
+      {"BAND.PNG", "png", "BAND"},
+      {"Band.png", "gif", nullptr},  // each pattern lists its own ending only
       {"\xc9t\xe9.gif", "gif", "\xc9t\xe9"},
       {"Name.jpeg", "jpg", nullptr},  // ".jpeg" files are not offered
       {"x.jpgx", "jpg", nullptr},     // a short-name match, not a flag
@@ -101,9 +107,10 @@ TEST(FlagListName, NamesThatCannotBeStoredAreNotListed) {
   EXPECT_STREQ(out, "");
 }
 
-TEST(FlagPicturePath, TriesJpegJpgBmpGifInTheImageFolder) {
-  const char* expected[] = {"Image\\Red.jpeg", "Image\\Red.jpg", "Image\\Red.bmp",
-                            "Image\\Red.gif"};
+TEST(FlagPicturePath, TriesJpegJpgBmpGifPngInTheImageFolder) {
+  const char* expected[] = {"Image\\Red.jpeg", "Image\\Red.jpg", "Image\\Red.bmp", "Image\\Red.gif",
+                            "Image\\Red.png"};
+  ASSERT_EQ(sizeof expected / sizeof expected[0], size_t(kLoadExtensionCount));
   for (uint32_t attempt = 0; attempt < kLoadExtensionCount; ++attempt) {
     char path[kPathCapacity];
     ASSERT_TRUE(flagPicturePath(path, sizeof path, "Red", attempt));
@@ -143,6 +150,15 @@ TEST(FolderPatterns, JoinTheDirectoryAndTheImageFolder) {
   EXPECT_FALSE(randomPickPattern(out, sizeof out, huge.c_str()));
 }
 
+// Makes the next randomUniform return exactly `value` (a multiple of 2^-24).
+void forceNextDraw(RandomGenerator& rng, float value) {
+  rng.lagI = 97;
+  rng.lagJ = 33;
+  rng.table[97] = value;
+  rng.table[33] = 0.0f;
+  rng.term = rng.termStep;
+}
+
 TEST(RandomPick, ACandidateIsTakenExactlyWhenTheDrawGives37) {
   RandomGenerator rng;
   seedRandom(rng, 1802, 9373);
@@ -158,7 +174,7 @@ TEST(RandomPick, OnlyCandidatesDrawFromTheGenerator) {
   RandomGenerator rng, reference;
   seedRandom(rng, 1, 2);
   seedRandom(reference, 1, 2);
-  for (const char* name : {"readme.txt", "FRANCE.JPG", ".", "..", "x.png"})
+  for (const char* name : {"readme.txt", "FRANCE.JPG", ".", "..", "x.PNG", "x.webp"})
     takeRandomCandidate(rng, name);
   EXPECT_EQ(randomUniform(rng), randomUniform(reference));
   takeRandomCandidate(rng, "France.jpg");

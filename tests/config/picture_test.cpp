@@ -1,4 +1,5 @@
-// The sizing rule of picture loading, one side at a time.
+// The sizing rule of picture loading, one side at a time, the averaging
+// resampler, and laying transparent pixels over white.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -88,4 +89,29 @@ TEST(AveragePixels, EmptySidesLeaveTheTargetUntouched) {
   averagePixels(source, 1, 1, target, 1, 0);
   averagePixels(nullptr, 1, 1, target, 1, 1);
   EXPECT_EQ(7u, target[0]);
+}
+
+TEST(OverWhite, TransparencyShowsWhiteAndOpaqueColoursStay) {
+  struct Case {
+    const char* what;
+    uint32_t premultiplied, expected;
+  } cases[] = {
+      {"opaque red", 0xFFFF0000, 0x00FF0000},
+      {"opaque black", 0xFF000000, 0x00000000},
+      {"opaque colour", 0xFF0A141E, 0x000A141E},
+      {"transparent black", 0x00000000, 0x00FFFFFF},
+      {"half-covered red", 0x80800000, 0x00FF7F7F},
+      {"quarter-covered green", 0x40004000, 0x00BFFFBF},
+      {"three-quarter-covered blue", 0xC00000C0, 0x003F3FFF},
+      {"colour above its alpha saturates", 0x10FF2000, 0x00FFFFEF},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.expected, overWhite(c.premultiplied)) << c.what;
+
+  uint32_t row[] = {0x00000000, 0xFF112233, 0x80800000, 0x12345678};
+  pixelsOverWhite(row, 3);
+  EXPECT_EQ(0x00FFFFFFu, row[0]);
+  EXPECT_EQ(0x00112233u, row[1]);
+  EXPECT_EQ(0x00FF7F7Fu, row[2]);
+  EXPECT_EQ(0x12345678u, row[3]) << "past the count: untouched";
+  pixelsOverWhite(nullptr, 4);  // nothing to do, no crash
 }

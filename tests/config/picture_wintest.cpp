@@ -1,6 +1,7 @@
-// Picture loading through OLE under Wine: files the test writes itself, the
-// program's built-in pictures, and a stand-in decoded picture for the sizes
-// and drawing failures no real file can produce cheaply.
+// Picture loading under Wine (OLE for BMP, JPEG and GIF, the imaging
+// component for PNG): files the test writes itself, the program's built-in
+// pictures, and a stand-in decoded picture for the sizes and drawing failures
+// no real file can produce cheaply.
 #define PSAPI_VERSION 2
 #include <windows.h>
 #include <ocidl.h>
@@ -75,6 +76,19 @@ const unsigned char kRedOverBlueGif[] = {
     0x8a, 0x1c, 0x49, 0xb2, 0xa4, 0xc9, 0x8c, 0x20, 0x53, 0xaa, 0x5c, 0xc9, 0xb2, 0x25, 0xc8,
     0x93, 0x30, 0x63, 0xca, 0x9c, 0x49, 0xb3, 0xa6, 0xcd, 0x9b, 0x28, 0x5d, 0xea, 0xdc, 0xc9,
     0xb3, 0xa7, 0xcf, 0x9f, 0x40, 0x83, 0x7e, 0x0c, 0x08, 0x00, 0x3b,
+};
+
+// 40 × 24: red top half, blue bottom half; columns 0-3 transparent black,
+// column 4 half-covered (alpha 128); made once with Pillow.
+const unsigned char kRedOverBluePng[] = {
+    0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44,
+    0x52, 0x00, 0x00, 0x00, 0x28, 0x00, 0x00, 0x00, 0x18, 0x08, 0x06, 0x00, 0x00, 0x00, 0x88,
+    0x84, 0xbf, 0xc0, 0x00, 0x00, 0x00, 0x3b, 0x49, 0x44, 0x41, 0x54, 0x78, 0xda, 0xed, 0xd0,
+    0x31, 0x0a, 0x00, 0x20, 0x0c, 0x04, 0xc1, 0x55, 0x7c, 0xb8, 0x3f, 0x3f, 0xfb, 0xb4, 0x01,
+    0x49, 0xb1, 0x0b, 0xd7, 0xa4, 0x1a, 0x02, 0xa5, 0xc0, 0x0d, 0x64, 0xca, 0x36, 0xc3, 0x13,
+    0x28, 0x50, 0xa0, 0x40, 0x81, 0x02, 0x7b, 0x9d, 0x7a, 0x58, 0xc4, 0x0f, 0x0a, 0x14, 0x28,
+    0x50, 0xa0, 0x40, 0x81, 0xff, 0x7a, 0x73, 0x8f, 0x48, 0x6a, 0xd5, 0xa8, 0xd9, 0x5b, 0x00,
+    0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82,
 };
 
 struct PictureInfo {
@@ -170,7 +184,7 @@ bool threadHasVisibleWindow() {
 
 }  // namespace
 
-TEST_F(PictureFiles, NaturalSizeAndUprightForBmpJpegGif) {
+TEST_F(PictureFiles, NaturalSizeAndUprightForBmpJpegGifPng) {
   struct Case {
     const char* name;
     std::string bytes;
@@ -180,6 +194,10 @@ TEST_F(PictureFiles, NaturalSizeAndUprightForBmpJpegGif) {
       {"flag.bmp", redOverBlueBmp(60, 20), 60, 20, 8},
       {"flag.jpg", bytesOf(kRedOverBlueJpeg, sizeof kRedOverBlueJpeg), 48, 32, 40},
       {"flag.gif", bytesOf(kRedOverBlueGif, sizeof kRedOverBlueGif), 40, 24, 8},
+      {"flag.png", bytesOf(kRedOverBluePng, sizeof kRedOverBluePng), 40, 24, 0},
+      // A picture is decoded by what it holds, not by its name.
+      {"png named.jpg", bytesOf(kRedOverBluePng, sizeof kRedOverBluePng), 40, 24, 0},
+      {"jpeg named.png", bytesOf(kRedOverBlueJpeg, sizeof kRedOverBlueJpeg), 48, 32, 40},
   };
   for (const Case& c : cases) {
     Picture picture = loadPictureFile(write(c.name, c.bytes).c_str(), 0);
@@ -193,13 +211,15 @@ TEST_F(PictureFiles, NaturalSizeAndUprightForBmpJpegGif) {
 TEST_F(PictureFiles, LimitsGivePowerOfTwoSides) {
   std::string bmp = write("wide.bmp", redOverBlueBmp(600, 300));
   std::string jpg = write("small.jpg", bytesOf(kRedOverBlueJpeg, sizeof kRedOverBlueJpeg));
+  std::string png = write("small.png", bytesOf(kRedOverBluePng, sizeof kRedOverBluePng));
   struct Case {
     const std::string& path;
     int32_t maxSize;
     LONG width, height;
   } cases[] = {
       {bmp, 256, 256, 256}, {bmp, 512, 512, 512}, {bmp, 1024, 1024, 512}, {bmp, 0, 600, 300},
-      {jpg, 256, 64, 32},   {jpg, 1024, 64, 32},  {jpg, 16, 16, 16},
+      {jpg, 256, 64, 32},   {jpg, 1024, 64, 32},  {jpg, 16, 16, 16},      {png, 512, 64, 32},
+      {png, 16, 16, 16},    {png, 32, 32, 32},    {png, 0, 40, 24},
   };
   for (const Case& c : cases) {
     Picture picture = loadPictureFile(c.path.c_str(), c.maxSize);
@@ -258,6 +278,43 @@ TEST_F(PictureFiles, ShrinkingAveragesTheDroppedPixels) {
   DeleteObject(flag);
 }
 
+// Transparent PNG pixels show white, half-covered ones half white, at the
+// natural size, enlarged and shrunk alike.
+TEST_F(PictureFiles, PngTransparencyIsLaidOverWhite) {
+  std::string png = write("margin.png", bytesOf(kRedOverBluePng, sizeof kRedOverBluePng));
+  Picture natural = loadPictureFile(png.c_str(), 0);
+  ASSERT_NE(nullptr, natural);
+  PictureInfo info = describe(natural);
+  ASSERT_EQ(40, info.width);
+  struct Case {
+    LONG x, y;  // y counted from the bottom row
+    uint32_t rgb;
+  } cases[] = {
+      {0, 0, 0xFFFFFF}, {3, 23, 0xFFFFFF}, {4, 0, 0x7F7FFF},  {4, 23, 0xFF7F7F},
+      {5, 0, 0x0000FF}, {39, 0, 0x0000FF}, {5, 23, 0xFF0000}, {39, 23, 0xFF0000},
+  };
+  for (const Case& c : cases) {
+    uint32_t pixel = info.bits[size_t(c.y) * info.width + c.x];
+    EXPECT_TRUE(closeTo(pixel, c.rgb, 1))
+        << "(" << c.x << ", " << c.y << ")" << std::hex << " is " << pixel << ", not " << c.rgb;
+    EXPECT_EQ(0u, pixel >> 24) << "the fourth byte carries no colour";
+  }
+  DeleteObject(natural);
+
+  // Scaled: the left column still lies in the margin, the right one in the flag.
+  for (int32_t maxSize : {16, 64}) {
+    Picture scaled = loadPictureFile(png.c_str(), maxSize);
+    ASSERT_NE(nullptr, scaled) << maxSize;
+    PictureInfo s = describe(scaled);
+    const uint32_t* top = s.bits + size_t(s.height - 1) * s.width;
+    EXPECT_TRUE(closeTo(s.bits[0], 0xFFFFFF, 1)) << maxSize << std::hex << " " << s.bits[0];
+    EXPECT_TRUE(closeTo(top[0], 0xFFFFFF, 1)) << maxSize << std::hex << " " << top[0];
+    EXPECT_TRUE(closeTo(s.bits[s.width - 1], 0x0000FF, 1)) << maxSize;
+    EXPECT_TRUE(closeTo(top[s.width - 1], 0xFF0000, 1)) << maxSize;
+    DeleteObject(scaled);
+  }
+}
+
 TEST_F(PictureFiles, RelativePathResolvesAgainstTheCurrentDirectory) {
   write("relative.gif", bytesOf(kRedOverBlueGif, sizeof kRedOverBlueGif));
   char previous[MAX_PATH];
@@ -283,6 +340,10 @@ TEST_F(PictureFiles, UnreadableFilesGiveNullWithoutAWindow) {
       {"text named .jpg", write("text.jpg", "This is not a picture at all.\r\n")},
       {"truncated JPEG", write("cut.jpg", jpeg.substr(0, 40))},
       {"GIF header only", write("cut.gif", bytesOf(kRedOverBlueGif, 13))},
+      {"text named .png", write("text.png", "This is not a picture at all.\r\n")},
+      {"PNG signature only", write("sign.png", bytesOf(kRedOverBluePng, 8))},
+      {"truncated PNG", write("cut.png", bytesOf(kRedOverBluePng, 60))},
+      {"PNG header only", write("head.png", bytesOf(kRedOverBluePng, 33))},
       {"folder", folder_},
       {"empty path", ""},
       {"over-long path", std::string(5000, 'a') + ".jpg"},

@@ -140,8 +140,8 @@ TEST(DialogTexts, MakerAddressesDifferOnlyByTheButtonsSlash) {
 TEST(DialogTexts, PictureFilterIsOneNamePatternPairDoublyTerminated) {
   const char* name = kPictureFilter;
   const char* pattern = name + std::strlen(name) + 1;
-  EXPECT_STREQ(name, "Graphics File (bmp, jpg, gif)");
-  EXPECT_STREQ(pattern, "*.bmp;*.gif;*.jpg;*.jpeg");
+  EXPECT_STREQ(name, "Graphics File (bmp, jpg, gif, png)");
+  EXPECT_STREQ(pattern, "*.bmp;*.gif;*.jpg;*.jpeg;*.png");
   const char* after = pattern + std::strlen(pattern) + 1;
   EXPECT_EQ(*after, 0);
   EXPECT_EQ(uint32_t(after - name + 1), kPictureFilterSize);
