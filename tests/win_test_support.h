@@ -1,7 +1,7 @@
 // What the Windows tests share: the message recorder that stands in for the
 // program's message boxes, BMP files written by the test, files in the
-// temporary folder, a test window, and a hidden window with a windowed
-// Direct3D 8 device on it.
+// temporary folder, a test window, the entries of a combo box, and a hidden
+// window with a windowed Direct3D 8 device on it.
 #pragma once
 #include <windows.h>
 #include <d3d8.h>
@@ -99,6 +99,19 @@ inline HWND makeTestWindow(const char* className, int width, int height, DWORD s
   RegisterClassA(&windowClass);  // fails harmlessly when already registered
   return CreateWindowA(className, className, style, 0, 0, width, height, nullptr, nullptr,
                        windowClass.hInstance, nullptr);
+}
+
+// Every entry of a combo box, in list order.
+inline std::vector<std::string> comboEntries(HWND combo) {
+  std::vector<std::string> entries;
+  LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, i, 0);
+    std::vector<char> text(length > 0 ? length + 1 : 1, '\0');
+    SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    entries.push_back(text.data());
+  }
+  return entries;
 }
 
 // A hidden window with a windowed Direct3D 8 device on it, for tests that

@@ -82,16 +82,7 @@ class FlagList : public FlagFolder {
     app.dialog.flagList = nullptr;
     FlagFolder::TearDown();
   }
-  std::vector<std::string> entries() {
-    std::vector<std::string> out;
-    LRESULT count = SendMessageA(combo_, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-      char text[kNameCapacity] = "";
-      SendMessageA(combo_, CB_GETLBTEXT, i, (LPARAM)text);
-      out.push_back(text);
-    }
-    return out;
-  }
+  std::vector<std::string> entries() { return comboEntries(combo_); }
   std::string selectedEntry() {
     LRESULT index = SendMessageA(combo_, CB_GETCURSEL, 0, 0);
     return index < 0 ? "<none>" : entries()[index];

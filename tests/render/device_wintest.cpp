@@ -333,16 +333,7 @@ class DisplayModes : public ::testing::Test {
     if (combo_) DestroyWindow(combo_);
     app.dialog.resolutionList = nullptr;
   }
-  std::vector<std::string> entries() {
-    std::vector<std::string> out;
-    LRESULT count = SendMessageA(combo_, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-      char text[64] = "";
-      SendMessageA(combo_, CB_GETLBTEXT, i, (LPARAM)text);
-      out.push_back(text);
-    }
-    return out;
-  }
+  std::vector<std::string> entries() { return comboEntries(combo_); }
   bool adapterHas(UINT width, UINT height, uint32_t format) {
     for (UINT i = 0; i < d3d_->GetAdapterModeCount(D3DADAPTER_DEFAULT); ++i) {
       D3DDISPLAYMODE mode = {};

@@ -34,6 +34,16 @@ std::string writeBandBitmap(const char* name, int width, int height) {
   return writeFileBytes(path, bytes) ? path : std::string();
 }
 
+// Frames as the saver's loop runs them; a pause of some milliseconds before
+// each lets the timer see time pass, so the cloth moves.
+void runFrames(int count, DWORD pauseMs = 0) {
+  for (int frame = 0; frame < count; ++frame) {
+    if (pauseMs) Sleep(pauseMs);
+    updateFrame();
+    drawFrame();
+  }
+}
+
 bool closeRequested(HWND window) {
   MSG message;
   return PeekMessageA(&message, window, WM_CLOSE, WM_CLOSE, PM_REMOVE) != 0;
@@ -115,11 +125,7 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   app.settings.showFps = app.settings.showTime = app.settings.showCountry = 1;
   const int freeCorner = kClothVertexCount - 1;  // the free corner moves first
   float startZ = app.sim.cloth.current[freeCorner].z + app.sim.cloth.previous[freeCorner].z;
-  for (int frame = 0; frame < 40; ++frame) {
-    Sleep(2);
-    updateFrame();
-    drawFrame();
-  }
+  runFrames(40, 2);
   float endZ = app.sim.cloth.current[freeCorner].z + app.sim.cloth.previous[freeCorner].z;
   EXPECT_NE(startZ, endZ);
   // The pole holds.
@@ -131,8 +137,7 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   releaseScene();
   EXPECT_TRUE(sceneSlotsEmpty());
   // Frames after the release do nothing and do not fault.
-  updateFrame();
-  drawFrame();
+  runFrames(1);
   // The scene can be built again on the same device.
   buildScene();
   EXPECT_NE(nullptr, app.render.flagVertexBuffer);
@@ -172,10 +177,7 @@ TEST_F(SceneOnDevice, UserBackgroundIsFittedAndMissingBackgroundLeavesNoQuad) {
   EXPECT_EQ(nullptr, app.render.backgroundQuad);
   EXPECT_EQ(nullptr, app.render.backgroundTexture);
   EXPECT_NE(nullptr, app.render.flagVertexBuffer);
-  for (int frame = 0; frame < 3; ++frame) {
-    updateFrame();
-    drawFrame();
-  }
+  runFrames(3);
   DeleteFileA(path.c_str());
 }
 
@@ -188,8 +190,7 @@ TEST_F(SceneOnDevice, MissingFlagPictureClosesAndBuildsNothing) {
   EXPECT_EQ(1u, shownMessages.size());
   EXPECT_TRUE(sceneSlotsEmpty());
   // Frames before the close request arrives must not touch the empty slots.
-  updateFrame();
-  drawFrame();
+  runFrames(1);
   EXPECT_TRUE(sceneSlotsEmpty());
 }
 
@@ -210,11 +211,7 @@ TEST_F(SceneOnDevice, MissingFontRunsOnWithoutTextsAndFramesStaySafe) {
   EXPECT_FLOAT_EQ(1.0f, app.render.sceneMaterial.diffuse[0]);
   ASSERT_NE(nullptr, app.sim.cloth.current);
   std::vector<FlagVertex> start(app.sim.cloth.current, app.sim.cloth.current + kClothVertexCount);
-  for (int frame = 0; frame < 40; ++frame) {
-    Sleep(2);
-    updateFrame();
-    drawFrame();
-  }
+  runFrames(40, 2);
   EXPECT_NE(0, std::memcmp(start.data(), app.sim.cloth.current, kClothVertexBytes))
       << "frames run on without the font";
   // A font without a text buffer: frames draw and skip the texts.
@@ -225,10 +222,7 @@ TEST_F(SceneOnDevice, MissingFontRunsOnWithoutTextsAndFramesStaySafe) {
   ASSERT_NE(nullptr, app.render.overlay.textBuffer);
   app.render.overlay.textBuffer->Release();
   app.render.overlay.textBuffer = nullptr;
-  for (int frame = 0; frame < 3; ++frame) {
-    updateFrame();
-    drawFrame();
-  }
+  runFrames(3);
   EXPECT_FALSE(closeRequested(window));
   DeleteFileA(path.c_str());
 }
@@ -237,8 +231,7 @@ TEST_F(SceneOnDevice, WithoutADeviceNothingIsBuiltOrDrawn) {
   buildScene();
   EXPECT_FALSE(closeRequested(window));
   EXPECT_TRUE(sceneSlotsEmpty());
-  updateFrame();
-  drawFrame();
+  runFrames(1);
   releaseScene();
   EXPECT_TRUE(sceneSlotsEmpty());
 }
