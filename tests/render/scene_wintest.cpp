@@ -18,6 +18,7 @@
 #include "render/frame.h"
 #include "render/scene.h"
 #include "render/scene_math.h"
+#include "render/text_overlay.h"
 #include "win_test_support.h"
 
 namespace {
@@ -131,6 +132,21 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   // The pole holds.
   EXPECT_FLOAT_EQ(-16.0f, app.sim.cloth.current[0].x);
   EXPECT_FLOAT_EQ(0.0f, app.sim.cloth.current[0].z);
+  // The clock shows the local time of its frame, so its colon blinks with the
+  // seconds: compared on a frame within which no second turned.
+  bool compared = false;
+  for (int attempt = 0; attempt < 20 && !compared; ++attempt) {
+    SYSTEMTIME before = {}, after = {};
+    GetLocalTime(&before);
+    runFrames(1);
+    GetLocalTime(&after);
+    if (before.wSecond != after.wSecond || before.wMinute != after.wMinute) continue;
+    char expected[sizeof app.render.overlay.clockText];
+    formatClockText(expected, sizeof expected, after.wHour, after.wMinute, after.wSecond);
+    EXPECT_STREQ(expected, app.render.overlay.clockText);
+    compared = true;
+  }
+  EXPECT_TRUE(compared);
 
   releaseScene();
   EXPECT_TRUE(sceneSlotsEmpty());
