@@ -30,6 +30,8 @@ def folder_cases():
         "not a picture": {"Fake%d.jpg" % k: b"this is no picture\n" * 20 for k in range(COPIES)},
         "truncated JPEG": {"Cut%d.jpg" % k: truncated(jpeg) for k in range(COPIES)},
         "truncated GIF": {"Cut%d.gif" % k: truncated(RED) for k in range(COPIES)},
+        "truncated PNG": {"Cut%d.png" % k: truncated(b.encoded(b.band_flag(), "PNG"))
+                          for k in range(COPIES)},
         "zero bytes": {"Empty%d.gif" % k: b"" for k in range(COPIES)},
         "sub-folder named like a picture": {"Folder%d.jpg" % k: None for k in range(COPIES)},
         "upper-case endings": {"FRANCE%d.JPG" % k: jpeg for k in range(COPIES)},
@@ -81,6 +83,7 @@ class FlagFolderTest(harness.PrefixPerClassTest):
             ("no IMAGE folder", {}, False, False),
         ] + [(name, files, True, None) for name, files in folder_cases().items()]
         expect = {"not a picture": False, "truncated JPEG": None, "truncated GIF": None,
+                  "truncated PNG": None,
                   "zero bytes": False, "sub-folder named like a picture": False,
                   # the random pick's ending test is case-sensitive
                   "upper-case endings": False,
@@ -104,6 +107,9 @@ class FlagFolderTest(harness.PrefixPerClassTest):
             "Fake.jpg": b"this is no picture\n" * 20,
             "CutJ.jpg": truncated(jpeg),
             "CutG.gif": truncated(RED),
+            "FakeP.png": b"this is no picture\n" * 20,
+            "CutP.png": truncated(b.encoded(b.band_flag(), "PNG")),
+            "Band.png": b.encoded(b.band_flag().convert("RGBA"), "PNG"),
             "Empty.gif": b"",
             "Dot.bmp": b.encoded(b.solid((1, 1), b.BAND_RED), "BMP"),
             "Huge.jpg": b.huge_jpeg(),
@@ -120,6 +126,8 @@ class FlagFolderTest(harness.PrefixPerClassTest):
         # or either is sound (None: the decoder may or may not read a damaged file).
         cases = [
             ("Fake", False), ("CutJ", None), ("CutG", None), ("Empty", False),
+            # A PNG that does not decode ends like a JPEG that does not.
+            ("FakeP", False), ("CutP", None), ("Band", True),
             ("Dot", True), ("Huge", True), ("Anim", None), ("Folder", False),
             ("FRANCE", True), ("a.b.c", True), (LONG_NAME, True), (LONGEST_NAME, None),
             (LATIN_NAME, True), ("Missing", False),

@@ -32,6 +32,9 @@
 //   reg-set-bytes KEY NAME TYPE HEX        exactly these bytes (even none) under any TYPE
 //   reg-delete KEY [NAME]                  the key with everything below it, or one value;
 //                                          deleted=1, or absent=1 (exit 1)
+//   resource FILE TYPE ID                  one resource of a program file, read as data (the
+//                                          program does not run): size=N data=HEX, or absent=1
+//                                          (exit 1); TYPE and ID are numbers or names
 //
 // Numbers are decimal or 0x hex, optionally negative. Texts are exchanged as
 // UTF-16 with the other process and printed as UTF-8.
@@ -664,6 +667,35 @@ int runRegistryCommand(const std::wstring& name, int argc, wchar_t** argv) {
   return writeValue(root, path, argv[1], type, bytes);
 }
 
+// A resource type or id: a number 1 … 65535, else a name.
+LPCWSTR resourceName(const wchar_t* text) {
+  long long number;
+  if (parseNumber(text, &number) && number >= 1 && number <= 0xFFFF)
+    return MAKEINTRESOURCEW(static_cast<WORD>(number));
+  return text;
+}
+
+int commandResource(const wchar_t* file, const wchar_t* type, const wchar_t* id) {
+  HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) {
+    printf("error=%lu\n", static_cast<unsigned long>(GetLastError()));
+    return kNotFound;
+  }
+  HRSRC found = FindResourceW(module, resourceName(id), resourceName(type));
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const BYTE* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+  int code = kNotFound;
+  if (data) {
+    DWORD size = SizeofResource(module, found);
+    printf("size=%lu data=%s\n", static_cast<unsigned long>(size), hexText(data, size).c_str());
+    code = kOk;
+  } else {
+    printf("absent=1\n");
+  }
+  FreeLibrary(module);
+  return code;
+}
+
 BOOL CALLBACK printMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM count) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
@@ -706,7 +738,7 @@ int usage() {
       "       | xwindow HWND | exit-code HWND | run COMMAND_LINE | reg-list KEY\n"
       "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX | reg-delete KEY "
       "[NAME]\n"
-      "       | monitors | move HWND X Y W H\n");
+      "       | resource FILE TYPE ID | monitors | move HWND X Y W H\n");
   return kUsage;
 }
 
@@ -767,6 +799,7 @@ int run(int argc, wchar_t** argv) {
     return commandHost(width, height, rest == 3 ? args[2] : L"wintool host");
   }
   if (name == L"run") return rest == 1 ? commandRun(args[0]) : usage();
+  if (name == L"resource") return rest == 3 ? commandResource(args[0], args[1], args[2]) : usage();
   if (name == L"reg-list" || name == L"reg-set" || name == L"reg-set-bytes" ||
       name == L"reg-delete") {
     int code = runRegistryCommand(name, rest, args);
