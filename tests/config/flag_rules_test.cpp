@@ -5,6 +5,7 @@
 
 #include "config/flag_rules.h"
 #include "app/settings.h"
+#include "../sim/sim_test_support.h"
 
 namespace {
 
@@ -148,15 +149,6 @@ TEST(FolderPatterns, JoinTheDirectoryAndTheImageFolder) {
   EXPECT_FALSE(flagListPattern(out, sizeof out, huge.c_str(), "gif"));
   EXPECT_STREQ(out, "");
   EXPECT_FALSE(randomPickPattern(out, sizeof out, huge.c_str()));
-}
-
-// Makes the next randomUniform return exactly `value` (a multiple of 2^-24).
-void forceNextDraw(RandomGenerator& rng, float value) {
-  rng.lagI = 97;
-  rng.lagJ = 33;
-  rng.table[97] = value;
-  rng.table[33] = 0.0f;
-  rng.term = rng.termStep;
 }
 
 TEST(RandomPick, ACandidateIsTakenExactlyWhenTheDrawGives37) {
