@@ -116,7 +116,8 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
     run = Run()
     # Labels carry switches and odd characters; file names must not.
     name = re.sub(r"[^A-Za-z0-9._-]", "_", name)
-    harness.start_desktop(wine)
+    # No start_desktop: nothing reads the program's own pipes, which Wine's
+    # desktop process may inherit from it, and every wintool run writes to files.
     wine.xdotool("mousemove", "0", "0")
     proc = wine.start(harness.SCR, *args)
     test.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
