@@ -280,6 +280,30 @@ def start_desktop(wine):
                    timeout=120)
 
 
+def start_xvfb(test, screen, *extra):
+    """A display of the test's own (Xvfb picks a free number); stopped by PID
+    when the test ends. Returns its name, ":N". extra: more Xvfb arguments
+    (further screens, extensions)."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, *extra, "-nolisten", "tcp"],
+                            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(write_end)
+
+    def stop():
+        xvfb.terminate()
+        try:
+            xvfb.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
+            xvfb.wait()
+    test.addCleanup(stop)
+    with os.fdopen(read_end) as announced:
+        number = announced.readline().strip()  # written once the display accepts clients
+    test.assertTrue(number.isdigit(), "Xvfb did not start")
+    return ":" + number
+
+
 class PrefixPerClassTest(unittest.TestCase):
     """Tests whose class shares one prefix: making one costs seconds, and
     most tests touch nothing but the settings key. Each test starts with no

@@ -12,7 +12,6 @@ saver window, so input reaches the cover by posted messages."""
 import unittest
 
 import harness
-from test_saver import start_xvfb
 
 COVER_CLASS = "Brevanto Flags Cover"
 WM_DISPLAYCHANGE = 0x7E
@@ -26,7 +25,7 @@ SECOND = "0,0,640,480"
 class TwoMonitorTest(unittest.TestCase):
     def setUp(self):
         harness.require_display()
-        display = start_xvfb(self, "800x600x16", "-screen", "1", "640x480x16",
+        display = harness.start_xvfb(self, "800x600x16", "-screen", "1", "640x480x16",
                              "-extension", "RANDR", "+xinerama")
         self.wine = harness.Wine(display=display)
         self.addCleanup(self.wine.close)

@@ -2,7 +2,6 @@
 what does not, the settings left untouched, a display that cannot switch to
 the stored mode, and a device that cannot be made in any mode."""
 import os
-import subprocess
 import unittest
 
 import harness
@@ -132,37 +131,13 @@ class SaverTest(harness.PrefixPerClassTest):
         ])
 
 
-def start_xvfb(test, screen, *extra):
-    """A display of the test's own (Xvfb picks a free number); stopped by PID
-    when the test ends. Returns its name, ":N". extra: more Xvfb arguments
-    (further screens, extensions)."""
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, *extra, "-nolisten", "tcp"],
-                            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    os.close(write_end)
-
-    def stop():
-        xvfb.terminate()
-        try:
-            xvfb.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            xvfb.kill()
-            xvfb.wait()
-    test.addCleanup(stop)
-    with os.fdopen(read_end) as announced:
-        number = announced.readline().strip()  # written once the display accepts clients
-    test.assertTrue(number.isdigit(), "Xvfb did not start")
-    return ":" + number
-
-
 class TodaysDisplayTest(unittest.TestCase):
     """A first run on a display that cannot switch to the default 800 x 600
     x 16 (a 24-bit X desktop): the saver runs in the display's own mode."""
 
     def setUp(self):
         harness.require_display()
-        display = start_xvfb(self, "1024x768x24")
+        display = harness.start_xvfb(self, "1024x768x24")
         self.wine = harness.Wine(display=display)
         self.addCleanup(self.wine.close)
         # Only what an installer writes: nothing chooses a mode.
