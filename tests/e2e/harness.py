@@ -169,7 +169,7 @@ class Wine:
 
     # Verbs that only read, or write the same thing again, may safely run twice.
     REPEATABLE_VERBS = {"list", "children", "combo", "trackbar", "cursor", "pid-of", "xwindow",
-                        "reg-list", "reg-set", "reg-set-bytes", "reg-delete"}
+                        "reg-list", "reg-set", "reg-set-bytes", "reg-delete", "monitors", "resource"}
 
     def wintool(self, *args, timeout=30):
         """Each verb says what went wrong when it fails; a failure without a word
