@@ -184,5 +184,4 @@ def set_values(wine, values):
     """Writes {name: (type, data)} into the settings key, which starts empty;
     `bytes` data are stored exactly (see Wine.reg_add)."""
     wine.reg_delete_key()
-    for value, (kind, data) in values.items():
-        wine.reg_add(value, kind, data)
+    wine.reg_add_all(values)

@@ -111,8 +111,20 @@ class WintoolTest(harness.PrefixPerClassTest):
         self.assertEqual(self.wine.reg_query(key, "unended"), ("REG_SZ", "abc"))
         self.assertEqual(self.wine.reg_query(key, "count"), ("REG_DWORD", 0x12345678))
 
+        # Several values in one run store what one run per value stores, long texts too.
+        values = {"text": ("REG_SZ", "t\u00e9"), "number": ("REG_DWORD", 0xFFFFFFFF),
+                  "minus": ("REG_DWORD", -2), "raw": ("REG_BINARY", "0102"),
+                  "exact": ("REG_SZ", b"x\0y\0"), "long": ("REG_SZ", "L" * 13000),
+                  "longer": ("REG_SZ", "M" * 5000), "last": ("REG_SZ", "")}
+        self.wine.reg_add_all(values, key=key + r"\Together")
+        for name, (kind, data) in values.items():
+            self.wine.reg_add(name, kind, data, key=key + r"\Apart")
+        self.assertEqual(self.wine.reg_values(key + r"\Together"), self.wine.reg_values(key + r"\Apart"))
+        self.assertEqual(len(self.wine.reg_values(key + r"\Together")), len(values))
+
         bad = [("reg-set", key, "x", "REG_BINARY", "0"), ("reg-set", key, "x", "REG_DWORD", "ten"),
                ("reg-set", key, "x", "REG_QWORD", "1"), ("reg-set-bytes", key, "x", "REG_SZ", "zz"),
+               ("reg-set-bytes", key, "x", "REG_SZ", "00", "y", "REG_SZ"),
                ("reg-list", r"HKXX\Software"), ("reg-delete",), ("reg-list", key, "extra")]
         for args in bad:
             with self.subTest(args=args):

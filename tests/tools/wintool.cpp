@@ -29,7 +29,8 @@
 //                                          key
 //   reg-set KEY NAME TYPE DATA             REG_SZ / REG_EXPAND_SZ: the text with its terminator;
 //                                          REG_DWORD: a number; REG_BINARY: hex bytes
-//   reg-set-bytes KEY NAME TYPE HEX        exactly these bytes (even none) under any TYPE
+//   reg-set-bytes KEY NAME TYPE HEX ...    exactly these bytes (even none) under any TYPE; more
+//                                          NAME TYPE HEX triples write more values in one run
 //   reg-delete KEY [NAME]                  the key with everything below it, or one value;
 //                                          deleted=1, or absent=1 (exit 1)
 //   resource FILE TYPE ID                  one resource of a program file, read as data (the
@@ -636,6 +637,21 @@ int commandRegSet(HKEY root, const std::wstring& path, const wchar_t* name, DWOR
   return writeValue(root, path, name, type, bytes);
 }
 
+// NAME TYPE HEX triples, every one checked before the first is written.
+int commandRegSetBytes(HKEY root, const std::wstring& path, int argc, wchar_t** argv) {
+  if (argc < 3 || argc % 3 != 0) return kUsage;
+  std::vector<DWORD> types(argc / 3);
+  std::vector<std::string> values(argc / 3);
+  for (int i = 0; i < argc / 3; ++i)
+    if (!parseType(argv[3 * i + 1], &types[i]) || !parseHex(argv[3 * i + 2], &values[i]))
+      return kUsage;
+  for (int i = 0; i < argc / 3; ++i) {
+    int code = writeValue(root, path, argv[3 * i], types[i], values[i]);
+    if (code != kOk) return code;
+  }
+  return kOk;
+}
+
 int commandRegDelete(HKEY root, const std::wstring& path, const wchar_t* name) {
   LONG result;
   if (name) {
@@ -660,11 +676,11 @@ int runRegistryCommand(const std::wstring& name, int argc, wchar_t** argv) {
   if (name == L"reg-delete")
     return argc == 1 || argc == 2 ? commandRegDelete(root, path, argc == 2 ? argv[1] : nullptr)
                                   : kUsage;
-  if (argc != 4 || !parseType(argv[2], &type)) return kUsage;
-  if (name == L"reg-set") return commandRegSet(root, path, argv[1], type, argv[3]);
-  std::string bytes;
-  if (!parseHex(argv[3], &bytes)) return kUsage;
-  return writeValue(root, path, argv[1], type, bytes);
+  if (name == L"reg-set") {
+    if (argc != 4 || !parseType(argv[2], &type)) return kUsage;
+    return commandRegSet(root, path, argv[1], type, argv[3]);
+  }
+  return commandRegSetBytes(root, path, argc - 1, argv + 1);
 }
 
 // A resource type or id: a number 1 … 65535, else a name.
@@ -736,7 +752,7 @@ int usage() {
       "W L\n"
       "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
       "       | xwindow HWND | exit-code HWND | run COMMAND_LINE | reg-list KEY\n"
-      "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX | reg-delete KEY "
+      "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX ... | reg-delete KEY "
       "[NAME]\n"
       "       | resource FILE TYPE ID | monitors | move HWND X Y W H\n");
   return kUsage;
