@@ -121,6 +121,11 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
     wine.xdotool("mousemove", "0", "0")
     proc = wine.start(harness.SCR, *args)
     test.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+    if args == ("/s",):
+        # The saver makes its window before anything else can go wrong, so one
+        # waiting wintool run stands for the first looks at the window list
+        # (each look starts a Wine program while the saver starts up).
+        wine.wintool("wait", "--class", harness.SAVER_CLASS, "--timeout", "15000")
     handled = set()
     watch = None
     deadline = time.time() + timeout
