@@ -9,7 +9,7 @@ bash tools/setup.sh
 source tools/wine_env.sh
 
 jobs="${JOBS:-2}"
-build="${BUILD_DIR:-$root/build}"
+build="$(realpath -m "${BUILD_DIR:-$root/build}")"
 
 echo "== native build and tests"
 cmake -S . -B "$build/native" -DFLAG_NATIVE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null

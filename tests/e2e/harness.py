@@ -9,6 +9,7 @@ own wineserver; everything a test starts is stopped by PID.
 import collections
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -134,6 +135,7 @@ class Wine:
         self.env.setdefault("WINEDEBUG", "-all")
         self.env.setdefault("WINEDLLOVERRIDES", "mscoree=;mshtml=")
         self.procs = []
+        self.server = None
         if self.owned:
             # Start the server, and with the first program Wine's services,
             # with no inherited pipes: a service holding a test's pipe would
@@ -171,10 +173,28 @@ class Wine:
     REPEATABLE_VERBS = {"list", "children", "combo", "trackbar", "cursor", "pid-of", "xwindow",
                         "reg-list", "reg-set", "reg-set-bytes", "reg-delete", "monitors", "resource"}
 
+    # Verbs that end by themselves and leave nothing behind, which one
+    # long-running wintool can answer one after another.
+    SERVED_VERBS = REPEATABLE_VERBS | {"wait", "wait-gone", "text", "settext", "send", "post",
+                                       "click", "move"}
+
     def wintool(self, *args, timeout=30):
-        """Each verb says what went wrong when it fails; a failure without a word
-        is a run that did not get to finish (on a busy machine Wine's server kills
-        a program whose teardown is slow), so a repeatable verb runs again."""
+        """Runs one verb of wintool; (exit code, output).
+
+        Served verbs go to one wintool kept running for this prefix, as a new
+        Wine program takes longer to start than most verbs to run. Each verb
+        says what went wrong when it fails; a failure without a word is a run
+        that did not get to finish (on a busy machine Wine's server kills a
+        program whose teardown is slow), so a repeatable verb runs again."""
+        if args and args[0] in self.SERVED_VERBS:
+            if self.server is None or not self.server.alive():
+                self.server = WintoolServer(self.env)
+            answer = self.server.call(args, timeout)
+            if answer is not None:
+                return answer
+            self.server = None
+            if args[0] not in self.REPEATABLE_VERBS:
+                raise AssertionError(f"wintool {args[0]} got no answer within {timeout} s")
         attempts = 5 if args and args[0] in self.REPEATABLE_VERBS else 1
         for _ in range(attempts):
             code, out, err = self.run(WINTOOL, *args, timeout=timeout)
@@ -280,11 +300,70 @@ class Wine:
         self.procs = []
 
     def close(self):
+        if self.server is not None:
+            self.server.close()
+            self.server = None
         self.stop_programs()
         if self.owned:
             subprocess.run(["wineserver", "-k"], env=self.env)
             subprocess.run(["wineserver", "-w"], env=self.env)
             shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+class WintoolServer:
+    """One wintool running "serve": verbs in on its input, answers out.
+
+    Its output is read up to each answer's end mark, never to the end of the
+    pipe, which Wine's desktop process may hold when this program started it."""
+
+    END = re.compile(rb"(?:^|\n)wintool-done code=(-?\d+)\r?\n")
+
+    def __init__(self, env):
+        self.proc = subprocess.Popen([os.environ.get("WINE", "wine"), WINTOOL, "serve"], env=env,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        self.pending = b""
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def call(self, args, timeout):
+        """(code, output), or None when no answer came (the server is then ended)."""
+        line = " ".join("=" + str(a).encode("utf-8").hex() for a in args) + "\n"
+        try:
+            self.proc.stdin.write(line.encode("ascii"))
+            self.proc.stdin.flush()
+        except OSError:
+            self.close()
+            return None
+        deadline = time.time() + timeout
+        fd = self.proc.stdout.fileno()
+        while True:
+            end = self.END.search(self.pending)
+            if end:
+                out = self.pending[:end.start()] + (b"\n" if end.start() else b"")
+                self.pending = self.pending[end.end():]
+                return int(end.group(1)), out.decode("utf-8", errors="replace").replace("\r", "")
+            left = deadline - time.time()
+            chunk = os.read(fd, 65536) if left > 0 and select.select([fd], [], [], left)[0] else b""
+            if not chunk:
+                self.close()
+                return None
+            self.pending += chunk
+
+    def close(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.close()
+                self.proc.wait(timeout=10)
+            except (OSError, subprocess.TimeoutExpired):
+                self.proc.kill()
+                self.proc.wait()
+        for pipe in (self.proc.stdin, self.proc.stdout):
+            try:
+                pipe.close()
+            except OSError:
+                pass
 
 
 def start_desktop(wine):

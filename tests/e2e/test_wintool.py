@@ -78,10 +78,14 @@ class WintoolTest(harness.PrefixPerClassTest):
             (("host", "0", "10"), 2),
             (("frobnicate",), 2),
         ]
+        server = self.wine.server.proc.pid
         for args, expected in cases:
             with self.subTest(args=args):
                 code, _ = self.wine.wintool(*args)
                 self.assertEqual(code, expected)
+        # One wintool answered every served verb, its failures too.
+        self.assertTrue(self.wine.server.alive())
+        self.assertEqual(self.wine.server.proc.pid, server)
 
     def test_registry_values_are_written_listed_and_deleted_exactly(self):
         key = r"HKCU\Software\Wintool Test"

@@ -36,6 +36,12 @@
 //   resource FILE TYPE ID                  one resource of a program file, read as data (the
 //                                          program does not run): size=N data=HEX, or absent=1
 //                                          (exit 1); TYPE and ID are numbers or names
+//   serve                                  runs the verbs read from standard input, one per
+//                                          line: each argument as "=" and its UTF-8 in hex,
+//                                          blank-separated; each verb's output is followed by
+//                                          wintool-done code=N. Ends at the end of input.
+//                                          (Starting a Wine program costs the tests more than
+//                                          most verbs take.)
 //
 // Numbers are decimal or 0x hex, optionally negative. Texts are exchanged as
 // UTF-16 with the other process and printed as UTF-8.
@@ -824,6 +830,61 @@ int run(int argc, wchar_t** argv) {
   return runWindowCommand(name, rest, args);
 }
 
+// One request line: "=HEX =HEX ..." -> wide arguments; false when malformed.
+bool parseRequest(const std::string& line, std::vector<std::wstring>* args) {
+  size_t at = 0;
+  while (at < line.size()) {
+    size_t end = line.find(' ', at);
+    if (end == std::string::npos) end = line.size();
+    std::string field = line.substr(at, end - at);
+    at = end + 1;
+    if (field.empty()) continue;
+    if (field[0] != '=' || field.size() % 2 == 0) return false;
+    std::string utf8;
+    for (size_t i = 1; i < field.size(); i += 2) {
+      unsigned value;
+      if (sscanf(field.c_str() + i, "%2x", &value) != 1) return false;
+      utf8.push_back(static_cast<char>(value));
+    }
+    std::wstring wide(utf8.size(), L'\0');
+    int length = utf8.empty() ? 0
+                              : MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(),
+                                                    &wide[0], (int)wide.size());
+    if (!utf8.empty() && length <= 0) return false;
+    wide.resize(length);
+    args->push_back(wide);
+  }
+  return !args->empty();
+}
+
+bool readLine(std::string* line) {
+  line->clear();
+  char chunk[4096];
+  while (fgets(chunk, sizeof chunk, stdin)) {
+    line->append(chunk);
+    if (!line->empty() && line->back() == '\n') break;
+  }
+  while (!line->empty() && (line->back() == '\n' || line->back() == '\r')) line->pop_back();
+  return !feof(stdin) || !line->empty();
+}
+
+int commandServe() {
+  std::string line;
+  while (readLine(&line)) {
+    std::vector<std::wstring> args;
+    int code = kUsage;
+    if (parseRequest(line, &args) && args[0] != L"serve") {
+      std::vector<wchar_t*> argv{const_cast<wchar_t*>(L"wintool")};
+      for (std::wstring& arg : args) argv.push_back(&arg[0]);
+      code = run(static_cast<int>(argv.size()), argv.data());
+    }
+    fflush(stderr);
+    printf("wintool-done code=%d\n", code);
+    fflush(stdout);
+  }
+  return kOk;
+}
+
 }  // namespace
 
 int main() {
@@ -831,7 +892,7 @@ int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv) return kUsage;
-  int code = run(argc, argv);
+  int code = argc == 2 && !wcscmp(argv[1], L"serve") ? commandServe() : run(argc, argv);
   fflush(stdout);
   LocalFree(argv);
   return code;
