@@ -1,6 +1,7 @@
 """wintool, the helper that the end-to-end tests drive windows with."""
 import os
 import shutil
+import subprocess
 import unittest
 
 import harness
@@ -156,6 +157,28 @@ class WintoolTest(harness.PrefixPerClassTest):
         code, out = self.wine.wintool("run", "C:\\no such program.exe")
         self.assertEqual(code, 1)
         self.assertIn("error", harness.parse_fields(out))
+
+
+class ScreenshotTest(unittest.TestCase):
+    def test_the_root_window_reads_as_imagemagick_reads_it(self):
+        harness.require_display()
+        from PIL import Image
+        # Every 5-6-5 colour of the screen, and more besides, in one still picture.
+        gradient = Image.new("RGB", (512, 512))
+        gradient.putdata([(x // 2, (x + y) // 4 % 256, y // 2) for y in range(512) for x in range(512)])
+        path = os.path.join(harness.OUTPUT, "gradient.png")
+        os.makedirs(harness.OUTPUT, exist_ok=True)
+        gradient.save(path)
+        viewer = subprocess.Popen(["display", "-geometry", "+0+0", path], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (viewer.kill(), viewer.wait()))
+        display = os.environ["DISPLAY"]
+        shown = harness.wait_for(lambda: harness.colour_count(harness.grab_root(display)) > 2000)
+        self.assertTrue(shown, "the gradient did not show")
+        mine = harness.grab_root(display)
+        theirs = os.path.join(harness.OUTPUT, "gradient-import.png")
+        subprocess.run(["import", "-window", "root", theirs], check=True, timeout=60)
+        self.assertEqual(mine.tobytes(), harness.load(theirs).tobytes())
 
 
 if __name__ == "__main__":
