@@ -11,6 +11,15 @@ source tools/wine_env.sh
 jobs="${JOBS:-2}"
 build="$(realpath -m "${BUILD_DIR:-$root/build}")"
 
+winbuild="$build/win32"
+[ "$(wine_env_bits)" = 64 ] && winbuild="$build/win64"
+# Wine's prepared prefix takes a quarter of a minute to make, most of it
+# waiting: it is made while the builds run (wine_env_start makes it if this failed).
+mkdir -p "$winbuild"
+wine_env_template "$winbuild" >/dev/null 2>&1 &
+template_maker=$!
+trap 'wait "$template_maker" 2>/dev/null || true' EXIT
+
 echo "== native build and tests"
 cmake -S . -B "$build/native" -DFLAG_NATIVE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build/native" -j "$jobs"
@@ -25,16 +34,15 @@ else
   cmake --build "$build/win32" -j "$jobs"
 fi
 
-winbuild="$build/win32"
 if [ "$(wine_env_bits)" = 64 ]; then
   echo "== this machine cannot execute 32-bit x86 code: testing the 64-bit build of the same sources"
   cmake -S . -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
   cmake --build "$build/win64" -j "$jobs"
-  winbuild="$build/win64"
 fi
 
 echo "== tests under wine ($winbuild)"
 export FLAGS_PRODUCT="$build/win32/BrevantoFlags.scr"
+wait "$template_maker" || true
 trap wine_env_stop EXIT
 wine_env_start "$winbuild"
 (cd "$winbuild" && ctest --output-on-failure --timeout 900)
