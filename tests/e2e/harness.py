@@ -698,7 +698,7 @@ def end_saver_by_input(wine, hwnd, proc, watch=None, how="pointer", until=None, 
             given = True
         # The process ends soon after its window: watching it costs no
         # program start, so input follows input closely.
-        gone = bool(wait_for(lambda: proc.poll() is not None, timeout=0.3, interval=0.02))
+        gone = bool(wait_for(lambda: proc.poll() is not None, timeout=0.1, interval=0.02))
         if not gone and until is not None and until():
             gone = window_gone(wine, hwnd, max(1, int((end - time.time()) * 1000)))
             break

@@ -58,7 +58,8 @@ class TwoMonitorTest(unittest.TestCase):
 
         proc, saver = self.start_saver()
         self.assertEqual(saver["rect"], PRIMARY)
-        covers = self.covers()
+        # The covers are made just after the saver window.
+        covers = harness.wait_for(self.covers, timeout=30, interval=0.05)
         self.assertEqual(len(covers), 1, covers)
         cover = covers[0]
         style, exstyle = int(cover["style"], 16), int(cover["exstyle"], 16)
@@ -106,7 +107,7 @@ class TwoMonitorTest(unittest.TestCase):
         self.wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=harness.DESKTOP_KEY)
         folder, scr = harness.install_program(self.wine, harness.PASSWORD_CPL)
         proc, saver = self.start_saver(scr)
-        cover = self.covers()[0]
+        cover = harness.wait_for(self.covers, timeout=30, interval=0.05)[0]
         calls_file = f"{folder}/verify_calls.txt"
 
         def calls():

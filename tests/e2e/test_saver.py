@@ -31,11 +31,10 @@ class SaverTest(harness.PrefixPerClassTest):
         self.assertTrue(style & 0x80000000, "WS_POPUP")       # a pop-up, not a child
         self.assertFalse(style & 0x40000000, "WS_CHILD")
         self.assertTrue(exstyle & 0x00000008, "WS_EX_TOPMOST")
-        # One monitor: no cover window besides the saver's.
+        _, first = harness.screenshot_when(self, self.wine, "saver-1.png", lambda im: harness.colour_count(im) > 200)
+        # One monitor: no cover window besides the saver's (covers come before the first frame).
         _, out = self.wine.wintool("list")
         self.assertNotIn("Brevanto Flags Cover", [w.get("class") for w in harness.parse_lines(out)])
-
-        _, first = harness.screenshot_when(self, self.wine, "saver-1.png", lambda im: harness.colour_count(im) > 200)
         path, second = harness.screenshot_when(self, self.wine, "saver-2.png",
                                          lambda im: harness.changed_fraction(first, im) > 0.002)
         # The flag waves: a later picture differs in part.
