@@ -12,7 +12,7 @@ cd "$root"
 bash tools/setup.sh >&2
 source tools/wine_env.sh
 
-build="${BUILD_DIR:-$root/build}"
+build="$(realpath -m "${BUILD_DIR:-$root/build}")"
 jobs="${JOBS:-2}"
 cmake -S . -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$build/win32" -j "$jobs" --target brevanto_flags wintool >&2
