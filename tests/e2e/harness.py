@@ -196,7 +196,8 @@ class Wine:
                 return answer
             self.server = None
             if args[0] not in self.REPEATABLE_VERBS:
-                raise AssertionError(f"wintool {args[0]} got no answer within {timeout} s")
+                raise AssertionError(f"wintool {args[0]}: no answer (the serving wintool ended, "
+                                     f"or took over {timeout} s)")
         attempts = 5 if args and args[0] in self.REPEATABLE_VERBS else 1
         for _ in range(attempts):
             code, out, err = self.run(WINTOOL, *args, timeout=timeout)
