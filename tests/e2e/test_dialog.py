@@ -402,7 +402,12 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertTrue(harness.wait_for(lambda: len(starts()) == 1, timeout=30), "the browser was not started")
         self.assertTrue(starts()[0].endswith(" https://brevanto-flags.example.org/"), starts())
 
-        # The picture is a link too: a real click in its middle.
+        # The picture is a link too: a real click in its middle, once the first
+        # stand-in browser has ended and the dialog is idle again (a click while
+        # the browser starts can go astray).
+        self.assertTrue(harness.wait_for(lambda: not harness.running_programs(self.wine, "record_args.exe"),
+                                         timeout=30), "the stand-in browser did not end")
+        harness.drain_queue(self, self.wine, dialog.hwnd)
         left, top, right, bottom = map(int, dialog.control(harness.IDC_LINK_PICTURE)["rect"].split(","))
         self.wine.xdotool("mousemove", str((left + right) // 2), str((top + bottom) // 2))
         self.wine.xdotool("click", "1")
