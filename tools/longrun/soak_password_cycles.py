@@ -5,8 +5,9 @@ the first CYCLES checks and accepts the next (its count lives in
 verify_accept_at.txt). Every refusal releases and re-creates the device and
 the scene. After the first and after the last refusal the process's figures
 are taken; the last must equal the first within noise (working set and page
-file +5 %, counts +4), the animation must still run, and the accepted check
-must end the saver with code 0. Run through `tools/soak.sh --password-cycles`.
+file +5 %, counts +4, handles +12), the animation must still run, and the
+accepted check must end the saver with code 0. Run through
+`tools/soak.sh --password-cycles`.
 
     soak_password_cycles.py [--cycles 50]
 """
@@ -21,6 +22,12 @@ from PIL import Image, ImageChops
 import soak_support as soak
 import harness  # importable once soak_support is
 
+
+# Under Wine the handle count steps up by 10 once, at one of the first
+# refusals (which one varies), and stays there however many follow (seen:
+# 41 -> 51, then 51 for eight refusals). A leak of even one handle per check
+# passes this within 15 of the default 50 checks.
+CYCLE_SLACK = {"handles": 12}
 
 
 def calls(path):
@@ -105,7 +112,7 @@ def main():
             if a is None or b is None or a <= 0:
                 print(f"| {key} | n/a | n/a | not available under Wine |")
                 continue
-            bad = soak.grows(a, b, key, share=0.05, slack=soak.SLACK.get(key, 0))
+            bad = soak.grows(a, b, key, share=0.05, slack=CYCLE_SLACK.get(key, soak.SLACK.get(key, 0)))
             if bad:
                 failures.append(f"{key} grew from {a} to {b}")
             print(f"| {key} | {a} | {b} | {'GROWS' if bad else 'ok'} |")
