@@ -839,13 +839,9 @@ bool parseRequest(const std::string& line, std::vector<std::wstring>* args) {
     std::string field = line.substr(at, end - at);
     at = end + 1;
     if (field.empty()) continue;
-    if (field[0] != '=' || field.size() % 2 == 0) return false;
     std::string utf8;
-    for (size_t i = 1; i < field.size(); i += 2) {
-      unsigned value;
-      if (sscanf(field.c_str() + i, "%2x", &value) != 1) return false;
-      utf8.push_back(static_cast<char>(value));
-    }
+    if (field[0] != '=' || !parseHex(std::wstring(field.begin() + 1, field.end()).c_str(), &utf8))
+      return false;
     std::wstring wide(utf8.size(), L'\0');
     int length = utf8.empty() ? 0
                               : MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(),
