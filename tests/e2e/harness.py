@@ -797,10 +797,42 @@ def wait_exit(test, proc, timeout=60, watch=None):
         test.fail(f"the program did not end within {timeout} s")
 
 
+def wait_children(wine, hwnd, ready, timeout=30.0):
+    """The controls of a window (wintool children lines) once ready(controls)
+    holds: a window that has just appeared may not have made or shown all
+    its controls yet (32-bit Wine makes an open-file dialog's in steps)."""
+    seen = {"controls": []}
+
+    def look():
+        code, out = wine.wintool("children", str(hwnd))
+        seen["controls"] = parse_lines(out) if code == 0 else []
+        return ready(seen["controls"])
+
+    if not wait_for(look, timeout=timeout, interval=0.1):
+        raise AssertionError(f"the controls of window {hwnd} were not ready within {timeout} s: "
+                             f"{[(c.get('class'), c.get('id'), c.get('visible')) for c in seen['controls']]}")
+    return seen["controls"]
+
+
+def usable_control(controls, control_id, class_name):
+    """The visible, enabled control of that id and class (an open-file dialog
+    has three controls with id 1: a list view, a toolbar and its button), or None."""
+    for c in controls:
+        if c.get("id") == str(control_id) and c.get("class", "").lower() == class_name.lower() \
+                and c.get("visible") == "1" and c.get("enabled") == "1":
+            return c
+    return None
+
+
 def box_text(wine, hwnd):
-    """The texts of a message box's static controls, joined by blanks."""
-    code, out = wine.wintool("children", str(hwnd))
-    texts = [f.get("text", "") for f in parse_lines(out) if f.get("class", "").lower() == "static"]
+    """The texts of a message box's static controls, joined by blanks, once
+    its text and a button are shown."""
+    def shown(controls):
+        return any(c.get("class", "").lower() == "static" and c.get("text") and c.get("visible") == "1"
+                   for c in controls) and \
+            any(c.get("class", "").lower() == "button" and c.get("visible") == "1" for c in controls)
+    controls = wait_children(wine, hwnd, shown)
+    texts = [f.get("text", "") for f in controls if f.get("class", "").lower() == "static"]
     return " ".join(t for t in texts if t)
 
 

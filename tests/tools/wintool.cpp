@@ -5,8 +5,9 @@
 // times out, 2 on bad usage.
 //
 //   list                                   every top-level window
-//   wait [--class C] [--title T] [--pid N] [--timeout MS]
-//                                          waits for a top-level window, prints its list line
+//   wait [--class C] [--title T] [--pid N] [--timeout MS] [--hidden-too]
+//                                          waits for a visible top-level window (or any,
+//                                          with --hidden-too), prints its list line
 //   wait-gone HWND [--timeout MS]          waits until the window no longer exists
 //   children HWND                          every descendant control
 //   text HWND | settext HWND TEXT
@@ -223,9 +224,13 @@ struct WindowQuery {
   const wchar_t* className = nullptr;
   const wchar_t* title = nullptr;
   long long pid = -1;
+  bool hiddenToo = false;
 };
 
+// A window is made before it is shown, and a dialog's controls may still be
+// coming when it exists: a wait is for a window a user could see.
 bool matches(HWND window, const WindowQuery& query) {
+  if (!query.hiddenToo && !IsWindowVisible(window)) return false;
   if (query.className && className(window) != query.className) return false;
   if (query.title && topLevelTitle(window) != query.title) return false;
   if (query.pid >= 0) {
@@ -240,6 +245,11 @@ int commandWait(int argc, wchar_t** argv) {
   WindowQuery query;
   long long timeout = kDefaultWaitMs;
   for (int i = 0; i < argc; i += 2) {
+    if (!wcscmp(argv[i], L"--hidden-too")) {
+      query.hiddenToo = true;
+      --i;
+      continue;
+    }
     if (i + 1 >= argc) return kUsage;
     if (!wcscmp(argv[i], L"--class"))
       query.className = argv[i + 1];
@@ -751,7 +761,7 @@ int commandMove(HWND window, wchar_t** place) {
 int usage() {
   fprintf(
       stderr,
-      "usage: wintool list | wait [--class C] [--title T] [--pid N] [--timeout MS] | wait-gone "
+      "usage: wintool list | wait [--class C] [--title T] [--pid N] [--timeout MS] [--hidden-too] | wait-gone "
       "HWND "
       "[--timeout MS]\n"
       "       | children HWND | text HWND | settext HWND TEXT | send HWND MSG W L | post HWND MSG "
