@@ -94,7 +94,7 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(command, '"%s\\Uninstall.exe" /S' % folder)
         self.assertEqual(self.wine.run_command_line(command), 0)
         harness.wait_for(lambda: not self.leftovers(folder), timeout=60, interval=0.5)
-        self.assertEqual(self.leftovers(folder), [])
+        self.assertEqual(self.leftovers(folder), [], "what the uninstaller left")
 
     def assert_installed(self, folder):
         self.assertEqual(sorted(os.listdir(self.unix(folder))), ["BrevantoFlags.scr", "IMAGE", "Uninstall.exe"])
@@ -137,11 +137,14 @@ class InstallerTest(unittest.TestCase):
             shots.append(self.wine.screenshot("installer-saver-%d.png" % len(shots)))
             return magenta_share(shots[-1]) > 0.5
 
-        harness.wait_for(flag_shown, timeout=60, interval=1.0)
-        return saver, shots[-1]
+        shown = harness.wait_for(flag_shown, timeout=60, interval=1.0)
+        self.assertTrue(shown, f"the installed flag {TEST_FLAG!r} is not in the middle of {shots[-1]}")
+        return saver
 
     def end_saver(self, saver):
-        window = harness.parse_fields(self.wine.wintool("wait", "--class", harness.SAVER_CLASS)[1])
+        code, out = self.wine.wintool("wait", "--class", harness.SAVER_CLASS, "--timeout", "30000", timeout=60)
+        self.assertEqual(code, 0, "no saver window")
+        window = harness.parse_fields(out)
         watch = self.wine.watch_exit(window["hwnd"])
         self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], saver, watch), 0)
 
@@ -149,12 +152,21 @@ class InstallerTest(unittest.TestCase):
         _, out = self.wine.wintool("children", str(window))
         return harness.parse_lines(out)
 
-    def control(self, window, text=None, ident=None):
-        for c in self.child_controls(window):
-            if c.get("visible") == "1" and (text is None or c.get("text") == text) \
-                    and (ident is None or c.get("id") == str(ident)):
+    @staticmethod
+    def find(controls, text=None, ident=None, enabled=True):
+        """The visible (and enabled) control with that text or id, or None."""
+        for c in controls:
+            if c.get("visible") == "1" and (c.get("enabled") == "1" or not enabled) \
+                    and (text is None or c.get("text") == text) and (ident is None or c.get("id") == str(ident)):
                 return c
         return None
+
+    def control(self, window, text=None, ident=None, enabled=True, timeout=30):
+        """Waits until the window shows a control with that text or id, one
+        that can be clicked unless enabled=False (a page's controls come
+        after the page), and returns it."""
+        controls = harness.wait_children(self.wine, window, lambda cs: self.find(cs, text, ident, enabled), timeout)
+        return self.find(controls, text, ident, enabled)
 
     def wait_window(self, title):
         code, out = self.wine.wintool("wait", "--title", title, "--timeout", "30000", timeout=60)
@@ -172,9 +184,7 @@ class InstallerTest(unittest.TestCase):
         self.assert_installed(folder)
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
 
-        saver, shot = self.show_saver_with_test_flag(folder)
-        self.assertGreater(magenta_share(shot), 0.5,
-                           f"the installed flag {TEST_FLAG!r} is not in the middle of {shot}")
+        saver = self.show_saver_with_test_flag(folder)
         self.end_saver(saver)
 
         self.uninstall_quietly(folder)
@@ -201,16 +211,22 @@ class InstallerTest(unittest.TestCase):
         self.assertTrue(os.path.isfile(self.unix(own_copy)))
         self.assertEqual(self.value(harness.SETTINGS_KEY, "[Directory]"), folder)
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), own_copy)
+        # Installed all the same: the uninstaller is registered.
+        self.assertEqual(self.value(UNINSTALL_KEY, "QuietUninstallString"), '"%s\\Uninstall.exe" /S' % folder)
+        self.assertEqual(self.value(UNINSTALL_KEY, "InstallLocation"), folder)
 
         self.assertEqual(self.wine.run_command_line(self.value(UNINSTALL_KEY, "QuietUninstallString")), 0)
-        harness.wait_for(lambda: self.wine.reg_query(UNINSTALL_KEY) is None, timeout=60, interval=0.5)
-        self.assertFalse(os.path.exists(self.unix(folder)))
+
+        def left():  # the folder in the way of the system copy is the user's, not the uninstaller's
+            return [name for name in self.leftovers(folder) if name != self.system_saver]
+        harness.wait_for(lambda: not left(), timeout=60, interval=0.5)
+        self.assertEqual(left(), [], "what the uninstaller left")
         self.assertIsNone(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"))
 
     def test_interactive_setup_can_be_cancelled_on_its_first_page(self):
         setup = self.wine.start(SETUP)
         window = self.wait_window(SETUP_TITLE)
-        harness.wait_for(lambda: self.control(window["hwnd"], text="&Next >"))
+        self.control(window["hwnd"], text="&Next >")
         # The picture of the first page for the documentation: the window
         # without its frame, which has no window manager to draw it here.
         left, top, right, bottom = (int(v) for v in window["rect"].split(","))
@@ -228,6 +244,7 @@ class InstallerTest(unittest.TestCase):
             (w for w in harness.parse_lines(self.wine.wintool("list")[1])
              if w.get("title") == SETUP_TITLE and w["hwnd"] != window["hwnd"] and w.get("visible") == "1"), None))
         self.assertIsNotNone(question, "no question before quitting")
+        self.assertIn("Are you sure you want to quit", harness.box_text(self.wine, question["hwnd"]))
         self.click(self.control(question["hwnd"], ident=harness.IDYES))
         self.assertEqual(setup.wait(timeout=60), 1)  # NSIS: cancelled by the user
         self.assertFalse(os.path.exists(self.unix(self.default_folder)))
@@ -236,25 +253,26 @@ class InstallerTest(unittest.TestCase):
     def test_interactive_install_activates_and_opens_the_settings(self):
         setup = self.wine.start(SETUP)
         window = self.wait_window(SETUP_TITLE)["hwnd"]
-        self.click(harness.wait_for(lambda: self.control(window, text="&Next >")))
-        folder_box = harness.wait_for(lambda: self.control(window, ident=DIRECTORY_EDIT))
+        self.click(self.control(window, text="&Next >"))
+        folder_box = self.control(window, ident=DIRECTORY_EDIT)
         self.assertEqual(folder_box["text"], self.default_folder)
         folder = r"C:\Interactive Flags"
-        self.wine.wintool("settext", folder_box["hwnd"], folder)
+        code, _ = self.wine.wintool("settext", folder_box["hwnd"], folder)
+        self.assertEqual(code, 0)
         self.click(self.control(window, text="&Install"))
 
-        activate = harness.wait_for(lambda: self.control(window, text=ACTIVATE_TEXT), timeout=120)
-        self.assertIsNotNone(activate, "no finish page")
-        settings = self.control(window, text=SETTINGS_TEXT)
+        finish_page = harness.wait_children(self.wine, window, lambda cs: all(
+            self.find(cs, text=t) for t in (ACTIVATE_TEXT, SETTINGS_TEXT, "&Finish")), timeout=120)
+        activate, settings = self.find(finish_page, text=ACTIVATE_TEXT), self.find(finish_page, text=SETTINGS_TEXT)
         self.assertEqual((activate["check"], settings["check"]), ("1", "1"))
-        self.click(self.control(window, text="&Finish"))
+        self.click(self.find(finish_page, text="&Finish"))
 
         dialog = self.wait_window(harness.DIALOG_TITLE)["hwnd"]
         self.assertEqual(setup.wait(timeout=60), 0)
         self.assert_installed(folder)
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
         # The dialog lists the installed flags: it found them through "[Directory]".
-        flag_list = harness.wait_for(lambda: self.control(dialog, ident=harness.IDC_FLAG_LIST))
+        flag_list = self.control(dialog, ident=harness.IDC_FLAG_LIST, enabled=False)  # read only
         _, out = self.wine.wintool("combo", flag_list["hwnd"])
         listed = int(harness.parse_lines(out)[0]["count"])
         self.assertEqual(listed, sum(1 for name in shipped_flags()
