@@ -116,7 +116,7 @@ inline std::vector<std::string> comboEntries(HWND combo) {
 
 // A hidden window with a windowed Direct3D 8 device on it, for tests that
 // need a real device. `device` stays null when none can be made; tests then
-// skip with `failure` as the reason.
+// fail with `failure` as the reason (the test display has Direct3D).
 struct TestDevice {
   HWND window = nullptr;
   IDirect3D8* direct3d = nullptr;

@@ -79,7 +79,8 @@ class SceneOnDevice : public testing::Test {
     stopRecordingMessages();
   }
 
-  // False (and the test skips) when Wine cannot make a device here.
+  // False (and the test fails: the test display has Direct3D) when Wine
+  // cannot make a device here.
   bool makeDevice() {
     createDevice(window, 1);
     closeRequested(window);  // device creation reports its own failures
@@ -98,7 +99,7 @@ class SceneOnDevice : public testing::Test {
 }  // namespace
 
 TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwice) {
-  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
   configureSimulation(app.sim, 100, false);  // as start-up hands it over
   buildScene();
   EXPECT_FALSE(closeRequested(window));
@@ -176,7 +177,7 @@ TEST_F(SceneOnDevice, UserBackgroundIsFittedAndMissingBackgroundLeavesNoQuad) {
   copyText(app.settings.backgroundPath, kPathCapacity, path.c_str());
   app.settings.backgroundWidth = 1200;
   app.settings.backgroundHeight = 1600;
-  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
   ASSERT_NE(nullptr, app.render.backgroundPicture);
   buildScene();
   EXPECT_NE(nullptr, app.render.backgroundQuad);
@@ -198,7 +199,7 @@ TEST_F(SceneOnDevice, UserBackgroundIsFittedAndMissingBackgroundLeavesNoQuad) {
 }
 
 TEST_F(SceneOnDevice, MissingFlagPictureClosesAndBuildsNothing) {
-  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
   // A module without the built-in pictures: even the last-resort flag fails.
   app.host.instance = GetModuleHandleA("kernel32.dll");
   buildScene();
@@ -214,7 +215,7 @@ TEST_F(SceneOnDevice, MissingFontRunsOnWithoutTextsAndFramesStaySafe) {
   std::string path = writeBandBitmap("flags_scene_flag.bmp", 64, 48);
   ASSERT_FALSE(path.empty());
   copyText(app.settings.logoFullPath, kPathCapacity, path.c_str());
-  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
   // The flag comes from the file; the font picture (a resource) cannot be had.
   app.host.instance = GetModuleHandleA("kernel32.dll");
   app.settings.showFps = app.settings.showTime = app.settings.showCountry = 1;

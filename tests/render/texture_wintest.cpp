@@ -85,7 +85,7 @@ TEST(TextureNoDevice, BothMakersRefuseANullDevice) {
 class TextureDevice : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!test_.device) GTEST_SKIP() << "no Direct3D 8 device: " << test_.failure;
+    ASSERT_NE(nullptr, test_.device) << "no Direct3D 8 device: " << test_.failure;
   }
   TestDevice test_;
 };
