@@ -42,6 +42,10 @@ class WintoolTest(harness.PrefixPerClassTest):
         code, out = self.wine.wintool("children", hwnd)
         self.assertEqual((code, out.strip()), (0, ""))
 
+        # Its thread runs a message loop: it paints the window when asked.
+        code, out = self.wine.wintool("painted", hwnd, "--timeout", "10000")
+        self.assertEqual((code, harness.parse_fields(out).get("painted")), (0, "1"))
+
         code, out = self.wine.wintool("text", hwnd)
         self.assertEqual((code, harness.parse_fields(out)["text"]), (0, "wintool host"))
 
@@ -72,6 +76,9 @@ class WintoolTest(harness.PrefixPerClassTest):
         cases = [
             (("wait", "--title", "no such window", "--timeout", "300"), 1),
             (("text", hwnd), 1),          # destroyed by now
+            (("painted", hwnd), 1),
+            (("keystate", "0"), 2),
+            (("keystate", "1", "2"), 2),
             (("pid-of", "0x7ffffff0"), 1),
             (("send", hwnd, "16", "0"), 2),
             (("post", "abc", "16", "0", "0"), 2),
@@ -147,7 +154,9 @@ class WintoolTest(harness.PrefixPerClassTest):
     def test_run_starts_the_exact_command_line_and_gives_its_exit_code(self):
         folder = os.path.join(self.wine.prefix, "drive_c", "run test")
         os.makedirs(folder)
-        shutil.copy(os.path.join(harness.BUILD, "record_args.exe"), folder)
+        record_args = os.path.join(harness.BUILD, "record_args.exe")
+        harness.require_program(record_args)
+        shutil.copy(record_args, folder)
         line = '"C:\\run test\\record_args.exe" /S /D=C:\\Some Folder\\x _?=C:\\a b'
         self.assertEqual(self.wine.run_command_line(line), 0)
         with open(os.path.join(folder, "record_args.txt")) as f:
@@ -182,4 +191,4 @@ class ScreenshotTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

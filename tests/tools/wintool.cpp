@@ -17,6 +17,13 @@
 //   click HWND | trackbar HWND
 //   host W H [TITLE]                       a borderless top-level window, client W x H
 //   cursor                                 flags=, shown=, handle=
+//   keystate VK                            down=0|1: the key or button as the system's input
+//                                          has it (the server's state, set as input is queued)
+//   painted HWND [--timeout MS]            invalidates the window, waits until its thread has
+//                                          painted it: painted=1 (exit 1 on timeout). A thread
+//                                          gets WM_PAINT only once no sent, posted or input
+//                                          message waits for it, so everything queued before
+//                                          has then been handled.
 //   pid-of HWND
 //   monitors                               every monitor: rect=L,T,R,B primary=0|1, then count=N
 //   move HWND X Y W H                      SetWindowPos to that place and size, Z order kept
@@ -423,6 +430,32 @@ int commandCursor() {
   return kOk;
 }
 
+int commandKeyState(const wchar_t* key) {
+  long long code;
+  if (!parseNumber(key, &code) || code < 1 || code > 254) return kUsage;
+  printf("down=%d\n", (GetAsyncKeyState(static_cast<int>(code)) & 0x8000) ? 1 : 0);
+  return kOk;
+}
+
+int commandPainted(int argc, wchar_t** argv) {
+  HWND window;
+  long long timeout = kDefaultWaitMs;
+  if (argc < 1 || !parseWindow(argv[0], &window)) return kUsage;
+  if (argc == 3 && !wcscmp(argv[1], L"--timeout") && parseNumber(argv[2], &timeout)) {
+  } else if (argc != 1) {
+    return kUsage;
+  }
+  if (!RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE)) return kNotFound;
+  DWORD start = GetTickCount();
+  while (GetUpdateRect(window, nullptr, FALSE)) {
+    if (static_cast<long long>(GetTickCount() - start) >= timeout) return kNotFound;
+    Sleep(1);
+  }
+  if (!IsWindow(window)) return kNotFound;  // no update region either
+  printf("painted=1\n");
+  return kOk;
+}
+
 // Wine's X11 driver keeps the X windows of a window in its properties; a
 // child rendered offscreen is captured through its client window.
 int commandXWindow(HWND window) {
@@ -767,6 +800,7 @@ int usage() {
       "       | children HWND | text HWND | settext HWND TEXT | send HWND MSG W L | post HWND MSG "
       "W L\n"
       "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
+      "       | keystate VK | painted HWND [--timeout MS]\n"
       "       | xwindow HWND | exit-code HWND | run COMMAND_LINE | reg-list KEY\n"
       "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX ... | reg-delete KEY "
       "[NAME]\n"
@@ -818,6 +852,14 @@ int run(int argc, wchar_t** argv) {
   wchar_t** args = argv + 2;
   if (name == L"list") return rest == 0 ? commandList() : usage();
   if (name == L"cursor") return rest == 0 ? commandCursor() : usage();
+  if (name == L"keystate") {
+    int code = rest == 1 ? commandKeyState(args[0]) : kUsage;
+    return code == kUsage ? usage() : code;
+  }
+  if (name == L"painted") {
+    int code = commandPainted(rest, args);
+    return code == kUsage ? usage() : code;
+  }
   if (name == L"monitors") return rest == 0 ? commandMonitors() : usage();
   if (name == L"wait" || name == L"wait-gone") {
     int code = name == L"wait" ? commandWait(rest, args) : commandWaitGone(rest, args);
