@@ -112,7 +112,7 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
 
     `inspect(run)` is called with the scene's screenshot in place, before the
     saver is ended (for checks that need the picture). The screenshot is one
-    taken after the first scene changed (at most `settle` s later)."""
+    taken after the first scene changed, which must happen within `settle` s."""
     run = Run()
     # Labels carry switches and odd characters; file names must not.
     name = re.sub(r"[^A-Za-z0-9._-]", "_", name)
@@ -155,10 +155,12 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
             path = wine.screenshot(f"{name}.png")
             image = harness.load(path)
             if harness.colour_count(image) >= SCENE_COLOURS:
-                # Later frames, so the cloth has moved under its wind.
+                # A later frame, so the cloth has moved under its wind; a
+                # saver that drew one frame and froze shows no flag waving.
                 first = image.tobytes()
-                harness.wait_for(lambda: harness.load(wine.screenshot(f"{name}.png")).tobytes() != first,
-                                 timeout=settle, interval=0.1)
+                moved = harness.wait_for(lambda: harness.load(wine.screenshot(f"{name}.png")).tobytes() != first,
+                                         timeout=settle, interval=0.1)
+                test.assertTrue(moved, f"{name}: the picture did not change within {settle} s: {path}")
                 run.image = harness.load(path)
                 run.screenshot = path
                 run.outcome = FLAG
@@ -171,8 +173,7 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
         run.outcome = ENDED
     try:
         if saver_hwnd is not None:
-            run.code = harness.end_saver_by_input(wine, saver_hwnd, proc, watch or None,
-                                                  timeout=max(60, deadline - time.time()))
+            run.code = harness.end_saver_by_input(wine, saver_hwnd, proc, watch or None)
         else:
             run.code = harness.exit_code(proc, max(10, deadline - time.time()), watch or None)
     except (subprocess.TimeoutExpired, AssertionError) as failure:

@@ -5,8 +5,6 @@ Each run must end with code 0 and leave no window behind: by itself, after
 its settings dialog is closed, or after pointer moves once the saver shows
 its flag. The settings key stays as it was.
 """
-import unittest
-
 import harness
 import bad_input_support as b
 
@@ -78,4 +76,4 @@ class CommandLineTest(harness.PrefixPerClassTest):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

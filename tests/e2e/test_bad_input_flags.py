@@ -7,7 +7,6 @@ and the settings key unchanged. Pictures in red bands tell on the screen
 whether the file itself was loaded. Screenshots: <build>/test-output/.
 """
 import os
-import unittest
 
 import harness
 import bad_input_support as b
@@ -143,4 +142,4 @@ class FlagFolderTest(harness.PrefixPerClassTest):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

@@ -47,7 +47,7 @@ class TwoMonitorTest(unittest.TestCase):
         return proc, saver
 
     def assert_gone_with_the_saver(self, proc, watch, saver):
-        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
+        self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
         left = [w for w in self.windows() if w.get("pid") == saver["pid"]]
         self.assertEqual(left, [])
 
@@ -136,4 +136,4 @@ class TwoMonitorTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

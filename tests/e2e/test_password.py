@@ -2,7 +2,6 @@
 animation with the settings read again; the accepted one ends the saver;
 without a password setting or a verifier the first input ends it."""
 import os
-import unittest
 
 from PIL import Image
 
@@ -67,8 +66,12 @@ class PasswordTest(harness.PrefixPerClassTest):
         harness.drain_queue(self, self.wine, hwnd)
         _, out = self.wine.wintool("list")
         self.assertNotIn("Error", [w.get("title") for w in harness.parse_lines(out)])
+        # Frames again: a picture that differs from a first one, both with the flag.
+        _, again = harness.screenshot_when(self, self.wine, "password-resumed-again-1.png",
+                                           lambda im: harness.near_colour_count(im, MAGENTA) > 20000)
         harness.screenshot_when(self, self.wine, "password-resumed-again.png",
-                          lambda im: harness.near_colour_count(im, MAGENTA) > 20000)
+                                lambda im: harness.near_colour_count(im, MAGENTA) > 20000
+                                and harness.changed_fraction(again, im) > 0.002)
         self.assertIsNone(proc.poll())
 
         watch = harness.watch_exit(self, self.wine, hwnd)
@@ -91,7 +94,7 @@ class PasswordTest(harness.PrefixPerClassTest):
         for key in (0x42, 0x43):
             harness.post(self, self.wine, hwnd, harness.WM_KEYDOWN, key, must_arrive=False)
         harness.post(self, self.wine, hwnd, harness.WM_LBUTTONDOWN, 1, must_arrive=False)
-        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
+        self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
         self.assertEqual(len(self.calls(folder)), 1)
 
     def test_no_check_without_the_setting_or_the_verifier(self):
@@ -130,4 +133,4 @@ class PasswordTest(harness.PrefixPerClassTest):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

@@ -1,10 +1,9 @@
 """The preview ("/p <hwnd>"): the saver draws as a child of the given window,
 input ends nothing, and the host destroying its window ends the saver."""
-import unittest
-
 import harness
 
 WIDTH, HEIGHT = 152, 112
+VK_LBUTTON = 1
 
 
 class PreviewTest(harness.PrefixPerClassTest):
@@ -20,6 +19,11 @@ class PreviewTest(harness.PrefixPerClassTest):
             if fields["class"] == harness.SAVER_CLASS:
                 return fields
         return None
+
+    def left_button_down(self):
+        code, out = self.wine.wintool("keystate", str(VK_LBUTTON))
+        self.assertEqual(code, 0, out)
+        return harness.parse_fields(out)["down"] == "1"
 
     def start_preview(self):
         proc = self.wine.start(harness.SCR, "/p", self.host_hwnd)
@@ -53,28 +57,38 @@ class PreviewTest(harness.PrefixPerClassTest):
         for message, wparam in [(harness.WM_KEYDOWN, 0x41), (harness.WM_LBUTTONDOWN, 1), (harness.WM_RBUTTONDOWN, 2),
                                 (harness.WM_MBUTTONDOWN, 0x10), (harness.WM_ACTIVATEAPP, 0)]:
             harness.post(self, self.wine, hwnd, message, wparam)
+        # Real input, inside the host (at 40, 40): Wine queues the moves
+        # before the press, and the press before the release, each once the
+        # system's button state shows it.
         self.wine.xdotool("mousemove", "60", "60")
         self.wine.xdotool("mousemove", "90", "80")
-        self.wine.xdotool("click", "1")
-        # A child window is not in the top-level list: its host's children show it.
-        harness.drain_queue(self, self.wine, hwnd, line=self.child)
+        self.wine.xdotool("mousedown", "1")
+        self.assertTrue(harness.wait_for(self.left_button_down, timeout=30, interval=0.05), "no press")
+        self.wine.xdotool("mouseup", "1")
+        self.assertTrue(harness.wait_for(lambda: not self.left_button_down(), timeout=30, interval=0.05),
+                        "no release")
+        # Painted: the preview has taken everything before from its queue,
+        # and is still there. Twice: an end under way paints the window as
+        # it maximises it, before its handler returns.
+        for _ in range(2):
+            self.assertTrue(harness.window_painted(self.wine, hwnd), "the preview's window went")
         self.assertIsNone(proc.poll())
         self.assertFalse(int(self.child()["style"], 16) & harness.WS_MAXIMIZE)
 
         watch = harness.watch_exit(self, self.wine, hwnd)
         harness.post(self, self.wine, self.host_hwnd, harness.WM_CLOSE)
         self.assertEqual(self.host.wait(timeout=30), 0)
-        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
+        self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
 
     def test_suspend_notification_ends_the_preview(self):
         proc, child = self.start_preview()
         watch = harness.watch_exit(self, self.wine, child["hwnd"])
         harness.post(self, self.wine, child["hwnd"], harness.WM_POWERBROADCAST, harness.PBT_APMSUSPEND)
-        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
+        self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
         self.assertIsNone(self.child())
         harness.post(self, self.wine, self.host_hwnd, harness.WM_CLOSE)
         self.assertEqual(self.host.wait(timeout=30), 0)
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

@@ -7,7 +7,6 @@ ImageMagick and checks their pixels with Pillow. The screenshots stay in
 """
 import os
 import time
-import unittest
 
 from PIL import Image
 
@@ -44,8 +43,7 @@ def is_overlay_green(p):
 
 class SceneTest(harness.PrefixPerClassTest):
     def setUp(self):
-        if not os.path.exists(VIEWER):
-            self.skipTest("scene_viewer.exe not built")
+        harness.require_program(VIEWER)
         super().setUp()
         os.makedirs(harness.OUTPUT, exist_ok=True)
         self.flag = os.path.join(harness.OUTPUT, "scene_band_flag.bmp")
@@ -147,4 +145,4 @@ class SceneTest(harness.PrefixPerClassTest):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

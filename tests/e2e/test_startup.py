@@ -7,18 +7,29 @@ from xml.etree import ElementTree
 import harness
 
 
+def product():
+    """The product: the 32-bit build, even where the tests run a 64-bit one."""
+    path = os.environ.get("FLAGS_PRODUCT")
+    if not path:
+        raise harness.CannotRun("FLAGS_PRODUCT (the 32-bit product's path) not set")
+    harness.require_program(path)
+    return path
+
+
+class ProductFileTest(unittest.TestCase):
+    """Needs no display: runs wherever the product has been built."""
+
+    def test_product_is_a_32_bit_gui_executable(self):
+        kind = subprocess.run(["file", product()], capture_output=True, text=True).stdout
+        self.assertIn("PE32 executable (GUI) Intel 80386", kind)
+
+
 class StartupTest(unittest.TestCase):
     def setUp(self):
         self.wine = harness.Wine()
 
     def tearDown(self):
         self.wine.close()
-
-    def test_product_is_a_32_bit_gui_executable(self):
-        # The product is the 32-bit build, even where the tests run a 64-bit one.
-        product = os.environ.get("FLAGS_PRODUCT", harness.SCR)
-        kind = subprocess.run(["file", product], capture_output=True, text=True).stdout
-        self.assertIn("PE32 executable (GUI) Intel 80386", kind)
 
     def test_manifest_runs_as_invoker_dpi_aware_with_common_controls_6_on_windows_7_to_11(self):
         # Windows reads the manifest of resource type 24, id 1, as it starts the program.
@@ -29,7 +40,7 @@ class StartupTest(unittest.TestCase):
                            "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
                            "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
                            "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
-        builds = {harness.SCR, os.environ.get("FLAGS_PRODUCT", harness.SCR)}
+        builds = {harness.SCR, product()}
         for build in sorted(builds):
             with self.subTest(build=build):
                 scr = "Z:" + os.path.abspath(build).replace("/", "\\")
@@ -65,4 +76,4 @@ class StartupTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()
