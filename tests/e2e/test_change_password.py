@@ -2,7 +2,6 @@
 the two messages when the service is missing."""
 import os
 import shutil
-import unittest
 
 import harness
 
@@ -104,4 +103,4 @@ class ChangePasswordTest(harness.PrefixPerClassTest):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

@@ -701,4 +701,4 @@ class SaverFollowsDialogTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()

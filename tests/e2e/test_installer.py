@@ -283,4 +283,4 @@ class InstallerTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    harness.main()
