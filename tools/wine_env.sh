@@ -42,8 +42,9 @@ wine_env_template() {
     [ -f "$template/system.reg" ] || { echo "wine_env: wineboot failed" >&2; return 1; }
     touch "$template/.ready"
   fi
-  # Also for templates made before the setting existed.
+  # Also for templates made before the settings existed.
   wine_env_unmanaged_windows "$template" on
+  wine_env_csmt "$template" off
   echo "$template"
 }
 
@@ -81,6 +82,22 @@ wine_env_unmanaged_windows() {
   fi
 }
 
+# Wine 8's Direct3D runs its commands on a thread of its own (CSMT) that
+# busy-waits while idle: a paced program that would take 3 % of a core then
+# takes a whole one, and the saver competes with it for the cores. Windows
+# has no such thread, so prefixes that measure or test the saver turn it
+# off; the run command on a desktop, with a real GPU, keeps Wine's default.
+# Edits user.reg directly; the prefix's wineserver must not be running.
+#   wine_env_csmt PREFIX on|off
+wine_env_csmt() {
+  local reg="$1/user.reg" line='"csmt"=dword:00000000'
+  if [ "$2" = off ]; then
+    grep -qxF "$line" "$reg" || printf '\n[Software\\\\Wine\\\\Direct3D] %s\n%s\n' "$(date +%s)" "$line" >>"$reg"
+  else
+    sed -i '/^"csmt"=dword:00000000$/d' "$reg"
+  fi
+}
+
 # The Windows path of a Unix path, as Wine's drive Z: shows it.
 wine_env_windows_path() {
   printf 'Z:%s' "$1" | tr '/' '\\'
@@ -101,6 +118,7 @@ wine_env_start() {
   # desktop), whose window manager answers for managed windows.
   if [ "${WINE_ENV_USE_DISPLAY:-0}" = 1 ]; then
     wine_env_unmanaged_windows "$WINE_ENV_PREFIX" off
+    wine_env_csmt "$WINE_ENV_PREFIX" on
   else
     wine_env_unmanaged_windows "$WINE_ENV_PREFIX" on
     local display
