@@ -103,6 +103,10 @@ bool advanceBlinkPhase(float& blinkPhase, float frameSeconds);
 // Returns the texture maker's result; the buffer's failure leaves it null.
 TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot);
 
+// Makes app.render.overlay.textBuffer when it does not exist yet (left null
+// on failure); also after a device reset, which needs it released first.
+void createTextBuffer();
+
 // Frame rate, clock and flag name as the settings ask (at most 64 glyphs
 // each); once per frame inside the scene, after the flag. Renews fpsText
 // about twice a second.

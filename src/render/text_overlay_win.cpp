@@ -39,17 +39,6 @@ void recolourFont(Picture picture, uint32_t colour, uint32_t* pixels) {
   DeleteDC(dc);
 }
 
-// Written whole every frame and never read back: a dynamic buffer locked
-// with DISCARD gets fresh memory instead of waiting for the renderer to
-// finish drawing the previous frame's texts.
-void makeTextBuffer(IDirect3DDevice8* device) {
-  TextOverlay& overlay = app.render.overlay;
-  if (overlay.textBuffer) return;
-  if (FAILED(device->CreateVertexBuffer(kOverlayBufferBytes, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY,
-                                        kTextVertexFormat, D3DPOOL_DEFAULT, &overlay.textBuffer)))
-    overlay.textBuffer = nullptr;
-}
-
 struct OverlayText {
   const TextPlace* place;
   const char* text;
@@ -89,6 +78,18 @@ uint32_t writeTexts(IDirect3DVertexBuffer8* buffer, const OverlayText* texts, ui
 
 }  // namespace
 
+// Written whole every frame and never read back: a dynamic buffer locked
+// with DISCARD gets fresh memory instead of waiting for the renderer to
+// finish drawing the previous frame's texts.
+void createTextBuffer() {
+  IDirect3DDevice8* device = app.render.device;
+  TextOverlay& overlay = app.render.overlay;
+  if (!device || overlay.textBuffer) return;
+  if (FAILED(device->CreateVertexBuffer(kOverlayBufferBytes, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY,
+                                        kTextVertexFormat, D3DPOOL_DEFAULT, &overlay.textBuffer)))
+    overlay.textBuffer = nullptr;
+}
+
 TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot) {
   IDirect3DDevice8* device = app.render.device;
   if (!device) return TextureNoDevice;
@@ -105,7 +106,7 @@ TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot) {
   }
   if (pixels) HeapFree(heap, 0, pixels);
   if (picture) DeleteObject(picture);
-  makeTextBuffer(device);
+  createTextBuffer();
   return result;
 }
 
