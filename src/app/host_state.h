@@ -30,6 +30,7 @@ struct HostState {
   HWND__* mainWindow;      // the saver window, set on WM_CREATE
   uint32_t framesEnabled;  // the loop runs frames only while 1
   uint32_t windowClosed;   // WM_CLOSE seen: set-up after creation does nothing
+  uint32_t displayOff;     // the console display is off: no frames until it is back
   // Ending the saver.
   uint32_t lastMouseX, lastMouseY;  // unsigned 16-bit coordinates
   uint32_t mouseMoveCount;          // coordinate changes since the last mouse end request

@@ -36,7 +36,7 @@ struct SceneMaterial {
 // The bitmap-font overlay: frame rate, clock and flag name.
 struct TextOverlay {
   IDirect3DTexture8* fontTexture;      // A4R4G4B4, made at each scene set-up
-  IDirect3DVertexBuffer8* textBuffer;  // 64 glyphs of 6 vertices
+  IDirect3DVertexBuffer8* textBuffer;  // 3 texts of 64 glyphs of 6 vertices
   float blinkPhase;                    // 0 … 1, renews the frame-rate text; kept across scenes
   char fpsText[32];                    // last frame-rate text, empty at start
   char clockText[32];                  // rebuilt every frame

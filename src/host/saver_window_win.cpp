@@ -8,6 +8,7 @@
 #include "config/settings_store.h"
 #include "app/app_state.h"
 #include "host/end_request.h"
+#include "host/frame_pacing.h"
 #include "host/keyboard.h"
 #include "host/monitor_cover.h"
 #include "host/saver_window_win.h"
@@ -19,6 +20,10 @@
 #include "resources/resource.h"
 
 namespace {
+
+// GUID_CONSOLE_DISPLAY_STATE: the display's on, off and dimmed changes.
+const GUID kConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0,
+                                   {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
 bool registerSaverClass() {
   HostState& host = app.host;
@@ -113,11 +118,79 @@ void carryOut(WindowAction action, HWND window) {
 }  // namespace
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_POWERBROADCAST && wParam == PBT_POWERSETTINGCHANGE && lParam) {
+    const POWERBROADCAST_SETTING* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(lParam);
+    uint32_t state =
+        consoleDisplayState(setting, FIELD_OFFSET(POWERBROADCAST_SETTING, Data) + setting->DataLength);
+    if (state != kNoDisplayState) app.host.displayOff = state == 0;
+  }
   WindowDecision decision = decideWindowMessage(app.host, message, wParam, lParam);
   for (uint32_t i = 0; i < decision.count; ++i) carryOut(decision.actions[i], window);
   if (decision.result == WindowResult::Zero) return 0;
   return DefWindowProcA(window, message, wParam, lParam);
 }
+
+namespace {
+
+double clockMs() {
+  LARGE_INTEGER count, frequency;
+  QueryPerformanceCounter(&count);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// The timer the loop waits on between frames. Windows before 10 (1803)
+// refuse a high-resolution timer; a plain one is then only as fine as the
+// system's timer period, which is raised to 1 ms while the saver runs.
+struct FrameWait {
+  HANDLE timer;
+  bool raisedPeriod;
+};
+
+FrameWait openFrameWait() {
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+  constexpr DWORD CREATE_WAITABLE_TIMER_HIGH_RESOLUTION = 0x2;
+#endif
+  FrameWait wait = {CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                           TIMER_ALL_ACCESS),
+                    false};
+  if (!wait.timer) {
+    wait.timer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
+    wait.raisedPeriod = timeBeginPeriod(1) == TIMERR_NOERROR;
+  }
+  return wait;
+}
+
+void closeFrameWait(FrameWait& wait) {
+  if (wait.timer) CloseHandle(wait.timer);
+  if (wait.raisedPeriod) timeEndPeriod(1);
+  wait = {nullptr, false};
+}
+
+// Waits until the pacer's next frame is due or a message comes, whichever
+// is first; true when the frame is due. Input therefore ends the saver as
+// fast as in a loop that never waits.
+bool waitForFrame(const FrameWait& wait, const FramePacer& pacer) {
+  double left = msUntilFrame(pacer, clockMs());
+  if (left <= 0.0) return true;
+  if (!wait.timer) {
+    return MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left + 0.5), QS_ALLINPUT,
+                                       MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT;
+  }
+  LARGE_INTEGER due;
+  due.QuadPart = -static_cast<LONGLONG>(left * 10000.0);  // relative, in 100 ns
+  if (!SetWaitableTimer(wait.timer, &due, 0, nullptr, nullptr, FALSE)) return true;
+  HANDLE timer = wait.timer;
+  return MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+         WAIT_OBJECT_0;
+}
+
+FramePacer pacerForDevice() {
+  uint32_t rate = pacedFrameRate(app.host.isPreview != 0, deviceRefreshRate());
+  return makeFramePacer(rate, app.host.isPreview != 0, clockMs());
+}
+
+}  // namespace
 
 uint32_t runSaverWindow(HWND__* parentWindow) {
   HostState& host = app.host;
@@ -130,8 +203,15 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   ShowWindow(window, SW_SHOWNORMAL);
   startRendering(window, host.isPreview);
   host.framesEnabled = 1;
+  // Frames stop while the display is off, so the power plan may turn it off.
+  HPOWERNOTIFY displayNotice =
+      RegisterPowerSettingNotification(window, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
 
-  // Messages first; a frame whenever none waits. Never blocks.
+  // Messages first; a frame when one is due; otherwise waits for whichever
+  // comes first.
+  FrameWait wait = openFrameWait();
+  FramePacer pacer = pacerForDevice();
+  IDirect3DDevice8* pacedDevice = app.render.device;
   MSG message;
   std::memset(&message, 0, sizeof message);
   for (;;) {
@@ -139,10 +219,20 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
       if (message.message == WM_QUIT) break;
-    } else if (host.framesEnabled) {
+    } else if (!framesWanted(host)) {
+      MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    } else if (waitForFrame(wait, pacer)) {
+      // A device made again after a refused password may show another rate.
+      if (app.render.device != pacedDevice) {
+        pacedDevice = app.render.device;
+        pacer = pacerForDevice();
+      }
+      startPacedFrame(pacer, clockMs());
       runIdleFrame();
     }
   }
+  closeFrameWait(wait);
+  if (displayNotice) UnregisterPowerSettingNotification(displayNotice);
   return static_cast<uint32_t>(message.wParam);
 }
 

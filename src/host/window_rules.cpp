@@ -1,5 +1,7 @@
 #include "host/window_rules.h"
 
+#include <cstring>
+
 namespace {
 
 // The commands that would close the saver or start another one. Compared as
@@ -26,6 +28,27 @@ bool sameRect(const ScreenRect& a, const ScreenRect& b) {
 }
 
 }  // namespace
+
+uint32_t consoleDisplayState(const void* record, uint32_t bytes) {
+  // GUID_CONSOLE_DISPLAY_STATE as it lies in memory (little-endian fields).
+  static const unsigned char kConsoleDisplayGuid[16] = {0x56, 0x95, 0xe6, 0x6f, 0x4a, 0x70,
+                                                        0xa0, 0x47, 0x8f, 0x24, 0xc2, 0x8d,
+                                                        0x93, 0x6f, 0xda, 0x47};
+  constexpr uint32_t kHeaderBytes = 20;  // GUID and data length
+  if (!record || bytes < kHeaderBytes + 4) return kNoDisplayState;
+  const unsigned char* data = static_cast<const unsigned char*>(record);
+  if (std::memcmp(data, kConsoleDisplayGuid, sizeof kConsoleDisplayGuid) != 0)
+    return kNoDisplayState;
+  uint32_t length = 0, state = 0;
+  std::memcpy(&length, data + 16, 4);
+  if (length < 4) return kNoDisplayState;
+  std::memcpy(&state, data + kHeaderBytes, 4);
+  return state;
+}
+
+bool framesWanted(const HostState& host) {
+  return host.framesEnabled && !host.displayOff;
+}
 
 bool countMouseMove(HostState& host, intptr_t lParam) {
   uint32_t x = static_cast<uint32_t>(static_cast<uintptr_t>(lParam) & 0xFFFFu);

@@ -25,6 +25,7 @@ enum : uint32_t {
   kWmMButtonDown = 0x0207,
   kWmPowerBroadcast = 0x0218,
   kPbtApmSuspend = 4,
+  kPbtPowerSettingChange = 0x8013,
   kScClose = 0xF060,
   kScScreenSave = 0xF140,
   kScPrevWindow = 0xF050,
@@ -98,6 +99,17 @@ struct MonitorArea {
 // a cover would hide the picture). Returns how many were written.
 uint32_t monitorsToCover(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
                          uint32_t capacity);
+
+// The console display's state in a PBT_POWERSETTINGCHANGE record
+// (POWERBROADCAST_SETTING: setting GUID, 32-bit data length, data) of
+// `bytes` bytes: 0 off, 1 on, 2 dimmed; kNoDisplayState for another
+// setting or a record too short to hold the state.
+constexpr uint32_t kNoDisplayState = 0xFFFFFFFF;
+uint32_t consoleDisplayState(const void* record, uint32_t bytes);
+
+// Frames run while the window wants them and the display is not off (a
+// dimmed display still shows them). Changes nothing.
+bool framesWanted(const HostState& host);
 
 // The mouse rule: counts changes of the unsigned 16-bit x (low word) and y
 // (high word) of lParam; true when the count passed kMouseMoveLimit, which

@@ -21,6 +21,11 @@ void createDevice(HWND__* window, uint32_t windowed);
 // other format). False, after showing "CreateDevice FAILED", when it cannot.
 bool recreateDevice(HWND__* window);
 
+// The refresh rate in Hz of the display the device shows on: the full-screen
+// mode's own, else the adapter's current mode; 0 or 1 when the system does
+// not say ("default"), 0 without a device.
+uint32_t deviceRefreshRate();
+
 // Sets app.render.backgroundPicture: the user's background (limit 512), else
 // built-in 1000 + randomInt(1000) % 3. Outside preview a temporary 800 × 600
 // full-screen device holds the display meanwhile. Called by createDevice.

@@ -203,6 +203,17 @@ bool recreateDevice(HWND__* window) {
   return false;
 }
 
+uint32_t deviceRefreshRate() {
+  RenderState& render = app.render;
+  if (!render.device || !render.direct3d) return 0;
+  if (!render.presentParams.Windowed && render.presentParams.FullScreen_RefreshRateInHz)
+    return render.presentParams.FullScreen_RefreshRateInHz;
+  D3DDISPLAYMODE mode;
+  std::memset(&mode, 0, sizeof mode);
+  if (FAILED(render.direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode))) return 0;
+  return mode.RefreshRate;
+}
+
 namespace {
 
 void checkFullScreenFormats(IDirect3D8* d3d) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "render/scene.h"
 #include "render/scene_math.h"
 #include "render/text_overlay.h"
 #include "sim/simulation.h"
@@ -21,11 +22,16 @@ bool clothReady() {
 }
 
 // A scene cut short by a failure (the close request is on its way) has
-// empty slots; the frame must not touch them.
-bool sceneReady() {
+// empty slots; the frame must not touch them. The flag vertex buffer is
+// apart: a device reset that failed leaves it released until a later one.
+bool sceneBuilt() {
   const RenderState& render = app.render;
-  return render.device && clothReady() && render.flagVertexBuffer && render.flagIndexBuffer &&
-         render.flagTexture && render.lightSpotTexture;
+  return render.device && clothReady() && render.flagIndexBuffer && render.flagTexture &&
+         render.lightSpotTexture;
+}
+
+bool sceneReady() {
+  return sceneBuilt() && app.render.flagVertexBuffer;
 }
 
 // The vertex buffer to receive the stepped cloth, or null when it cannot be locked.
@@ -85,10 +91,17 @@ void updateFrame() {
 }
 
 void drawFrame() {
-  if (!sceneReady()) return;
+  if (!sceneBuilt()) return;
   IDirect3DDevice8* device = app.render.device;
-  // A lost device is never reset; frames show again once the display is back.
-  if (device->TestCooperativeLevel() == D3DERR_DEVICELOST) return;
+  // Direct3D 8 answers DEVICELOST while the display is away (nothing can be
+  // drawn or reset), then DEVICENOTRESET until Reset. The frame that resets
+  // draws nothing: the new vertex buffer is filled by the next update.
+  HRESULT level = device->TestCooperativeLevel();
+  if (level == D3DERR_DEVICENOTRESET) {
+    restoreLostDevice();
+    return;
+  }
+  if (FAILED(level) || !sceneReady()) return;
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
   device->BeginScene();
   drawBackground(device);

@@ -13,6 +13,14 @@
 // overlay draws no texts.
 void buildScene();
 
+// After Direct3D 8 reported D3DERR_DEVICENOTRESET: releases the default-pool
+// buffers, resets the device with app.render.presentParams (a windowed one in
+// the desktop's current format), makes the buffers again and sets the scene's
+// device states again. False when Reset fails (the buffers stay released; a
+// later call tries again); a flag vertex buffer it cannot make again posts
+// WM_CLOSE as buildScene does. Shows no message.
+bool restoreLostDevice();
+
 // The background quad (fitted to a user picture) and its texture, both only
 // when app.render.backgroundPicture exists. Returns the texture's result
 // (TextureOk when there is no picture); on failure both slots are left null.

@@ -62,12 +62,19 @@ bool allocateCloth(uint16_t*& indices) {
   return cloth.current && cloth.previous && cloth.particles && indices;
 }
 
-bool createFlagBuffers(IDirect3DDevice8* device) {
+// Dynamic, so in the default pool: a device reset makes it again.
+bool createFlagVertexBuffer(IDirect3DDevice8* device) {
   RenderState& render = app.render;
   if (FAILED(device->CreateVertexBuffer(kClothVertexBytes, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY,
                                         kFlagVertexFormat, D3DPOOL_DEFAULT,
                                         &render.flagVertexBuffer)))
     render.flagVertexBuffer = nullptr;
+  return render.flagVertexBuffer != nullptr;
+}
+
+bool createFlagBuffers(IDirect3DDevice8* device) {
+  RenderState& render = app.render;
+  createFlagVertexBuffer(device);
   if (FAILED(device->CreateIndexBuffer(kClothIndexBytes, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED,
                                        &render.flagIndexBuffer)))
     render.flagIndexBuffer = nullptr;
@@ -102,7 +109,8 @@ void setUpClothArrays(uint16_t* indices) {
 
 // Only the states that differ from Direct3D's defaults: lighting stays on with
 // no light, so every vertex is the white ambient; stage 1 multiplies by the
-// light-spot texel that the shading coordinates pick.
+// light-spot texel that the shading coordinates pick. Set once by the scene
+// and again after every device reset, which returns them all to the defaults.
 void setDeviceStates(IDirect3DDevice8* device) {
   RenderState& render = app.render;
   device->SetTransform(D3DTS_WORLD, reinterpret_cast<D3DMATRIX*>(&render.worldMatrix));
@@ -120,6 +128,32 @@ void setDeviceStates(IDirect3DDevice8* device) {
   device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
   device->SetTexture(0, render.flagTexture);
+  device->SetMaterial(reinterpret_cast<D3DMATERIAL8*>(&render.sceneMaterial));
+}
+
+// Reset fails while a default-pool resource lives, and a bound stream
+// source keeps its buffer alive: unbound first.
+void releaseDefaultPool(IDirect3DDevice8* device) {
+  RenderState& render = app.render;
+  device->SetStreamSource(0, nullptr, 0);
+  if (render.flagVertexBuffer) {
+    render.flagVertexBuffer->Release();
+    render.flagVertexBuffer = nullptr;
+  }
+  if (render.overlay.textBuffer) {
+    render.overlay.textBuffer->Release();
+    render.overlay.textBuffer = nullptr;
+  }
+}
+
+// A windowed back buffer has the desktop's format, which the change that
+// lost the device may have changed.
+void followDesktopFormat(D3DPRESENT_PARAMETERS& present) {
+  D3DDISPLAYMODE desktop;
+  std::memset(&desktop, 0, sizeof desktop);
+  if (present.Windowed && app.render.direct3d &&
+      SUCCEEDED(app.render.direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop)))
+    present.BackBufferFormat = desktop.Format;
 }
 
 void releaseBackground() {
@@ -189,11 +223,30 @@ void buildScene() {
   buildBackground();
   setUpClothArrays(indices);
   freeHeapBlock(indices);
+  render.sceneMaterial = kSceneMaterial;
   setDeviceStates(device);
   // The texts are an extra: without the font texture or the text buffer the
   // flag still waves and the overlay draws nothing.
   createFontTexture(kOverlayColour, &render.overlay.fontTexture);
-  render.sceneMaterial = kSceneMaterial;
-  device->SetMaterial(reinterpret_cast<D3DMATERIAL8*>(&render.sceneMaterial));
   startTimer(app.sim.timer);
+}
+
+bool restoreLostDevice() {
+  RenderState& render = app.render;
+  IDirect3DDevice8* device = render.device;
+  if (!device) return false;
+  releaseDefaultPool(device);
+  // A copy: only a successful Reset's adjustments are the device's.
+  D3DPRESENT_PARAMETERS present = render.presentParams;
+  followDesktopFormat(present);
+  if (FAILED(device->Reset(&present))) return false;
+  render.presentParams = present;
+  // The next frame's update writes the whole new vertex buffer.
+  if (!createFlagVertexBuffer(device)) {
+    requestClose();
+    return false;
+  }
+  createTextBuffer();
+  setDeviceStates(device);
+  return true;
 }

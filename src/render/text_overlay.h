@@ -37,9 +37,13 @@ static_assert(sizeof(TextVertex) == 24, "the text stream stride is 24 bytes");
 
 constexpr uint32_t kTextVertexFormat = 0x104;  // D3DFVF_XYZRHW | D3DFVF_TEX1
 constexpr uint32_t kVerticesPerGlyph = 6;      // two triangles, no index buffer
-constexpr uint32_t kTextBufferGlyphs = 64;     // longer texts are cut
+constexpr uint32_t kTextBufferGlyphs = 64;     // per text; longer texts are cut
 constexpr uint32_t kTextBufferBytes = kTextBufferGlyphs * kVerticesPerGlyph * sizeof(TextVertex);
-static_assert(kTextBufferBytes == 9216, "the text buffer holds 384 vertices");
+static_assert(kTextBufferBytes == 9216, "one text's range holds 384 vertices");
+// Frame rate, clock and flag name share one buffer, a range each, so that a
+// frame writes its texts with one lock.
+constexpr uint32_t kOverlayTextCount = 3;
+constexpr uint32_t kOverlayBufferBytes = kOverlayTextCount * kTextBufferBytes;
 
 // Green at three quarters opacity; the A4R4G4B4 font texture stores 0xC0A2.
 constexpr uint32_t kOverlayColour = 0xC000A020;
@@ -94,14 +98,16 @@ bool advanceBlinkPhase(float& blinkPhase, float frameSeconds);
 // --- Direct3D side (text_overlay_win.cpp), over app.render ---
 
 // Makes the font texture (A4R4G4B4, every lit font pixel = colour) into
-// *slot, and app.render.overlay.textBuffer when it does not exist yet.
+// *slot, and app.render.overlay.textBuffer (dynamic, in the default pool:
+// released before a device reset) when it does not exist yet.
 // Returns the texture maker's result; the buffer's failure leaves it null.
 TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot);
 
-// Draws text at a place given as in TextPlace; at most 64 glyphs.
-void drawText(float leftFraction, float topFraction, float depth, float widthScale,
-              float heightScale, const char* text);
+// Makes app.render.overlay.textBuffer when it does not exist yet (left null
+// on failure); also after a device reset, which needs it released first.
+void createTextBuffer();
 
-// Frame rate, clock and flag name as the settings ask; once per frame
-// inside the scene, after the flag. Renews fpsText about twice a second.
+// Frame rate, clock and flag name as the settings ask (at most 64 glyphs
+// each); once per frame inside the scene, after the flag. Renews fpsText
+// about twice a second.
 void drawOverlay();

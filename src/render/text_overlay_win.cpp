@@ -39,15 +39,56 @@ void recolourFont(Picture picture, uint32_t colour, uint32_t* pixels) {
   DeleteDC(dc);
 }
 
-void makeTextBuffer(IDirect3DDevice8* device) {
+struct OverlayText {
+  const TextPlace* place;
+  const char* text;
+};
+
+// The texts the settings ask for, in drawing order; returns how many.
+uint32_t chooseTexts(OverlayText (&texts)[kOverlayTextCount]) {
   TextOverlay& overlay = app.render.overlay;
-  if (overlay.textBuffer) return;
-  if (FAILED(device->CreateVertexBuffer(kTextBufferBytes, 0, kTextVertexFormat, D3DPOOL_MANAGED,
-                                        &overlay.textBuffer)))
-    overlay.textBuffer = nullptr;
+  const Settings& settings = app.settings;
+  uint32_t count = 0;
+  if (settings.showFps) texts[count++] = {&kFpsPlace, overlay.fpsText};
+  if (settings.showTime) {
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    formatClockText(overlay.clockText, sizeof(overlay.clockText), now.wHour, now.wMinute,
+                    now.wSecond);
+    texts[count++] = {&kClockPlace, overlay.clockText};
+  }
+  if (settings.showCountry) texts[count++] = {&kFlagNamePlace, settings.selectFlag};
+  return count;
+}
+
+// Lays every text out in its own range of one lock; returns the glyphs written.
+uint32_t writeTexts(IDirect3DVertexBuffer8* buffer, const OverlayText* texts, uint32_t count,
+                    const D3DVIEWPORT8& viewport) {
+  BYTE* target = nullptr;
+  if (FAILED(buffer->Lock(0, kOverlayBufferBytes, &target, D3DLOCK_DISCARD)) || !target) return 0;
+  TextVertex* vertices = reinterpret_cast<TextVertex*>(target);
+  uint32_t glyphs = 0;
+  for (uint32_t i = 0; i < count; ++i)
+    glyphs += layoutText(vertices + glyphs * kVerticesPerGlyph, kTextBufferGlyphs,
+                         static_cast<float>(viewport.Width), static_cast<float>(viewport.Height),
+                         *texts[i].place, texts[i].text);
+  buffer->Unlock();
+  return glyphs;
 }
 
 }  // namespace
+
+// Written whole every frame and never read back: a dynamic buffer locked
+// with DISCARD gets fresh memory instead of waiting for the renderer to
+// finish drawing the previous frame's texts.
+void createTextBuffer() {
+  IDirect3DDevice8* device = app.render.device;
+  TextOverlay& overlay = app.render.overlay;
+  if (!device || overlay.textBuffer) return;
+  if (FAILED(device->CreateVertexBuffer(kOverlayBufferBytes, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY,
+                                        kTextVertexFormat, D3DPOOL_DEFAULT, &overlay.textBuffer)))
+    overlay.textBuffer = nullptr;
+}
 
 TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot) {
   IDirect3DDevice8* device = app.render.device;
@@ -65,60 +106,33 @@ TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot) {
   }
   if (pixels) HeapFree(heap, 0, pixels);
   if (picture) DeleteObject(picture);
-  makeTextBuffer(device);
+  createTextBuffer();
   return result;
 }
-
-void drawText(float leftFraction, float topFraction, float depth, float widthScale,
-              float heightScale, const char* text) {
-  IDirect3DDevice8* device = app.render.device;
-  IDirect3DVertexBuffer8* buffer = app.render.overlay.textBuffer;
-  if (!device || !buffer || !text) return;
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  device->SetStreamSource(0, buffer, sizeof(TextVertex));
-  device->SetVertexShader(kTextVertexFormat);
-  device->SetPixelShader(0);
-  D3DVIEWPORT8 viewport = {};
-  device->GetViewport(&viewport);
-  device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  BYTE* target = nullptr;
-  if (FAILED(buffer->Lock(0, kTextBufferBytes, &target, 0)) || !target) return;
-  TextPlace place = {leftFraction, topFraction, depth, widthScale, heightScale};
-  uint32_t glyphs = layoutText(reinterpret_cast<TextVertex*>(target), kTextBufferGlyphs,
-                               static_cast<float>(viewport.Width),
-                               static_cast<float>(viewport.Height), place, text);
-  buffer->Unlock();
-  if (glyphs > 0) device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2 * glyphs);
-}
-
-namespace {
-
-void drawAt(const TextPlace& place, const char* text) {
-  drawText(place.leftFraction, place.topFraction, place.depth, place.widthScale, place.heightScale,
-           text);
-}
-
-}  // namespace
 
 void drawOverlay() {
   IDirect3DDevice8* device = app.render.device;
   if (!device) return;
   TextOverlay& overlay = app.render.overlay;
-  const Settings& settings = app.settings;
   device->SetTexture(0, overlay.fontTexture);
   device->SetTexture(1, nullptr);  // the flag's light spot must not shade the text
-  if (advanceBlinkPhase(overlay.blinkPhase, app.sim.timer.frameSeconds) && settings.showFps)
+  if (advanceBlinkPhase(overlay.blinkPhase, app.sim.timer.frameSeconds) && app.settings.showFps)
     formatFpsText(overlay.fpsText, sizeof(overlay.fpsText), app.sim.timer.framesPerSecond);
-  if (!overlay.fontTexture) return;
-  if (settings.showFps) drawAt(kFpsPlace, overlay.fpsText);
-  if (settings.showTime) {
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    formatClockText(overlay.clockText, sizeof(overlay.clockText), now.wHour, now.wMinute,
-                    now.wSecond);
-    drawAt(kClockPlace, overlay.clockText);
-  }
-  if (settings.showCountry) drawAt(kFlagNamePlace, settings.selectFlag);
+  if (!overlay.fontTexture || !overlay.textBuffer) return;
+  OverlayText texts[kOverlayTextCount];
+  uint32_t count = chooseTexts(texts);
+  if (count == 0) return;
+  D3DVIEWPORT8 viewport = {};
+  device->GetViewport(&viewport);
+  uint32_t glyphs = writeTexts(overlay.textBuffer, texts, count, viewport);
+  if (glyphs == 0) return;
+  // One texture and one blend for every text: one draw.
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetStreamSource(0, overlay.textBuffer, sizeof(TextVertex));
+  device->SetVertexShader(kTextVertexFormat);
+  device->SetPixelShader(0);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2 * glyphs);
 }

@@ -1,10 +1,26 @@
 """The full-screen saver ("/s"): its window, the animation, what ends it and
 what does not, the settings left untouched, a display that cannot switch to
-the stored mode, and a device that cannot be made in any mode."""
+the stored mode, a device that cannot be made in any mode, and a device that
+is lost and reset."""
 import os
 import unittest
 
 import harness
+
+# A d3d8.dll around Wine's whose device is lost once the file lose_device_now
+# appears beside it; it writes reset_calls.txt (tests/tools/dll/d3d8_lost_device.cpp).
+D3D8_LOST_DEVICE = os.path.join(harness.TEST_DLLS, "d3d8-lost-device", "d3d8.dll")
+# Parts of the screen where only the background shows at 800 x 600, well
+# away from the flag (x 208 ... 592, y 158 ... 447 while it hangs flat) and the texts.
+BACKGROUND_ONLY = [(200, 20, 600, 90), (620, 20, 790, 140), (10, 200, 170, 400)]
+
+
+def read_lines(path):
+    try:
+        with open(path) as f:
+            return [line.strip() for line in f if line.strip()]
+    except FileNotFoundError:
+        return []
 
 
 class SaverTest(harness.PrefixPerClassTest):
@@ -129,6 +145,44 @@ class SaverTest(harness.PrefixPerClassTest):
             ("1024", "768", "24", "0"),    # the stored mode
             ("1024", "768", "23", "0"),    # in 5-6-5
             ("1280", "1024", "22", "0"),   # the display's own mode, as this adapter reports it
+        ])
+
+    def test_a_lost_device_is_reset_and_draws_again(self):
+        folder, scr = harness.install_program(self.wine, D3D8_LOST_DEVICE)
+        # Native first, then built-in: the DLL loads Wine's own from system32.
+        overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
+        proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
+        window = harness.wait_window(self, self.wine)
+        _, before = harness.screenshot_when(self, self.wine, "lost-device-1.png",
+                                            lambda im: harness.colour_count(im) > 200)
+        log = os.path.join(folder, "reset_calls.txt")
+        open(os.path.join(folder, "lose_device_now"), "w").close()
+        self.assertTrue(harness.wait_for(lambda: "presented after-reset" in read_lines(log), timeout=90),
+                        read_lines(log))
+
+        def as_before_the_loss(image):
+            # The camera, the material and the textures are the device's
+            # states again: the background shows where it did.
+            return harness.colour_count(image) > 200 and all(
+                harness.changed_fraction(before.crop(box), image.crop(box)) < 0.01 for box in BACKGROUND_ONLY)
+
+        _, after = harness.screenshot_when(self, self.wine, "lost-device-2.png", as_before_the_loss)
+        path, later = harness.screenshot_when(self, self.wine, "lost-device-3.png",
+                                              lambda im: harness.changed_fraction(after, im) > 0.002)
+        self.assertGreater(harness.changed_fraction(after, later), 0.002, path)
+        watch = harness.watch_exit(self, self.wine, window["hwnd"])
+        self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], proc, watch), 0)
+
+        # Nothing presented and no Reset while the device was lost; the
+        # refused first Reset is tried again at a later frame, and once one
+        # succeeds the device is never reset again.
+        lines = read_lines(log)
+        self.assertRegex(lines[0] if lines else "", r"^lost present=\d+$")
+        self.assertEqual(lines[1:], [
+            "not-reset lost-answers=10",
+            "reset phase=not-reset result=88760868 presents-while-lost=0",
+            "reset phase=not-reset result=0 presents-while-lost=0",
+            "presented after-reset",
         ])
 
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,8 @@ const MessageCase kMessageCases[] = {
      {A::RequestEnd},
      Default},
     {"resume notice", kWmPowerBroadcast, 7, {}, Default, {}, Default},
+    // The display turning off or on stops or restarts frames, nothing more.
+    {"power setting", kWmPowerBroadcast, kPbtPowerSettingChange, {}, Default, {}, Default},
     // A monitor layout change ends nothing; the covers follow it.
     {"display change", kWmDisplayChange, 16, {A::CoverMonitors}, Default, {}, Default},
     {"system key (Alt)", 0x0104, 0x41, {}, Default, {}, Default},
@@ -134,6 +137,45 @@ TEST(WindowRules, CursorStaysVisibleWhileThePasswordDialogIsOpen) {
   EXPECT_EQ(actionsOf(decideWindowMessage(host, kWmMouseMove, 0, mouseAt(3, 4))),
             Actions{A::HideCursor});
   EXPECT_EQ(host.mouseMoveCount, 2u);
+}
+
+TEST(WindowRules, TheConsoleDisplayStateIsReadOnlyFromItsOwnSetting) {
+  const unsigned char display[16] = {0x56, 0x95, 0xe6, 0x6f, 0x4a, 0x70, 0xa0, 0x47,
+                                     0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47};
+  unsigned char other[16];
+  std::memcpy(other, display, 16);
+  other[15] ^= 1;
+  struct Case {
+    const char* name;
+    const unsigned char* guid;
+    uint32_t length, state, bytes, expected;
+  };
+  const Case cases[] = {
+      {"off", display, 4, 0, 24, 0},
+      {"on", display, 4, 1, 24, 1},
+      {"dimmed", display, 4, 2, 24, 2},
+      {"another setting", other, 4, 0, 24, kNoDisplayState},
+      {"no data", display, 0, 0, 24, kNoDisplayState},
+      {"record cut short", display, 4, 0, 23, kNoDisplayState},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    unsigned char record[24];
+    std::memcpy(record, c.guid, 16);
+    std::memcpy(record + 16, &c.length, 4);
+    std::memcpy(record + 20, &c.state, 4);
+    EXPECT_EQ(c.expected, consoleDisplayState(record, c.bytes));
+  }
+  EXPECT_EQ(kNoDisplayState, consoleDisplayState(nullptr, 24));
+
+  HostState host = hostIn(Saver);
+  host.framesEnabled = 1;
+  EXPECT_TRUE(framesWanted(host));
+  host.displayOff = 1;
+  EXPECT_FALSE(framesWanted(host));
+  host.displayOff = 0;
+  host.framesEnabled = 0;
+  EXPECT_FALSE(framesWanted(host));
 }
 
 TEST(MouseRule, SixthCoordinateChangeRequestsTheEndAndResetsTheCount) {

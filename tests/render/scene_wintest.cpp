@@ -1,8 +1,9 @@
 // The scene on a real Direct3D 8 device (Wine's, through Mesa in Xvfb):
 // buildScene fills every slot, frames move the cloth, releaseScene empties
-// everything twice over, and failures end through the close request without
-// a frame touching an empty slot. The pixels are checked end to end by
-// tests/e2e/test_scene.py.
+// everything twice over, failures end through the close request without
+// a frame touching an empty slot, and a reset device gets its buffers and
+// states back. The pixels are checked end to end by tests/e2e/test_scene.py;
+// a lost full-screen device by tests/e2e/test_saver.py.
 #include <windows.h>
 #include <d3d8.h>
 
@@ -43,6 +44,72 @@ void runFrames(int count, DWORD pauseMs = 0) {
     updateFrame();
     drawFrame();
   }
+}
+
+// The states buildScene sets, as the device reports them; the bound
+// objects are compared by address only.
+struct SceneStates {
+  D3DMATRIX world, view, projection;
+  D3DMATERIAL8 material;
+  DWORD cull, ambient, vertexShader;
+  DWORD stage0[3], stage1[2];
+  const void* textures[2];
+  const void* indices;
+  const void* stream;
+};
+
+template <typename T>
+const void* addressOf(T* object) {
+  if (object) object->Release();  // the Get methods add a reference
+  return object;
+}
+
+SceneStates readSceneStates(IDirect3DDevice8* device) {
+  SceneStates states;
+  std::memset(&states, 0, sizeof states);
+  device->GetTransform(D3DTS_WORLD, &states.world);
+  device->GetTransform(D3DTS_VIEW, &states.view);
+  device->GetTransform(D3DTS_PROJECTION, &states.projection);
+  device->GetMaterial(&states.material);
+  device->GetRenderState(D3DRS_CULLMODE, &states.cull);
+  device->GetRenderState(D3DRS_AMBIENT, &states.ambient);
+  device->GetVertexShader(&states.vertexShader);
+  device->GetTextureStageState(0, D3DTSS_MIPFILTER, &states.stage0[0]);
+  device->GetTextureStageState(0, D3DTSS_MAGFILTER, &states.stage0[1]);
+  device->GetTextureStageState(0, D3DTSS_MINFILTER, &states.stage0[2]);
+  device->GetTextureStageState(1, D3DTSS_COLORARG1, &states.stage1[0]);
+  device->GetTextureStageState(1, D3DTSS_COLOROP, &states.stage1[1]);
+  for (DWORD stage = 0; stage < 2; ++stage) {
+    IDirect3DBaseTexture8* texture = nullptr;
+    device->GetTexture(stage, &texture);
+    states.textures[stage] = addressOf(texture);
+  }
+  IDirect3DIndexBuffer8* indices = nullptr;
+  UINT baseVertex = 0;
+  device->GetIndices(&indices, &baseVertex);
+  states.indices = addressOf(indices);
+  IDirect3DVertexBuffer8* stream = nullptr;
+  UINT stride = 0;
+  device->GetStreamSource(0, &stream, &stride);
+  states.stream = addressOf(stream);
+  return states;
+}
+
+// Equal to what the scene set, but for the stream: the buffer made again.
+void expectStatesAfterReset(const SceneStates& built, const SceneStates& now) {
+  EXPECT_EQ(0, std::memcmp(&built.world, &now.world, sizeof built.world));
+  EXPECT_EQ(0, std::memcmp(&built.view, &now.view, sizeof built.view));
+  EXPECT_EQ(0, std::memcmp(&built.projection, &now.projection, sizeof built.projection));
+  EXPECT_EQ(0, std::memcmp(&built.material, &now.material, sizeof built.material));
+  EXPECT_EQ(built.cull, now.cull);
+  EXPECT_EQ(built.ambient, now.ambient);
+  EXPECT_EQ(built.vertexShader, now.vertexShader);
+  EXPECT_EQ(0, std::memcmp(built.stage0, now.stage0, sizeof built.stage0));
+  EXPECT_EQ(0, std::memcmp(built.stage1, now.stage1, sizeof built.stage1));
+  EXPECT_EQ(built.textures[0], now.textures[0]);
+  EXPECT_EQ(built.textures[1], now.textures[1]);
+  EXPECT_EQ(built.indices, now.indices);
+  EXPECT_EQ(static_cast<const void*>(app.render.flagVertexBuffer), now.stream);
 }
 
 bool closeRequested(HWND window) {
@@ -242,6 +309,47 @@ TEST_F(SceneOnDevice, MissingFontRunsOnWithoutTextsAndFramesStaySafe) {
   runFrames(3);
   EXPECT_FALSE(closeRequested(window));
   DeleteFileA(path.c_str());
+}
+
+// Windowed, as the preview's device: a reset gives back the default-pool
+// buffers and every state; a refused one (here: a default-pool buffer of
+// the test's own still lives) leaves them released and the frames, which
+// draw nothing meanwhile, try again until one succeeds.
+TEST_F(SceneOnDevice, ResetRestoresBuffersAndStatesAndFramesRetryARefusedOne) {
+  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  configureSimulation(app.sim, 100, false);
+  buildScene();
+  IDirect3DDevice8* device = app.render.device;
+  const SceneStates built = readSceneStates(device);
+  ASSERT_NE(nullptr, built.textures[0]);
+  ASSERT_NE(nullptr, built.stream);
+  runFrames(2);  // the frames leave other textures and streams bound
+
+  ASSERT_TRUE(restoreLostDevice());
+  EXPECT_EQ(D3D_OK, device->TestCooperativeLevel());
+  ASSERT_NE(nullptr, app.render.flagVertexBuffer);
+  EXPECT_NE(nullptr, app.render.overlay.textBuffer);
+  EXPECT_TRUE(app.render.presentParams.Windowed);
+  expectStatesAfterReset(built, readSceneStates(device));
+
+  IDirect3DVertexBuffer8* blocker = nullptr;
+  ASSERT_EQ(D3D_OK, device->CreateVertexBuffer(64, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
+                                               D3DPOOL_DEFAULT, &blocker));
+  EXPECT_FALSE(restoreLostDevice());
+  EXPECT_EQ(nullptr, app.render.flagVertexBuffer);
+  EXPECT_EQ(nullptr, app.render.overlay.textBuffer);
+  ASSERT_EQ(D3DERR_DEVICENOTRESET, device->TestCooperativeLevel());
+  runFrames(2, 2);
+  EXPECT_EQ(nullptr, app.render.flagVertexBuffer);
+  blocker->Release();
+  runFrames(1);  // resets, draws nothing
+  EXPECT_EQ(D3D_OK, device->TestCooperativeLevel());
+  ASSERT_NE(nullptr, app.render.flagVertexBuffer);
+  EXPECT_NE(nullptr, app.render.overlay.textBuffer);
+  expectStatesAfterReset(built, readSceneStates(device));
+  runFrames(3, 2);
+  EXPECT_FALSE(closeRequested(window));
+  EXPECT_TRUE(shownMessages.empty());
 }
 
 TEST_F(SceneOnDevice, WithoutADeviceNothingIsBuiltOrDrawn) {

@@ -237,8 +237,9 @@ bool buildLayers(IDirect3DDevice8* device, Layers& layers) {
                                         D3DPOOL_DEFAULT, &layers.grid)) ||
       FAILED(device->CreateIndexBuffer(sizeof indices, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED,
                                        &layers.indices)) ||
-      FAILED(device->CreateVertexBuffer(kMaxGlyphs * 6 * sizeof(GlyphVertex), 0, kGlyphFormat,
-                                        D3DPOOL_MANAGED, &layers.glyphs)))
+      FAILED(device->CreateVertexBuffer(3 * kMaxGlyphs * 6 * sizeof(GlyphVertex),
+                                        D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kGlyphFormat,
+                                        D3DPOOL_DEFAULT, &layers.glyphs)))
     return false;
   fillBuffer(layers.quad, quad, sizeof quad, 0);
   fillBuffer(layers.indices, indices, sizeof indices, 0);
@@ -255,8 +256,8 @@ bool buildLayers(IDirect3DDevice8* device, Layers& layers) {
   return layers.background && layers.picture && layers.spot && layers.font;
 }
 
-void drawText(IDirect3DDevice8* device, Layers& layers, float left, float top, const char* text) {
-  GlyphVertex vertices[kMaxGlyphs * 6];
+// Six vertices a glyph into out; returns the glyphs written.
+int layoutText(GlyphVertex* out, float left, float top, const char* text) {
   int count = 0;
   const float width = 18.0f, height = 28.0f;
   for (const char* c = text; *c && count < kMaxGlyphs; ++c, ++count) {
@@ -267,9 +268,18 @@ void drawText(IDirect3DDevice8* device, Layers& layers, float left, float top, c
                                {x + width, top, 0, 1, u + 0.08f, v},
                                {x + width, top + height, 0, 1, u + 0.08f, v + 0.16f},
                                {x, top + height, 0, 1, u, v + 0.16f}};
-    std::memcpy(&vertices[count * 6], six, sizeof six);
+    std::memcpy(&out[count * 6], six, sizeof six);
   }
-  if (count && fillBuffer(layers.glyphs, vertices, count * 6 * sizeof(GlyphVertex), 0))
+  return count;
+}
+
+// The three texts in one lock and one draw.
+void drawTexts(IDirect3DDevice8* device, Layers& layers) {
+  GlyphVertex vertices[3 * kMaxGlyphs * 6];
+  int count = layoutText(vertices, 8.0f, 8.0f, kTexts[0]);
+  count += layoutText(vertices + count * 6, 680.0f, 570.0f, kTexts[1]);
+  count += layoutText(vertices + count * 6, 8.0f, 576.0f, kTexts[2]);
+  if (count && fillBuffer(layers.glyphs, vertices, count * 6 * sizeof(GlyphVertex), D3DLOCK_DISCARD))
     device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, count * 2);
 }
 
@@ -297,9 +307,7 @@ void drawLayers(IDirect3DDevice8* device, Layers& layers, float phase) {
   device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
   device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  drawText(device, layers, 8.0f, 8.0f, kTexts[0]);
-  drawText(device, layers, 680.0f, 570.0f, kTexts[1]);
-  drawText(device, layers, 8.0f, 576.0f, kTexts[2]);
+  drawTexts(device, layers);
   device->EndScene();
   device->Present(nullptr, nullptr, nullptr, nullptr);
 }

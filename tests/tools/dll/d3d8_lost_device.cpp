@@ -1,0 +1,165 @@
+// A "d3d8.dll" around the system's own whose device is lost once, as a
+// monitor change or a lock screen leaves it, and comes back only by Reset.
+//
+// Everything is the real Direct3D 8 except three methods of each device:
+// once the file lose_device_now exists beside the DLL, the next Present
+// returns D3DERR_DEVICELOST unshown and the loss begins. TestCooperativeLevel
+// then answers D3DERR_DEVICELOST ten times, then D3DERR_DEVICENOTRESET until
+// a Reset succeeds; Present meanwhile shows nothing and answers
+// D3DERR_DEVICELOST. The first Reset after the loss is refused (as one made
+// while the display is still changing can be), later ones are the real Reset.
+// What happened goes, a line per event, into reset_calls.txt beside the DLL:
+//   lost present=<n>              the Present that began the loss
+//   not-reset lost-answers=<k>    the first D3DERR_DEVICENOTRESET answer
+//   reset phase=<p> result=<hex> presents-while-lost=<m>
+//                                 every Reset (phase normal, lost, not-reset
+//                                 or restored; Presents after the one that
+//                                 began the loss)
+//   presented after-reset         the first Present shown after a good Reset
+#define CINTERFACE
+#include <windows.h>
+#include <d3d8.h>
+
+#include "test_dll_support.h"
+
+namespace {
+
+const unsigned kLostAnswers = 10;
+
+enum Phase { Normal, Lost, NotReset, Restored };
+const char* const kPhaseNames[] = {"normal", "lost", "not-reset", "restored"};
+
+Phase phase = Normal;
+unsigned presents = 0, presentsWhileLost = 0, lostAnswers = 0;
+bool refusedOneReset = false, presentedAfterReset = false;
+
+// Copies of the real tables with the methods above in place of the real
+// ones (every object of a kind shares the real d3d8's one table).
+IDirect3D8Vtbl patchedDirect3d;
+IDirect3DDevice8Vtbl patchedDevice;
+HRESULT(WINAPI* realCreateDevice)
+(IDirect3D8*, UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS*, IDirect3DDevice8**);
+HRESULT(WINAPI* realTestCooperativeLevel)(IDirect3DDevice8*);
+HRESULT(WINAPI* realReset)(IDirect3DDevice8*, D3DPRESENT_PARAMETERS*);
+HRESULT(WINAPI* realPresent)(IDirect3DDevice8*, const RECT*, const RECT*, HWND, const RGNDATA*);
+
+void record(const char* line) {
+  char path[MAX_PATH];
+  pathBesideDll("reset_calls.txt", path, MAX_PATH);
+  appendLine(path, line);
+}
+
+bool lossRequested() {
+  char path[MAX_PATH];
+  pathBesideDll("lose_device_now", path, MAX_PATH);
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+HRESULT WINAPI testCooperativeLevel(IDirect3DDevice8* device) {
+  if (phase == Lost) {
+    if (lostAnswers < kLostAnswers) {
+      ++lostAnswers;
+      return D3DERR_DEVICELOST;
+    }
+    phase = NotReset;
+    char line[64];
+    snprintf(line, sizeof line, "not-reset lost-answers=%u", lostAnswers);
+    record(line);
+  }
+  if (phase == NotReset) return D3DERR_DEVICENOTRESET;
+  return realTestCooperativeLevel(device);
+}
+
+HRESULT WINAPI reset(IDirect3DDevice8* device, D3DPRESENT_PARAMETERS* parameters) {
+  Phase during = phase;
+  HRESULT result = D3DERR_DEVICELOST;
+  // Reset cannot succeed while the device is merely lost; the first one
+  // after the loss is refused too.
+  if (phase == NotReset && !refusedOneReset) {
+    refusedOneReset = true;
+  } else if (phase != Lost) {
+    result = realReset(device, parameters);
+    if (SUCCEEDED(result) && phase == NotReset) phase = Restored;
+  }
+  char line[128];
+  snprintf(line, sizeof line, "reset phase=%s result=%lx presents-while-lost=%u",
+           kPhaseNames[during], static_cast<unsigned long>(result), presentsWhileLost);
+  record(line);
+  return result;
+}
+
+HRESULT WINAPI present(IDirect3DDevice8* device, const RECT* source, const RECT* target,
+                       HWND window, const RGNDATA* dirty) {
+  ++presents;
+  if (phase == Normal && lossRequested()) {
+    phase = Lost;
+    char line[64];
+    snprintf(line, sizeof line, "lost present=%u", presents);
+    record(line);
+    return D3DERR_DEVICELOST;
+  }
+  if (phase == Lost || phase == NotReset) {
+    ++presentsWhileLost;
+    return D3DERR_DEVICELOST;
+  }
+  HRESULT result = realPresent(device, source, target, window, dirty);
+  if (phase == Restored && !presentedAfterReset && SUCCEEDED(result)) {
+    presentedAfterReset = true;
+    record("presented after-reset");
+  }
+  return result;
+}
+
+HRESULT WINAPI createDevice(IDirect3D8* direct3d, UINT adapter, D3DDEVTYPE type, HWND window,
+                            DWORD flags, D3DPRESENT_PARAMETERS* parameters,
+                            IDirect3DDevice8** device) {
+  HRESULT result = realCreateDevice(direct3d, adapter, type, window, flags, parameters, device);
+  if (FAILED(result) || !device || !*device) return result;
+  IDirect3DDevice8* made = *device;
+  if (!realPresent) {
+    patchedDevice = *made->lpVtbl;
+    realTestCooperativeLevel = patchedDevice.TestCooperativeLevel;
+    realReset = patchedDevice.Reset;
+    realPresent = patchedDevice.Present;
+    patchedDevice.TestCooperativeLevel = testCooperativeLevel;
+    patchedDevice.Reset = reset;
+    patchedDevice.Present = present;
+  }
+  made->lpVtbl = &patchedDevice;
+  return result;
+}
+
+}  // namespace
+
+// The system's d3d8.dll by its full path: by name the loader would find this
+// one again. Run with the override "d3d8=n,b": with "n" alone Wine refuses
+// to load its own built-in d3d8.dll from system32.
+extern "C" IDirect3D8* WINAPI Direct3DCreate8(UINT version) {
+  static HMODULE real = nullptr;
+  if (!real) {
+    wchar_t path[MAX_PATH];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH - 10);
+    if (length == 0 || length >= MAX_PATH - 10) return nullptr;
+    lstrcatW(path, L"\\d3d8.dll");
+    real = LoadLibraryW(path);
+    if (!real) {
+      record("no system d3d8.dll");
+      return nullptr;
+    }
+  }
+  auto create = reinterpret_cast<IDirect3D8*(WINAPI*)(UINT)>(
+      reinterpret_cast<void*>(GetProcAddress(real, "Direct3DCreate8")));
+  if (create == &Direct3DCreate8) {
+    record("the system's d3d8.dll is this one");
+    return nullptr;
+  }
+  IDirect3D8* direct3d = create ? create(version) : nullptr;
+  if (!direct3d) return nullptr;
+  if (!realCreateDevice) {
+    patchedDirect3d = *direct3d->lpVtbl;
+    realCreateDevice = patchedDirect3d.CreateDevice;
+    patchedDirect3d.CreateDevice = createDevice;
+  }
+  direct3d->lpVtbl = &patchedDirect3d;
+  return direct3d;
+}
