@@ -3,6 +3,10 @@
 # not part of the test command (which runs each once in a short form):
 #   tools/soak.sh [--minutes 10] [--interval 5]     resources of a long run must not grow
 #   tools/soak.sh --password-cycles [--cycles 50]   50 refused password checks, then one accepted
+# For testing their growth rule only, --inject-leak-kb N and
+# --inject-leak-handles N make the running saver leak (per second of the
+# soak, per refused check): procstat.exe commits memory and duplicates
+# handles into it.
 # Measures the build that tools/test.sh tests (the 32-bit product wherever
 # this machine runs 32-bit code); BUILD_DIR and NO_BUILD=1 as described in
 # tools/longrun/longrun.sh.

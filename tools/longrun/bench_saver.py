@@ -10,6 +10,9 @@ presenting. The real saver is started twice with "/s": once with Wine's
 windows unmanaged (as on the test display, where no window manager runs,
 and like a desktop whose window manager answers at once), once managed on
 the bare Xvfb, where Wine waits for a window manager that never answers.
+Each is ended by pointer moves, timed from the move that ended it; the
+bench fails (code 1) when moves did not end a run or it ended with a code
+other than 0.
 """
 import argparse
 import os
@@ -17,8 +20,6 @@ import subprocess
 import sys
 import threading
 import time
-
-from PIL import Image
 
 import soak_support as soak
 import harness  # importable once soak_support is
@@ -30,6 +31,7 @@ X11_DRIVER_KEY = r"HKCU\Software\Wine\X11 Driver"
 # From (0, 0), pointer moves along x only: each changes one coordinate, the sixth ends the saver.
 POINTER_MOVES = 6
 END_TIMEOUT = 8.0
+MORE_MOVES = 6
 
 
 def fields_of(text):
@@ -85,10 +87,33 @@ class EndWatch:
 def first_picture(wine, proc, started):
     """Seconds from the start to the first screenshot with a picture on it."""
     while time.time() - started < 60 and proc.poll() is None:
-        image = Image.open(wine.screenshot("bench-start.png")).convert("RGB")
+        image = soak.screen(wine, "bench-start")
         if len(image.getcolors(maxcolors=1 << 20) or []) >= 200:
             return time.time() - started
     raise soak.LongRunError("the saver showed no picture within 60 s")
+
+
+def end_by_pointer(wine, watch):
+    """Pointer moves until the saver begins to end (its window leaves the
+    screen or its process is gone): the moment of the move that ended it,
+    and how many moves were given. Six moves end it, unless moves it read
+    late merged into fewer: then one more follows each END_TIMEOUT without
+    an end, and the time runs from the last one, which is the one that ended
+    it. None as the moment when even MORE_MOVES more did not end it."""
+    x = 0
+    for x in range(1, POINTER_MOVES + 1):
+        time.sleep(0.2)
+        wine.xdotool("mousemove", str(x * 10), "0")
+    last_input = time.time()
+    for _ in range(MORE_MOVES):
+        if harness.wait_for(lambda: watch.process_gone or watch.window_gone, timeout=END_TIMEOUT, interval=0.05):
+            return last_input, x
+        x += 1
+        wine.xdotool("mousemove", str(x * 10), "0")
+        last_input = time.time()
+    if harness.wait_for(lambda: watch.process_gone or watch.window_gone, timeout=END_TIMEOUT, interval=0.05):
+        return last_input, x
+    return None, x
 
 
 def saver_run(wine, managed, settle):
@@ -97,36 +122,36 @@ def saver_run(wine, managed, settle):
     wine.xdotool("mousemove", "0", "0")
     started = time.time()
     proc = wine.start(harness.SCR, "/s")
+    sampler = None
     try:
         windows_pid, hwnd = soak.saver_windows_pid(wine, proc)
         shown = first_picture(wine, proc, started)
         time.sleep(settle)
-        figures = soak.sample(wine, windows_pid, proc.pid)
+        sampler = soak.Sampler(wine, windows_pid, proc.pid)
+        figures = sampler.take()
+        if sampler.problems:
+            raise soak.LongRunError(sampler.problems[0])
         watch_code = wine.watch_exit(hwnd)
         watch = EndWatch(wine, hwnd, proc)
         try:
-            for x in range(1, POINTER_MOVES + 1):
-                time.sleep(0.2)
-                wine.xdotool("mousemove", str(x * 10), "0")
-            last_input = time.time()
-            if harness.wait_for(lambda: watch.process_gone, timeout=END_TIMEOUT, interval=0.05):
-                code = harness.exit_code(proc, 30, watch_code)
-                harness.wait_for(lambda: watch.window_gone, timeout=2.0, interval=0.05)
-            else:
-                # Moves the saver read late merged into fewer: end it anyway, untimed.
-                code = harness.end_saver_by_input(wine, hwnd, proc, watch=watch_code, timeout=60)
-                watch.window_gone = watch.process_gone = last_input = None
+            last_input, moves = end_by_pointer(wine, watch)
+            if last_input is None:
+                return {"shown": shown, "figures": figures, "moves": moves, "ended": False}
+            code = harness.exit_code(proc, 30, watch_code)
+            harness.wait_for(lambda: watch.window_gone, timeout=2.0, interval=0.05)
         finally:
             watch.close()
     finally:
+        if sampler:
+            sampler.close()
         if proc.poll() is None:
             proc.kill()
             proc.wait()
 
     def ms(moment):
-        return None if moment is None or last_input is None else 1000.0 * (moment - last_input)
+        return None if moment is None else 1000.0 * (moment - last_input)
     return {"shown": shown, "figures": figures, "window_ms": ms(watch.window_gone),
-            "process_ms": ms(watch.process_gone), "code": code}
+            "process_ms": ms(watch.process_gone), "code": code, "moves": moves, "ended": True}
 
 
 def flagsim_us(command):
@@ -145,6 +170,25 @@ def number(value, form="{:.0f}"):
     return "not seen" if value is None else form.format(value)
 
 
+def end_text(run):
+    if not run["ended"]:
+        return f"not ended by {run['moves']} pointer moves"
+    return (f"{number(run['window_ms'])} / {number(run['process_ms'])} (exit code {run['code']}, "
+            f"{run['moves']} pointer moves)")
+
+
+def run_failures(runs):
+    """A saver run fails the bench when pointer moves did not end it, or it
+    ended with a code other than 0: its times would measure a fault."""
+    failures = []
+    for name, run in runs:
+        if not run["ended"]:
+            failures.append(f"{name}: {run['moves']} pointer moves did not end the saver")
+        elif run["code"] != 0:
+            failures.append(f"{name}: exit code {run['code']}")
+    return failures
+
+
 def print_table(options, load_before, ours, layers, minimal, desktop, bare, native, under_wine):
     fps_ours, fps_layers, fps_min = (float(f["fps"]) for f in (ours, layers, minimal))
     print(f"load average before: {' '.join(f'{v:.2f}' for v in load_before)}; "
@@ -158,8 +202,8 @@ def print_table(options, load_before, ours, layers, minimal, desktop, bare, nati
           f"a loading device first | {ours.get('first_present_ms', '?')} | {layers.get('first_present_ms', '?')} | "
           f"{minimal.get('first_present_ms', '?')} | |")
     print(f"| real saver \"/s\": start to first picture on the screen (s) | {desktop['shown']:.1f} | | | |")
-    print(f"| real saver: last input (sixth pointer move) to window gone / to process gone (ms) | "
-          f"{number(desktop['window_ms'])} / {number(desktop['process_ms'])} (exit code {desktop['code']}) | | | |")
+    print(f"| real saver: last input (the pointer move that ended it) to window gone / to process gone (ms) | "
+          f"{end_text(desktop)} | | | |")
     print(f"| one simulation frame (us): native Release / flagsim.exe under Wine | "
           f"{number(native, '{:.1f}') if options.native_flagsim else 'not built'} / "
           f"{number(under_wine, '{:.1f}')} | | | |")
@@ -168,8 +212,7 @@ def print_table(options, load_before, ours, layers, minimal, desktop, bare, nati
           f" / {soak.format_mb(figures.get('vm_hwm'))} | | | |")
     print()
     print(f"On the bare Xvfb, with Wine's windows managed and no window manager to answer: last input to "
-          f"window gone {number(bare['window_ms'])} ms, to process gone {number(bare['process_ms'])} ms "
-          f"(exit code {bare['code']}).")
+          f"window gone / to process gone (ms): {end_text(bare)}.")
 
 
 def print_profile(profile, text):
@@ -213,7 +256,11 @@ def main():
                              "--benchmark"])
     print_table(options, load_before, ours, layers, minimal, desktop, bare, native, under_wine)
     print_profile(profile, profile_text)
-    return 0
+    failures = run_failures((("windows unmanaged", desktop), ("windows managed", bare)))
+    print()
+    print("BENCH " + ("PASSED: both saver runs ended by pointer moves with exit code 0" if not failures
+                      else "FAILED: " + "; ".join(failures)))
+    return 0 if not failures else 1
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
-"""Support of the long-run tools: resource samples of a running saver, its
-window, and one-line reports of what stopped a run.
+"""Support of the long-run tools: resource samples of a running saver, the
+rule that tells a leak from the warm-up, its window, and one-line reports of
+what stopped a run.
 
 Two views of the resources: the Windows one from tests/tools/procstat.exe
 (working set, page file use, handles, GDI and USER objects; a figure Wine
@@ -9,9 +10,13 @@ does not give comes back as -1), and the Unix one of the Wine process
 The tools drive the program with the end-to-end tests' harness
 (tests/e2e/harness.py); importing this module makes it importable."""
 import os
+import re
+import select
 import subprocess
 import sys
 import time
+
+from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 import harness  # noqa: E402
@@ -35,29 +40,164 @@ def run_main(name, main):
         return 130
 
 PROCSTAT = os.path.join(harness.BUILD, "procstat.exe")
-WINDOWS_KEYS = ("working_set", "peak_working_set", "pagefile", "handles", "gdi", "user")
+WINDOWS_KEYS = ("working_set", "peak_working_set", "pagefile", "private_bytes", "handles", "gdi", "user")
 UNIX_KEYS = ("vm_rss", "vm_hwm", "fds")
+# Wine answers GetGuiResources with 0 for every process, which procstat
+# gives as -1: these two are never available under Wine, and a run without
+# them is judged on the others. Every other figure comes from a call that
+# Wine implements (or from /proc), so a missing one is a fault of the run.
+NOT_GIVEN_BY_WINE = ("gdi", "user")
 
 
-def windows_figures(wine, windows_pid):
-    code, out, _ = wine.run(PROCSTAT, str(windows_pid), timeout=60)
-    if code != 0:
-        return {}
-    fields = harness.parse_fields(out.strip())
-    return {k: int(fields[k]) for k in WINDOWS_KEYS if k in fields}
+class ProcStat:
+    """procstat.exe --serve in the run's prefix: the figures of a process,
+    and leaks injected into it for testing the rules, each without starting
+    a Wine program. Its output is read up to each answer's end mark, never to
+    the end of the pipe, which Wine's desktop process may hold."""
+
+    END = re.compile(rb"(?:^|\n)procstat-done code=(-?\d+)\r?\n")
+
+    def __init__(self, wine):
+        self.wine = wine
+        self.proc = None
+        self.pending = b""
+
+    def call(self, request, timeout=30.0):
+        """(code, output), or None when no answer came (procstat is then
+        ended, and the next call starts it again)."""
+        if self.proc is None or self.proc.poll() is not None:
+            self.close()
+            self.proc = subprocess.Popen([os.environ.get("WINE", "wine"), PROCSTAT, "--serve"], env=self.wine.env,
+                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            self.pending = b""
+        try:
+            self.proc.stdin.write(request.encode("ascii") + b"\n")
+            self.proc.stdin.flush()
+        except OSError:
+            self.close()
+            return None
+        deadline = time.time() + timeout
+        fd = self.proc.stdout.fileno()
+        while True:
+            end = self.END.search(self.pending)
+            if end:
+                out = self.pending[:end.start()].decode("utf-8", errors="replace").replace("\r", "")
+                self.pending = self.pending[end.end():]
+                return int(end.group(1)), out
+            left = deadline - time.time()
+            chunk = os.read(fd, 65536) if left > 0 and select.select([fd], [], [], left)[0] else b""
+            if not chunk:
+                self.close()
+                return None
+            self.pending += chunk
+
+    def close(self):
+        if self.proc is None:
+            return
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.close()
+                self.proc.wait(timeout=10)
+            except (OSError, subprocess.TimeoutExpired):
+                self.proc.kill()
+                self.proc.wait()
+        for pipe in (self.proc.stdin, self.proc.stdout):
+            try:
+                pipe.close()
+            except OSError:
+                pass
+        self.proc = None
+
+
+class Sampler:
+    """The figures of one running saver, sample after sample. A sample that
+    lacks a figure it should have (procstat failed or gave -1, /proc could
+    not be read) is recorded in `problems`, which fail the run: a run whose
+    figures went missing has not shown that nothing grows."""
+
+    def __init__(self, wine, windows_pid, unix_pid):
+        self.procstat = ProcStat(wine)
+        self.windows_pid = windows_pid
+        self.unix_pid = unix_pid
+        self.problems = []
+        self.leaked_kb = 0
+        self.leaked_handles = 0
+
+    def take(self):
+        figures = {}
+        answer = self.procstat.call(str(self.windows_pid))
+        if answer is None:
+            self.problems.append(f"procstat gave no answer for process {self.windows_pid}")
+        elif answer[0] != 0:
+            self.problems.append(f"procstat failed for process {self.windows_pid} (code {answer[0]}): "
+                                 f"{answer[1].strip()[:120]!r}")
+        else:
+            fields = harness.parse_fields(answer[1].strip())
+            for key in WINDOWS_KEYS:
+                value = int(fields.get(key, -1))
+                if value >= 0:
+                    figures[key] = value
+                elif key not in NOT_GIVEN_BY_WINE:
+                    self.problems.append(f"procstat gave no {key} for process {self.windows_pid}")
+        try:
+            figures.update(unix_figures(self.unix_pid))
+        except OSError as error:
+            self.problems.append(f"no /proc figures of the saver (Unix process {self.unix_pid}): {error}")
+        return figures
+
+    def summary(self, samples):
+        return f"figures missing: {len(self.problems)} failed read(s) in {samples} samples; first: {self.problems[0]}"
+
+    def leak(self, kb, handles):
+        """Test only: the saver is made to leak kb KB and `handles` handles.
+        An injection that did not happen in full stops the run: its result
+        would prove nothing."""
+        if kb <= 0 and handles <= 0:
+            return
+        answer = self.procstat.call(f"leak {self.windows_pid} {int(kb)} {int(handles)}")
+        if answer is None or answer[0] != 0:
+            raise LongRunError(f"procstat could not inject a leak of {kb} KB and {handles} handles: {answer!r}")
+        self.leaked_kb += int(kb)
+        self.leaked_handles += int(handles)
+
+    def close(self):
+        self.procstat.close()
+
+
+class LeakRate:
+    """Test only: how much to inject now to keep a steady rate (KB and
+    handles per check or per second); whole units, the rest carried on."""
+
+    def __init__(self, kb_per_unit, handles_per_unit):
+        self.kb_per_unit = kb_per_unit
+        self.handles_per_unit = handles_per_unit
+        self.kb = 0
+        self.handles = 0
+
+    def due(self, units):
+        kb = int(self.kb_per_unit * units) - self.kb
+        handles = int(self.handles_per_unit * units) - self.handles
+        self.kb += kb
+        self.handles += handles
+        return kb, handles
+
+    def __bool__(self):
+        return self.kb_per_unit > 0 or self.handles_per_unit > 0
 
 
 def unix_figures(unix_pid):
+    """VmRSS, VmHWM and the open descriptors of the Wine process; OSError
+    when /proc does not have them (the process has gone)."""
     figures = {}
-    try:
-        with open(f"/proc/{unix_pid}/status") as f:
-            for line in f:
-                name, _, value = line.partition(":")
-                if name in ("VmRSS", "VmHWM"):
-                    figures[name.lower().replace("vm", "vm_")] = int(value.split()[0]) * 1024
-        figures["fds"] = len(os.listdir(f"/proc/{unix_pid}/fd"))
-    except OSError:
-        pass
+    with open(f"/proc/{unix_pid}/status") as f:
+        for line in f:
+            name, _, value = line.partition(":")
+            if name in ("VmRSS", "VmHWM"):
+                figures[name.lower().replace("vm", "vm_")] = int(value.split()[0]) * 1024
+    figures["fds"] = len(os.listdir(f"/proc/{unix_pid}/fd"))
+    missing = [k for k in UNIX_KEYS if k not in figures]
+    if missing:
+        raise OSError(f"/proc/{unix_pid}/status has no {', '.join(missing)}")
     return figures
 
 
@@ -90,12 +230,6 @@ def grown_mappings(before, after, count=5):
     return rows[:count]
 
 
-def sample(wine, windows_pid, unix_pid):
-    figures = windows_figures(wine, windows_pid)
-    figures.update(unix_figures(unix_pid))
-    return figures
-
-
 def saver_windows_pid(wine, proc, timeout=60.0):
     """The Windows process id and the window of the saver started as proc.
 
@@ -112,15 +246,214 @@ def saver_windows_pid(wine, proc, timeout=60.0):
     raise LongRunError(f"no saver window within {timeout:.0f} s")
 
 
-def grows(baseline, later, key, share=0.02, slack=0):
-    """True when `later` passes `baseline` by more than share (plus slack units)."""
-    if baseline is None or later is None or baseline <= 0 or later < 0:
-        return False
-    return later > baseline * (1.0 + share) + slack
+# ---- the growth rule ------------------------------------------------------------
+#
+# A figure may rise while the saver warms up (its first scene, the first
+# refused checks, a cache Wine fills once) and then stays level apart from
+# noise; a leak adds the same amount per check or per second for as long as
+# the run lasts. So the rule judges the slope of the level part, not the last
+# sample against the first: a warm-up of any size passes, and a leak too
+# small to show as a share of the whole still shows as a slope.
+#
+# The level part of a figure begins at the first sample, from `settle` on,
+# after which the figure does not rise faster than its limit over the next
+# `hold` units; at the latest in the middle of the run, so that a figure that
+# never stops rising (a leak) is judged on the second half at least. Memory
+# fails when the least-squares slope of its level part is over
+# `memory_slope` bytes per unit. A count (handles, descriptors) fails when
+# it ends its level part more than `count_growth` above where it began, not
+# counting its largest single step: Wine caches some things for good the
+# first time they are used, as a step at whichever moment that happens
+# (the first PNG flag that the saver decodes, at a random check, leaves ten
+# registry keys of Windows Imaging Component's decoders open), while a leak
+# rises again and again. A run shorter than twice `settle` has no level part
+# worth the name and is not judged.
+
+MEMORY_KEYS = ("working_set", "pagefile", "private_bytes", "vm_rss")
+COUNT_KEYS = ("handles", "gdi", "user", "fds")
+# A peak follows the current figure it is the peak of, but stays at any
+# passing high: shown, judged through the current figure.
+PEAK_KEYS = ("peak_working_set", "vm_hwm")
 
 
-# Small absolute slack where a count is small: one handle more is noise.
-SLACK = {"handles": 4, "gdi": 4, "user": 4, "fds": 4}
+class GrowthRule:
+    """unit: "check" or "s"; settle and hold in units; memory_slope in bytes
+    per unit."""
+
+    def __init__(self, unit, settle, hold, memory_slope, count_growth=2):
+        self.unit = unit
+        self.settle = settle
+        self.hold = hold
+        self.memory_slope = memory_slope
+        self.count_growth = count_growth
+
+    def at(self, x):
+        return f"check {x:g}" if self.unit == "check" else f"t={x:.0f} s"
+
+    def amount(self, n):
+        return f"{n:g} checks" if self.unit == "check" else f"{n / 60:g} minutes" if n >= 60 else f"{n:g} s"
+
+    def min_length(self):
+        return 2 * self.settle
+
+    def judged(self, length):
+        return length >= self.min_length()
+
+    def describe(self):
+        return (f"the level part begins at {self.at(self.settle)} or later, once a figure has not risen faster than "
+                f"its limit for {self.amount(self.hold)}, at the latest in the middle of the run; memory: slope at "
+                f"most {self.memory_slope / 1024:g} KB per {self.unit}; counts: at most {self.count_growth} more at "
+                f"the end of the level part than at its start, besides its largest single step; a run shorter than "
+                f"{self.amount(self.min_length())} is not judged")
+
+    def allowed_rise(self, key, span):
+        return self.memory_slope * span if key not in COUNT_KEYS else 0
+
+    def level_start(self, key, points, length):
+        """Index of the first point of the level part."""
+        latest = max(self.settle, length / 2.0)
+        candidates = [i for i, (x, _) in enumerate(points) if x >= self.settle]
+        for i in candidates:
+            x, value = points[i]
+            if x >= latest:
+                return i
+            ahead = [v for t, v in points[i + 1:] if t <= x + self.hold]
+            if ahead and points[-1][0] >= x + self.hold and max(ahead) <= value + self.allowed_rise(key, self.hold):
+                return i
+        return candidates[0] if candidates else len(points)
+
+    def judge(self, key, points, length):
+        """points: (x, value) in order, x in units from the start; length:
+        the run's length in units. A Judgement."""
+        points = [(x, v) for x, v in points if v is not None and v >= 0]
+        j = Judgement(key, points, self)
+        if not points:
+            j.verdict = "not given by Wine" if key in NOT_GIVEN_BY_WINE else "MISSING"
+            if key not in NOT_GIVEN_BY_WINE:
+                j.failure = f"{key}: no figure in any sample"
+            return j
+        if key in PEAK_KEYS:
+            j.verdict = "peak: shown only"
+            return j
+        if not self.judged(length):
+            j.verdict = "not judged (short run)"
+            return j
+        level = points[self.level_start(key, points, length):]
+        if len(level) < 3:
+            j.verdict = "not judged (too few samples)"
+            return j
+        j.level = level
+        j.slope = slope(level)
+        if key in COUNT_KEYS:
+            steps = [b - a for (_, a), (_, b) in zip(level, level[1:])]
+            j.growth = level[-1][1] - level[0][1]
+            j.step = max(steps)
+            bad = j.growth - max(0, j.step) > self.count_growth
+            j.limit = f"+{self.count_growth} besides one step"
+        else:
+            j.growth = j.slope * (level[-1][0] - level[0][0])
+            bad = j.slope > self.memory_slope
+            j.limit = f"{self.memory_slope / 1024:g} KB/{self.unit}"
+        j.verdict = "GROWS" if bad else "ok"
+        if bad:
+            j.failure = (f"{key} grows on its level part ({self.at(level[0][0])} to {self.at(level[-1][0])}): "
+                         f"{j.format_slope()}, {j.format_growth()} in all")
+        return j
+
+
+class Judgement:
+    """One figure's samples and what the rule found."""
+
+    def __init__(self, key, points, rule):
+        self.key = key
+        self.points = points
+        self.rule = rule
+        self.unit = rule.unit
+        self.level = None
+        self.slope = None
+        self.growth = None
+        self.step = None
+        self.limit = ""
+        self.verdict = ""
+        self.failure = None
+
+    def is_count(self):
+        return self.key in COUNT_KEYS
+
+    def format_value(self, value):
+        return str(value) if self.is_count() else format_mb(value)
+
+    def format_slope(self):
+        if self.slope is None:
+            return ""
+        if self.is_count():
+            return f"{self.slope:+.3f}/{self.unit}"
+        return f"{self.slope / 1024:+.1f} KB/{self.unit}"
+
+    def format_growth(self):
+        if self.growth is None:
+            return ""
+        if self.is_count():
+            return f"{self.growth:+d} (largest step {self.step:+d})"
+        return f"{self.growth / 1048576:+.2f} MB"
+
+    def row(self):
+        """A Markdown table row under TABLE_HEAD."""
+        if not self.points:
+            return f"| {self.key} | | | | | | | {self.verdict} |"
+        first, last = self.points[0], self.points[-1]
+        start = f"{self.format_value(self.level[0][1])} ({self.rule.at(self.level[0][0])})" if self.level else ""
+        return (f"| {self.key} | {self.format_value(first[1])} | {start} | {self.format_value(last[1])} | "
+                f"{self.format_slope()} | {self.format_growth()} | {self.limit} | {self.verdict} |")
+
+
+TABLE_HEAD = ("| figure | first | level part from | last | slope on the level part | growth on the level part "
+              "| limit | verdict |\n|---|---|---|---|---|---|---|---|")
+
+
+def slope(points):
+    """Least-squares slope of (x, y) points."""
+    n = float(len(points))
+    mx = sum(x for x, _ in points) / n
+    my = sum(y for _, y in points) / n
+    sxx = sum((x - mx) ** 2 for x, _ in points)
+    return sum((x - mx) * (y - my) for x, y in points) / sxx if sxx else 0.0
+
+
+def judge_all(rule, samples, length):
+    """Judgements of every figure; samples: (x, figures) in order."""
+    keys = WINDOWS_KEYS + UNIX_KEYS
+    return [rule.judge(key, [(x, f.get(key)) for x, f in samples], length) for key in keys]
+
+
+def print_judgements(rule, judgements):
+    print(f"rule: {rule.describe()}")
+    print(TABLE_HEAD)
+    for j in judgements:
+        print(j.row())
+
+
+def verdict(name, failures, judged, why_not):
+    """The last line; a run that did not judge growth does not say PASSED."""
+    if failures:
+        print(f"{name} FAILED: " + "; ".join(failures))
+        return 1
+    if judged:
+        print(f"{name} PASSED")
+    else:
+        print(f"{name} GROWTH NOT JUDGED ({why_not}); animation, exit code and every figure sampled")
+    return 0
+
+
+def screen(wine, name):
+    """The screen now, as an RGB image: read from the X server where it can
+    be, else through a file of this run's own. Runs of the same build share
+    the harness's output folder, and a file that one run writes another may
+    read half-written."""
+    image = harness.grab_root(wine.env["DISPLAY"])
+    if image is None:
+        image = Image.open(wine.screenshot(f"{name}-{os.getpid()}.png")).convert("RGB")
+    return image
 
 
 def format_mb(value):
