@@ -12,7 +12,10 @@ and like a desktop whose window manager answers at once), once managed on
 the bare Xvfb, where Wine waits for a window manager that never answers.
 Each is ended by pointer moves, timed from the move that ended it; the
 bench fails (code 1) when moves did not end a run or it ended with a code
-other than 0.
+other than 0. Then the saver runs paced, full screen and as the preview,
+with Wine's Direct3D command thread (csmt) off as the tests have it and once
+on for comparison: its frame rate and the CPU of its whole process; the
+bench also fails when a paced run without csmt goes faster than its pace.
 """
 import argparse
 import os
@@ -154,6 +157,90 @@ def saver_run(wine, managed, settle):
             "process_ms": ms(watch.process_gone), "code": code, "moves": moves, "ended": True}
 
 
+DIRECT3D_KEY = r"HKCU\Software\Wine\Direct3D"
+PREVIEW_SIZE = (152, 112)  # the display settings' thumbnail
+# Frame rates a paced saver never passes, however fast the machine: the
+# preview's 40 and the unknown refresh's 60 (paced 2 % ahead), plus the
+# rounding of Wine's one-second counts.
+PACED_LIMITS = {"full screen": 62.0, "preview": 42.0}
+
+
+def cpu_seconds(unix_pid):
+    """User and system time of a process and all its threads, in seconds."""
+    with open(f"/proc/{unix_pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def fps_reader(proc):
+    """Collects the rates of Wine's +fps trace ("approx N fps", one a second)
+    from the program's error output, with the time each came."""
+    rates = []
+
+    def read():
+        for line in proc.stderr:
+            if "approx" in line:
+                try:
+                    rates.append((time.time(), float(line.split("approx")[1].strip().rstrip("fps"))))
+                except ValueError:
+                    pass
+    threading.Thread(target=read, daemon=True).start()
+    return rates
+
+
+def paced_run(wine, kind, csmt, warm_up, seconds):
+    """The real saver, full screen ("/s") or as the preview in a host
+    window: frames per second and CPU of its whole process, in % of one
+    core, over `seconds` after `warm_up` seconds of frames."""
+    wine.reg_add("Managed", "REG_SZ", "N", key=X11_DRIVER_KEY)
+    wine.reg_add("csmt", "REG_DWORD", 1 if csmt else 0, key=DIRECT3D_KEY)
+    env = {"WINEDEBUG": "-all,+fps"}
+    host = None
+    if kind == "preview":
+        host = wine.start(harness.WINTOOL, "host", *(str(v) for v in PREVIEW_SIZE))
+        proc = wine.start(harness.SCR, "/p", harness.parse_fields(host.stdout.readline())["hwnd"], env=env)
+    else:
+        wine.xdotool("mousemove", "0", "0")
+        proc = wine.start(harness.SCR, "/s", env=env)
+    try:
+        rates = fps_reader(proc)
+        if not harness.wait_for(lambda: rates, timeout=60, interval=0.1):
+            raise soak.LongRunError(f"the saver's {kind} presented no frames within 60 s")
+        time.sleep(warm_up)
+        start, cpu_start = time.time(), cpu_seconds(proc.pid)
+        time.sleep(seconds)
+        end, cpu_end = time.time(), cpu_seconds(proc.pid)
+        counted = [rate for moment, rate in rates if start < moment <= end]
+        fps = sum(counted) / len(counted) if counted else None
+        return {"fps": fps, "cpu": 100.0 * (cpu_end - cpu_start) / (end - start)}
+    finally:
+        for program in (proc, host):
+            if program and program.poll() is None:
+                program.kill()
+                program.wait()
+        wine.reg_add("csmt", "REG_DWORD", 0, key=DIRECT3D_KEY)
+
+
+def paced_failures(paced):
+    return [f"the paced {kind} ran at {run['fps']:.1f} frames per second, above {PACED_LIMITS[kind]:g}"
+            for (kind, csmt), run in paced.items()
+            if not csmt and run["fps"] is not None and run["fps"] > PACED_LIMITS[kind]] + \
+        [f"the {kind} showed no frame rate" for (kind, csmt), run in paced.items() if run["fps"] is None]
+
+
+def print_paced(paced, seconds):
+    print()
+    print(f"The real saver, paced, over {seconds:g} s after its first frames (frames per second from "
+          f"Wine's +fps trace; CPU of the whole process in % of one core):")
+    print()
+    print("| run | Wine's csmt | frames per second | CPU, % of one core |")
+    print("|---|---|---|---|")
+    for (kind, csmt), run in paced.items():
+        size = "800 x 600" if kind == "full screen" else "%d x %d" % PREVIEW_SIZE
+        print(f"| {kind} {size} | {'on' if csmt else 'off'} | {number(run['fps'], '{:.1f}')} | "
+              f"{run['cpu']:.0f} |")
+
+
 def flagsim_us(command):
     out = subprocess.run(command, capture_output=True, text=True, timeout=600).stdout
     # "N frames, mean frame X us"
@@ -254,11 +341,19 @@ def main():
         if options.native_flagsim else None
     under_wine = flagsim_us([os.environ["WINE"], FLAGSIM_EXE, "--frames", frames, "--dt", "0.0166667",
                              "--benchmark"])
+    # The prefix runs Direct3D without its command thread, as the tests do;
+    # once with it, for comparison.
+    paced_seconds = max(5.0, seconds)
+    paced = {(kind, csmt): paced_run(wine, kind, csmt, warm_up=2.0, seconds=paced_seconds)
+             for csmt in (False, True) for kind in ("full screen", "preview")}
     print_table(options, load_before, ours, layers, minimal, desktop, bare, native, under_wine)
     print_profile(profile, profile_text)
-    failures = run_failures((("windows unmanaged", desktop), ("windows managed", bare)))
+    print_paced(paced, paced_seconds)
+    failures = run_failures((("windows unmanaged", desktop), ("windows managed", bare))) + \
+        paced_failures(paced)
     print()
-    print("BENCH " + ("PASSED: both saver runs ended by pointer moves with exit code 0" if not failures
+    print("BENCH " + ("PASSED: both saver runs ended by pointer moves with exit code 0, the paced runs "
+                      "within their rates" if not failures
                       else "FAILED: " + "; ".join(failures)))
     return 0 if not failures else 1
 
