@@ -67,19 +67,27 @@ wine_env_copy_prefix() {
   cp -al "$from/$libraries" "$to/$libraries"
 }
 
+# Adds (on) or removes (off) one value line of a key in a prefix's user.reg.
+# Edits the file directly, so it needs no Wine program; the prefix's
+# wineserver must not be running.
+#   wine_env_user_value PREFIX KEY LINE on|off
+wine_env_user_value() {
+  local reg="$1/user.reg" key="$2" line="$3"
+  if [ "$4" = on ]; then
+    grep -qxF "$line" "$reg" || printf '\n[%s] %s\n%s\n' "$key" "$(date +%s)" "$line" >>"$reg"
+  else
+    grep -vxF "$line" "$reg" >"$reg.new" || true
+    mv "$reg.new" "$reg"
+  fi
+}
+
 # Wine's X11 driver waits up to 2 s for a window manager to confirm that a
 # managed top-level window (every full-screen one) is gone; a bare Xvfb has
 # none, so on the private display Wine manages no window, as a desktop's
-# window manager would answer at once. Edits user.reg directly, so it needs
-# no Wine program; the prefix's wineserver must not be running.
+# window manager would answer at once.
 #   wine_env_unmanaged_windows PREFIX on|off
 wine_env_unmanaged_windows() {
-  local reg="$1/user.reg" line='"Managed"="N"'
-  if [ "$2" = on ]; then
-    grep -qxF "$line" "$reg" || printf '\n[Software\\\\Wine\\\\X11 Driver] %s\n%s\n' "$(date +%s)" "$line" >>"$reg"
-  else
-    sed -i '/^"Managed"="N"$/d' "$reg"
-  fi
+  wine_env_user_value "$1" 'Software\\Wine\\X11 Driver' '"Managed"="N"' "$2"
 }
 
 # Wine 8's Direct3D runs its commands on a thread of its own (CSMT) that
@@ -87,15 +95,11 @@ wine_env_unmanaged_windows() {
 # takes a whole one, and the saver competes with it for the cores. Windows
 # has no such thread, so prefixes that measure or test the saver turn it
 # off; the run command on a desktop, with a real GPU, keeps Wine's default.
-# Edits user.reg directly; the prefix's wineserver must not be running.
 #   wine_env_csmt PREFIX on|off
 wine_env_csmt() {
-  local reg="$1/user.reg" line='"csmt"=dword:00000000'
-  if [ "$2" = off ]; then
-    grep -qxF "$line" "$reg" || printf '\n[Software\\\\Wine\\\\Direct3D] %s\n%s\n' "$(date +%s)" "$line" >>"$reg"
-  else
-    sed -i '/^"csmt"=dword:00000000$/d' "$reg"
-  fi
+  local value=off  # the value turns the thread off; without it Wine's default holds
+  [ "$2" = off ] && value=on
+  wine_env_user_value "$1" 'Software\\Wine\\Direct3D' '"csmt"=dword:00000000' "$value"
 }
 
 # The Windows path of a Unix path, as Wine's drive Z: shows it.

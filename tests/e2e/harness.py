@@ -495,16 +495,16 @@ def grab_root(display):
         lib.XCloseDisplay(connection)
 
 
-class WintoolServer:
-    """One wintool running "serve": verbs in on its input, answers out.
+class ServedProgram:
+    """A Wine program that answers request lines on its input, each answer
+    ending with a line "<name>-done code=N" (wintool serve, procstat
+    --serve): one program start for many requests. Its output is read up to
+    each answer's end mark, never to the end of the pipe, which Wine's
+    desktop process may hold when this program started it."""
 
-    Its output is read up to each answer's end mark, never to the end of the
-    pipe, which Wine's desktop process may hold when this program started it."""
-
-    END = re.compile(rb"(?:^|\n)wintool-done code=(-?\d+)\r?\n")
-
-    def __init__(self, env):
-        self.proc = subprocess.Popen([os.environ.get("WINE", "wine"), WINTOOL, "serve"], env=env,
+    def __init__(self, env, command, name):
+        self.end_mark = re.compile(rb"(?:^|\n)" + re.escape(name.encode()) + rb"-done code=(-?\d+)\r?\n")
+        self.proc = subprocess.Popen([os.environ.get("WINE", "wine"), *command], env=env,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL)
         self.pending = b""
@@ -512,11 +512,11 @@ class WintoolServer:
     def alive(self):
         return self.proc.poll() is None
 
-    def call(self, args, timeout):
-        """(code, output), or None when no answer came (the server is then ended)."""
-        line = " ".join("=" + str(a).encode("utf-8").hex() for a in args) + "\n"
+    def call_line(self, line, timeout):
+        """(code, output) of one request line, or None when no answer came
+        (the program is then ended)."""
         try:
-            self.proc.stdin.write(line.encode("ascii"))
+            self.proc.stdin.write(line.encode("ascii") + b"\n")
             self.proc.stdin.flush()
         except OSError:
             self.close()
@@ -524,7 +524,7 @@ class WintoolServer:
         deadline = time.time() + timeout
         fd = self.proc.stdout.fileno()
         while True:
-            end = self.END.search(self.pending)
+            end = self.end_mark.search(self.pending)
             if end:
                 out = self.pending[:end.start()] + (b"\n" if end.start() else b"")
                 self.pending = self.pending[end.end():]
@@ -549,6 +549,18 @@ class WintoolServer:
                 pipe.close()
             except OSError:
                 pass
+
+
+class WintoolServer(ServedProgram):
+    """One wintool running "serve": verbs in, each argument as "=" and its
+    UTF-8 in hex, so that blanks, quotes and any character survive."""
+
+    def __init__(self, env):
+        super().__init__(env, [WINTOOL, "serve"], "wintool")
+
+    def call(self, args, timeout):
+        """(code, output), or None when no answer came (the server is then ended)."""
+        return self.call_line(" ".join("=" + str(a).encode("utf-8").hex() for a in args), timeout)
 
 
 def start_desktop(wine):

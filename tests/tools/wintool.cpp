@@ -283,14 +283,18 @@ int commandWait(int argc, wchar_t** argv) {
   }
 }
 
+// "HWND [--timeout MS]"; false on anything else.
+bool parseWindowAndTimeout(int argc, wchar_t** argv, HWND* window, long long* timeout) {
+  *timeout = kDefaultWaitMs;
+  if (argc < 1 || !parseWindow(argv[0], window)) return false;
+  if (argc == 1) return true;
+  return argc == 3 && !wcscmp(argv[1], L"--timeout") && parseNumber(argv[2], timeout);
+}
+
 int commandWaitGone(int argc, wchar_t** argv) {
   HWND window;
-  long long timeout = kDefaultWaitMs;
-  if (argc < 1 || !parseWindow(argv[0], &window)) return kUsage;
-  if (argc == 3 && !wcscmp(argv[1], L"--timeout") && parseNumber(argv[2], &timeout)) {
-  } else if (argc != 1) {
-    return kUsage;
-  }
+  long long timeout;
+  if (!parseWindowAndTimeout(argc, argv, &window, &timeout)) return kUsage;
   DWORD start = GetTickCount();
   while (IsWindow(window)) {
     if (static_cast<long long>(GetTickCount() - start) >= timeout) return kNotFound;
@@ -439,12 +443,8 @@ int commandKeyState(const wchar_t* key) {
 
 int commandPainted(int argc, wchar_t** argv) {
   HWND window;
-  long long timeout = kDefaultWaitMs;
-  if (argc < 1 || !parseWindow(argv[0], &window)) return kUsage;
-  if (argc == 3 && !wcscmp(argv[1], L"--timeout") && parseNumber(argv[2], &timeout)) {
-  } else if (argc != 1) {
-    return kUsage;
-  }
+  long long timeout;
+  if (!parseWindowAndTimeout(argc, argv, &window, &timeout)) return kUsage;
   if (!RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE)) return kNotFound;
   DWORD start = GetTickCount();
   while (GetUpdateRect(window, nullptr, FALSE)) {

@@ -10,8 +10,6 @@ does not give comes back as -1), and the Unix one of the Wine process
 The tools drive the program with the end-to-end tests' harness
 (tests/e2e/harness.py); importing this module makes it importable."""
 import os
-import re
-import select
 import subprocess
 import sys
 import time
@@ -52,61 +50,27 @@ NOT_GIVEN_BY_WINE = ("gdi", "user")
 class ProcStat:
     """procstat.exe --serve in the run's prefix: the figures of a process,
     and leaks injected into it for testing the rules, each without starting
-    a Wine program. Its output is read up to each answer's end mark, never to
-    the end of the pipe, which Wine's desktop process may hold."""
-
-    END = re.compile(rb"(?:^|\n)procstat-done code=(-?\d+)\r?\n")
+    a Wine program."""
 
     def __init__(self, wine):
         self.wine = wine
-        self.proc = None
-        self.pending = b""
+        self.server = None
 
     def call(self, request, timeout=30.0):
         """(code, output), or None when no answer came (procstat is then
         ended, and the next call starts it again)."""
-        if self.proc is None or self.proc.poll() is not None:
+        if self.server is None or not self.server.alive():
             self.close()
-            self.proc = subprocess.Popen([os.environ.get("WINE", "wine"), PROCSTAT, "--serve"], env=self.wine.env,
-                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-            self.pending = b""
-        try:
-            self.proc.stdin.write(request.encode("ascii") + b"\n")
-            self.proc.stdin.flush()
-        except OSError:
-            self.close()
-            return None
-        deadline = time.time() + timeout
-        fd = self.proc.stdout.fileno()
-        while True:
-            end = self.END.search(self.pending)
-            if end:
-                out = self.pending[:end.start()].decode("utf-8", errors="replace").replace("\r", "")
-                self.pending = self.pending[end.end():]
-                return int(end.group(1)), out
-            left = deadline - time.time()
-            chunk = os.read(fd, 65536) if left > 0 and select.select([fd], [], [], left)[0] else b""
-            if not chunk:
-                self.close()
-                return None
-            self.pending += chunk
+            self.server = harness.ServedProgram(self.wine.env, [PROCSTAT, "--serve"], "procstat")
+        answer = self.server.call_line(request, timeout)
+        if answer is None:
+            self.server = None
+        return answer
 
     def close(self):
-        if self.proc is None:
-            return
-        if self.proc.poll() is None:
-            try:
-                self.proc.stdin.close()
-                self.proc.wait(timeout=10)
-            except (OSError, subprocess.TimeoutExpired):
-                self.proc.kill()
-                self.proc.wait()
-        for pipe in (self.proc.stdin, self.proc.stdout):
-            try:
-                pipe.close()
-            except OSError:
-                pass
-        self.proc = None
+        if self.server is not None:
+            self.server.close()
+            self.server = None
 
 
 class Sampler:
