@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+bool drawableAtNaturalSize(int32_t width, int32_t height) {
+  return width >= 1 && height >= 1 && int64_t(width) * height <= kNaturalDrawPixels;
+}
+
 int32_t fitPictureSize(int32_t pixels, int32_t maxSize) {
   if (maxSize == 0) return pixels;
   // 64 bits so that a side above 2^30 rounds up without overflow and is then

@@ -13,6 +13,16 @@ typedef HBITMAP__* Picture;
 // of two at or above `pixels`, at most maxSize (signed comparison).
 int32_t fitPictureSize(int32_t pixels, int32_t maxSize);
 
+// A picture larger than its limit is drawn at its natural size and averaged
+// down, up to this many pixels; a larger one (16000 × 12000 would take 768
+// MB of a 32-bit process's 2 GB on top of the decoder's own copy) is shrunk
+// by the decoder's drawing instead, as when the natural size cannot be had.
+constexpr int64_t kNaturalDrawPixels = 64LL * 1000 * 1000;
+
+// True when a width × height picture may be drawn at its natural size:
+// both sides at least 1 and at most kNaturalDrawPixels pixels in all.
+bool drawableAtNaturalSize(int32_t width, int32_t height);
+
 // Resamples `sourceWidth` × `sourceHeight` 32-bit pixels into `width` ×
 // `height`: each target pixel is the mean of the source area it covers,
 // weighted by coverage, each of the four bytes on its own, rounded to the

@@ -217,7 +217,8 @@ Picture renderPicture(IPicture* picture, int32_t maxSize) {
 
   HBITMAP bitmap = nullptr;
   if (width < decoded.width || height < decoded.height) {
-    bitmap = shrinkPicture(screen, memory, decoded, width, height);
+    if (drawableAtNaturalSize(decoded.width, decoded.height))
+      bitmap = shrinkPicture(screen, memory, decoded, width, height);
     // Too large to draw at its natural size: Render shrinks it, averaging
     // as well as the system's stretch modes allow.
     if (!bitmap) {

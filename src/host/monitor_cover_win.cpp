@@ -94,8 +94,10 @@ void raiseAboveCovers(HWND saverWindow) {
   SetWindowPos(saverWindow, HWND_TOPMOST, 0, 0, 0, 0, keep);
 }
 
+// A tool window: no taskbar button and no Alt+Tab entry, where a switch to
+// a cover would show a black screen and end nothing.
 HWND createCover(const ScreenRect& r) {
-  return CreateWindowExA(WS_EX_TOPMOST, kCoverClass, "", WS_POPUP, r.left, r.top, r.right - r.left,
+  return CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kCoverClass, "", WS_POPUP, r.left, r.top, r.right - r.left,
                          r.bottom - r.top, nullptr, nullptr, app.host.instance, nullptr);
 }
 

@@ -45,7 +45,15 @@ bool selectedEntryText(HWND combo, char* text, uint32_t capacity) {
   return true;
 }
 
+// A static control of Common Controls 6 keeps a copy of its own of a
+// 32-bit bitmap with any alpha set, and hands that copy back when its
+// image is replaced; it is ours to delete as well as our own bitmap.
 void deleteDialogPicture() {
+  if (app.dialog.linkPicture) {
+    HBITMAP shown = reinterpret_cast<HBITMAP>(
+        SendMessageA(app.dialog.linkPicture, STM_SETIMAGE, IMAGE_BITMAP, 0));
+    if (shown && shown != app.dialog.dialogPicture) DeleteObject(shown);
+  }
   if (app.dialog.dialogPicture) {
     DeleteObject(app.dialog.dialogPicture);
     app.dialog.dialogPicture = nullptr;

@@ -28,8 +28,10 @@ uint32_t runFromCommandLine(const char* windowTitle) {
       break;
     case Config: {
       initCommon(0);
-      // The settings dialog's trackbar class must exist before the dialog.
-      InitCommonControls();
+      // The settings dialog's trackbar class must exist before the dialog;
+      // under the Common Controls 6 manifest only the Ex call registers it.
+      INITCOMMONCONTROLSEX classes = {sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
+      InitCommonControlsEx(&classes);
       // A number that names no window (gone, or never was) means no owner:
       // with it the system would not show the dialog at all.
       HWND owner = IsWindow(host.parentWindow) ? host.parentWindow : nullptr;

@@ -30,6 +30,19 @@ TEST(FitPictureSize, LimitZeroKeepsTheNaturalSize) {
     EXPECT_EQ(pixels, fitPictureSize(pixels, 0));
 }
 
+TEST(FitPictureSize, OnlyPicturesUpTo64MegapixelsAreDrawnAtTheirNaturalSize) {
+  struct Case {
+    int32_t width, height;
+    bool natural;
+  };
+  const Case cases[] = {{1, 1, true},          {8000, 6000, true},    {8000, 8000, true},
+                        {8000, 8001, false},    {16000, 12000, false}, {64000000, 1, true},
+                        {64000001, 1, false},   {0, 5, false},         {5, -1, false},
+                        {INT32_MAX, INT32_MAX, false}};
+  for (const Case& c : cases)
+    EXPECT_EQ(c.natural, drawableAtNaturalSize(c.width, c.height)) << c.width << " x " << c.height;
+}
+
 TEST(AveragePixels, EachTargetPixelIsTheMeanOfTheAreaItCovers) {
   const uint32_t red = 0x00FF0000, blue = 0x000000FF;
   struct Case {

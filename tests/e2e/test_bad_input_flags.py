@@ -112,6 +112,8 @@ class FlagFolderTest(harness.PrefixPerClassTest):
             "Empty.gif": b"",
             "Dot.bmp": b.encoded(b.solid((1, 1), b.BAND_RED), "BMP"),
             "Huge.jpg": b.huge_jpeg(),
+            # Over 64 megapixels: shrunk without its natural-size drawing.
+            "Vast.jpg": b.huge_jpeg((8200, 8200)),
             "Anim.gif": b.animated_gif(),
             "Folder.jpg": None,
             "FRANCE.JPG": jpeg,
@@ -127,7 +129,7 @@ class FlagFolderTest(harness.PrefixPerClassTest):
             ("Fake", False), ("CutJ", None), ("CutG", None), ("Empty", False),
             # A PNG that does not decode ends like a JPEG that does not.
             ("FakeP", False), ("CutP", None), ("Band", True),
-            ("Dot", True), ("Huge", True), ("Anim", None), ("Folder", False),
+            ("Dot", True), ("Huge", True), ("Vast", True), ("Anim", None), ("Folder", False),
             ("FRANCE", True), ("a.b.c", True), (LONG_NAME, True), (LONGEST_NAME, None),
             (LATIN_NAME, True), ("Missing", False),
             # A name that makes the path longer than a path buffer.

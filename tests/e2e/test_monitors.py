@@ -18,6 +18,7 @@ WM_DISPLAYCHANGE = 0x7E
 WS_POPUP = 0x80000000
 WS_FRAME_BITS = 0x00C00000 | 0x00040000  # caption/border, sizing frame
 WS_EX_TOPMOST = 0x8
+WS_EX_TOOLWINDOW = 0x80
 PRIMARY = "0,0,800,600"
 SECOND = "0,0,640,480"
 
@@ -67,6 +68,7 @@ class TwoMonitorTest(unittest.TestCase):
         self.assertEqual(cover["pid"], saver["pid"])
         self.assertEqual(cover["visible"], "1")
         self.assertTrue(exstyle & WS_EX_TOPMOST, "WS_EX_TOPMOST")
+        self.assertTrue(exstyle & WS_EX_TOOLWINDOW, "a tool window: no taskbar button, no Alt+Tab entry")
         self.assertTrue(style & WS_POPUP, "WS_POPUP")
         self.assertFalse(style & WS_FRAME_BITS, "borderless")
         order = [w["hwnd"] for w in self.windows()]

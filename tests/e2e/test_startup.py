@@ -31,7 +31,7 @@ class StartupTest(unittest.TestCase):
     def tearDown(self):
         self.wine.close()
 
-    def test_manifest_runs_as_invoker_dpi_aware_with_common_controls_6_on_windows_7_to_11(self):
+    def test_manifest_runs_as_invoker_per_monitor_dpi_aware_with_common_controls_6_on_windows_7_to_11(self):
         # Windows reads the manifest of resource type 24, id 1, as it starts the program.
         asm1, asm3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
         settings = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
@@ -55,6 +55,9 @@ class StartupTest(unittest.TestCase):
                 self.assertEqual(levels, ["asInvoker"])
                 aware = [e.text.strip().lower() for e in root.iter(settings + "dpiAware")]
                 self.assertIn(aware, (["true"], ["true/pm"]))
+                awareness = [e.text.replace(" ", "") for e in root.iter(
+                    "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")]
+                self.assertEqual(awareness, ["PerMonitorV2,PerMonitor"])
                 controls = [e.attrib for e in root.iter(asm1 + "assemblyIdentity")
                             if e.get("name") == "Microsoft.Windows.Common-Controls"]
                 self.assertEqual(len(controls), 1, controls)
