@@ -316,7 +316,7 @@ TEST_F(SceneOnDevice, MissingFontRunsOnWithoutTextsAndFramesStaySafe) {
 // the test's own still lives) leaves them released and the frames, which
 // draw nothing meanwhile, try again until one succeeds.
 TEST_F(SceneOnDevice, ResetRestoresBuffersAndStatesAndFramesRetryARefusedOne) {
-  if (!makeDevice()) GTEST_SKIP() << "no Direct3D device under this Wine";
+  ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
   configureSimulation(app.sim, 100, false);
   buildScene();
   IDirect3DDevice8* device = app.render.device;
