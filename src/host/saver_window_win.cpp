@@ -21,10 +21,6 @@
 
 namespace {
 
-// GUID_CONSOLE_DISPLAY_STATE: the display's on, off and dimmed changes.
-const GUID kConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0,
-                                   {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
-
 bool registerSaverClass() {
   HostState& host = app.host;
   WNDCLASSEXA windowClass;
@@ -204,8 +200,10 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   startRendering(window, host.isPreview);
   host.framesEnabled = 1;
   // Frames stop while the display is off, so the power plan may turn it off.
+  GUID displaySetting;
+  std::memcpy(&displaySetting, kConsoleDisplayGuid, sizeof displaySetting);
   HPOWERNOTIFY displayNotice =
-      RegisterPowerSettingNotification(window, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
+      RegisterPowerSettingNotification(window, &displaySetting, DEVICE_NOTIFY_WINDOW_HANDLE);
 
   // Messages first; a frame when one is due; otherwise waits for whichever
   // comes first.

@@ -29,11 +29,10 @@ bool sameRect(const ScreenRect& a, const ScreenRect& b) {
 
 }  // namespace
 
+const unsigned char kConsoleDisplayGuid[16] = {0x56, 0x95, 0xe6, 0x6f, 0x4a, 0x70, 0xa0, 0x47,
+                                               0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47};
+
 uint32_t consoleDisplayState(const void* record, uint32_t bytes) {
-  // GUID_CONSOLE_DISPLAY_STATE as it lies in memory (little-endian fields).
-  static const unsigned char kConsoleDisplayGuid[16] = {0x56, 0x95, 0xe6, 0x6f, 0x4a, 0x70,
-                                                        0xa0, 0x47, 0x8f, 0x24, 0xc2, 0x8d,
-                                                        0x93, 0x6f, 0xda, 0x47};
   constexpr uint32_t kHeaderBytes = 20;  // GUID and data length
   if (!record || bytes < kHeaderBytes + 4) return kNoDisplayState;
   const unsigned char* data = static_cast<const unsigned char*>(record);

@@ -105,6 +105,9 @@ uint32_t monitorsToCover(const MonitorArea* monitors, uint32_t count, ScreenRect
 // `bytes` bytes: 0 off, 1 on, 2 dimmed; kNoDisplayState for another
 // setting or a record too short to hold the state.
 constexpr uint32_t kNoDisplayState = 0xFFFFFFFF;
+// GUID_CONSOLE_DISPLAY_STATE as it lies in memory (little-endian fields):
+// the setting to register for and the one this rule reads.
+extern const unsigned char kConsoleDisplayGuid[16];
 uint32_t consoleDisplayState(const void* record, uint32_t bytes);
 
 // Frames run while the window wants them and the display is not off (a
