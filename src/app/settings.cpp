@@ -27,6 +27,7 @@ void setDialogDefaults(Settings& s) {
   s.screenX = 800;
   s.screenY = 600;
   s.bpp = 16;
+  s.desktopMode = 0;
   copyText(s.logoFullPath, kPathCapacity, "");
   copyText(s.backgroundPath, kPathCapacity, "");
   copyText(s.logoTitle, kNameCapacity, "Default");

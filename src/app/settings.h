@@ -30,7 +30,15 @@ struct Settings {
   char backgroundPath[kPathCapacity];   // "[Background Path]"
   char backgroundTitle[kNameCapacity];  // "[Background Title]"
   char selectFlag[kNameCapacity];       // "[Select Flag]"; also the name of the flag shown
+  // "[Desktop Mode]": 1 draws a flag on every monitor in the display's own
+  // mode instead of switching to screenX × screenY; those stay for later.
+  uint32_t desktopMode;
 };
+
+// Desktop mode only for exactly 1, as the other switches of the record.
+inline bool usesDesktopMode(const Settings& settings) {
+  return settings.desktopMode == 1;
+}
 
 // The values a field has when its registry value is absent.
 void setLoadDefaults(Settings& settings);

@@ -28,14 +28,15 @@ const SettingEntry settingTable[kSettingTableSize] = {
     TEXT("[Background Path]", backgroundPath),                                          // 16
     TEXT("[Background Title]", backgroundTitle),                                        // 17
     TEXT("[Select Flag]", selectFlag),                                                  // 18
-    {"[Version]", SettingVersion, 0, 0, true},                                          // 19
+    NUMBER("[Desktop Mode]", desktopMode),                                              // 19
+    {"[Version]", SettingVersion, 0, 0, true},                                          // 20
 };
 
 #undef NUMBER
 #undef TEXT
 
 const uint8_t settingSaveOrder[kSettingSaveCount] = {
-    0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 9, 18, 14, 15, 19, 16, 17,
+    0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 9, 18, 14, 15, 20, 16, 17, 19,
 };
 
 static const char kVersionText[] = "1.0";

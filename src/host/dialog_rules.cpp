@@ -1,5 +1,7 @@
 #include "host/dialog_rules.h"
 
+#include <cstring>
+
 const char kMakerSiteButtonUrl[] = "https://brevanto-flags.example.org/";
 const char kMakerSitePictureUrl[] = "https://brevanto-flags.example.org";
 
@@ -65,8 +67,16 @@ bool parseResolutionText(const char* text, uint32_t capacity, ResolutionChoice& 
 }
 
 bool applyResolutionText(Settings& settings, const char* text, uint32_t capacity) {
+  // The whole entry with its terminator must lie within the capacity;
+  // strncmp reads no further than the first difference.
+  if (text && capacity >= sizeof kDesktopEntryText &&
+      std::strncmp(text, kDesktopEntryText, sizeof kDesktopEntryText) == 0) {
+    settings.desktopMode = 1;
+    return true;
+  }
   ResolutionChoice choice;
   if (!parseResolutionText(text, capacity, choice)) return false;
+  settings.desktopMode = 0;
   settings.screenX = choice.width;
   settings.screenY = choice.height;
   settings.bpp = choice.bpp;

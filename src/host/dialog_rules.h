@@ -36,8 +36,13 @@ enum : uint32_t {
 // over-large sides.
 bool parseResolutionText(const char* text, uint32_t capacity, ResolutionChoice& choice);
 
-// OK's resolution rule: a well-formed entry sets screenX, screenY and bpp;
-// a malformed one (or none, text null) keeps them. True when they were set.
+// The resolution list's first entry: no mode switch, a flag on every monitor.
+constexpr char kDesktopEntryText[] = "Desktop (every monitor)";
+
+// OK's resolution rule: the Desktop entry sets desktopMode and keeps the
+// mode; a well-formed mode entry sets screenX, screenY and bpp and clears
+// desktopMode; a malformed one (or none, text null) keeps all four. True
+// when the entry was taken.
 bool applyResolutionText(Settings& settings, const char* text, uint32_t capacity);
 
 // A rectangle in the dialog's client coordinates, edges included.

@@ -272,10 +272,12 @@ uint32_t fillResolutionList() {
   SendMessageA(list, CB_RESETCONTENT, 0, 0);
   static ModeList entries;
   if (listDisplayModes(entries) == 0) return 0;
-  LRESULT selected = -1;
+  // First, so that it stays in view however many modes the adapter has.
+  LRESULT desktop = SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)kDesktopEntryText);
+  LRESULT selected = usesDesktopMode(app.settings) ? desktop : -1;
   for (uint32_t i = 0; i < entries.count; ++i) {
     LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)entries.entries[i].text);
-    if ((int32_t)i == entries.selected) selected = index;
+    if ((int32_t)i == entries.selected && selected == -1) selected = index;
   }
   // Nothing selected when no entry matches: the dialog keeps the current mode.
   SendMessageA(list, CB_SETCURSEL, (WPARAM)selected, 0);

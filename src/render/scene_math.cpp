@@ -81,3 +81,21 @@ void fitBackgroundCorners(BackgroundVertex corners[6], uint32_t width, uint32_t 
     setCornersY(corners, kTallHalfHeight);
   }
 }
+
+void fitBackgroundToView(BackgroundVertex corners[6], float aspect) {
+  if (!(aspect > 0.0f)) return;
+  float halfWidth = 0.0f, halfHeight = 0.0f;
+  for (int i = 0; i < 6; ++i) {
+    halfWidth = std::fmax(halfWidth, std::fabs(corners[i].x));
+    halfHeight = std::fmax(halfHeight, std::fabs(corners[i].y));
+  }
+  if (halfWidth <= 0.0f || halfHeight <= 0.0f) return;
+  float depth = corners[0].z - kCameraEye.z;
+  float seenHalfHeight = depth * std::tan(kFieldOfView / 2.0f);
+  float scale = std::fmax(seenHalfHeight * aspect / halfWidth, seenHalfHeight / halfHeight);
+  if (scale <= 1.0f) return;
+  for (int i = 0; i < 6; ++i) {
+    corners[i].x *= scale;
+    corners[i].y *= scale;
+  }
+}

@@ -87,3 +87,10 @@ void fillLightSpotPixels(uint32_t* pixels);
 // wide pictures span x ±53 and y ±54·h/w, others y ±40 and x ±40·w/h.
 // A zero width or height leaves the corners as they are.
 void fitBackgroundCorners(BackgroundVertex corners[6], uint32_t width, uint32_t height);
+
+// Enlarges the background rectangle evenly, about its centre, until it fills
+// the camera's view at its depth for a screen of `aspect` (width / height):
+// a monitor wider or taller than the picture shows no black edges, and the
+// picture keeps its proportions (its overhang is cut off). Corners that
+// already fill the view, and a non-positive aspect, stay as they are.
+void fitBackgroundToView(BackgroundVertex corners[6], float aspect);

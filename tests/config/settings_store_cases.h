@@ -50,6 +50,7 @@ inline Settings everyFieldChanged() {
   copyText(s.backgroundPath, kPathCapacity, "C:\\Pictures\\sea.jpg");
   copyText(s.backgroundTitle, kNameCapacity, std::string(kNameCapacity - 1, 'n').c_str());
   copyText(s.selectFlag, kNameCapacity, "Germany");
+  s.desktopMode = 1;
   return s;
 }
 

@@ -96,7 +96,8 @@ TEST(SettingsStore, LoadReadsInTableOrderAndSaveWritesInItsOwnOrder) {
                                               "[Logo Title]",
                                               "[Background Path]",
                                               "[Background Title]",
-                                              "[Select Flag]"};
+                                              "[Select Flag]",
+                                              "[Desktop Mode]"};
   EXPECT_EQ(readOrder, reg.reads);
   EXPECT_TRUE(reg.writes.empty());
   EXPECT_EQ(1, reg.openCount);
@@ -122,7 +123,8 @@ TEST(SettingsStore, LoadReadsInTableOrderAndSaveWritesInItsOwnOrder) {
                                                "[Logo Title]",
                                                "[Version]",
                                                "[Background Path]",
-                                               "[Background Title]"};
+                                               "[Background Title]",
+                                               "[Desktop Mode]"};
   EXPECT_EQ(writeOrder, saved.writes);
   EXPECT_EQ(1, saved.closeCount);
   // Nothing is written but the values of the order above.

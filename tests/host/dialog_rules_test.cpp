@@ -49,16 +49,23 @@ TEST(ResolutionText, MalformedEntriesKeepTheCurrentMode) {
       "99999999999999999999999 x 768 x 32 bpp",
       "800 X 600 X 16 bpp",
       "-800 x 600 x 16 bpp",
+      "Desktop",
+      "desktop (every monitor)",
+      "Desktop (every monitor) ",
   };
   for (const char* text : cases) {
-    Settings settings{};
-    settings.screenX = 1024;
-    settings.screenY = 768;
-    settings.bpp = 32;
-    EXPECT_FALSE(applyResolutionText(settings, text, uint32_t(std::strlen(text) + 1))) << text;
-    EXPECT_EQ(settings.screenX, 1024u) << text;
-    EXPECT_EQ(settings.screenY, 768u) << text;
-    EXPECT_EQ(settings.bpp, 32u) << text;
+    for (uint32_t desktop : {0u, 1u}) {
+      Settings settings{};
+      settings.screenX = 1024;
+      settings.screenY = 768;
+      settings.bpp = 32;
+      settings.desktopMode = desktop;
+      EXPECT_FALSE(applyResolutionText(settings, text, uint32_t(std::strlen(text) + 1))) << text;
+      EXPECT_EQ(settings.screenX, 1024u) << text;
+      EXPECT_EQ(settings.screenY, 768u) << text;
+      EXPECT_EQ(settings.bpp, 32u) << text;
+      EXPECT_EQ(settings.desktopMode, desktop) << text;
+    }
   }
   Settings settings{};
   settings.screenX = 640;
@@ -71,10 +78,25 @@ TEST(ResolutionText, AWellFormedEntrySetsTheMode) {
   settings.screenX = 1024;
   settings.screenY = 768;
   settings.bpp = 32;
+  settings.desktopMode = 1;
   EXPECT_TRUE(applyResolutionText(settings, "800 x 600 x 16 bpp", 32));
   EXPECT_EQ(settings.screenX, 800u);
   EXPECT_EQ(settings.screenY, 600u);
   EXPECT_EQ(settings.bpp, 16u);
+  EXPECT_EQ(settings.desktopMode, 0u) << "a mode entry leaves Desktop mode";
+
+  // The Desktop entry keeps the stored mode for a later switch back.
+  EXPECT_TRUE(applyResolutionText(settings, kDesktopEntryText, sizeof kDesktopEntryText));
+  EXPECT_EQ(settings.desktopMode, 1u);
+  EXPECT_EQ(settings.screenX, 800u);
+  EXPECT_EQ(settings.bpp, 16u);
+  // Cut short by its capacity it is no entry, and nothing is read past it.
+  char* cut = new char[sizeof kDesktopEntryText - 1];
+  std::memcpy(cut, kDesktopEntryText, sizeof kDesktopEntryText - 1);
+  settings.desktopMode = 0;
+  EXPECT_FALSE(applyResolutionText(settings, cut, sizeof kDesktopEntryText - 1));
+  EXPECT_EQ(settings.desktopMode, 0u);
+  delete[] cut;
 }
 
 TEST(ResolutionText, ReadsNoFurtherThanItsCapacity) {

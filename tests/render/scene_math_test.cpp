@@ -1,6 +1,7 @@
 #include "render/scene_math.h"
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -147,6 +148,45 @@ TEST(BackgroundFit, FittingTwiceDependsOnlyOnTheLastPicture) {
   fitBackgroundCorners(twice.backgroundCorners, 1600, 1200);
   EXPECT_EQ(0, std::memcmp(once.backgroundCorners, twice.backgroundCorners,
                            sizeof(once.backgroundCorners)));
+}
+
+// Each monitor of the Desktop mode: the rectangle fills the view of its
+// aspect, evenly enlarged (proportions kept), never shrunk, and fitting twice
+// changes nothing more. The seen half-height at depth 96 is 96·tan(π/8).
+TEST(BackgroundFit, TheRectangleFillsEachMonitorsView) {
+  const float seen = 96.0f * std::tan(kFieldOfView / 2.0f);  // 39.76
+  struct Case {
+    const char* what;
+    uint32_t pictureWidth, pictureHeight;  // 0: the built-in rectangle
+    float aspect;
+    float halfWidth, halfHeight;
+  } cases[] = {
+      {"built-in, 4:3 monitor: already fills it", 0, 0, 4.0f / 3.0f, 53.0f * 1.000330f, 40.0f * 1.000330f},
+      {"built-in, 16:9: wider", 0, 0, 16.0f / 9.0f, seen * 16.0f / 9.0f, seen * 16.0f / 9.0f * 40.0f / 53.0f},
+      {"built-in, portrait 9:16: taller", 0, 0, 9.0f / 16.0f, 53.0f, 40.0f},
+      {"wide picture 2:1 (±53 × ±27) on 16:9: fills the height", 2000, 1000, 16.0f / 9.0f, seen * 53.0f / 27.0f, seen},
+      {"tall picture 1:2 on 4:3", 500, 1000, 4.0f / 3.0f, seen * 4.0f / 3.0f, seen * 8.0f / 3.0f},
+      {"zero aspect: unchanged", 0, 0, 0.0f, 53.0f, 40.0f},
+      {"NaN aspect: unchanged", 0, 0, std::nanf(""), 53.0f, 40.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RenderState render = freshCorners();
+    fitBackgroundCorners(render.backgroundCorners, c.pictureWidth, c.pictureHeight);
+    fitBackgroundToView(render.backgroundCorners, c.aspect);
+    const BackgroundVertex* v = render.backgroundCorners;
+    if (c.aspect > 0.0f) {
+      EXPECT_GE(v[2].x, seen * c.aspect - 1e-3f) << "fills the width";
+      EXPECT_GE(v[2].y, seen - 1e-3f) << "fills the height";
+    }
+    for (int k : {2, 4, 5}) EXPECT_NEAR(c.halfWidth, v[k].x, 2e-2f) << k;
+    for (int k : {1, 2, 4}) EXPECT_NEAR(c.halfHeight, v[k].y, 2e-2f) << k;
+    for (int k : {0, 1, 3}) EXPECT_EQ(-v[2].x, v[k].x) << k;
+    for (int k : {0, 3, 5}) EXPECT_EQ(-v[2].y, v[k].y) << k;
+    RenderState again = render;
+    fitBackgroundToView(again.backgroundCorners, c.aspect);
+    EXPECT_EQ(0, std::memcmp(render.backgroundCorners, again.backgroundCorners, sizeof again.backgroundCorners));
+  }
 }
 
 // The stream constants themselves are checked where they are defined (scene_math.h).
