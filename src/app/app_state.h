@@ -8,6 +8,7 @@
 #include "app/dialog_state.h"
 #include "app/render_state.h"
 #include "app/host_state.h"
+#include "app/monitor_view.h"
 #include "app/settings.h"
 #include "sim/simulation.h"
 
@@ -17,9 +18,16 @@ struct AppState {
   RenderState render;
   Settings settings;
   DialogState dialog;
+  MonitorViews monitors;  // Desktop mode: the monitors beside the saver window's
 };
 
 extern AppState app;
+
+// Desktop mode as the saver runs it: full-screen Saver mode only; the
+// preview and the dialog never draw on other monitors.
+inline bool drawsEveryMonitor(const AppState& state) {
+  return state.host.mode == Saver && !state.host.isPreview && usesDesktopMode(state.settings);
+}
 
 // Convenience for the many places that test the mode.
 inline bool isSaverMode(const AppState& state) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "config/picture.h"
+#include "sim/random.h"
 
 // Fills the dialog's flag list (app.dialog.flagList) from the folder and
 // selects app.settings.selectFlag, or the first entry.
@@ -12,8 +13,15 @@ void fillFlagList();
 // Up to 64 passes over the folder; a taken file's name (cut at its first
 // inner dot) goes into selectFlag. True when a flag was taken.
 bool pickRandomFlag();
+// The same with its own generator, the name going into `name` (kNameCapacity
+// bytes): the other monitors' picks leave the saver window's sequence alone.
+bool pickRandomFlagInto(RandomGenerator& random, char* name);
 
 // Decides the flag picture and loads it into *picture, which the caller
 // deletes. 0 on success; 1 when even the built-in picture failed (message
 // shown, *picture null).
 uint32_t chooseFlagPicture(Picture* picture);
+// The same for another monitor: draws from `random`, and the name of the flag
+// it shows goes into `name` (kNameCapacity bytes) instead of selectFlag. The
+// name must hold selectFlag on entry: without Random Logo that is the flag.
+uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name);

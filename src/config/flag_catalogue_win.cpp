@@ -51,36 +51,38 @@ LRESULT storedFlagEntry(HWND list) {
   return 0;
 }
 
-Picture loadBuiltInFlag() {
-  copyText(app.settings.selectFlag, kNameCapacity, kBuiltInFlagName);
+// `name` is where the flag shown gets its name: selectFlag for the saver
+// window, a buffer of kNameCapacity bytes for the other monitors.
+Picture loadBuiltInFlag(char* name) {
+  copyText(name, kNameCapacity, kBuiltInFlagName);
   return loadPictureResource(app.host.instance, kBuiltInFlagId, kBuiltInFlagLimit);
 }
 
 // "Image\<selectFlag>" with each extension in turn; a path that does not fit
 // counts as a file that is not there.
-Picture loadFlagByName() {
+Picture loadFlagByName(const char* name) {
   for (uint32_t attempt = 0; attempt < kLoadExtensionCount; ++attempt) {
     char path[kPathCapacity];
-    if (!flagPicturePath(path, sizeof path, app.settings.selectFlag, attempt)) continue;
+    if (!flagPicturePath(path, sizeof path, name, attempt)) continue;
     if (Picture picture = loadPictureFile(path, kFolderFlagLimit)) return picture;
   }
   return nullptr;
 }
 
-Picture loadUserFlag() {
+Picture loadUserFlag(char* name) {
   const Settings& s = app.settings;
   if (s.logoFullPath[0]) {
-    copyText(app.settings.selectFlag, kNameCapacity, s.logoTitle);
+    copyText(name, kNameCapacity, s.logoTitle);
     if (Picture picture = loadPictureFile(s.logoFullPath, kUserPictureLimit)) return picture;
   }
-  return loadBuiltInFlag();
+  return loadBuiltInFlag(name);
 }
 
-Picture decideFlagPicture() {
-  if (app.settings.useFlagLogo == 1) return loadUserFlag();
-  if (app.settings.randomFlag == 1 && !pickRandomFlag()) return loadBuiltInFlag();
-  if (Picture picture = loadFlagByName()) return picture;
-  return loadBuiltInFlag();
+Picture decideFlagPicture(RandomGenerator& random, char* name) {
+  if (app.settings.useFlagLogo == 1) return loadUserFlag(name);
+  if (app.settings.randomFlag == 1 && !pickRandomFlagInto(random, name)) return loadBuiltInFlag(name);
+  if (Picture picture = loadFlagByName(name)) return picture;
+  return loadBuiltInFlag(name);
 }
 
 }  // namespace
@@ -95,6 +97,10 @@ void fillFlagList() {
 }
 
 bool pickRandomFlag() {
+  return pickRandomFlagInto(app.sim.random, app.settings.selectFlag);
+}
+
+bool pickRandomFlagInto(RandomGenerator& random, char* name) {
   char directory[kPathCapacity];
   DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
   if (length == 0 || length >= sizeof directory) return false;
@@ -105,8 +111,8 @@ bool pickRandomFlag() {
     HANDLE search = FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) continue;
     do {
-      if (takeRandomCandidate(app.sim.random, found.cFileName)) {
-        cutFlagName(app.settings.selectFlag, kNameCapacity, found.cFileName);
+      if (takeRandomCandidate(random, found.cFileName)) {
+        cutFlagName(name, kNameCapacity, found.cFileName);
         FindClose(search);
         return true;
       }
@@ -117,7 +123,11 @@ bool pickRandomFlag() {
 }
 
 uint32_t chooseFlagPicture(Picture* picture) {
-  *picture = decideFlagPicture();
+  return chooseFlagPictureInto(picture, app.sim.random, app.settings.selectFlag);
+}
+
+uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name) {
+  *picture = decideFlagPicture(random, name);
   if (!*picture) {
     showMessage(app.host.mainWindow, kNoFlagText, kErrorCaption, MB_ICONHAND);
     return 1;

@@ -1,7 +1,9 @@
-// Black covers for the monitors the full-screen device does not use (Saver
-// mode): one top-most borderless window per monitor, below the saver window,
-// whose input ends the saver as the saver window's does. Which monitors get
-// one is the plain rule monitorsToCover of window_rules.h.
+// The windows of the monitors beside the saver window's (Saver mode): one
+// top-most borderless tool window per monitor, below the saver window, whose
+// input ends the saver as the saver window's does. In the exclusive modes
+// they are black covers; in Desktop mode each shows its own flag (class
+// "Brevanto Flags Monitor"). Which monitors get one is the plain rule
+// monitorsToCover of window_rules.h.
 #pragma once
 
 struct HWND__;

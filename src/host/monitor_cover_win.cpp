@@ -11,6 +11,8 @@
 namespace {
 
 const char kCoverClass[] = "Brevanto Flags Cover";
+// Desktop mode: the same window, drawn on, under a name of its own.
+const char kMonitorClass[] = "Brevanto Flags Monitor";
 constexpr uint32_t kMaxMonitors = 32;
 
 struct MonitorList {
@@ -61,16 +63,20 @@ LRESULT CALLBACK coverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+const char* windowClassName() {
+  return drawsEveryMonitor(app) ? kMonitorClass : kCoverClass;
+}
+
 bool registerCoverClass() {
   WNDCLASSEXA existing;
-  if (GetClassInfoExA(app.host.instance, kCoverClass, &existing)) return true;
+  if (GetClassInfoExA(app.host.instance, windowClassName(), &existing)) return true;
   WNDCLASSEXA windowClass;
   std::memset(&windowClass, 0, sizeof windowClass);
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = coverWindowProc;
   windowClass.hInstance = app.host.instance;
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  windowClass.lpszClassName = kCoverClass;
+  windowClass.lpszClassName = windowClassName();
   return RegisterClassExA(&windowClass) != 0;
 }
 
@@ -97,8 +103,9 @@ void raiseAboveCovers(HWND saverWindow) {
 // A tool window: no taskbar button and no Alt+Tab entry, where a switch to
 // a cover would show a black screen and end nothing.
 HWND createCover(const ScreenRect& r) {
-  return CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kCoverClass, "", WS_POPUP, r.left, r.top, r.right - r.left,
-                         r.bottom - r.top, nullptr, nullptr, app.host.instance, nullptr);
+  return CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClassName(), "", WS_POPUP, r.left,
+                         r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                         app.host.instance, nullptr);
 }
 
 }  // namespace

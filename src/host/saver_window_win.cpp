@@ -66,6 +66,18 @@ void releaseExitObjects() {
   }
 }
 
+// Desktop mode after a display change: the views' swap chains go before any
+// window they sit on can; the windows follow the monitors, the saver window
+// its own; then every view is made again at its monitor's size. Nothing ends.
+void relayoutMonitors(HWND window) {
+  releaseMonitorViews();
+  coverOtherMonitors(window);
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
+  resizeSaverView(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+  buildMonitorViews();
+}
+
 void carryOut(WindowAction action, HWND window) {
   switch (action) {
     case WindowAction::HideCursor:
@@ -103,7 +115,10 @@ void carryOut(WindowAction action, HWND window) {
       requestEnd();
       break;
     case WindowAction::CoverMonitors:
-      coverOtherMonitors(window);
+      if (drawsEveryMonitor(app))
+        relayoutMonitors(window);
+      else
+        coverOtherMonitors(window);
       break;
     case WindowAction::DestroyCovers:
       destroyCovers();
@@ -236,7 +251,8 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
 
 void startRendering(HWND__* window, uint32_t isPreview) {
   if (app.host.windowClosed) return;
-  createDevice(window, isPreview);
+  // Desktop mode draws windowed on the display as it is.
+  createDevice(window, isPreview || drawsEveryMonitor(app));
   if (!app.render.device) {
     PostQuitMessage(0);
     return;

@@ -125,8 +125,9 @@ void endForLackOf(HWND window, const char* text) {
 
 void loadBackground(HWND__* window) {
   RenderState& render = app.render;
-  if (!app.host.isPreview) {
-    // The display switches to 800 × 600 while the picture decodes.
+  if (!app.host.isPreview && !drawsEveryMonitor(app)) {
+    // The display switches to 800 × 600 while the picture decodes; Desktop
+    // mode changes no display mode at all.
     D3DPRESENT_PARAMETERS loading;
     std::memset(&loading, 0, sizeof loading);
     setCommonPresentFields(loading);

@@ -16,8 +16,19 @@ namespace {
 constexpr UINT kFlagTriangles = (kClothColumns - 1) * (kClothRows - 1) * 2;  // 2048
 constexpr UINT kBackgroundTriangles = 2;
 
-bool clothReady() {
-  const ClothGrid& cloth = app.sim.cloth;
+// What one monitor's frame steps and draws: the saver window's from the
+// scene's records, every other monitor's from its MonitorView.
+struct ViewParts {
+  SimState* sim;
+  IDirect3DTexture8* flagTexture;
+  IDirect3DVertexBuffer8* backgroundQuad;
+  const Matrix4x4* projection;
+  IDirect3DSwapChain8* swapChain;    // null: the device's own
+  IDirect3DSurface8* depthSurface;   // the target's depth buffer
+  bool texts;                        // the overlay shows on the saver window only
+};
+
+bool clothReady(const ClothGrid& cloth) {
   return cloth.current && cloth.previous && cloth.particles;
 }
 
@@ -26,43 +37,84 @@ bool clothReady() {
 // apart: a device reset that failed leaves it released until a later one.
 bool sceneBuilt() {
   const RenderState& render = app.render;
-  return render.device && clothReady() && render.flagIndexBuffer && render.flagTexture &&
-         render.lightSpotTexture;
+  return render.device && clothReady(app.sim.cloth) && render.flagIndexBuffer &&
+         render.flagTexture && render.lightSpotTexture;
 }
 
 bool sceneReady() {
   return sceneBuilt() && app.render.flagVertexBuffer;
 }
 
-// The vertex buffer to receive the stepped cloth, or null when it cannot be locked.
-FlagVertex* lockFlagVertices() {
+ViewParts saverWindowView() {
+  RenderState& render = app.render;
+  return ViewParts{&app.sim, render.flagTexture, render.backgroundQuad, &render.projectionMatrix,
+                   nullptr, app.monitors.saverDepthSurface, true};
+}
+
+ViewParts monitorView(MonitorView& view) {
+  return ViewParts{&view.sim, view.flagTexture, view.backgroundQuad, &view.projectionMatrix,
+                   view.swapChain, view.depthSurface, false};
+}
+
+// The flag vertex buffer is shared: each view's discard lock gets fresh memory
+// while the previous view's draw still reads the old.
+void stepView(const ViewParts& view) {
   BYTE* target = nullptr;
-  if (FAILED(app.render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD))) return nullptr;
-  return reinterpret_cast<FlagVertex*>(target);
+  if (FAILED(app.render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD))) target = nullptr;
+  runSimulationFrame(*view.sim, reinterpret_cast<FlagVertex*>(target));
+  if (target) app.render.flagVertexBuffer->Unlock();
+}
+
+// Only while other monitors are drawn: their targets replace the device's own.
+bool aimAt(IDirect3DDevice8* device, const ViewParts& view) {
+  if (app.monitors.count == 0) return true;
+  IDirect3DSurface8* colour = nullptr;
+  HRESULT got = view.swapChain
+                    ? view.swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour)
+                    : device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour);
+  if (FAILED(got) || !colour) return false;
+  HRESULT set = device->SetRenderTarget(colour, view.depthSurface);
+  colour->Release();
+  return SUCCEEDED(set);
 }
 
 // The blend states undo the overlay's blending of the previous frame, also
 // when there is no background to draw.
-void drawBackground(IDirect3DDevice8* device) {
+void drawBackground(IDirect3DDevice8* device, IDirect3DVertexBuffer8* quad) {
   RenderState& render = app.render;
   device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
   device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
   device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
   device->SetVertexShader(kBackgroundVertexFormat);
-  device->SetStreamSource(0, render.backgroundQuad, kBackgroundVertexStride);
+  device->SetStreamSource(0, quad, kBackgroundVertexStride);
   device->SetTexture(0, render.backgroundTexture);
   device->SetTexture(1, nullptr);
-  if (render.backgroundQuad && render.backgroundTexture)
+  if (quad && render.backgroundTexture)
     device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, kBackgroundTriangles);
 }
 
-void drawFlag(IDirect3DDevice8* device) {
+void drawFlag(IDirect3DDevice8* device, IDirect3DTexture8* flagTexture) {
   RenderState& render = app.render;
   device->SetVertexShader(kFlagVertexFormat);
   device->SetStreamSource(0, render.flagVertexBuffer, kFlagVertexStride);
-  device->SetTexture(0, render.flagTexture);
+  device->SetTexture(0, flagTexture);
   device->SetTexture(1, render.lightSpotTexture);
   device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0, kFlagTriangles);
+}
+
+void drawView(IDirect3DDevice8* device, const ViewParts& view) {
+  if (!aimAt(device, view)) return;
+  device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(view.projection));
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+  device->BeginScene();
+  drawBackground(device, view.backgroundQuad);
+  if (view.flagTexture) drawFlag(device, view.flagTexture);
+  if (view.texts) drawOverlay();
+  device->EndScene();
+  if (view.swapChain)
+    view.swapChain->Present(nullptr, nullptr, nullptr, nullptr);
+  else
+    device->Present(nullptr, nullptr, nullptr, nullptr);
 }
 
 template <typename T>
@@ -85,9 +137,7 @@ void freeClothArray(T*& array) {
 
 void updateFrame() {
   if (!sceneReady()) return;
-  FlagVertex* vertices = lockFlagVertices();
-  runSimulationFrame(app.sim, vertices);
-  if (vertices) app.render.flagVertexBuffer->Unlock();
+  stepView(saverWindowView());
 }
 
 void drawFrame() {
@@ -102,17 +152,46 @@ void drawFrame() {
     return;
   }
   if (FAILED(level) || !sceneReady()) return;
-  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
-  device->BeginScene();
-  drawBackground(device);
-  drawFlag(device);
-  drawOverlay();
-  device->EndScene();
-  device->Present(nullptr, nullptr, nullptr, nullptr);
+  drawView(device, saverWindowView());
+  // The saver window's cloth was stepped by updateFrame; the others' here.
+  for (uint32_t i = 0; i < app.monitors.count; ++i) {
+    MonitorView& view = app.monitors.views[i];
+    if (!view.swapChain || !clothReady(view.sim.cloth)) continue;
+    ViewParts parts = monitorView(view);
+    stepView(parts);
+    drawView(device, parts);
+  }
+}
+
+void releaseMonitorViews() {
+  MonitorViews& monitors = app.monitors;
+  releaseMonitorSurfaces();
+  for (uint32_t i = 0; i < monitors.count; ++i) {
+    MonitorView& view = monitors.views[i];
+    releaseSlot(view.flagTexture);
+    releaseSlot(view.backgroundQuad);
+    if (app.host.heap) {
+      freeClothArray(view.sim.cloth.current);
+      freeClothArray(view.sim.cloth.previous);
+      freeClothArray(view.sim.cloth.particles);
+    }
+    view = MonitorView{};  // the next build starts afresh: calibration, timer, wind
+  }
+  monitors.count = 0;
+}
+
+void releaseMonitorSurfaces() {
+  MonitorViews& monitors = app.monitors;
+  for (uint32_t i = 0; i < monitors.count; ++i) {
+    releaseSlot(monitors.views[i].swapChain);
+    releaseSlot(monitors.views[i].depthSurface);
+  }
+  releaseSlot(monitors.saverDepthSurface);
 }
 
 void releaseScene() {
   RenderState& render = app.render;
+  releaseMonitorViews();
   releaseSlot(render.overlay.textBuffer);
   releaseSlot(render.overlay.fontTexture);
   releaseSlot(render.backgroundTexture);

@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "config/flag_catalogue.h"
+#include "render/frame.h"
 #include "render/scene_math.h"
 #include "render/text_overlay.h"
 #include "render/texture.h"
@@ -53,13 +54,16 @@ bool makeFlagTexture(IDirect3DDevice8* device) {
 }
 
 // The cloth arrays belong to the scene; releaseScene frees them.
-bool allocateCloth(uint16_t*& indices) {
-  ClothGrid& cloth = app.sim.cloth;
+bool allocateClothArrays(ClothGrid& cloth) {
   cloth.current = static_cast<FlagVertex*>(heapBlock(kClothVertexBytes));
   cloth.previous = static_cast<FlagVertex*>(heapBlock(kClothVertexBytes));
   cloth.particles = static_cast<ClothParticle*>(heapBlock(kClothParticleBytes));
+  return cloth.current && cloth.previous && cloth.particles;
+}
+
+bool allocateCloth(uint16_t*& indices) {
   indices = static_cast<uint16_t*>(heapBlock(kClothIndexBytes));
-  return cloth.current && cloth.previous && cloth.particles && indices;
+  return allocateClothArrays(app.sim.cloth) && indices;
 }
 
 // Dynamic, so in the default pool: a device reset makes it again.
@@ -136,6 +140,7 @@ void setDeviceStates(IDirect3DDevice8* device) {
 void releaseDefaultPool(IDirect3DDevice8* device) {
   RenderState& render = app.render;
   device->SetStreamSource(0, nullptr, 0);
+  releaseMonitorSurfaces();
   if (render.flagVertexBuffer) {
     render.flagVertexBuffer->Release();
     render.flagVertexBuffer = nullptr;
@@ -168,6 +173,95 @@ void releaseBackground() {
   }
 }
 
+float saverWindowAspect() {
+  const D3DPRESENT_PARAMETERS& present = app.render.presentParams;
+  return cameraAspect(present.BackBufferWidth, present.BackBufferHeight);
+}
+
+// The rectangle as the picture fits it; in Desktop mode also fitted to the
+// monitor, whose aspect may be any. The exclusive modes keep the rectangle.
+void fillBackgroundQuad(IDirect3DVertexBuffer8* quad, float aspect) {
+  BackgroundVertex corners[6];
+  std::memcpy(corners, app.render.backgroundCorners, sizeof corners);
+  if (drawsEveryMonitor(app)) fitBackgroundToView(corners, aspect);
+  fillVertexBuffer(quad, corners, kBackgroundQuadBytes, 0);
+}
+
+// The swap chain and depth buffer of one view; the saver window's own depth
+// buffer is held so that the frame can return to it.
+bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view) {
+  D3DPRESENT_PARAMETERS present;
+  std::memset(&present, 0, sizeof present);
+  present.BackBufferWidth = view.width;
+  present.BackBufferHeight = view.height;
+  present.BackBufferFormat = app.render.presentParams.BackBufferFormat;
+  present.SwapEffect = D3DSWAPEFFECT_FLIP;
+  present.hDeviceWindow = view.window;
+  present.Windowed = TRUE;
+  if (FAILED(device->CreateAdditionalSwapChain(&present, &view.swapChain))) view.swapChain = nullptr;
+  if (FAILED(device->CreateDepthStencilSurface(view.width, view.height, D3DFMT_D16,
+                                               D3DMULTISAMPLE_NONE, &view.depthSurface)))
+    view.depthSurface = nullptr;
+  return view.swapChain && view.depthSurface;
+}
+
+bool makeMonitorSurfaces(IDirect3DDevice8* device) {
+  MonitorViews& monitors = app.monitors;
+  if (monitors.count == 0) return true;
+  if (FAILED(device->GetDepthStencilSurface(&monitors.saverDepthSurface)))
+    monitors.saverDepthSurface = nullptr;
+  bool all = monitors.saverDepthSurface != nullptr;
+  for (uint32_t i = 0; i < monitors.count; ++i)
+    all = makeViewSurfaces(device, monitors.views[i]) && all;
+  // A monitor whose surfaces cannot be had stays black; the others draw.
+  return all;
+}
+
+// Each monitor has its own generator, seeded apart from the saver window's,
+// so that its flag and wind are its own and the saver window's sequence
+// stays as it was.
+void seedView(MonitorView& view, uint32_t index) {
+  uint32_t ticks = GetTickCount();
+  seedRandom(view.sim.random, (ticks + 7919u * (index + 1)) % 31329u,
+             (ticks / 31329u + 97u * (index + 1)) % 30082u);
+}
+
+// The view's flag: its own random pick, or the chosen flag. A failure
+// leaves it without a flag texture; the message was shown by the choice.
+void makeViewFlag(IDirect3DDevice8* device, MonitorView& view) {
+  char name[kNameCapacity];
+  copyText(name, sizeof name, app.settings.selectFlag);
+  Picture picture = nullptr;
+  if (chooseFlagPictureInto(&picture, view.sim.random, name) != 0) return;
+  textureFromBitmap(device, picture, D3DFMT_X8R8G8B8, &view.flagTexture);
+  DeleteObject(picture);
+}
+
+void makeViewBackground(IDirect3DDevice8* device, MonitorView& view) {
+  if (!app.render.backgroundTexture) return;
+  if (FAILED(device->CreateVertexBuffer(kBackgroundQuadBytes, D3DUSAGE_WRITEONLY,
+                                        kBackgroundVertexFormat, D3DPOOL_MANAGED,
+                                        &view.backgroundQuad))) {
+    view.backgroundQuad = nullptr;
+    return;
+  }
+  fillBackgroundQuad(view.backgroundQuad, cameraAspect(view.width, view.height));
+}
+
+bool buildMonitorView(IDirect3DDevice8* device, MonitorView& view, uint32_t index) {
+  Matrix4x4 world, eye;
+  setUpCamera(world, eye, view.projectionMatrix, view.width, view.height);
+  configureSimulation(view.sim, app.settings.windPower, false);
+  seedView(view, index);
+  if (!allocateClothArrays(view.sim.cloth)) return false;
+  view.sim.cloth.indices = nullptr;  // the index buffer is the saver window's
+  setUpCloth(view.sim.cloth, view.sim.wind.windVector);
+  makeViewFlag(device, view);
+  makeViewBackground(device, view);
+  startTimer(view.sim.timer);
+  return true;
+}
+
 }  // namespace
 
 TextureResult buildBackground() {
@@ -186,7 +280,7 @@ TextureResult buildBackground() {
   if (app.settings.backgroundPath[0] != 0)
     fitBackgroundCorners(render.backgroundCorners, app.settings.backgroundWidth,
                          app.settings.backgroundHeight);
-  fillVertexBuffer(render.backgroundQuad, render.backgroundCorners, kBackgroundQuadBytes, 0);
+  fillBackgroundQuad(render.backgroundQuad, saverWindowAspect());
   TextureResult result = textureFromBitmap(device, render.backgroundPicture, D3DFMT_X8R8G8B8,
                                            &render.backgroundTexture);
   // The background is optional: without its texture the flag shows over black.
@@ -229,24 +323,76 @@ void buildScene() {
   // flag still waves and the overlay draws nothing.
   createFontTexture(kOverlayColour, &render.overlay.fontTexture);
   startTimer(app.sim.timer);
+  buildMonitorViews();
 }
 
-bool restoreLostDevice() {
+void buildMonitorViews() {
+  releaseMonitorViews();
+  IDirect3DDevice8* device = app.render.device;
+  const HostState& host = app.host;
+  if (!device || !drawsEveryMonitor(app) || !app.render.presentParams.Windowed) return;
+  MonitorViews& monitors = app.monitors;
+  for (uint32_t i = 0; i < host.coverCount && monitors.count < kMaxMonitorViews; ++i) {
+    MonitorView& view = monitors.views[monitors.count];
+    const ScreenRect& r = host.coverRects[i];
+    if (!host.coverWindows[i] || r.right <= r.left || r.bottom <= r.top) continue;
+    view.window = host.coverWindows[i];
+    view.width = static_cast<uint32_t>(r.right - r.left);
+    view.height = static_cast<uint32_t>(r.bottom - r.top);
+    ++monitors.count;  // counted first, so that a failure below is released
+    if (!buildMonitorView(device, view, i)) {
+      releaseMonitorViews();
+      return;
+    }
+  }
+  makeMonitorSurfaces(device);
+}
+
+namespace {
+
+// Releases the default pool, resets the device with `present` and makes it
+// all again, the camera for the size the device now has.
+bool resetScene(D3DPRESENT_PARAMETERS present) {
   RenderState& render = app.render;
   IDirect3DDevice8* device = render.device;
-  if (!device) return false;
   releaseDefaultPool(device);
-  // A copy: only a successful Reset's adjustments are the device's.
-  D3DPRESENT_PARAMETERS present = render.presentParams;
   followDesktopFormat(present);
   if (FAILED(device->Reset(&present))) return false;
   render.presentParams = present;
+  makeMonitorSurfaces(device);
   // The next frame's update writes the whole new vertex buffer.
   if (!createFlagVertexBuffer(device)) {
     requestClose();
     return false;
   }
   createTextBuffer();
+  setUpCamera(render.worldMatrix, render.viewMatrix, render.projectionMatrix,
+              present.BackBufferWidth, present.BackBufferHeight);
+  if (render.backgroundQuad) fillBackgroundQuad(render.backgroundQuad, saverWindowAspect());
   setDeviceStates(device);
   return true;
+}
+
+}  // namespace
+
+bool restoreLostDevice() {
+  if (!app.render.device) return false;
+  // A copy: only a successful Reset's adjustments are the device's.
+  return resetScene(app.render.presentParams);
+}
+
+bool resizeSaverView(uint32_t width, uint32_t height) {
+  RenderState& render = app.render;
+  if (!render.device || !render.presentParams.Windowed || width == 0 || height == 0) return false;
+  if (render.presentParams.BackBufferWidth == width &&
+      render.presentParams.BackBufferHeight == height)
+    return true;
+  D3DPRESENT_PARAMETERS present = render.presentParams;
+  present.BackBufferWidth = width;
+  present.BackBufferHeight = height;
+  if (resetScene(present)) return true;
+  // The old size then; a device that takes neither cannot go on.
+  if (restoreLostDevice()) return false;
+  requestClose();
+  return false;
 }

@@ -463,7 +463,6 @@ def _widening_tables():
 def grab_root(display):
     """The root window of an X display as an RGB image, or None where this
     way cannot read it (then ImageMagick's import does)."""
-    from PIL import Image
     lib = _xlib()
     connection = lib.XOpenDisplay(display.encode()) if lib else None
     if not connection:
@@ -478,21 +477,79 @@ def grab_root(display):
         if not picture:
             return None
         try:
-            x = picture.contents
-            masks = (x.red_mask, x.green_mask, x.blue_mask)
-            data = ctypes.string_at(x.data, x.bytes_per_line * x.height)
-            if x.byte_order != 0:  # LSBFirst is all that is read here
-                return None
-            if x.bits_per_pixel == 16 and masks == _RGB565:
-                image = Image.frombytes("RGB", (width, height), data, "raw", "BGR;16", x.bytes_per_line)
-                return image.point(_widening_tables())
-            if x.bits_per_pixel == 32 and masks == _RGB888:
-                return Image.frombytes("RGB", (width, height), data, "raw", "BGRX", x.bytes_per_line)
-            return None
+            return _image_of(picture, width, height)
         finally:
             lib.XDestroyImage(picture)
     finally:
         lib.XCloseDisplay(connection)
+
+
+def _image_of(picture, width, height):
+    """An RGB image of an XImage, or None for a pixel layout not read here."""
+    from PIL import Image
+    x = picture.contents
+    masks = (x.red_mask, x.green_mask, x.blue_mask)
+    data = ctypes.string_at(x.data, x.bytes_per_line * x.height)
+    if x.byte_order != 0:  # LSBFirst is all that is read here
+        return None
+    if x.bits_per_pixel == 16 and masks == _RGB565:
+        image = Image.frombytes("RGB", (width, height), data, "raw", "BGR;16", x.bytes_per_line)
+        return image.point(_widening_tables())
+    if x.bits_per_pixel == 32 and masks == _RGB888:
+        return Image.frombytes("RGB", (width, height), data, "raw", "BGRX", x.bytes_per_line)
+    return None
+
+
+class WindowPixels:
+    """Each top-level X window's own pixels, also where another window lies
+    over it: Xvfb stacks its heads at one origin, so the windows of two
+    monitors overlap there. The Composite extension keeps every top-level
+    window's contents in a pixmap of its own while this connection lives;
+    it must exist before the windows are drawn. Closed by the test's cleanup."""
+
+    def __init__(self, test, display):
+        lib = _xlib()
+        test.assertIsNotNone(lib, "no libX11")
+        name = ctypes.util.find_library("Xcomposite")
+        test.assertIsNotNone(name, "no libXcomposite: tools/setup.sh installs it")
+        self.composite = ctypes.CDLL(name)
+        self.composite.XCompositeRedirectSubwindows.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int]
+        self.lib = lib
+        self.display = display
+        self.connection = lib.XOpenDisplay(display.encode())
+        test.assertTrue(self.connection, f"cannot open display {display}")
+        test.addCleanup(self.close)
+        root = lib.XDefaultRootWindow(self.connection)
+        self.composite.XCompositeRedirectSubwindows(self.connection, root, 0)  # automatic
+        lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        lib.XSync(self.connection, 0)
+
+    def close(self):
+        if self.connection:
+            self.lib.XCloseDisplay(self.connection)
+            self.connection = None
+
+    def windows_of_size(self, width, height, env):
+        """X ids of the mapped top-level windows of this size (xwininfo's tree),
+        top of the stack last."""
+        out = subprocess.run(["xwininfo", "-root", "-children"], env={**env, "DISPLAY": self.display},
+                             capture_output=True, text=True, timeout=60).stdout
+        ids = []
+        for line in out.splitlines():
+            m = re.match(r"\s*(0x[0-9a-f]+) .*?(\d+)x(\d+)\+-?\d+\+-?\d+", line)
+            if m and (int(m.group(2)), int(m.group(3))) == (width, height):
+                ids.append(int(m.group(1), 16))
+        return ids[::-1]
+
+    def grab(self, window, width, height):
+        """The window's own RGB image, or None when it cannot be read."""
+        picture = self.lib.XGetImage(self.connection, window, 0, 0, width, height, 0xFFFFFFFF, _ZPIXMAP)
+        if not picture:
+            return None
+        try:
+            return _image_of(picture, width, height)
+        finally:
+            self.lib.XDestroyImage(picture)
 
 
 class ServedProgram:
