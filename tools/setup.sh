@@ -5,10 +5,11 @@ set -euo pipefail
 
 # wine64 and the 64-bit Mesa serve machines that cannot execute 32-bit x86
 # code (there the tests run a 64-bit build of the same sources). Wine sees
-# the two-head test display's monitors only through Xinerama (libxinerama1).
+# the two-head test display's monitors only through Xinerama (libxinerama1);
+# the tests read each monitor's window through Composite (libxcomposite1).
 native_pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 libgl1 libglx-mesa0 libgl1-mesa-dri libxinerama1
+  wine64 libgl1 libglx-mesa0 libgl1-mesa-dri libxinerama1 libxcomposite1
   xvfb x11-utils xdotool imagemagick python3-pil fonts-dejavu-core nsis file procps)
 i386_pkgs=(wine wine32:i386 libgl1:i386 libglx0:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   libxcomposite1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxinerama1:i386 libxrender1:i386)

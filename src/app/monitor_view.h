@@ -18,6 +18,7 @@ struct IDirect3DVertexBuffer8;
 struct MonitorView {
   HWND__* window;                    // one of the host's monitor windows
   uint32_t width, height;            // its back buffer: the monitor's pixels
+  uint32_t refreshRate;              // its monitor's, in Hz; 0 or 1 when not said
   IDirect3DSwapChain8* swapChain;    // windowed, on the saver's one device
   IDirect3DSurface8* depthSurface;   // a swap chain of its own has none
   IDirect3DTexture8* flagTexture;    // its own flag (its own pick with Random Logo)
@@ -31,7 +32,8 @@ constexpr uint32_t kMaxMonitorViews = kMaxCoverWindows;
 
 struct MonitorViews {
   MonitorView views[kMaxMonitorViews];
-  uint32_t count;  // views built; 0 outside Desktop mode
+  uint32_t count;       // views built; 0 outside Desktop mode
+  uint32_t generation;  // counts the builds: the frame loop's pacers follow it
   // The device's own depth buffer, held while views exist: drawing the
   // saver window's monitor returns to it after a view's target.
   IDirect3DSurface8* saverDepthSurface;

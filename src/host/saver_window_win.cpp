@@ -178,11 +178,10 @@ void closeFrameWait(FrameWait& wait) {
   wait = {nullptr, false};
 }
 
-// Waits until the pacer's next frame is due or a message comes, whichever
-// is first; true when the frame is due. Input therefore ends the saver as
-// fast as in a loop that never waits.
-bool waitForFrame(const FrameWait& wait, const FramePacer& pacer) {
-  double left = msUntilFrame(pacer, clockMs());
+// Waits `left` milliseconds or until a message comes, whichever is first;
+// true when the time is up. Input therefore ends the saver as fast as in a
+// loop that never waits.
+bool waitForFrame(const FrameWait& wait, double left) {
   if (left <= 0.0) return true;
   if (!wait.timer) {
     return MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left + 0.5), QS_ALLINPUT,
@@ -196,9 +195,59 @@ bool waitForFrame(const FrameWait& wait, const FramePacer& pacer) {
          WAIT_OBJECT_0;
 }
 
-FramePacer pacerForDevice() {
-  uint32_t rate = pacedFrameRate(app.host.isPreview != 0, deviceRefreshRate());
-  return makeFramePacer(rate, app.host.isPreview != 0, clockMs());
+// One pacer per monitor: the saver window's at the device's rate, each
+// other monitor's (Desktop mode) at its own refresh, so that a 60 Hz monitor
+// beside a 144 Hz one is not drawn faster than it shows.
+struct Pacing {
+  FramePacer saver;
+  FramePacer monitors[kMaxMonitorViews];
+  uint32_t monitorCount;
+  IDirect3DDevice8* device;  // the device and views the pacers were made for
+  uint32_t generation;
+};
+
+void makePacers(Pacing& pacing) {
+  bool preview = app.host.isPreview != 0;
+  double now = clockMs();
+  pacing.device = app.render.device;
+  pacing.generation = app.monitors.generation;
+  pacing.saver = makeFramePacer(pacedFrameRate(preview, deviceRefreshRate()), preview, now);
+  pacing.monitorCount = app.monitors.count;
+  for (uint32_t i = 0; i < pacing.monitorCount; ++i)
+    pacing.monitors[i] =
+        makeFramePacer(pacedFrameRate(false, app.monitors.views[i].refreshRate), false, now);
+}
+
+// A device made again after a refused password may show another rate; a
+// display change builds the views again.
+void followDeviceAndViews(Pacing& pacing) {
+  if (app.render.device != pacing.device || app.monitors.generation != pacing.generation)
+    makePacers(pacing);
+}
+
+double msUntilNextFrame(const Pacing& pacing) {
+  double now = clockMs();
+  double left = msUntilFrame(pacing.saver, now);
+  for (uint32_t i = 0; i < pacing.monitorCount; ++i) {
+    double monitorLeft = msUntilFrame(pacing.monitors[i], now);
+    if (monitorLeft < left) left = monitorLeft;
+  }
+  return left;
+}
+
+// Every monitor whose frame is due gets it, the saver window's first.
+void runDueFrames(Pacing& pacing) {
+  double now = clockMs();
+  if (msUntilFrame(pacing.saver, now) <= 0.0) {
+    startPacedFrame(pacing.saver, now);
+    runIdleFrame();
+  }
+  for (uint32_t i = 0; i < pacing.monitorCount; ++i) {
+    now = clockMs();
+    if (msUntilFrame(pacing.monitors[i], now) > 0.0) continue;
+    startPacedFrame(pacing.monitors[i], now);
+    drawMonitorFrame(i);
+  }
 }
 
 }  // namespace
@@ -223,8 +272,8 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   // Messages first; a frame when one is due; otherwise waits for whichever
   // comes first.
   FrameWait wait = openFrameWait();
-  FramePacer pacer = pacerForDevice();
-  IDirect3DDevice8* pacedDevice = app.render.device;
+  Pacing pacing;
+  makePacers(pacing);
   MSG message;
   std::memset(&message, 0, sizeof message);
   for (;;) {
@@ -234,14 +283,9 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
       if (message.message == WM_QUIT) break;
     } else if (!framesWanted(host)) {
       MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    } else if (waitForFrame(wait, pacer)) {
-      // A device made again after a refused password may show another rate.
-      if (app.render.device != pacedDevice) {
-        pacedDevice = app.render.device;
-        pacer = pacerForDevice();
-      }
-      startPacedFrame(pacer, clockMs());
-      runIdleFrame();
+    } else if (waitForFrame(wait, msUntilNextFrame(pacing))) {
+      followDeviceAndViews(pacing);
+      runDueFrames(pacing);
     }
   }
   closeFrameWait(wait);

@@ -1,14 +1,17 @@
 // One frame of the saver (update, then draw) and the scene release.
 #pragma once
+#include <cstdint>
 
 // Ticks the timer, steps the cloth, uploads the vertices, recomputes normals
 // (the saver window's flag).
 void updateFrame();
 // Clears, draws background, flag and overlay, presents; draws nothing while
 // the device is lost, and resets it once Direct3D allows (restoreLostDevice).
-// In Desktop mode then steps and draws every other monitor's view the same
-// way, without the texts, and presents it on its own swap chain.
 void drawFrame();
+// Desktop mode: one frame of another monitor's view (app.monitors.views[index])
+// by the same steps, without the texts, presented on its own swap chain.
+// Nothing for a view or scene that is not complete, or while the device is lost.
+void drawMonitorFrame(uint32_t index);
 // Releases the scene's objects and cloth arrays, the monitor views first;
 // harmless when already released.
 void releaseScene();

@@ -153,14 +153,18 @@ void drawFrame() {
   }
   if (FAILED(level) || !sceneReady()) return;
   drawView(device, saverWindowView());
-  // The saver window's cloth was stepped by updateFrame; the others' here.
-  for (uint32_t i = 0; i < app.monitors.count; ++i) {
-    MonitorView& view = app.monitors.views[i];
-    if (!view.swapChain || !clothReady(view.sim.cloth)) continue;
-    ViewParts parts = monitorView(view);
-    stepView(parts);
-    drawView(device, parts);
-  }
+}
+
+void drawMonitorFrame(uint32_t index) {
+  if (index >= app.monitors.count || !sceneReady()) return;
+  MonitorView& view = app.monitors.views[index];
+  // A lost device is the saver window's frame to reset.
+  if (!view.swapChain || !clothReady(view.sim.cloth) ||
+      app.render.device->TestCooperativeLevel() != D3D_OK)
+    return;
+  ViewParts parts = monitorView(view);
+  stepView(parts);
+  drawView(app.render.device, parts);
 }
 
 void releaseMonitorViews() {
@@ -177,6 +181,7 @@ void releaseMonitorViews() {
     }
     view = MonitorView{};  // the next build starts afresh: calibration, timer, wind
   }
+  if (monitors.count) ++monitors.generation;
   monitors.count = 0;
 }
 

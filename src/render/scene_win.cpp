@@ -248,7 +248,23 @@ void makeViewBackground(IDirect3DDevice8* device, MonitorView& view) {
   fillBackgroundQuad(view.backgroundQuad, cameraAspect(view.width, view.height));
 }
 
+// The refresh rate of the monitor the window is on; 0 when not said.
+uint32_t monitorRefreshRate(HWND window) {
+  MONITORINFOEXA info;
+  std::memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  DEVMODEA mode;
+  std::memset(&mode, 0, sizeof mode);
+  mode.dmSize = sizeof mode;
+  HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+  if (!GetMonitorInfoA(monitor, &info) ||
+      !EnumDisplaySettingsA(info.szDevice, ENUM_CURRENT_SETTINGS, &mode))
+    return 0;
+  return mode.dmDisplayFrequency;
+}
+
 bool buildMonitorView(IDirect3DDevice8* device, MonitorView& view, uint32_t index) {
+  view.refreshRate = monitorRefreshRate(view.window);
   Matrix4x4 world, eye;
   setUpCamera(world, eye, view.projectionMatrix, view.width, view.height);
   configureSimulation(view.sim, app.settings.windPower, false);
@@ -346,6 +362,7 @@ void buildMonitorViews() {
     }
   }
   makeMonitorSurfaces(device);
+  ++monitors.generation;
 }
 
 namespace {

@@ -505,7 +505,9 @@ class WindowPixels:
     over it: Xvfb stacks its heads at one origin, so the windows of two
     monitors overlap there. The Composite extension keeps every top-level
     window's contents in a pixmap of its own while this connection lives;
-    it must exist before the windows are drawn. Closed by the test's cleanup."""
+    it must exist before the windows are drawn. Closed by the test's cleanup.
+    Only for tests that read windows this way: while it lives, Wine restacks
+    windows differently after a modal dialog."""
 
     def __init__(self, test, display):
         lib = _xlib()
@@ -529,17 +531,18 @@ class WindowPixels:
             self.lib.XCloseDisplay(self.connection)
             self.connection = None
 
-    def windows_of_size(self, width, height, env):
-        """X ids of the mapped top-level windows of this size (xwininfo's tree),
-        top of the stack last."""
+    def windows_of(self, program, width, height, env):
+        """X ids of the top-level windows of this size that Wine made for the
+        program (its file name, as xwininfo shows the X class)."""
         out = subprocess.run(["xwininfo", "-root", "-children"], env={**env, "DISPLAY": self.display},
                              capture_output=True, text=True, timeout=60).stdout
         ids = []
         for line in out.splitlines():
             m = re.match(r"\s*(0x[0-9a-f]+) .*?(\d+)x(\d+)\+-?\d+\+-?\d+", line)
-            if m and (int(m.group(2)), int(m.group(3))) == (width, height):
+            if m and (int(m.group(2)), int(m.group(3))) == (width, height) and \
+                    f'"{program.lower()}"' in line.lower():
                 ids.append(int(m.group(1), 16))
-        return ids[::-1]
+        return ids
 
     def grab(self, window, width, height):
         """The window's own RGB image, or None when it cannot be read."""

@@ -1,8 +1,9 @@
-"""The full-screen saver on two monitors: the monitor the device does not use
-gets a black top-most cover of the saver's own process, whose input ends the
-saver as the saver window's does (with one mouse count for both windows),
-which follows a layout change without ending anything, and which goes with
-the saver window.
+"""The saver on two monitors. In an exclusive mode the monitor the device
+does not use gets a black top-most cover of the saver's own process; in
+Desktop mode it gets a window that shows a flag of its own. Either window's
+input ends the saver as the saver window's does (with one mouse count for
+both windows); it follows a layout change without ending anything and goes
+with the saver window. On one display Desktop mode keeps the display's mode.
 
 The display is a private Xvfb with two heads under Xinerama (RandR off),
 which Wine reports as two monitors. Xvfb puts both heads at one origin, so
@@ -13,7 +14,11 @@ import unittest
 
 import harness
 
+import os
+
 COVER_CLASS = "Brevanto Flags Cover"
+MONITOR_CLASS = "Brevanto Flags Monitor"
+PROGRAM = os.path.basename(harness.SCR)
 WM_DISPLAYCHANGE = 0x7E
 WS_POPUP = 0x80000000
 WS_FRAME_BITS = 0x00C00000 | 0x00040000  # caption/border, sizing frame
@@ -28,6 +33,7 @@ class TwoMonitorTest(unittest.TestCase):
         harness.require_display()
         display = harness.start_xvfb(self, "800x600x16", "-screen", "1", "640x480x16",
                              "-extension", "RANDR", "+xinerama")
+        self.display = display
         self.wine = harness.Wine(display=display)
         self.addCleanup(self.wine.close)
         harness.use_flag_folder(self.wine)
@@ -39,8 +45,27 @@ class TwoMonitorTest(unittest.TestCase):
         self.assertEqual(code, 0, out)
         return harness.parse_lines(out)
 
-    def covers(self):
-        return [w for w in self.windows() if w.get("class") == COVER_CLASS]
+    def covers(self, class_name=COVER_CLASS):
+        return [w for w in self.windows() if w.get("class") == class_name]
+
+    def monitors(self):
+        code, out = self.wine.wintool("monitors")
+        self.assertEqual(code, 0, out)
+        return [(m["rect"], m["primary"]) for m in harness.parse_lines(out) if "rect" in m]
+
+    def assert_waves(self, width, height, what):
+        """The program's X window of that size shows a picture of many colours
+        that changes: a flag waving before a background, not a black cover."""
+        def waving():
+            ids = self.pixels.windows_of(PROGRAM, width, height, self.wine.env)
+            if len(ids) != 1:
+                return False
+            first = self.pixels.grab(ids[0], width, height)
+            if first is None or harness.colour_count(first) < 200:
+                return False
+            return harness.wait_for(lambda: harness.changed_fraction(
+                first, self.pixels.grab(ids[0], width, height) or first) > 0.01, timeout=10, interval=0.1)
+        self.assertTrue(harness.wait_for(waving, timeout=60, interval=0.2), f"{what}: no waving flag")
 
     def start_saver(self, scr=harness.SCR):
         proc = self.wine.start(scr, "/s")
@@ -105,6 +130,50 @@ class TwoMonitorTest(unittest.TestCase):
         harness.post(self, self.wine, cover["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
         self.assert_gone_with_the_saver(proc, watch, saver)
 
+    def test_desktop_mode_shows_a_flag_on_every_monitor_and_ends_by_either(self):
+        self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
+        # Before the saver's windows exist: where the heads overlap, each
+        # window's own pixels are kept.
+        self.pixels = harness.WindowPixels(self, self.display)
+        proc, saver = self.start_saver()
+        self.assertEqual(saver["rect"], PRIMARY)
+        mine = lambda: [w for w in self.windows() if w.get("pid") == saver["pid"] and w.get("visible") == "1"]
+        self.assertTrue(harness.wait_for(lambda: len(self.covers(MONITOR_CLASS)) == 1, timeout=30, interval=0.05))
+        window = self.covers(MONITOR_CLASS)[0]
+        self.assertEqual(window["rect"], SECOND)
+        style, exstyle = int(window["style"], 16), int(window["exstyle"], 16)
+        self.assertTrue(exstyle & WS_EX_TOPMOST, "WS_EX_TOPMOST")
+        self.assertTrue(exstyle & WS_EX_TOOLWINDOW, "a tool window: no taskbar button, no Alt+Tab entry")
+        self.assertTrue(style & WS_POPUP and not style & WS_FRAME_BITS, "borderless")
+        self.assertEqual(self.covers(), [], "no black cover")
+        self.assertEqual(sorted(w["class"] for w in mine() if w["class"] != "IME"),
+                         sorted([harness.SAVER_CLASS, MONITOR_CLASS]), "one window per monitor")
+        self.assert_waves(800, 600, "primary monitor")
+        self.assert_waves(640, 480, "second monitor")
+        self.assertEqual(self.monitors(), [(PRIMARY, "1"), (SECOND, "0")], "no display mode changed")
+
+        # A layout change ends nothing; the window returns to its monitor and
+        # draws there again.
+        moved = self.wine.wintool("move", window["hwnd"], "100", "100", "50", "50")
+        self.assertEqual(moved[0], 0, moved)
+        harness.post(self, self.wine, saver["hwnd"], WM_DISPLAYCHANGE, 16, harness.mouse_lparam(800, 600))
+        harness.drain_queue(self, self.wine, saver["hwnd"])
+        self.assertEqual([(w["hwnd"], w["rect"]) for w in self.covers(MONITOR_CLASS)], [(window["hwnd"], SECOND)])
+        self.assertIsNone(proc.poll())
+        self.assert_waves(640, 480, "second monitor after the layout change")
+
+        # One mouse count for both windows: the sixth change, on the second
+        # monitor's window, ends the saver, and both windows go.
+        moves = [(window, 512, 384), (saver, 513, 384), (window, 514, 385)]
+        for target, x, y in moves:
+            harness.post(self, self.wine, target["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(x, y))
+        harness.drain_queue(self, self.wine, window["hwnd"])
+        harness.drain_queue(self, self.wine, saver["hwnd"])
+        self.assertFalse(harness.end_requested(self.wine, saver["hwnd"]))
+        watch = harness.watch_exit(self, self.wine, saver["hwnd"])
+        harness.post(self, self.wine, window["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
+        self.assert_gone_with_the_saver(proc, watch, saver)
+
     def test_a_key_on_the_cover_asks_for_the_password_for_the_saver_window(self):
         self.wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=harness.DESKTOP_KEY)
         folder, scr = harness.install_program(self.wine, harness.PASSWORD_CPL)
@@ -135,6 +204,47 @@ class TwoMonitorTest(unittest.TestCase):
         harness.post(self, self.wine, cover["hwnd"], harness.WM_KEYDOWN, 0x41)
         self.assert_gone_with_the_saver(proc, watch, saver)
         self.assertEqual([c["owner"] for c in calls()], [saver["hwnd"]] * 2)
+
+
+class DesktopModeOnOneDisplayTest(unittest.TestCase):
+    """One 1024 x 768 x 24 display, 800 x 600 x 16 stored: Desktop mode draws
+    at the display's own size and changes no mode."""
+
+    def setUp(self):
+        harness.require_display()
+        self.display = harness.start_xvfb(self, "1024x768x24")
+        self.wine = harness.Wine(display=self.display)
+        self.addCleanup(self.wine.close)
+        harness.use_flag_folder(self.wine)
+
+    def test_one_window_at_the_display_size_with_a_flag_across_it(self):
+        self.wine.reg_add_all({"[Desktop Mode]": ("REG_DWORD", 1), "[Screen X]": ("REG_DWORD", 800),
+                               "[Screen Y]": ("REG_DWORD", 600), "[BPP]": ("REG_DWORD", 16)})
+        proc = self.wine.start(harness.SCR, "/s")
+        saver = harness.wait_window(self, self.wine)
+        self.assertEqual(saver["rect"], "0,0,1024,768")
+        code, out = self.wine.wintool("list")
+        others = [w for w in harness.parse_lines(out)
+                  if w.get("pid") == saver["pid"] and w.get("visible") == "1" and w["hwnd"] != saver["hwnd"]]
+        self.assertEqual(others, [], "one window")
+        # The background fills the window to its corners, and the flag waves
+        # in its middle.
+        _, first = harness.screenshot_when(
+            self, self.wine, "desktop-one-display.png",
+            lambda im: im.size == (1024, 768) and harness.colour_count(im) > 200 and
+            all(harness.colour_count(im.crop(box)) > 20 for box in
+                ((0, 0, 64, 64), (960, 0, 1024, 64), (0, 704, 64, 768), (960, 704, 1024, 768))))
+        middle = (256, 192, 768, 576)
+        harness.screenshot_when(
+            self, self.wine, "desktop-one-display-later.png",
+            lambda im: harness.changed_fraction(first.crop(middle), im.crop(middle)) > 0.01)
+        code, out = self.wine.wintool("monitors")
+        self.assertEqual([m["rect"] for m in harness.parse_lines(out) if "rect" in m], ["0,0,1024,768"],
+                         "the display keeps its mode")
+        self.assertIsNone(proc.poll())
+        watch = harness.watch_exit(self, self.wine, saver["hwnd"])
+        harness.post(self, self.wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)
+        self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
 
 
 if __name__ == "__main__":
