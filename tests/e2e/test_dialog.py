@@ -19,6 +19,8 @@ def text(value):
     return None if value is None else value[1]
 
 
+# The resolution list's first entry.
+DESKTOP_ENTRY = "Desktop (every monitor)"
 # Every control of the settings dialog but its labels (which share one id).
 DIALOG_CONTROLS = (harness.IDC_DEFAULTS, harness.IDC_RESOLUTION, harness.IDC_USE_TNL, harness.IDC_SHOW_TIME,
                    harness.IDC_SHOW_FPS, harness.IDC_FLAG_LIST, harness.IDC_SHOW_COMMAND,
@@ -176,8 +178,10 @@ class DialogTest(harness.PrefixPerClassTest):
         # "Use TnL" follows the adapter; off by default either way.
         self.assertFalse(dialog.checked(harness.IDC_USE_TNL))
         print(f"\nUse TnL enabled by the adapter: {dialog.enabled(harness.IDC_USE_TNL)}")
-        # The entry of the stored mode (800 x 600, 16 bits) is selected.
+        # The entry of the stored mode (800 x 600, 16 bits) is selected; the
+        # Desktop entry leads the list.
         self.assertEqual(dialog.selected_text(harness.IDC_RESOLUTION), "800 x 600 x 16 bpp")
+        self.assertEqual(dialog.combo(harness.IDC_RESOLUTION)[1][0], DESKTOP_ENTRY)
 
         # The picture static takes the size of the 158 x 118 built-in picture.
         left, top, right, bottom = map(int, dialog.control(harness.IDC_LINK_PICTURE)["rect"].split(","))
@@ -234,6 +238,7 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertEqual(number(s.get("[Random Flag]")), 0)
         self.assertEqual(number(s.get("[bTnL]")), 0)
         self.assertEqual(number(s.get("[Use Flag-Logo]")), 0)
+        self.assertEqual(number(s.get("[Desktop Mode]")), 0)
         self.assertEqual(text(s.get("[Select Flag]")), "Germany")
         self.assertEqual(text(s.get("[Version]")), "1.0")
         self.assertEqual(text(s.get("[Directory]")), harness.windows_path(harness.SOURCE))
@@ -243,6 +248,25 @@ class DialogTest(harness.PrefixPerClassTest):
                            ("[Logo Full Path]", "\0"), ("[Logo Title]", "\0"),
                            ("[Background Path]", "\0"), ("[Background Title]", "\0")):
             self.assertEqual(stored.get(name), harness.stored_text(data), name)
+
+    def test_the_desktop_entry_is_stored_as_its_own_value_and_keeps_the_mode(self):
+        self.wine.reg_add_all({"[Screen X]": ("REG_DWORD", 1024), "[Screen Y]": ("REG_DWORD", 768),
+                               "[BPP]": ("REG_DWORD", 32)})
+        dialog = self.open()
+        dialog.select(harness.IDC_RESOLUTION, DESKTOP_ENTRY)
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
+        s = self.stored()
+        self.assertEqual(number(s.get("[Desktop Mode]")), 1)
+        self.assertEqual([number(s.get(k)) for k in ("[Screen X]", "[Screen Y]", "[BPP]")], [1024, 768, 32])
+
+        # Shown again as chosen; a mode entry leaves Desktop mode.
+        dialog = self.open()
+        self.assertEqual(dialog.selected_text(harness.IDC_RESOLUTION), DESKTOP_ENTRY)
+        dialog.select(harness.IDC_RESOLUTION, "800 x 600 x 16 bpp")
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
+        s = self.stored()
+        self.assertEqual(number(s.get("[Desktop Mode]")), 0)
+        self.assertEqual([number(s.get(k)) for k in ("[Screen X]", "[Screen Y]", "[BPP]")], [800, 600, 16])
 
     def test_cancel_and_the_close_box_store_nothing(self):
         before = self.wine.export_key()
@@ -271,7 +295,7 @@ class DialogTest(harness.PrefixPerClassTest):
                                   ("[BPP]", "REG_DWORD", 32), ("[Select Flag]", "REG_SZ", "Austria"),
                                   ("[Use Flag-Logo]", "REG_DWORD", 1),
                                   ("[Logo Full Path]", "REG_SZ", "C:\\old.jpg"),
-                                  ("[Logo Title]", "REG_SZ", "old.jpg")):
+                                  ("[Logo Title]", "REG_SZ", "old.jpg"), ("[Desktop Mode]", "REG_DWORD", 1)):
             self.wine.reg_add(name, kind, value)
         dialog = self.open()
         self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "old.jpg")
@@ -283,7 +307,8 @@ class DialogTest(harness.PrefixPerClassTest):
             "Default did not write the registry at once")
         s = self.stored()
         expected = {"[Screen X]": 800, "[Screen Y]": 600, "[BPP]": 16, "[Random Flag]": 1,
-                    "[bFps]": 0, "[bTime]": 1, "[bCountry]": 1, "[bTnL]": 0, "[Use Flag-Logo]": 0}
+                    "[bFps]": 0, "[bTime]": 1, "[bCountry]": 1, "[bTnL]": 0, "[Use Flag-Logo]": 0,
+                    "[Desktop Mode]": 0}
         self.assertEqual({k: number(s.get(k)) for k in expected}, expected)
         self.assertEqual(text(s.get("[Select Flag]")), "France - AJ Auxerre")
         self.assertEqual(text(s.get("[Logo Title]")), "Default")
