@@ -37,7 +37,7 @@ enum : uint32_t {
 bool parseResolutionText(const char* text, uint32_t capacity, ResolutionChoice& choice);
 
 // The resolution list's first entry: no mode switch, a flag on every monitor.
-constexpr char kDesktopEntryText[] = "Desktop (every monitor)";
+constexpr char kDesktopEntryText[] = "Desktop (all screens)";
 
 // OK's resolution rule: the Desktop entry sets desktopMode and keeps the
 // mode; a well-formed mode entry sets screenX, screenY and bpp and clears

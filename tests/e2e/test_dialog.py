@@ -20,7 +20,7 @@ def text(value):
 
 
 # The resolution list's first entry.
-DESKTOP_ENTRY = "Desktop (every monitor)"
+DESKTOP_ENTRY = "Desktop (all screens)"
 # Every control of the settings dialog but its labels (which share one id).
 DIALOG_CONTROLS = (harness.IDC_DEFAULTS, harness.IDC_RESOLUTION, harness.IDC_USE_TNL, harness.IDC_SHOW_TIME,
                    harness.IDC_SHOW_FPS, harness.IDC_FLAG_LIST, harness.IDC_SHOW_COMMAND,

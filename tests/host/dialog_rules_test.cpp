@@ -51,7 +51,7 @@ TEST(ResolutionText, MalformedEntriesKeepTheCurrentMode) {
       "-800 x 600 x 16 bpp",
       "Desktop",
       "desktop (every monitor)",
-      "Desktop (every monitor) ",
+      "Desktop (all screens) ",
   };
   for (const char* text : cases) {
     for (uint32_t desktop : {0u, 1u}) {
