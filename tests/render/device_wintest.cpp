@@ -14,6 +14,7 @@
 #include "app/messages.h"
 #include "render/device.h"
 #include "render/display_modes.h"
+#include "host/dialog_rules.h"
 #include "host/settings_dialog.h"
 #include "win_test_support.h"
 
@@ -368,7 +369,7 @@ TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
   EXPECT_EQ(want16, app.render.mode16Format);
   EXPECT_EQ(fullScreenFormat(D3DFMT_X8R8G8B8) ? 22u : 0u, app.render.mode32Format);
 
-  std::vector<std::string> expected;
+  std::vector<std::string> expected = {kDesktopEntryText};
   for (const ScreenSize& size : candidateResolutions) {
     for (uint32_t bits : {16u, 32u}) {
       uint32_t format = bits == 16 ? app.render.mode16Format : app.render.mode32Format;
@@ -399,6 +400,11 @@ TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
     ASSERT_GE(selected, 0);
     EXPECT_EQ("800 x 600 x 32 bpp", entries()[selected]);
   }
+
+  // Desktop mode wins over the stored mode, which stays for a later switch.
+  app.settings.desktopMode = 1;
+  ASSERT_EQ(1u, fillResolutionList());
+  EXPECT_EQ(0, SendMessageA(combo_, CB_GETCURSEL, 0, 0));
 }
 
 TEST_F(DisplayModes, NothingIsSelectedWhenTheCurrentModeIsNotOffered) {

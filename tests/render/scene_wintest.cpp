@@ -360,3 +360,79 @@ TEST_F(SceneOnDevice, WithoutADeviceNothingIsBuiltOrDrawn) {
   releaseScene();
   EXPECT_TRUE(sceneSlotsEmpty());
 }
+
+// Desktop mode with a second monitor: its view has a swap chain of its
+// monitor's size, its own camera aspect, cloth, flag and background, steps
+// only its own cloth, leaves the saver window's generator alone, and comes
+// back from a device reset (which its swap chain would refuse) and a resize.
+TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndResize) {
+  HWND second = makeTestWindow("FlagsSceneSecond", 200, 150);
+  ASSERT_NE(nullptr, second);
+  ShowWindow(second, SW_SHOWNA);
+  app.host.mode = Saver;
+  app.host.isPreview = 0;
+  app.settings.desktopMode = 1;
+  app.host.coverWindows[0] = second;
+  app.host.coverRects[0] = ScreenRect{0, 0, 200, 150};
+  app.host.coverCount = 1;
+  ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
+  configureSimulation(app.sim, 100, false);
+  const RandomGenerator saverRandom = app.sim.random;
+  buildScene();
+  EXPECT_FALSE(closeRequested(window));
+  EXPECT_EQ(0, std::memcmp(&saverRandom, &app.sim.random, sizeof saverRandom))
+      << "the saver window's sequence is untouched";
+  ASSERT_EQ(1u, app.monitors.count);
+  MonitorView& view = app.monitors.views[0];
+  auto expectSurfaces = [&](const char* when) {
+    SCOPED_TRACE(when);
+    ASSERT_NE(nullptr, view.swapChain);
+    ASSERT_NE(nullptr, view.depthSurface);
+    IDirect3DSurface8* back = nullptr;
+    ASSERT_EQ(D3D_OK, view.swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back));
+    D3DSURFACE_DESC desc = {};
+    back->GetDesc(&desc);
+    back->Release();
+    EXPECT_EQ(200u, desc.Width);
+    EXPECT_EQ(150u, desc.Height);
+  };
+  expectSurfaces("built");
+  EXPECT_EQ(second, view.window);
+  EXPECT_NE(nullptr, view.flagTexture);
+  EXPECT_NE(app.render.flagTexture, view.flagTexture);
+  EXPECT_NE(nullptr, view.backgroundQuad);
+  EXPECT_NEAR(2.4142134f / (200.0f / 150.0f), view.projectionMatrix.m[0], 1e-5f);
+  ASSERT_NE(nullptr, view.sim.cloth.current);
+
+  const int freeCorner = kClothVertexCount - 1;
+  std::vector<FlagVertex> saverCloth(app.sim.cloth.current, app.sim.cloth.current + kClothVertexCount);
+  float startZ = view.sim.cloth.current[freeCorner].z;
+  for (int frame = 0; frame < 40; ++frame) {
+    Sleep(2);
+    drawMonitorFrame(0);
+  }
+  EXPECT_NE(startZ, view.sim.cloth.current[freeCorner].z) << "its cloth moves";
+  EXPECT_EQ(0, std::memcmp(saverCloth.data(), app.sim.cloth.current, kClothVertexBytes))
+      << "the saver window's cloth is stepped by its own frame only";
+
+  ASSERT_TRUE(restoreLostDevice());
+  expectSurfaces("after a reset");
+  runFrames(2, 2);
+  drawMonitorFrame(0);
+
+  ASSERT_TRUE(resizeSaverView(160, 100));
+  EXPECT_EQ(160u, app.render.presentParams.BackBufferWidth);
+  EXPECT_EQ(100u, app.render.presentParams.BackBufferHeight);
+  EXPECT_NEAR(2.4142134f / 1.6f, app.render.projectionMatrix.m[0], 1e-5f);
+  expectSurfaces("after a resize");
+  runFrames(2, 2);
+  EXPECT_FALSE(closeRequested(window));
+  EXPECT_TRUE(shownMessages.empty());
+
+  releaseScene();
+  EXPECT_EQ(0u, app.monitors.count);
+  EXPECT_EQ(nullptr, app.monitors.views[0].swapChain);
+  EXPECT_EQ(nullptr, app.monitors.saverDepthSurface);
+  EXPECT_TRUE(sceneSlotsEmpty());
+  DestroyWindow(second);
+}
