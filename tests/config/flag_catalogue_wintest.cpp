@@ -152,6 +152,22 @@ TEST_F(RandomFlag, TakesOnlyLowerCaseEndingsAndCutsAtTheFirstInnerDot) {
   }
   // One candidate fails 64 passes with chance 0.61: 40 calls all failing is below 1e-8.
   EXPECT_GT(taken, 0);
+
+  // Another monitor's pick: its own generator and name; the saver window's
+  // generator and selectFlag stay as they were.
+  copyText(app.settings.selectFlag, kNameCapacity, "before");
+  const RandomGenerator saver = app.sim.random;
+  RandomGenerator own;
+  seedRandom(own, 1234, 5678);
+  const RandomGenerator ownBefore = own;
+  char name[kNameCapacity] = "none";
+  taken = 0;
+  for (int call = 0; call < 40; ++call) taken += pickRandomFlagInto(own, name) ? 1 : 0;
+  EXPECT_GT(taken, 0);
+  EXPECT_STREQ("Red", name);
+  EXPECT_STREQ("before", app.settings.selectFlag);
+  EXPECT_EQ(0, std::memcmp(&saver, &app.sim.random, sizeof saver));
+  EXPECT_NE(0, std::memcmp(&ownBefore, &own, sizeof own)) << "drawn from its own generator";
 }
 
 TEST_F(RandomFlag, JpegAndPngFilesCanBeTakenAndKeepALeadingDot) {
