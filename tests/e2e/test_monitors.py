@@ -174,11 +174,16 @@ class TwoMonitorTest(unittest.TestCase):
         harness.post(self, self.wine, window["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
         self.assert_gone_with_the_saver(proc, watch, saver)
 
-    def test_a_key_on_the_cover_asks_for_the_password_for_the_saver_window(self):
+    def check_password_from_the_other_window(self, desktop):
+        """A key on the other monitor's window asks for the password for the
+        saver window; refused, the saver goes on with that window; accepted
+        on the second check, both windows go."""
         self.wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=harness.DESKTOP_KEY)
+        self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 1 if desktop else 0)
         folder, scr = harness.install_program(self.wine, harness.PASSWORD_CPL)
+        class_name = MONITOR_CLASS if desktop else COVER_CLASS
         proc, saver = self.start_saver(scr)
-        cover = harness.wait_for(self.covers, timeout=30, interval=0.05)[0]
+        other = harness.wait_for(lambda: self.covers(class_name), timeout=30, interval=0.05)[0]
         calls_file = f"{folder}/verify_calls.txt"
 
         def calls():
@@ -188,22 +193,31 @@ class TwoMonitorTest(unittest.TestCase):
             except FileNotFoundError:
                 return []
 
-        # Refused: the verifier is owned by the saver window, and the saver
-        # goes on with its cover, the saver window still above it.
-        harness.post(self, self.wine, cover["hwnd"], harness.WM_KEYDOWN, 0x41)
+        harness.post(self, self.wine, other["hwnd"], harness.WM_KEYDOWN, 0x41)
         self.assertTrue(harness.wait_for(lambda: len(calls()) == 1, timeout=60))
         self.assertEqual(calls()[0]["owner"], saver["hwnd"])
         harness.drain_queue(self, self.wine, saver["hwnd"])
         self.assertIsNone(proc.poll())
         order = [w["hwnd"] for w in self.windows()]
-        self.assertIn(cover["hwnd"], order)
-        self.assertLess(order.index(saver["hwnd"]), order.index(cover["hwnd"]))
+        self.assertIn(other["hwnd"], order)
+        if desktop:
+            # The scene was made again, the other monitor's view with it.
+            self.assert_waves(640, 480, "second monitor after a refused password")
+        else:
+            self.assertLess(order.index(saver["hwnd"]), order.index(other["hwnd"]), "the saver above its cover")
 
-        # Accepted on the second check: both windows go.
         watch = harness.watch_exit(self, self.wine, saver["hwnd"])
-        harness.post(self, self.wine, cover["hwnd"], harness.WM_KEYDOWN, 0x41)
+        harness.post(self, self.wine, other["hwnd"], harness.WM_KEYDOWN, 0x41)
         self.assert_gone_with_the_saver(proc, watch, saver)
         self.assertEqual([c["owner"] for c in calls()], [saver["hwnd"]] * 2)
+
+    def test_a_key_on_the_cover_asks_for_the_password_for_the_saver_window(self):
+        self.check_password_from_the_other_window(desktop=False)
+
+    def test_a_key_on_the_desktop_mode_window_asks_for_the_password_and_the_view_comes_back(self):
+        # Before the saver's windows exist (see WindowPixels).
+        self.pixels = harness.WindowPixels(self, self.display)
+        self.check_password_from_the_other_window(desktop=True)
 
 
 class DesktopModeOnOneDisplayTest(unittest.TestCase):
