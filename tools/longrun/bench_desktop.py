@@ -1,0 +1,139 @@
+"""The saver's start and running cost in each way it can fill the monitors,
+printed as one Markdown table. Run through tools/desktop_bench.sh (the
+build that tools/test.sh tests, a prefix of its own).
+
+    bench_desktop.py [--seconds 15] [--picture FILE]
+
+Four runs of the real saver ("/s"), each on a private Xvfb of its own:
+Desktop mode and the exclusive 800 x 600 x 16 mode, on one display
+(800 x 600 x 16) and on two monitors (a second head of 640 x 480 under
+Xinerama, which Xvfb stacks at the first one's origin). For each: seconds
+from the start until every monitor shows a picture (each window's own
+pixels, read through Composite; the exclusive mode's first monitor only,
+the other being its black cover), then frames per second (Wine's +fps
+trace, every swap chain's counts together) and the CPU of the whole
+process in % of one core over `seconds`. --picture writes the two
+monitors of the Desktop-mode run side by side, as the README shows them.
+The run fails (code 1) when a run shows no picture on a monitor."""
+import argparse
+import os
+import sys
+import time
+import unittest
+
+import soak_support as soak
+import harness  # importable once soak_support is
+from bench_saver import DIRECT3D_KEY, X11_DRIVER_KEY, cpu_seconds, fps_reader
+
+PROGRAM = os.path.basename(harness.SCR)
+ONE = ("one display", ("800x600x16",), [(800, 600)])
+TWO = ("two monitors", ("800x600x16", "-screen", "1", "640x480x16", "-extension", "RANDR", "+xinerama"),
+       [(800, 600), (640, 480)])
+WARM_UP = 2.0
+
+
+class Display(unittest.TestCase):
+    """A holder for the harness's display and checks outside a test run."""
+
+    def runTest(self):
+        pass
+
+
+def pictures(pixels, wine, sizes):
+    """Each monitor's own picture, or None while one shows no picture yet."""
+    shown = []
+    for width, height in sizes:
+        ids = pixels.windows_of(PROGRAM, width, height, wine.env)
+        image = pixels.grab(ids[0], width, height) if len(ids) == 1 else None
+        if image is None or harness.colour_count(image) < 200:
+            return None
+        shown.append(image)
+    return shown
+
+
+def run(layout, desktop, seconds):
+    name, screens, sizes = layout
+    holder = Display()
+    try:
+        display = harness.start_xvfb(holder, *screens)
+        pixels = harness.WindowPixels(holder, display)
+        wine = harness.Wine(display=display)
+        holder.addCleanup(wine.close)
+        harness.use_flag_folder(wine)
+        wine.reg_add("Managed", "REG_SZ", "N", key=X11_DRIVER_KEY)
+        wine.reg_add("csmt", "REG_DWORD", 0, key=DIRECT3D_KEY)
+        wine.reg_add_all({"[Desktop Mode]": ("REG_DWORD", 1 if desktop else 0),
+                          "[Screen X]": ("REG_DWORD", 800), "[Screen Y]": ("REG_DWORD", 600),
+                          "[BPP]": ("REG_DWORD", 16)})
+        wine.xdotool("mousemove", "0", "0")
+        started = time.time()
+        proc = wine.start(harness.SCR, "/s", env={"WINEDEBUG": "-all,+fps"})
+        try:
+            rates = fps_reader(proc)
+            shown = None
+            # The exclusive mode shows its picture on the first monitor only;
+            # the others are black covers.
+            drawn = sizes if desktop else sizes[:1]
+            while shown is None and time.time() - started < 60 and proc.poll() is None:
+                shown = pictures(pixels, wine, drawn)
+            if shown is None:
+                raise soak.LongRunError(f"{name}, {'Desktop' if desktop else 'exclusive'}: "
+                                        "a monitor showed no picture within 60 s")
+            start_seconds = time.time() - started
+            time.sleep(WARM_UP)
+            begin, cpu_begin = time.time(), cpu_seconds(proc.pid)
+            time.sleep(seconds)
+            end, cpu_end = time.time(), cpu_seconds(proc.pid)
+            counted = [rate for moment, rate in rates if begin < moment <= end]
+            per_swap_chain = sum(counted) / len(counted) if counted else None
+            # By now the flags wave.
+            waving = pictures(pixels, wine, drawn) or shown
+            return {"start": start_seconds, "fps": per_swap_chain,
+                    "cpu": 100.0 * (cpu_end - cpu_begin) / (end - begin), "pictures": waving}
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+    finally:
+        holder.doCleanups()
+
+
+def side_by_side(images):
+    from PIL import Image
+    gap = 16
+    width = sum(im.width for im in images) + gap * (len(images) - 1)
+    height = max(im.height for im in images)
+    sheet = Image.new("RGB", (width, height), (255, 255, 255))
+    x = 0
+    for im in images:
+        sheet.paste(im, (x, 0))
+        x += im.width + gap
+    return sheet
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--seconds", type=float, default=15.0)
+    parser.add_argument("--picture", help="write the two monitors in Desktop mode here")
+    args = parser.parse_args()
+    load = os.getloadavg()[0]
+    results = {}
+    for layout in (ONE, TWO):
+        for desktop in (True, False):
+            results[(layout[0], desktop)] = run(layout, desktop, args.seconds)
+    print(f"\nload average before: {load:.2f}; {args.seconds:g} s per run after {WARM_UP:g} s of frames")
+    print("| display | mode | start to a picture on every monitor | frames per second per swap chain "
+          "| CPU, % of one core |")
+    print("|---|---|---|---|---|")
+    for (layout, desktop), r in results.items():
+        fps = "-" if r["fps"] is None else f"{r['fps']:.1f}"
+        print(f"| {layout} | {'Desktop' if desktop else 'exclusive 800 x 600 x 16'} | {r['start']:.2f} s "
+              f"| {fps} | {r['cpu']:.0f} |")
+    if args.picture:
+        side_by_side(results[(TWO[0], True)]["pictures"]).save(args.picture, optimize=True)
+        print(args.picture)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(soak.run_main("bench_desktop", main))
