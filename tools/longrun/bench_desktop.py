@@ -11,7 +11,7 @@ Xinerama, which Xvfb stacks at the first one's origin). For each: seconds
 from the start until every monitor shows a picture (each window's own
 pixels, read through Composite; the exclusive mode's first monitor only,
 the other being its black cover), then frames per second (Wine's +fps
-trace, every swap chain's counts together) and the CPU of the whole
+trace, the mean over every swap chain's counts) and the CPU of the whole
 process in % of one core over `seconds`. --picture writes the two
 monitors of the Desktop-mode run side by side, as the README shows them.
 The run fails (code 1) when a run shows no picture on a monitor."""
@@ -23,7 +23,7 @@ import unittest
 
 import soak_support as soak
 import harness  # importable once soak_support is
-from bench_saver import DIRECT3D_KEY, X11_DRIVER_KEY, cpu_seconds, fps_reader
+from bench_saver import DIRECT3D_KEY, X11_DRIVER_KEY, fps_reader, rate_and_cpu
 
 PROGRAM = os.path.basename(harness.SCR)
 ONE = ("one display", ("800x600x16",), [(800, 600)])
@@ -80,16 +80,10 @@ def run(layout, desktop, seconds):
                 raise soak.LongRunError(f"{name}, {'Desktop' if desktop else 'exclusive'}: "
                                         "a monitor showed no picture within 60 s")
             start_seconds = time.time() - started
-            time.sleep(WARM_UP)
-            begin, cpu_begin = time.time(), cpu_seconds(proc.pid)
-            time.sleep(seconds)
-            end, cpu_end = time.time(), cpu_seconds(proc.pid)
-            counted = [rate for moment, rate in rates if begin < moment <= end]
-            per_swap_chain = sum(counted) / len(counted) if counted else None
+            figures = rate_and_cpu(proc, rates, WARM_UP, seconds)
             # By now the flags wave.
-            waving = pictures(pixels, wine, drawn) or shown
-            return {"start": start_seconds, "fps": per_swap_chain,
-                    "cpu": 100.0 * (cpu_end - cpu_begin) / (end - begin), "pictures": waving}
+            figures.update(start=start_seconds, pictures=pictures(pixels, wine, drawn) or shown)
+            return figures
         finally:
             if proc.poll() is None:
                 proc.kill()

@@ -188,6 +188,18 @@ def fps_reader(proc):
     return rates
 
 
+def rate_and_cpu(proc, rates, warm_up, seconds):
+    """After `warm_up` seconds, over `seconds`: the mean of the +fps rates
+    (None when none came) and the CPU of the whole process in % of one core."""
+    time.sleep(warm_up)
+    start, cpu_start = time.time(), cpu_seconds(proc.pid)
+    time.sleep(seconds)
+    end, cpu_end = time.time(), cpu_seconds(proc.pid)
+    counted = [rate for moment, rate in rates if start < moment <= end]
+    fps = sum(counted) / len(counted) if counted else None
+    return {"fps": fps, "cpu": 100.0 * (cpu_end - cpu_start) / (end - start)}
+
+
 def paced_run(wine, kind, csmt, warm_up, seconds):
     """The real saver, full screen ("/s") or as the preview in a host
     window: frames per second and CPU of its whole process, in % of one
@@ -206,13 +218,7 @@ def paced_run(wine, kind, csmt, warm_up, seconds):
         rates = fps_reader(proc)
         if not harness.wait_for(lambda: rates, timeout=60, interval=0.1):
             raise soak.LongRunError(f"the saver's {kind} presented no frames within 60 s")
-        time.sleep(warm_up)
-        start, cpu_start = time.time(), cpu_seconds(proc.pid)
-        time.sleep(seconds)
-        end, cpu_end = time.time(), cpu_seconds(proc.pid)
-        counted = [rate for moment, rate in rates if start < moment <= end]
-        fps = sum(counted) / len(counted) if counted else None
-        return {"fps": fps, "cpu": 100.0 * (cpu_end - cpu_start) / (end - start)}
+        return rate_and_cpu(proc, rates, warm_up, seconds)
     finally:
         for program in (proc, host):
             if program and program.poll() is None:
