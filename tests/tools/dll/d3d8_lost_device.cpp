@@ -1,7 +1,8 @@
 // A "d3d8.dll" around the system's own whose device is lost once, as a
 // monitor change or a lock screen leaves it, and comes back only by Reset.
 //
-// Everything is the real Direct3D 8 except three methods of each device:
+// Everything is the real Direct3D 8 except three methods of each device
+// (CreateDevice and CreateAdditionalSwapChain only record what they made):
 // once the file lose_device_now exists beside the DLL, the next Present
 // returns D3DERR_DEVICELOST unshown and the loss begins. TestCooperativeLevel
 // then answers D3DERR_DEVICELOST ten times, then D3DERR_DEVICENOTRESET until
@@ -16,6 +17,9 @@
 //                                 or restored; Presents after the one that
 //                                 began the loss)
 //   presented after-reset         the first Present shown after a good Reset
+// Every device and additional swap chain made goes into device_calls.txt:
+//   create windowed=<0|1> size=<w>x<h> result=<hex>
+//   swap-chain windowed=<0|1> size=<w>x<h> result=<hex>
 #define CINTERFACE
 #include <windows.h>
 #include <d3d8.h>
@@ -42,11 +46,34 @@ HRESULT(WINAPI* realCreateDevice)
 HRESULT(WINAPI* realTestCooperativeLevel)(IDirect3DDevice8*);
 HRESULT(WINAPI* realReset)(IDirect3DDevice8*, D3DPRESENT_PARAMETERS*);
 HRESULT(WINAPI* realPresent)(IDirect3DDevice8*, const RECT*, const RECT*, HWND, const RGNDATA*);
+HRESULT(WINAPI* realCreateAdditionalSwapChain)
+(IDirect3DDevice8*, D3DPRESENT_PARAMETERS*, IDirect3DSwapChain8**);
+
+void recordIn(const char* file, const char* line) {
+  char path[MAX_PATH];
+  pathBesideDll(file, path, MAX_PATH);
+  appendLine(path, line);
+}
 
 void record(const char* line) {
-  char path[MAX_PATH];
-  pathBesideDll("reset_calls.txt", path, MAX_PATH);
-  appendLine(path, line);
+  recordIn("reset_calls.txt", line);
+}
+
+void recordMade(const char* what, const D3DPRESENT_PARAMETERS* parameters, HRESULT result) {
+  char line[128];
+  snprintf(line, sizeof line, "%s windowed=%d size=%ux%u result=%lx", what,
+           parameters ? static_cast<int>(parameters->Windowed) : -1,
+           parameters ? parameters->BackBufferWidth : 0u,
+           parameters ? parameters->BackBufferHeight : 0u, static_cast<unsigned long>(result));
+  recordIn("device_calls.txt", line);
+}
+
+HRESULT WINAPI createAdditionalSwapChain(IDirect3DDevice8* device,
+                                         D3DPRESENT_PARAMETERS* parameters,
+                                         IDirect3DSwapChain8** swapChain) {
+  HRESULT result = realCreateAdditionalSwapChain(device, parameters, swapChain);
+  recordMade("swap-chain", parameters, result);
+  return result;
 }
 
 bool lossRequested() {
@@ -114,6 +141,7 @@ HRESULT WINAPI createDevice(IDirect3D8* direct3d, UINT adapter, D3DDEVTYPE type,
                             DWORD flags, D3DPRESENT_PARAMETERS* parameters,
                             IDirect3DDevice8** device) {
   HRESULT result = realCreateDevice(direct3d, adapter, type, window, flags, parameters, device);
+  recordMade("create", parameters, result);
   if (FAILED(result) || !device || !*device) return result;
   IDirect3DDevice8* made = *device;
   if (!realPresent) {
@@ -121,6 +149,8 @@ HRESULT WINAPI createDevice(IDirect3D8* direct3d, UINT adapter, D3DDEVTYPE type,
     realTestCooperativeLevel = patchedDevice.TestCooperativeLevel;
     realReset = patchedDevice.Reset;
     realPresent = patchedDevice.Present;
+    realCreateAdditionalSwapChain = patchedDevice.CreateAdditionalSwapChain;
+    patchedDevice.CreateAdditionalSwapChain = createAdditionalSwapChain;
     patchedDevice.TestCooperativeLevel = testCooperativeLevel;
     patchedDevice.Reset = reset;
     patchedDevice.Present = present;
