@@ -45,13 +45,13 @@ bool sceneReady() {
   return sceneBuilt() && app.render.flagVertexBuffer;
 }
 
-ViewParts saverWindowView() {
+ViewParts saverWindowParts() {
   RenderState& render = app.render;
   return ViewParts{&app.sim, render.flagTexture, render.backgroundQuad, &render.projectionMatrix,
                    nullptr, app.monitors.saverDepthSurface, true};
 }
 
-ViewParts monitorView(MonitorView& view) {
+ViewParts monitorViewParts(MonitorView& view) {
   return ViewParts{&view.sim, view.flagTexture, view.backgroundQuad, &view.projectionMatrix,
                    view.swapChain, view.depthSurface, false};
 }
@@ -137,7 +137,7 @@ void freeClothArray(T*& array) {
 
 void updateFrame() {
   if (!sceneReady()) return;
-  stepView(saverWindowView());
+  stepView(saverWindowParts());
 }
 
 void drawFrame() {
@@ -152,7 +152,7 @@ void drawFrame() {
     return;
   }
   if (FAILED(level) || !sceneReady()) return;
-  drawView(device, saverWindowView());
+  drawView(device, saverWindowParts());
 }
 
 void drawMonitorFrame(uint32_t index) {
@@ -162,7 +162,7 @@ void drawMonitorFrame(uint32_t index) {
   if (!view.swapChain || !clothReady(view.sim.cloth) ||
       app.render.device->TestCooperativeLevel() != D3D_OK)
     return;
-  ViewParts parts = monitorView(view);
+  ViewParts parts = monitorViewParts(view);
   stepView(parts);
   drawView(app.render.device, parts);
 }
