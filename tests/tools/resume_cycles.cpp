@@ -2,10 +2,11 @@
 // again in one process, with this process's committed private memory every
 // 25 cycles. It tells memory the saver keeps from memory the rest of a check
 // (input, the dialog, Wine) costs:
-//   resume_cycles [--windowed] [--fixed-flag] [--cycles N] [--verifier PATH]
+//   resume_cycles [--windowed] [--fixed-flag] [--cycles N] [--scene-only | --verifier PATH]
 // Each cycle releases the scene and the device and makes both again
 // (suspendRendering, resumeRendering), then draws three frames; with
-// --verifier it instead loads the password library PATH, calls
+// --scene-only it keeps the device and makes only the scene again; with
+// --verifier it only loads the password library PATH, calls
 // VerifyScreenSavePwd and frees it. Full screen and Random Logo unless told
 // otherwise; run in the folder that holds IMAGE. Prints
 // "cycle=N private_bytes=B" lines, the first for cycle 0.
@@ -59,17 +60,18 @@ void checkOnce(HWND window, const char* verifierPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool windowed = false, fixedFlag = false;
+  bool windowed = false, fixedFlag = false, sceneOnly = false;
   int cycles = 100;
   const char* verifier = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--windowed")) windowed = true;
     else if (!std::strcmp(argv[i], "--fixed-flag")) fixedFlag = true;
+    else if (!std::strcmp(argv[i], "--scene-only")) sceneOnly = true;
     else if (!std::strcmp(argv[i], "--cycles") && i + 1 < argc) cycles = std::atoi(argv[++i]);
     else if (!std::strcmp(argv[i], "--verifier") && i + 1 < argc) verifier = argv[++i];
     else {
       std::fprintf(stderr, "usage: resume_cycles [--windowed] [--fixed-flag] [--cycles N] "
-                           "[--verifier PATH]\n");
+                           "[--scene-only | --verifier PATH]\n");
       return 2;
     }
   }
@@ -101,6 +103,10 @@ int main(int argc, char** argv) {
   for (int cycle = 1; cycle <= cycles; ++cycle) {
     if (verifier) {
       checkOnce(window, verifier);
+    } else if (sceneOnly) {
+      releaseScene();
+      buildScene();
+      runFrames(3);
     } else {
       suspendRendering(window);
       resumeRendering(window);
