@@ -276,5 +276,30 @@ class DesktopModeOnOneDisplayTest(unittest.TestCase):
         self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
 
 
+class DesktopModeOnAWideDisplayTest(unittest.TestCase):
+    """A 16:9 display: the background, made for 4:3, fills it to the edges
+    (the full-screen mode, fallen back to the display's own mode, leaves
+    black bars beside it)."""
+
+    def test_the_background_fills_the_wide_display(self):
+        harness.require_display()
+        display = harness.start_xvfb(self, "1280x720x24")
+        wine = harness.Wine(display=display)
+        self.addCleanup(wine.close)
+        harness.use_flag_folder(wine)
+        wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
+        proc = wine.start(harness.SCR, "/s")
+        saver = harness.wait_window(self, wine)
+        self.assertEqual(saver["rect"], "0,0,1280,720")
+        # The side strips a 4:3 rectangle leaves black, below the texts.
+        strips = ((0, 100, 140, 600), (1140, 100, 1280, 600))
+        harness.screenshot_when(
+            self, wine, "desktop-wide.png",
+            lambda im: im.size == (1280, 720) and all(harness.colour_count(im.crop(box)) > 100 for box in strips))
+        watch = harness.watch_exit(self, wine, saver["hwnd"])
+        harness.post(self, wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)
+        self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
+
+
 if __name__ == "__main__":
     harness.main()
