@@ -187,8 +187,7 @@ void fillBackgroundQuad(IDirect3DVertexBuffer8* quad, float aspect) {
   fillVertexBuffer(quad, corners, kBackgroundQuadBytes, 0);
 }
 
-// The swap chain and depth buffer of one view; the saver window's own depth
-// buffer is held so that the frame can return to it.
+// The swap chain and depth buffer of one view, at its monitor's size.
 bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view) {
   D3DPRESENT_PARAMETERS present;
   std::memset(&present, 0, sizeof present);
@@ -205,6 +204,8 @@ bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view) {
   return view.swapChain && view.depthSurface;
 }
 
+// Every view's surfaces; the saver window's own depth buffer is held so that
+// the frame can return to it after drawing a view.
 bool makeMonitorSurfaces(IDirect3DDevice8* device) {
   MonitorViews& monitors = app.monitors;
   if (monitors.count == 0) return true;
