@@ -133,6 +133,13 @@ void freeClothArray(T*& array) {
   }
 }
 
+void freeCloth(ClothGrid& cloth) {
+  if (!app.host.heap) return;
+  freeClothArray(cloth.current);
+  freeClothArray(cloth.previous);
+  freeClothArray(cloth.particles);
+}
+
 }  // namespace
 
 void updateFrame() {
@@ -174,11 +181,7 @@ void releaseMonitorViews() {
     MonitorView& view = monitors.views[i];
     releaseSlot(view.flagTexture);
     releaseSlot(view.backgroundQuad);
-    if (app.host.heap) {
-      freeClothArray(view.sim.cloth.current);
-      freeClothArray(view.sim.cloth.previous);
-      freeClothArray(view.sim.cloth.particles);
-    }
+    freeCloth(view.sim.cloth);
     view = MonitorView{};  // the next build starts afresh: calibration, timer, wind
   }
   if (monitors.count) ++monitors.generation;
@@ -205,10 +208,5 @@ void releaseScene() {
   releaseSlot(render.flagTexture);
   releaseSlot(render.flagVertexBuffer);
   releaseSlot(render.flagIndexBuffer);
-  if (app.host.heap) {
-    ClothGrid& cloth = app.sim.cloth;
-    freeClothArray(cloth.current);
-    freeClothArray(cloth.previous);
-    freeClothArray(cloth.particles);
-  }
+  freeCloth(app.sim.cloth);
 }

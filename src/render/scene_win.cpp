@@ -187,6 +187,18 @@ void fillBackgroundQuad(IDirect3DVertexBuffer8* quad, float aspect) {
   fillVertexBuffer(quad, corners, kBackgroundQuadBytes, 0);
 }
 
+// A managed quad (it outlives a device reset) filled for a screen of `aspect`;
+// the slot stays null when it cannot be made.
+bool makeBackgroundQuad(IDirect3DDevice8* device, float aspect, IDirect3DVertexBuffer8** quad) {
+  if (FAILED(device->CreateVertexBuffer(kBackgroundQuadBytes, D3DUSAGE_WRITEONLY,
+                                        kBackgroundVertexFormat, D3DPOOL_MANAGED, quad))) {
+    *quad = nullptr;
+    return false;
+  }
+  fillBackgroundQuad(*quad, aspect);
+  return true;
+}
+
 // The swap chain and depth buffer of one view, at its monitor's size.
 bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view) {
   D3DPRESENT_PARAMETERS present;
@@ -240,13 +252,7 @@ void makeViewFlag(IDirect3DDevice8* device, MonitorView& view) {
 
 void makeViewBackground(IDirect3DDevice8* device, MonitorView& view) {
   if (!app.render.backgroundTexture) return;
-  if (FAILED(device->CreateVertexBuffer(kBackgroundQuadBytes, D3DUSAGE_WRITEONLY,
-                                        kBackgroundVertexFormat, D3DPOOL_MANAGED,
-                                        &view.backgroundQuad))) {
-    view.backgroundQuad = nullptr;
-    return;
-  }
-  fillBackgroundQuad(view.backgroundQuad, cameraAspect(view.width, view.height));
+  makeBackgroundQuad(device, cameraAspect(view.width, view.height), &view.backgroundQuad);
 }
 
 // The refresh rate of the monitor the window is on; 0 when not said.
@@ -286,18 +292,13 @@ TextureResult buildBackground() {
   IDirect3DDevice8* device = render.device;
   if (!device) return TextureNoDevice;
   if (!render.backgroundPicture) return TextureOk;
-  if (FAILED(device->CreateVertexBuffer(kBackgroundQuadBytes, D3DUSAGE_WRITEONLY,
-                                        kBackgroundVertexFormat, D3DPOOL_MANAGED,
-                                        &render.backgroundQuad))) {
-    render.backgroundQuad = nullptr;
-    return TextureCreateFailed;
-  }
   // The built-in backgrounds are made for the fixed rectangle; only a user's
   // picture has a stored size to fit.
   if (app.settings.backgroundPath[0] != 0)
     fitBackgroundCorners(render.backgroundCorners, app.settings.backgroundWidth,
                          app.settings.backgroundHeight);
-  fillBackgroundQuad(render.backgroundQuad, saverWindowAspect());
+  if (!makeBackgroundQuad(device, saverWindowAspect(), &render.backgroundQuad))
+    return TextureCreateFailed;
   TextureResult result = textureFromBitmap(device, render.backgroundPicture, D3DFMT_X8R8G8B8,
                                            &render.backgroundTexture);
   // The background is optional: without its texture the flag shows over black.
