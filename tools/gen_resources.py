@@ -1,14 +1,15 @@
 #!/usr/bin/python3
-"""Generates every built-in picture, the icon and the flag folder, then checks them.
+"""Generates every built-in picture and the icon, then checks them.
 
     /usr/bin/python3 tools/gen_resources.py          regenerate everything, then check
     /usr/bin/python3 tools/gen_resources.py --check  only check the committed files
 
 Writes src/resources/background1000.jpg .. background1002.jpg (512 x 512 scenes),
 font2000.gif (the overlay font, laid out as FONT_GLYPHS says), dialog3000.jpg
-(158 x 118), icon100.ico, the flag folder IMAGE/ and the contact sheet
-docs/resources.png. Needs Debian's Pillow and fonts-dejavu-core. Every random
-number comes from a seeded generator, so a rerun gives the same pixels.
+(158 x 118), icon100.ico and the contact sheet docs/resources.png; the flag
+folder IMAGE/ is made by tools/gen_flags.py. Needs Debian's Pillow and
+fonts-dejavu-core. Every random number comes from a seeded generator, so a
+rerun gives the same pixels.
 Exits with status 1 and a list of faults when any output fails its checks.
 """
 
@@ -23,7 +24,6 @@ from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont, ImageMath
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RESOURCE_DIR = os.path.join(ROOT, "src", "resources")
-FLAG_DIR = os.path.join(ROOT, "IMAGE")
 SHEET_PATH = os.path.join(ROOT, "docs", "resources.png")
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 GLYPH_FONT = os.path.join(FONT_DIR, "DejaVuSansCondensed-Bold.ttf")
@@ -774,268 +774,8 @@ def icon_file(pictures):
     return out + b"".join(data for _, data in entries)
 
 
-# ---------------------------------------------------------------------------
-# The flag folder. Each flag is a list of shapes in fractions of the flag's
-# width (x) and height (y); radii and line widths are fractions of the height.
-
-WHITE = (255, 255, 255)
-BLACK = (0, 0, 0)
-RED = (206, 17, 38)
-GREEN = (0, 135, 81)
-YELLOW = (252, 209, 22)
-
-
-def h_bands(colours, weights=None):
-    return [("hbands", colours, weights or [1] * len(colours))]
-
-
-def v_bands(colours, weights=None):
-    return [("vbands", colours, weights or [1] * len(colours))]
-
-
-def nordic(field, cross, x0, x1, y0, y1, border=None, inner=None):
-    """A Scandinavian cross; `inner` = (x0, x1, y0, y1, colour) for a bordered one."""
-    shapes = [("rect", 0, 0, 1, 1, field), ("rect", x0, 0, x1, 1, cross),
-              ("rect", 0, y0, 1, y1, cross)]
-    if inner:
-        ix0, ix1, iy0, iy1, colour = inner
-        shapes += [("rect", ix0, 0, ix1, 1, colour), ("rect", 0, iy0, 1, iy1, colour)]
-    return shapes
-
-
-# name, file type, (width, height), shapes
-FLAGS = [
-    ("France", "gif", (300, 200), v_bands([(0, 85, 164), WHITE, (239, 65, 53)])),
-    ("France - AJ Auxerre", "gif", (300, 200),
-     [("rect", 0, 0, 1, 1, WHITE), ("rect", 0, 0.34, 1, 0.66, (0, 74, 153)),
-      ("rect", 0, 0.14, 1, 0.2, (0, 74, 153)), ("rect", 0, 0.8, 1, 0.86, (0, 74, 153))]),
-    ("Italy", "gif", (300, 200), v_bands([(0, 146, 70), WHITE, (206, 43, 55)])),
-    ("Germany", "jpg", (300, 200), h_bands([BLACK, (221, 0, 0), (255, 206, 0)])),
-    ("Belgium", "gif", (320, 240), v_bands([BLACK, (253, 218, 36), (239, 51, 64)])),
-    ("Ireland", "gif", (300, 200), v_bands([(22, 155, 98), WHITE, (255, 136, 62)])),
-    ("Netherlands", "gif", (300, 200), h_bands([(174, 28, 40), WHITE, (33, 70, 139)])),
-    ("Austria", "bmp", (240, 160), h_bands([(200, 16, 46), WHITE, (200, 16, 46)])),
-    ("Poland", "gif", (320, 200), h_bands([WHITE, (220, 20, 60)])),
-    ("Ukraine", "gif", (300, 200), h_bands([(0, 87, 183), (255, 215, 0)])),
-    ("Russia", "gif", (300, 200), h_bands([WHITE, (0, 57, 166), (213, 43, 30)])),
-    ("Sweden", "bmp", (256, 160), nordic((0, 106, 167), (254, 204, 0), 5 / 16., 7 / 16., 0.4, 0.6)),
-    ("Norway", "bmp", (264, 192),
-     nordic((186, 12, 47), WHITE, 6 / 22., 10 / 22., 6 / 16., 10 / 16.,
-            inner=(7 / 22., 9 / 22., 7 / 16., 9 / 16., (0, 32, 91)))),
-    ("Denmark", "bmp", (259, 196), nordic((200, 16, 46), WHITE, 12 / 37., 16 / 37., 12 / 28., 16 / 28.)),
-    ("Finland", "bmp", (256, 160), nordic(WHITE, (0, 47, 108), 5 / 18., 8 / 18., 4 / 11., 7 / 11.)),
-    ("Iceland", "bmp", (250, 180),
-     nordic((2, 82, 156), WHITE, 7 / 25., 11 / 25., 7 / 18., 11 / 18.,
-            inner=(8 / 25., 10 / 25., 8 / 18., 10 / 18., (220, 30, 53)))),
-    ("Faroe Islands", "gif", (330, 240),
-     nordic(WHITE, (0, 101, 189), 6 / 22., 10 / 22., 6 / 16., 10 / 16.,
-            inner=(7 / 22., 9 / 22., 7 / 16., 9 / 16., (237, 41, 57)))),
-    ("Switzerland", "png", (300, 200),
-     [("rect", 0, 0, 1, 1, (218, 41, 28)), ("rect", 0.2917, 0.40625, 0.7083, 0.59375, WHITE),
-      ("rect", 0.4375, 0.1875, 0.5625, 0.8125, WHITE)]),
-    ("Japan", "jpg", (300, 200), [("rect", 0, 0, 1, 1, WHITE), ("disc", 0.5, 0.5, 0.3, (188, 0, 45))]),
-    ("Bangladesh", "jpg", (300, 200),
-     [("rect", 0, 0, 1, 1, (0, 106, 78)), ("disc", 0.45, 0.5, 0.32, (244, 42, 65))]),
-    ("Palau", "jpg", (320, 200),
-     [("rect", 0, 0, 1, 1, (0, 153, 218)), ("disc", 0.4375, 0.5, 0.3, (255, 222, 0))]),
-    ("Laos", "jpg", (300, 200),
-     h_bands([RED, (0, 40, 104), RED], [1, 2, 1]) + [("disc", 0.5, 0.5, 0.2, WHITE)]),
-    ("Greece", "png", (360, 240),
-     h_bands([(13, 94, 175), WHITE] * 4 + [(13, 94, 175)]) +
-     [("rect", 0, 0, 0.3704, 5 / 9., (13, 94, 175)), ("rect", 0, 2 / 9., 0.3704, 3 / 9., WHITE),
-      ("rect", 0.1481, 0, 0.2222, 5 / 9., WHITE)]),
-    ("Czech Republic", "gif", (300, 200),
-     h_bands([WHITE, (215, 20, 26)]) + [("poly", [(0, 0), (0.5, 0.5), (0, 1)], (17, 69, 126))]),
-    ("Estonia", "gif", (330, 210), h_bands([(0, 114, 206), BLACK, WHITE])),
-    ("Latvia", "gif", (300, 200), h_bands([(158, 48, 57), WHITE, (158, 48, 57)], [2, 1, 2])),
-    ("Lithuania", "gif", (300, 200), h_bands([(253, 185, 19), (0, 106, 68), (193, 39, 45)])),
-    ("Hungary", "jpg", (300, 200), h_bands([(205, 42, 62), WHITE, (67, 111, 77)])),
-    ("Bulgaria", "gif", (300, 200), h_bands([WHITE, (0, 150, 110), (214, 38, 18)])),
-    ("Romania", "gif", (300, 200), v_bands([(0, 43, 127), YELLOW, RED])),
-    ("Chad", "jpg", (300, 200), v_bands([(0, 38, 100), (254, 203, 0), (198, 12, 48)])),
-    ("Mali", "gif", (300, 200), v_bands([(20, 181, 58), YELLOW, RED])),
-    ("Nigeria", "gif", (300, 200), v_bands([GREEN, WHITE, GREEN])),
-    ("Ivory Coast", "gif", (300, 200), v_bands([(247, 127, 0), WHITE, (0, 158, 96)])),
-    ("Guinea", "gif", (300, 200), v_bands([RED, YELLOW, (0, 148, 96)])),
-    ("Colombia", "gif", (300, 200), h_bands([YELLOW, (0, 56, 147), RED], [2, 1, 1])),
-    ("Bahamas", "gif", (300, 200),
-     h_bands([(0, 119, 139), (255, 199, 44), (0, 119, 139)]) +
-     [("poly", [(0, 0), (0.42, 0.5), (0, 1)], BLACK)]),
-    ("Jamaica", "jpg", (300, 200),
-     [("rect", 0, 0, 1, 1, (0, 155, 58)), ("poly", [(0, 0), (0.5, 0.5), (0, 1)], BLACK),
-      ("poly", [(1, 0), (0.5, 0.5), (1, 1)], BLACK),
-      ("line", [(0, 0), (1, 1)], 0.14, (254, 209, 0)), ("line", [(0, 1), (1, 0)], 0.14, (254, 209, 0))]),
-    ("Tanzania", "jpg", (300, 200),
-     [("poly", [(0, 0), (1, 0), (0, 1)], (30, 181, 58)), ("poly", [(1, 0), (1, 1), (0, 1)], (0, 163, 221)),
-      ("line", [(0, 1), (1, 0)], 0.42, (252, 209, 22)), ("line", [(0, 1), (1, 0)], 0.3, BLACK)]),
-    ("Congo", "gif", (300, 200),
-     [("rect", 0, 0, 1, 1, (251, 222, 74)), ("poly", [(0, 0), (2 / 3., 0), (0, 1)], (0, 149, 67)),
-      ("poly", [(1, 0), (1, 1), (1 / 3., 1)], (220, 36, 31))]),
-    ("Sierra Leone", "gif", (300, 200), h_bands([(30, 181, 58), WHITE, (0, 114, 198)])),
-    ("Gabon", "gif", (320, 240), h_bands([(0, 158, 96), YELLOW, (58, 117, 196)])),
-    ("Benin", "gif", (300, 200),
-     h_bands([YELLOW, (232, 17, 45)]) + [("rect", 0, 0, 0.4, 1, GREEN)]),
-    ("Botswana", "gif", (300, 200),
-     h_bands([(117, 170, 219), WHITE, BLACK, WHITE, (117, 170, 219)], [9, 1, 4, 1, 9])),
-    ("Thailand", "gif", (300, 200),
-     h_bands([(165, 25, 49), WHITE, (45, 42, 74), WHITE, (165, 25, 49)], [1, 1, 2, 1, 1])),
-    ("Mauritius", "gif", (300, 200),
-     h_bands([(234, 40, 57), (26, 32, 110), (255, 213, 0), (0, 165, 81)])),
-    ("Yemen", "gif", (300, 200), h_bands([RED, WHITE, BLACK])),
-    ("Sudan", "gif", (300, 200),
-     h_bands([(210, 16, 52), WHITE, BLACK]) + [("poly", [(0, 0), (0.33, 0.5), (0, 1)], (0, 114, 41))]),
-    ("Somalia", "jpg", (300, 200),
-     [("rect", 0, 0, 1, 1, (65, 137, 221)), ("star", 0.5, 0.5, 0.27, WHITE)]),
-    ("Vietnam", "jpg", (300, 200),
-     [("rect", 0, 0, 1, 1, (218, 37, 29)), ("star", 0.5, 0.5, 0.3, (255, 255, 0))]),
-    ("Panama", "gif", (300, 200),
-     [("rect", 0, 0, 1, 1, WHITE), ("rect", 0.5, 0, 1, 0.5, (210, 16, 52)),
-      ("rect", 0, 0.5, 0.5, 1, (0, 82, 147)), ("star", 0.25, 0.25, 0.12, (0, 82, 147)),
-      ("star", 0.75, 0.75, 0.12, (210, 16, 52))]),
-    ("Chile", "png", (300, 200),
-     h_bands([WHITE, (213, 43, 30)]) +
-     [("rect", 0, 0, 1 / 3., 0.5, (0, 57, 166)), ("star", 1 / 6., 0.25, 0.13, WHITE)]),
-    ("Cuba", "png", (300, 200),
-     h_bands([(0, 42, 143), WHITE] * 2 + [(0, 42, 143)]) +
-     [("poly", [(0, 0), (0.5, 0.5), (0, 1)], (203, 21, 21)), ("star", 0.165, 0.5, 0.15, WHITE)]),
-    ("Puerto Rico", "gif", (300, 200),
-     h_bands([(237, 0, 0), WHITE] * 2 + [(237, 0, 0)]) +
-     [("poly", [(0, 0), (0.5, 0.5), (0, 1)], (0, 80, 240)), ("star", 0.165, 0.5, 0.15, WHITE)]),
-    ("Luxembourg", "gif", (300, 200), h_bands([(237, 41, 57), WHITE, (0, 161, 222)])),
-    ("Armenia", "gif", (300, 200), h_bands([(217, 0, 18), (0, 51, 160), (242, 168, 0)])),
-    ("Bolivia", "gif", (300, 200), h_bands([(213, 43, 30), (249, 228, 0), (0, 122, 51)])),
-    ("Gambia", "gif", (300, 200),
-     h_bands([RED, WHITE, (12, 28, 140), WHITE, (58, 119, 40)], [6, 1, 4, 1, 6])),
-    ("Burkina Faso", "jpg", (300, 200),
-     h_bands([(239, 43, 45), (0, 158, 73)]) + [("star", 0.5, 0.5, 0.17, YELLOW)]),
-    ("Ghana", "jpg", (300, 200),
-     h_bands([RED, YELLOW, (0, 107, 63)]) + [("star", 0.5, 0.5, 0.16, BLACK)]),
-    ("Cameroon", "gif", (300, 200),
-     v_bands([(0, 122, 94), RED, YELLOW]) + [("star", 0.5, 0.5, 0.16, YELLOW)]),
-    ("Senegal", "gif", (300, 200),
-     v_bands([(0, 133, 63), (253, 239, 66), (227, 27, 35)]) + [("star", 0.5, 0.5, 0.15, (0, 133, 63))]),
-    ("Guinea-Bissau", "gif", (300, 200),
-     h_bands([YELLOW, (0, 158, 73)]) + [("rect", 0, 0, 1 / 3., 1, RED), ("star", 1 / 6., 0.5, 0.15, BLACK)]),
-    ("Togo", "gif", (320, 200),
-     h_bands([(0, 106, 78), (255, 206, 0)] * 2 + [(0, 106, 78)]) +
-     [("rect", 0, 0, 0.375, 0.6, (210, 16, 52)), ("star", 0.1875, 0.3, 0.2, WHITE)]),
-    ("Indonesia", "gif", (300, 200), h_bands([RED, WHITE])),
-    ("Suriname", "jpg", (300, 200),
-     h_bands([(55, 126, 63), WHITE, (180, 10, 56), WHITE, (55, 126, 63)], [2, 1, 4, 1, 2]) +
-     [("star", 0.5, 0.5, 0.2, (236, 200, 41))]),
-    ("United Arab Emirates", "gif", (300, 200),
-     h_bands([(0, 115, 47), WHITE, BLACK]) + [("rect", 0, 0, 0.25, 1, (239, 51, 64))]),
-    ("Scotland", "gif", (300, 200),
-     [("rect", 0, 0, 1, 1, (0, 94, 184)), ("line", [(0, 0), (1, 1)], 0.2, WHITE),
-      ("line", [(0, 1), (1, 0)], 0.2, WHITE)]),
-    ("Seychelles", "jpg", (300, 200),
-     [("poly", [(0, 1), (0, 0), (1 / 3., 0)], (0, 63, 135)),
-      ("poly", [(0, 1), (1 / 3., 0), (2 / 3., 0)], (252, 216, 86)),
-      ("poly", [(0, 1), (2 / 3., 0), (1, 0), (1, 1 / 3.)], (214, 40, 40)),
-      ("poly", [(0, 1), (1, 1 / 3.), (1, 2 / 3.)], WHITE),
-      ("poly", [(0, 1), (1, 2 / 3.), (1, 1)], (0, 122, 61))]),
-]
-
-FLAG_TYPES = {"gif": "GIF", "jpg": "JPEG", "bmp": "BMP", "png": "PNG"}
-# PNG flags stand in a transparent margin whose inner ring is half covered, so
-# that the saver's laying of transparent pixels over white shows on screen.
-# The hidden colour there is black: a loader that ignored alpha would show it.
-PNG_MARGIN = 6
-REQUIRED_FLAG = "France - AJ Auxerre"
-MIN_FLAGS = 40
-FLAG_WIDTH_RANGE = (240, 480)
-FLAG_ASPECT_RANGE = (1.25, 1.6)
-
-
-def star_points(cx, cy, radius):
-    """Five-pointed star, one point up, as a 10-corner polygon."""
-    inner = radius * 0.381966
-    points = []
-    for i in range(10):
-        r = radius if i % 2 == 0 else inner
-        angle = -math.pi / 2 + i * math.pi / 5
-        points.append((cx + r * math.cos(angle), cy + r * math.sin(angle)))
-    return points
-
-
-def draw_flag(size, shapes):
-    """Draws the shapes at four times the size and scales down for smooth edges."""
-    width, height = size[0] * SUPERSAMPLE, size[1] * SUPERSAMPLE
-    flag = Image.new("RGB", (width, height), WHITE)
-    draw = ImageDraw.Draw(flag)
-
-    def at(fx, fy):
-        return (fx * width, fy * height)
-
-    for shape in shapes:
-        kind = shape[0]
-        if kind in ("hbands", "vbands"):
-            colours, weights = shape[1], shape[2]
-            total = float(sum(weights))
-            start = 0.0
-            for colour, weight in zip(colours, weights):
-                end = start + weight / total
-                box = [at(0, start), at(1, end)] if kind == "hbands" else [at(start, 0), at(end, 1)]
-                draw.rectangle([box[0], (box[1][0] - 1, box[1][1] - 1)], fill=colour)
-                start = end
-        elif kind == "rect":
-            _, x0, y0, x1, y1, colour = shape
-            draw.rectangle([at(x0, y0), (x1 * width - 1, y1 * height - 1)], fill=colour)
-        elif kind == "poly":
-            draw.polygon([at(x, y) for x, y in shape[1]], fill=shape[2])
-        elif kind == "line":
-            draw.line([at(x, y) for x, y in shape[1]], fill=shape[3], width=int(shape[2] * height))
-        elif kind == "disc":
-            _, fx, fy, radius, colour = shape
-            cx, cy = at(fx, fy)
-            r = radius * height
-            draw.ellipse([cx - r, cy - r, cx + r, cy + r], fill=colour)
-        elif kind == "star":
-            _, fx, fy, radius, colour = shape
-            cx, cy = at(fx, fy)
-            draw.polygon(star_points(cx, cy, radius * height), fill=colour)
-        else:
-            raise ValueError("unknown flag shape %r" % (kind,))
-    return flag.resize(size, Image.BOX)
-
-
-def flag_path(name, kind):
-    return os.path.join(FLAG_DIR, "%s.%s" % (name, kind))
-
-
-def with_transparent_margin(picture):
-    width, height = picture.size
-    inner = picture.resize((width - 2 * PNG_MARGIN, height - 2 * PNG_MARGIN), Image.BOX)
-    framed = Image.new("RGBA", picture.size, (0, 0, 0, 0))
-    framed.paste(inner.convert("RGBA"), (PNG_MARGIN, PNG_MARGIN))
-    alpha = Image.new("L", picture.size, 0)
-    draw = ImageDraw.Draw(alpha)
-    draw.rectangle((PNG_MARGIN, PNG_MARGIN, width - 1 - PNG_MARGIN, height - 1 - PNG_MARGIN),
-                   fill=128)
-    draw.rectangle((PNG_MARGIN + 1, PNG_MARGIN + 1, width - 2 - PNG_MARGIN,
-                    height - 2 - PNG_MARGIN), fill=255)
-    framed.putalpha(alpha)
-    return framed
-
-
-def save_flag(picture, path, kind):
-    if kind == "png":
-        with_transparent_margin(picture).save(path, "PNG", optimize=True)
-    elif kind == "gif":
-        colours = picture.getcolors(256)
-        if colours is not None:  # exact palette: flat colours stay exact
-            palette = [c for _, rgb in sorted(colours, reverse=True) for c in rgb]
-            indexed = picture.quantize(palette=palette_image(palette), dither=Image.NONE)
-        else:
-            indexed = picture.quantize(128, method=Image.MEDIANCUT, dither=Image.NONE)
-        indexed.save(path, "GIF", optimize=False)
-    elif kind == "jpg":
-        picture.save(path, "JPEG", quality=90, subsampling=0, progressive=False)
-    else:
-        picture.save(path, "BMP")
-
-
 def palette_image(palette):
+    """A 1 x 1 picture that carries `palette` (RGB triples, flat) for quantize()."""
     holder = Image.new("P", (1, 1))
     holder.putpalette(palette + [0] * (768 - len(palette)))
     return holder
@@ -1045,15 +785,10 @@ def palette_image(palette):
 # Contact sheet
 
 SHEET_GREY = (96, 96, 100)
-SHEET_FLAGS = ("France", "France - AJ Auxerre", "Sweden", "Norway", "Japan", "Greece",
-               "Czech Republic", "Jamaica", "Tanzania", "Cuba", "Seychelles", "Vietnam",
-               "Panama", "Botswana", "Iceland", "Chile")
-
-
-def contact_sheet(backgrounds, font, dialog, icons, flags):
-    """One PNG that shows every built-in picture and a selection of flags, labelled."""
+def contact_sheet(backgrounds, font, dialog, icons):
+    """One PNG that shows every built-in picture, labelled (the flags have docs/flags.png)."""
     label_font = ImageFont.truetype(PLAIN_FONT, 15)
-    sheet = Image.new("RGB", (1260, 1236), (228, 228, 224))
+    sheet = Image.new("RGB", (1260, 930), (228, 228, 224))
     draw = ImageDraw.Draw(sheet)
 
     def label(x, y, text):
@@ -1082,14 +817,6 @@ def contact_sheet(backgrounds, font, dialog, icons, flags):
         pos = (560 + (i % 2) * 350, 312) if i < 2 else (20, 560)
         sheet.paste(background.resize((340, 340), Image.LANCZOS), pos)
         label(pos[0], pos[1] + 342, "background%d.jpg" % (1000 + i))
-    label(380, 680, "IMAGE/ (%d flags), a selection:" % len(flags))
-    shown = [(name, picture) for name, picture in flags if name in SHEET_FLAGS]
-    for i, (name, picture) in enumerate(shown):
-        x = 380 + (i % 4) * 220
-        y = 702 + (i // 4) * 132
-        thumb = picture.resize((150, int(150 * picture.size[1] / picture.size[0])), Image.LANCZOS)
-        sheet.paste(thumb, (x, y))
-        label(x, y + 112, name)
     return sheet
 
 
@@ -1262,73 +989,6 @@ def check_icon(faults, path):
             faults.append("%s: the %d-pixel image does not decode (%s)" % (path, size, error))
 
 
-def check_bmp_header(faults, path):
-    data = read_bytes(faults, path)
-    if data is None:
-        return
-    if len(data) < 54 or data[:2] != b"BM":
-        faults.append("%s: not a BMP file" % path)
-        return
-    bits, compression = struct.unpack("<HI", data[28:34])
-    if bits != 24 or compression != 0:
-        faults.append("%s: %d bits, compression %d; expected 24-bit uncompressed"
-                      % (path, bits, compression))
-
-
-def check_png_margin(faults, path, picture):
-    if picture.mode != "RGBA":
-        faults.append("%s: mode %s, expected RGBA" % (path, picture.mode))
-        return
-    width, height = picture.size
-    corner = picture.getpixel((0, 0))
-    ring = picture.getpixel((PNG_MARGIN, height // 2))[3]
-    middle = picture.getpixel((width // 2, height // 2))[3]
-    if (corner, ring, middle) != ((0, 0, 0, 0), 128, 255):
-        faults.append("%s: corner %r, margin's inner ring alpha %d, middle alpha %d; expected "
-                      "transparent black, 128, 255" % (path, corner, ring, middle))
-
-
-def check_flags(faults):
-    try:
-        names = sorted(os.listdir(FLAG_DIR))
-    except OSError as error:
-        faults.append("%s: cannot list (%s)" % (FLAG_DIR, error))
-        return
-    found = set()
-    for file_name in names:
-        path = os.path.join(FLAG_DIR, file_name)
-        stem, dot, kind = file_name.rpartition(".")
-        if not dot or kind not in FLAG_TYPES:
-            faults.append("%s: not a .gif, .jpg, .bmp or .png flag (extensions are lower case)"
-                          % path)
-            continue
-        if not all(32 <= ord(c) < 127 for c in file_name) or "." in stem:
-            # The random pick cuts a name at its first dot.
-            faults.append("%s: a flag's name is plain ASCII without dots" % path)
-        found.add(stem)
-        if kind == "jpg":
-            picture = check_jpeg(faults, path, None)
-        else:
-            picture = open_picture(faults, path, FLAG_TYPES[kind])
-            if kind == "bmp":
-                check_bmp_header(faults, path)
-            if kind == "png" and picture is not None:
-                check_png_margin(faults, path, picture)
-        if picture is None:
-            continue
-        width, height = picture.size
-        if not FLAG_WIDTH_RANGE[0] <= width <= FLAG_WIDTH_RANGE[1]:
-            faults.append("%s: width %d outside %r" % (path, width, FLAG_WIDTH_RANGE))
-        aspect = width / float(height)
-        if not FLAG_ASPECT_RANGE[0] <= aspect <= FLAG_ASPECT_RANGE[1]:
-            faults.append("%s: aspect %.3f outside %r" % (path, aspect, FLAG_ASPECT_RANGE))
-    if len(found) < MIN_FLAGS:
-        faults.append("%s: %d flags, expected at least %d" % (FLAG_DIR, len(found), MIN_FLAGS))
-    for name in [REQUIRED_FLAG] + [name for name, _, _, _ in FLAGS if name != REQUIRED_FLAG]:
-        if name not in found:
-            faults.append("%s: flag %r is missing" % (FLAG_DIR, name))
-
-
 def check_outputs():
     """Every fault found in the written files, as readable lines; empty when all is well."""
     faults = []
@@ -1347,7 +1007,6 @@ def check_outputs():
     check_font(faults, os.path.join(RESOURCE_DIR, FONT_FILE))
     check_jpeg(faults, os.path.join(RESOURCE_DIR, DIALOG_FILE), DIALOG_SIZE)
     check_icon(faults, os.path.join(RESOURCE_DIR, ICON_FILE))
-    check_flags(faults)
     open_picture(faults, SHEET_PATH, "PNG")
     return faults
 
@@ -1358,7 +1017,6 @@ def check_outputs():
 
 def generate():
     os.makedirs(RESOURCE_DIR, exist_ok=True)
-    os.makedirs(FLAG_DIR, exist_ok=True)
     os.makedirs(os.path.dirname(SHEET_PATH), exist_ok=True)
     backgrounds = []
     for file_name, make, seed in BACKGROUNDS:
@@ -1373,17 +1031,7 @@ def generate():
     icons = [flag_on_pole((size, size)) for size in ICON_SIZES]
     with open(os.path.join(RESOURCE_DIR, ICON_FILE), "wb") as handle:
         handle.write(icon_file(icons))
-    # The folder holds exactly the flags of the table: stale ones would linger.
-    wanted = set("%s.%s" % (name, kind) for name, kind, _, _ in FLAGS)
-    for file_name in os.listdir(FLAG_DIR):
-        if file_name not in wanted and file_name.rpartition(".")[2].lower() in FLAG_TYPES:
-            os.remove(os.path.join(FLAG_DIR, file_name))
-    flags = []
-    for name, kind, size, shapes in FLAGS:
-        picture = draw_flag(size, shapes)
-        save_flag(picture, flag_path(name, kind), kind)
-        flags.append((name, picture))
-    contact_sheet(backgrounds, font, dialog, icons, flags).save(SHEET_PATH, "PNG", optimize=True)
+    contact_sheet(backgrounds, font, dialog, icons).save(SHEET_PATH, "PNG", optimize=True)
 
 
 def main(argv):
@@ -1399,7 +1047,7 @@ def main(argv):
             sys.stderr.write("  FAULT: %s\n" % fault)
         return 1
     print("gen_resources: all outputs checked: 3 backgrounds, font, dialog picture, icon, "
-          "%d flags, contact sheet" % len(os.listdir(FLAG_DIR)))
+          "contact sheet")
     return 0
 
 

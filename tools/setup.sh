@@ -10,7 +10,8 @@ set -euo pipefail
 native_pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 libgl1 libglx-mesa0 libgl1-mesa-dri libxinerama1 libxcomposite1
-  xvfb x11-utils xdotool imagemagick python3-pil fonts-dejavu-core nsis file procps)
+  xvfb x11-utils xdotool imagemagick python3-pil fonts-dejavu-core nsis file procps
+  librsvg2-bin)
 i386_pkgs=(wine wine32:i386 libgl1:i386 libglx0:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   libxcomposite1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxinerama1:i386 libxrender1:i386)
 
@@ -42,3 +43,25 @@ fi
 for tool in i686-w64-mingw32-g++ i686-w64-mingw32-gcc x86_64-w64-mingw32-g++ x86_64-w64-mingw32-gcc; do
   [ -x "/usr/bin/$tool-posix" ] || { echo "setup: $tool-posix missing" >&2; exit 1; }
 done
+
+# The flag drawings that tools/gen_flags.py renders, at the versions of
+# tools/flags/package-lock.json, in a cache folder outside the checkout (one
+# per lock file, so a changed lock installs afresh). npm comes with Debian's
+# nodejs packages unless a Node.js of its own is already installed.
+root="$(cd "$(dirname "$0")/.." && pwd)"
+if ! command -v npm >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  sudo_ apt-get update -qq
+  sudo_ apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null
+fi
+lock="$root/tools/flags/package-lock.json"
+sources="${XDG_CACHE_HOME:-$HOME/.cache}/brevanto-flags/sources-$(sha256sum "$lock" | cut -c1-16)"
+if [ ! -f "$sources/node_modules/.package-lock.json" ]; then
+  echo "setup: installing the flag drawings into $sources" >&2
+  rm -rf "$sources.new"
+  mkdir -p "$sources.new"
+  cp "$root/tools/flags/package.json" "$lock" "$sources.new/"
+  (cd "$sources.new" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error >&2)
+  rm -rf "$sources"
+  mv "$sources.new" "$sources"
+fi

@@ -1,0 +1,625 @@
+#!/usr/bin/python3
+"""Renders the flag folder IMAGE/ and its contact sheet docs/flags.png from the
+pinned flag drawings of tools/flags (npm), then checks them.
+
+    /usr/bin/python3 tools/gen_flags.py          render every flag and the sheet, then check
+    /usr/bin/python3 tools/gen_flags.py --check  render in memory and compare with the
+                                                 committed files; writes nothing
+
+The drawings are flag-icons' 4:3 set (the cloth is 4:3, so stars and emblems
+keep their shape), with the colours of a few dozen flags set to their official
+shades as svg-country-flags (Wikimedia's drawings) gives them; COLOURS says
+which. tools/setup.sh installs the packages with `npm ci` into SOURCE_ROOT,
+outside the checkout; this tool never reaches the network. Each drawing is
+rendered by rsvg-convert (librsvg2-bin) at 512 x 384 and stored as PNG,
+indexed when it has 256 colours or fewer: lossless, so gradients and emblems
+keep every shade, and the same bytes on every rerun. Exits with status 1 and
+a list of faults when a file differs or a name breaks a rule.
+"""
+
+import concurrent.futures
+import hashlib
+import io
+import os
+import re
+import subprocess
+import sys
+
+from PIL import Image, ImageDraw, ImageFont
+
+import gen_resources
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+FLAG_DIR = os.path.join(ROOT, "IMAGE")
+SHEET_PATH = os.path.join(ROOT, "docs", "flags.png")
+LOCK_PATH = os.path.join(ROOT, "tools", "flags", "package-lock.json")
+PACKAGE = "flag-icons"
+PACKAGE_VERSION = "7.5.0"
+COLOUR_PACKAGE = "svg-country-flags"
+COLOUR_PACKAGE_VERSION = "1.2.10"
+WIDTH, HEIGHT = 512, 384
+RENDERER = "rsvg-convert"
+
+# The default flag is the saver's own drawing and stays as it was made.
+KEPT_FLAGS = {"France - AJ Auxerre.gif":
+              "4364877d2f3275104981253252469bd9f2bc062bd5a240a566addb065c5dc3c3"}
+MIN_FLAGS = 240
+# Nations whose flags are drawn alike at 4:3: both are in the folder.
+SAME_FLAGS = {("Indonesia.png", "Monaco.png")}
+
+# The overlay writes the flag name from (8, 6) at this many screen pixels per
+# font pixel on an 800 x 600 screen; its text buffer holds 64 glyphs.
+OVERLAY_SCALE = 0.08 * 600 / 42.0
+OVERLAY_ROOM = 800 - 8
+OVERLAY_GLYPHS = 64
+
+
+def source_root():
+    """Where setup.sh installs the lock's packages: one folder per lock file."""
+    with open(LOCK_PATH, "rb") as handle:
+        digest = hashlib.sha256(handle.read()).hexdigest()[:16]
+    cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    return os.path.join(cache, "brevanto-flags", "sources-" + digest, "node_modules")
+
+
+# flag-icons code, file name (English short name, only what the overlay's font
+# draws). Left out: regions and organisations other than the EU and the UN, the
+# "unknown" flag, and territories that fly another flag of this table unchanged
+# (Bouvet Island, Svalbard, Heard Island, the US Minor Outlying Islands, and
+# the French overseas lands that flag-icons draws as the tricolour, the
+# Caribbean Netherlands drawn as the Dutch flag): a copy
+# would only make its flag likelier in the random pick.
+FLAGS = [
+    ("af", "Afghanistan"),
+    ("ax", "Aland Islands"),
+    ("al", "Albania"),
+    ("dz", "Algeria"),
+    ("as", "American Samoa"),
+    ("ad", "Andorra"),
+    ("ao", "Angola"),
+    ("ai", "Anguilla"),
+    ("aq", "Antarctica"),
+    ("ag", "Antigua and Barbuda"),
+    ("ar", "Argentina"),
+    ("am", "Armenia"),
+    ("aw", "Aruba"),
+    ("au", "Australia"),
+    ("at", "Austria"),
+    ("az", "Azerbaijan"),
+    ("bs", "Bahamas"),
+    ("bh", "Bahrain"),
+    ("bd", "Bangladesh"),
+    ("bb", "Barbados"),
+    ("by", "Belarus"),
+    ("be", "Belgium"),
+    ("bz", "Belize"),
+    ("bj", "Benin"),
+    ("bm", "Bermuda"),
+    ("bt", "Bhutan"),
+    ("bo", "Bolivia"),
+    ("ba", "Bosnia and Herzegovina"),
+    ("bw", "Botswana"),
+    ("br", "Brazil"),
+    ("io", "British Indian Ocean Territory"),
+    ("bn", "Brunei"),
+    ("bg", "Bulgaria"),
+    ("bf", "Burkina Faso"),
+    ("bi", "Burundi"),
+    ("cv", "Cape Verde"),
+    ("kh", "Cambodia"),
+    ("cm", "Cameroon"),
+    ("ca", "Canada"),
+    ("ky", "Cayman Islands"),
+    ("cf", "Central African Republic"),
+    ("td", "Chad"),
+    ("cl", "Chile"),
+    ("cn", "China"),
+    ("cx", "Christmas Island"),
+    ("cc", "Cocos Islands"),
+    ("co", "Colombia"),
+    ("km", "Comoros"),
+    ("ck", "Cook Islands"),
+    ("cr", "Costa Rica"),
+    ("hr", "Croatia"),
+    ("cu", "Cuba"),
+    ("cw", "Curacao"),
+    ("cy", "Cyprus"),
+    ("cz", "Czech Republic"),
+    ("ci", "Ivory Coast"),
+    ("cd", "DR Congo"),
+    ("dk", "Denmark"),
+    ("dj", "Djibouti"),
+    ("dm", "Dominica"),
+    ("do", "Dominican Republic"),
+    ("ec", "Ecuador"),
+    ("eg", "Egypt"),
+    ("sv", "El Salvador"),
+    ("gb-eng", "England"),
+    ("gq", "Equatorial Guinea"),
+    ("er", "Eritrea"),
+    ("ee", "Estonia"),
+    ("sz", "Eswatini"),
+    ("et", "Ethiopia"),
+    ("eu", "European Union"),
+    ("fk", "Falkland Islands"),
+    ("fo", "Faroe Islands"),
+    ("fm", "Micronesia"),
+    ("fj", "Fiji"),
+    ("fi", "Finland"),
+    ("fr", "France"),
+    ("pf", "French Polynesia"),
+    ("tf", "French Southern Territories"),
+    ("ga", "Gabon"),
+    ("gm", "Gambia"),
+    ("ge", "Georgia"),
+    ("de", "Germany"),
+    ("gh", "Ghana"),
+    ("gi", "Gibraltar"),
+    ("gr", "Greece"),
+    ("gl", "Greenland"),
+    ("gd", "Grenada"),
+    ("gu", "Guam"),
+    ("gt", "Guatemala"),
+    ("gg", "Guernsey"),
+    ("gn", "Guinea"),
+    ("gw", "Guinea-Bissau"),
+    ("gy", "Guyana"),
+    ("ht", "Haiti"),
+    ("va", "Vatican City"),
+    ("hn", "Honduras"),
+    ("hk", "Hong Kong"),
+    ("hu", "Hungary"),
+    ("is", "Iceland"),
+    ("in", "India"),
+    ("id", "Indonesia"),
+    ("ir", "Iran"),
+    ("iq", "Iraq"),
+    ("ie", "Ireland"),
+    ("im", "Isle of Man"),
+    ("il", "Israel"),
+    ("it", "Italy"),
+    ("jm", "Jamaica"),
+    ("jp", "Japan"),
+    ("je", "Jersey"),
+    ("jo", "Jordan"),
+    ("kz", "Kazakhstan"),
+    ("ke", "Kenya"),
+    ("ki", "Kiribati"),
+    ("xk", "Kosovo"),
+    ("kw", "Kuwait"),
+    ("kg", "Kyrgyzstan"),
+    ("la", "Laos"),
+    ("lv", "Latvia"),
+    ("lb", "Lebanon"),
+    ("ls", "Lesotho"),
+    ("lr", "Liberia"),
+    ("ly", "Libya"),
+    ("li", "Liechtenstein"),
+    ("lt", "Lithuania"),
+    ("lu", "Luxembourg"),
+    ("mo", "Macau"),
+    ("mg", "Madagascar"),
+    ("mw", "Malawi"),
+    ("my", "Malaysia"),
+    ("mv", "Maldives"),
+    ("ml", "Mali"),
+    ("mt", "Malta"),
+    ("mh", "Marshall Islands"),
+    ("mq", "Martinique"),
+    ("mr", "Mauritania"),
+    ("mu", "Mauritius"),
+    ("mx", "Mexico"),
+    ("md", "Moldova"),
+    ("mc", "Monaco"),
+    ("mn", "Mongolia"),
+    ("me", "Montenegro"),
+    ("ms", "Montserrat"),
+    ("ma", "Morocco"),
+    ("mz", "Mozambique"),
+    ("mm", "Myanmar"),
+    ("na", "Namibia"),
+    ("nr", "Nauru"),
+    ("np", "Nepal"),
+    ("nl", "Netherlands"),
+    ("nc", "New Caledonia"),
+    ("nz", "New Zealand"),
+    ("ni", "Nicaragua"),
+    ("ne", "Niger"),
+    ("ng", "Nigeria"),
+    ("nu", "Niue"),
+    ("nf", "Norfolk Island"),
+    ("kp", "North Korea"),
+    ("mk", "North Macedonia"),
+    ("gb-nir", "Northern Ireland"),
+    ("mp", "Northern Mariana Islands"),
+    ("no", "Norway"),
+    ("om", "Oman"),
+    ("pk", "Pakistan"),
+    ("pw", "Palau"),
+    ("pa", "Panama"),
+    ("pg", "Papua New Guinea"),
+    ("py", "Paraguay"),
+    ("pe", "Peru"),
+    ("ph", "Philippines"),
+    ("pn", "Pitcairn"),
+    ("pl", "Poland"),
+    ("pt", "Portugal"),
+    ("pr", "Puerto Rico"),
+    ("qa", "Qatar"),
+    ("cg", "Congo"),
+    ("ro", "Romania"),
+    ("ru", "Russia"),
+    ("rw", "Rwanda"),
+    ("sh-hl", "Saint Helena"),
+    ("kn", "Saint Kitts and Nevis"),
+    ("lc", "Saint Lucia"),
+    ("vc", "Saint Vincent and the Grenadines"),
+    ("ws", "Samoa"),
+    ("sm", "San Marino"),
+    ("st", "Sao Tome and Principe"),
+    ("sa", "Saudi Arabia"),
+    ("gb-sct", "Scotland"),
+    ("sn", "Senegal"),
+    ("rs", "Serbia"),
+    ("sc", "Seychelles"),
+    ("sl", "Sierra Leone"),
+    ("sg", "Singapore"),
+    ("sx", "Sint Maarten"),
+    ("sk", "Slovakia"),
+    ("si", "Slovenia"),
+    ("sb", "Solomon Islands"),
+    ("so", "Somalia"),
+    ("za", "South Africa"),
+    ("gs", "South Georgia"),
+    ("kr", "South Korea"),
+    ("ss", "South Sudan"),
+    ("es", "Spain"),
+    ("lk", "Sri Lanka"),
+    ("ps", "Palestine"),
+    ("sd", "Sudan"),
+    ("sr", "Suriname"),
+    ("se", "Sweden"),
+    ("ch", "Switzerland"),
+    ("sy", "Syria"),
+    ("tw", "Taiwan"),
+    ("tj", "Tajikistan"),
+    ("tz", "Tanzania"),
+    ("th", "Thailand"),
+    ("tl", "East Timor"),
+    ("tg", "Togo"),
+    ("tk", "Tokelau"),
+    ("to", "Tonga"),
+    ("tt", "Trinidad and Tobago"),
+    ("tn", "Tunisia"),
+    ("tm", "Turkmenistan"),
+    ("tc", "Turks and Caicos Islands"),
+    ("tv", "Tuvalu"),
+    ("tr", "Turkey"),
+    ("ug", "Uganda"),
+    ("ua", "Ukraine"),
+    ("ae", "United Arab Emirates"),
+    ("gb", "United Kingdom"),
+    ("un", "United Nations"),
+    ("us", "United States"),
+    ("uy", "Uruguay"),
+    ("uz", "Uzbekistan"),
+    ("vu", "Vanuatu"),
+    ("ve", "Venezuela"),
+    ("vn", "Vietnam"),
+    ("vg", "British Virgin Islands"),
+    ("vi", "US Virgin Islands"),
+    ("gb-wls", "Wales"),
+    ("eh", "Western Sahara"),
+    ("ye", "Yemen"),
+    ("zm", "Zambia"),
+    ("zw", "Zimbabwe"),
+]
+
+# Colours of flag-icons' drawings replaced by the shades of svg-country-flags,
+# which follow the countries' own specifications: spelling in the drawing ->
+# new colour. Not taken where flag-icons already has the official shade and
+# the other does not: Austria, Spain, Estonia, Norway, Honduras (its current
+# turquoise), Turkmenistan and France with the territories that fly its flag.
+COLOURS = {
+    "af": {"#090": "#007a36", "#bf0000": "#d32011"},
+    "au": {"#00008b": "#012169"},
+    "aw": {"#39c": "#418fde", "#ff0": "#ffd100"},
+    "ba": {"#009": "#002395"},
+    "be": {"#f31830": "#ed2939", "#ffd90c": "#fae042"},
+    "bf": {"#35a100": "#009e49", "#de0000": "#ef2b2d"},
+    "bj": {"#de2110": "#e8112d", "#ffd600": "#fcd116", "#319400": "#008751"},
+    "bm": {"#006": "#012169"},
+    "bo": {"#d52b1e": "#d32011", "#ffe000": "#f0e53c"},
+    "br": {"#f8e509": "#fedf00", "#229e45": "#009b3a", "#2b49a3": "#002776"},
+    "bs": {"#08ced6": "#00abc9", "#ffe900": "#fae042"},
+    "by": {"#007c30": "#4aa657", "#ce1720": "#c8313e"},
+    "bz": {"#003f87": "#171696", "#ce1126": "#d90f19"},
+    "cf": {"#ff0": "#ffce00", "#009a00": "#289728"},
+    "cg": {"#ff0": "#fbde4a", "#00ca00": "#009543"},
+    "ci": {"#00cd00": "#009e60", "#ff9a00": "#f77f00"},
+    "ck": {"#006": "#012169"},
+    "cn": {"#ee1c25": "#de2910"},
+    "co": {"#da0010": "#ce1126", "#00148e": "#003893", "#ffe800": "#fcd116"},
+    "cr": {"#0000b4": "#002b7f", "#d90000": "#ce1126"},
+    "cu": {"#cb1515": "#cf142b"},
+    "cv": {"#081873": "#003893", "#de3929": "#cf2027"},
+    "dj": {"#69f": "#6ab2e7", "#0c0": "#12ad2b"},
+    "dm": {"#e72910": "#d41c30", "#ffd600": "#fcd116", "#108c00": "#006b3f"},
+    "ec": {"#da0010": "#ed1c24", "#00148e": "#034ea2"},
+    "er": {"#be0027": "#ea0437", "#239e46": "#12ad2b"},
+    "et": {"#ef2118": "#da121a", "#298c08": "#078930", "#006bc6": "#0f47af", "#ffc621": "#fcdd09"},
+    "fi": {"#002f6c": "#003580"},
+    "fj": {"#68bfe5": "#69b3e7"},
+    "fm": {"#6797d6": "#75b2dd"},
+    "fo": {"#003897": "#0065bd", "#d72828": "#ed2939"},
+    "ga": {"#006dbc": "#3a75c4", "#ffe700": "#fcd116"},
+    "gb-nir": {"#c00": "#c8102e"},
+    "gm": {"#009": "#0c1c8c", "#090": "#3a7728"},
+    "gn": {"#ff0": "#fcd116", "#090": "#009460"},
+    "gs": {"#006": "#012169"},
+    "gu": {"#be0027": "#c62139", "#3b5aa3": "#00297b"},
+    "gy": {"#de2110": "#ce1126", "#ffde08": "#fcd116", "#399408": "#009e49"},
+    "hk": {"#ec1b2e": "#de2910"},
+    "hu": {"#d43516": "#cd2a3e", "#388d00": "#436f4d"},
+    "id": {"#e70011": "#ce1126"},
+    "ie": {"#009a49": "#169b62", "#ff7900": "#ff883e"},
+    "im": {"#ba0000": "#cf142b"},
+    "io": {"#012169": "#00247d", "#000063": "#00247d"},
+    "je": {"#cf142b": "#df112d"},
+    "jm": {"#090": "#009b3a"},
+    "jo": {"#090": "#007a3d"},
+    "ki": {"#e73e2d": "#c81010", "#005989": "#183070"},
+    "km": {"#be0027": "#ce1126", "#239e46": "#3d8e33", "#3b5aa3": "#3a75c4", "#ff0": "#ffc61e"},
+    "kn": {"#ffe900": "#fcd116", "#35a100": "#009e49", "#c70000": "#ce1126"},
+    "kp": {"#3e5698": "#024fa2", "#c60000": "#ed1c27"},
+    "kw": {"#f31830": "#ce1126", "#00d941": "#007a3d"},
+    "ky": {"#006": "#012169"},
+    "kz": {"#ffec2d": "#fec50c"},
+    "lc": {"#ffce00": "#fcd116"},
+    "lr": {"#006": "#002868", "#c00": "#bf0a30"},
+    "lv": {"#981e32": "#9e3039"},
+    "mc": {"#f31830": "#ce1126"},
+    "md": {"#00319c": "#0046ae", "#de2110": "#cc092f"},
+    "mh": {"#e2ae57": "#dd7500", "#3b5aa3": "#003893"},
+    "ml": {"#ff0": "#fcd116", "#009a00": "#14b53a"},
+    "mn": {"#0066b3": "#015197", "#da2032": "#c4272f"},
+    "mw": {"#21873b": "#339e35", "#f41408": "#ce1126"},
+    "mz": {"#ffca00": "#fce100"},
+    "na": {"#3662a2": "#003580", "#38a100": "#009543", "#c70000": "#d21034"},
+    "nf": {"#198200": "#007934"},
+    "np": {"#000063": "#003893", "#ce0000": "#dc143c"},
+    "nr": {"#002170": "#002b7f", "#ffb20d": "#ffc61e"},
+    "nz": {"#00247d": "#012169"},
+    "om": {"#ef2d29": "#db161b", "#009025": "#008000"},
+    "pa": {"#0000ab": "#005293", "#db0000": "#d21034"},
+    "pf": {"#de2010": "#ce1126"},
+    "pg": {"#fc0": "#fcd116"},
+    "pk": {"#0c590b": "#01411c"},
+    "pn": {"#00247d": "#012169"},
+    "ps": {"#009639": "#007a3d", "#ed2e38": "#ce1126"},
+    "ro": {"#00319c": "#002b7f", "#de2110": "#ce1126", "#ffde00": "#fcd116"},
+    "sa": {"#165d31": "#006c35"},
+    "sb": {"#0000d6": "#0051ba", "#fc0": "#fcd116", "#006000": "#215b33"},
+    "sd": {"#009a00": "#007229"},
+    "se": {"#005293": "#006aa7"},
+    "sg": {"#df0000": "#ed2939"},
+    "si": {"#0000bf": "#005da4", "#d50000": "#ed1c24"},
+    "sl": {"#00cd00": "#1eb53a"},
+    "sm": {"#19b6ef": "#5eb6e4"},
+    "sn": {"#0b7226": "#00853f", "#ff0": "#fdef42", "#bc0000": "#e31b23"},
+    "so": {"#40a6ff": "#4189dd"},
+    "sv": {"#0f47af": "#0047ab"},
+    "sx": {"#ed2939": "#dc171d", "#002395": "#012a87"},
+    "tg": {"#ffe300": "#ffce00", "#118600": "#006a4e", "#d80000": "#d21034"},
+    "tl": {"#cb000f": "#dc241f", "#f8c00c": "#ffc726"},
+    "tt": {"#e00000": "#ce1126"},
+    "tv": {"#009fca": "#009cde"},
+    "tz": {"#09f": "#00a3dd", "#ff0": "#fcd116", "#090": "#1eb53a"},
+    "ug": {"#de3908": "#d90000", "#ffe700": "#fcdc04"},
+    "us": {"#192f5d": "#3c3b6e", "#bd3d44": "#b22234"},
+    "vc": {"#0058aa": "#0072c6", "#f4f100": "#fcd116", "#199a00": "#009e60"},
+    "vg": {"#006": "#012169"},
+    "ye": {"#f10600": "#ce1126"},
+    "zw": {"#006400": "#319208", "#d40000": "#de2010"},
+}
+
+# A name is what the overlay can draw and the random pick keeps whole: the
+# pick cuts a name at its first dot, so no dots at all.
+NAME_PUNCTUATION = " -,&"
+
+
+def name_faults(names):
+    faults = []
+    seen = {}
+    for name in names:
+        for char in name:
+            drawable = (char.isascii() and char.isalnum()) or char in NAME_PUNCTUATION
+            if drawable and char != " ":
+                cell = gen_resources.FONT_GLYPHS[ord(char) - gen_resources.FIRST_GLYPH_CODE]
+                drawable = not gen_resources.is_blank_cell(cell)
+            if not drawable:
+                faults.append("%r: %r is not drawn by the overlay's font (or is a dot)" % (name, char))
+        if not name or name != name.strip() or "  " in name:
+            faults.append("%r: empty, or spaces at an end or doubled" % name)
+        width = sum(right - left for _, left, right in
+                    (gen_resources.FONT_GLYPHS[ord(c) - gen_resources.FIRST_GLYPH_CODE]
+                     for c in name if 32 <= ord(c) <= 123)) * OVERLAY_SCALE
+        if len(name) > OVERLAY_GLYPHS or width > OVERLAY_ROOM:
+            faults.append("%r: %d characters, %.0f pixels wide on an 800-pixel screen; at most "
+                          "%d and %d" % (name, len(name), width, OVERLAY_GLYPHS, OVERLAY_ROOM))
+        # Windows file names ignore case: two names differing only in case are one file.
+        key = name.lower()
+        if key in seen:
+            faults.append("%r and %r: the same file name" % (seen[key], name))
+        seen[key] = name
+    return faults
+
+
+def drawing(sources, code):
+    """flag-icons' 4:3 drawing of `code` with COLOURS applied, as bytes; or a fault text."""
+    path = os.path.join(sources, PACKAGE, "flags", "4x3", code + ".svg")
+    try:
+        with open(path, encoding="utf-8") as handle:
+            svg = handle.read()
+    except OSError as error:
+        return None, "%s: %s" % (path, error)
+    for old, new in sorted(COLOURS.get(code, {}).items()):
+        # The spelling in either case, not the start of a longer one ("#090" in "#0903ff").
+        svg, count = re.subn("(?i)" + re.escape(old) + "(?![0-9a-f])", new, svg)
+        if count == 0:
+            return None, "%s: colour %s to replace is not in the drawing" % (path, old)
+    return svg.encode("utf-8"), None
+
+
+def render(svg):
+    """The drawing at WIDTH x HEIGHT over white, as an RGB picture."""
+    done = subprocess.run([RENDERER, "--width", str(WIDTH), "--height", str(HEIGHT),
+                           "--format", "png"], input=svg, capture_output=True, check=True)
+    picture = Image.open(io.BytesIO(done.stdout)).convert("RGBA")
+    flat = Image.new("RGBA", picture.size, (255, 255, 255, 255))
+    flat.alpha_composite(picture)
+    return flat.convert("RGB")
+
+
+def png_bytes(picture):
+    """Indexed with the exact palette when 256 colours suffice, else 24-bit."""
+    colours = picture.getcolors(256)
+    if colours is not None:
+        palette = [c for _, rgb in sorted(colours, key=lambda c: (-c[0], c[1])) for c in rgb]
+        picture = picture.quantize(palette=gen_resources.palette_image(palette),
+                                   dither=Image.NONE)
+    out = io.BytesIO()
+    picture.save(out, "PNG", optimize=True)
+    return out.getvalue()
+
+
+def render_all(sources):
+    """{file name: PNG bytes}, {file name: picture}, faults."""
+    faults = []
+    jobs = []
+    for code, name in FLAGS:
+        svg, fault = drawing(sources, code)
+        if fault:
+            faults.append(fault)
+        else:
+            jobs.append((name + ".png", svg))
+    files, pictures, first_of = {}, {}, {}
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        for (file_name, _), picture in zip(jobs, pool.map(lambda job: render(job[1]), jobs)):
+            pictures[file_name] = picture
+            files[file_name] = png_bytes(picture)
+            pixels = hashlib.sha256(picture.tobytes()).hexdigest()
+            if pixels in first_of and (first_of[pixels], file_name) not in SAME_FLAGS:
+                faults.append("%s: the same picture as %s" % (file_name, first_of[pixels]))
+            first_of.setdefault(pixels, file_name)
+    return files, pictures, faults
+
+
+SHEET_COLUMNS = 12
+THUMB = (112, 84)
+CELL = (126, 112)
+SHEET_MARGIN = 12
+SHEET_TITLE = 34
+
+
+def contact_sheet(pictures):
+    """Every flag of the folder, in its order, with its name."""
+    names = sorted(pictures, key=str.lower)
+    rows = (len(names) + SHEET_COLUMNS - 1) // SHEET_COLUMNS
+    size = (2 * SHEET_MARGIN + SHEET_COLUMNS * CELL[0],
+            SHEET_MARGIN + SHEET_TITLE + rows * CELL[1])
+    sheet = Image.new("RGB", size, (236, 236, 232))
+    draw = ImageDraw.Draw(sheet)
+    title_font = ImageFont.truetype(gen_resources.PLAIN_FONT, 18)
+    label_font = ImageFont.truetype(gen_resources.PLAIN_FONT, 11)
+    draw.text((SHEET_MARGIN, SHEET_MARGIN), "IMAGE/: %d flags, %s %s (MIT), 512 x 384 PNG"
+              % (len(names), PACKAGE, PACKAGE_VERSION), font=title_font, fill=(20, 20, 20))
+    for i, file_name in enumerate(names):
+        x = SHEET_MARGIN + (i % SHEET_COLUMNS) * CELL[0]
+        y = SHEET_MARGIN + SHEET_TITLE + (i // SHEET_COLUMNS) * CELL[1]
+        thumb = pictures[file_name].resize(THUMB, Image.LANCZOS)
+        draw.rectangle([x - 1, y - 1, x + THUMB[0], y + THUMB[1]], outline=(150, 150, 150))
+        sheet.paste(thumb, (x, y))
+        label = file_name.rpartition(".")[0]
+        while draw.textlength(label, font=label_font) > CELL[0] - 4 and len(label) > 4:
+            label = label[:-2] + "."
+        draw.text((x, y + THUMB[1] + 3), label, font=label_font, fill=(20, 20, 20))
+    out = io.BytesIO()
+    sheet.save(out, "PNG", optimize=True)
+    return out.getvalue()
+
+
+def read(path):
+    try:
+        with open(path, "rb") as handle:
+            return handle.read()
+    except OSError:
+        return None
+
+
+def check(files, sheet):
+    """Faults of the committed folder and sheet against the rendered ones."""
+    faults = name_faults([name for _, name in FLAGS] +
+                         [f.rpartition(".")[0] for f in KEPT_FLAGS])
+    if len(FLAGS) + len(KEPT_FLAGS) < MIN_FLAGS:
+        faults.append("%d flags, expected at least %d" % (len(FLAGS) + len(KEPT_FLAGS), MIN_FLAGS))
+    try:
+        present = set(os.listdir(FLAG_DIR))
+    except OSError as error:
+        return faults + ["%s: cannot list (%s)" % (FLAG_DIR, error)]
+    for file_name in sorted(present - set(files) - set(KEPT_FLAGS)):
+        faults.append("IMAGE/%s: not made by this tool (rerun it to remove stale flags)" % file_name)
+    for file_name, digest in sorted(KEPT_FLAGS.items()):
+        data = read(os.path.join(FLAG_DIR, file_name))
+        if data is None or hashlib.sha256(data).hexdigest() != digest:
+            faults.append("IMAGE/%s: missing or changed (it is kept as it was drawn)" % file_name)
+    for file_name, data in sorted(files.items()):
+        if read(os.path.join(FLAG_DIR, file_name)) != data:
+            faults.append("IMAGE/%s: missing or differs from its rendering" % file_name)
+    if read(SHEET_PATH) != sheet:
+        faults.append("%s: missing or differs from the folder's contact sheet" % SHEET_PATH)
+    return faults
+
+
+def write(files, sheet):
+    os.makedirs(FLAG_DIR, exist_ok=True)
+    for file_name in os.listdir(FLAG_DIR):
+        if file_name not in files and file_name not in KEPT_FLAGS:
+            os.remove(os.path.join(FLAG_DIR, file_name))
+    for file_name, data in files.items():
+        path = os.path.join(FLAG_DIR, file_name)
+        if read(path) != data:
+            with open(path, "wb") as handle:
+                handle.write(data)
+    with open(SHEET_PATH, "wb") as handle:
+        handle.write(sheet)
+
+
+def main(argv):
+    if argv[1:] not in ([], ["--check"]):
+        sys.stderr.write("usage: gen_flags.py [--check]\n")
+        return 2
+    sources = source_root()
+    if not os.path.isdir(os.path.join(sources, PACKAGE)):
+        sys.stderr.write("gen_flags: %s is not installed in %s: run tools/setup.sh\n"
+                         % (PACKAGE, sources))
+        return 1
+    files, pictures, faults = render_all(sources)
+    kept = {f: Image.open(os.path.join(FLAG_DIR, f)).convert("RGB").resize((WIDTH, HEIGHT))
+            for f in KEPT_FLAGS if os.path.exists(os.path.join(FLAG_DIR, f))}
+    sheet = contact_sheet(dict(pictures, **kept))
+    if not faults and not argv[1:]:
+        write(files, sheet)
+    faults += check(files, sheet)
+    if faults:
+        sys.stderr.write("gen_flags: %d FAULTS:\n" % len(faults))
+        for fault in faults:
+            sys.stderr.write("  FAULT: %s\n" % fault)
+        return 1
+    print("gen_flags: %d flags and the contact sheet match %s %s" %
+          (len(files) + len(KEPT_FLAGS), PACKAGE, PACKAGE_VERSION))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
