@@ -10,8 +10,9 @@
 // selects app.settings.selectFlag, or the first entry.
 void fillFlagList();
 
-// Up to 64 passes over the folder; a taken file's name (cut at its first
-// inner dot) goes into selectFlag. True when a flag was taken.
+// Takes one of the folder's candidates, each with the same chance (one draw
+// from app.sim.random); its file name, cut at its first inner dot, goes into
+// selectFlag. False, without a draw, when the folder has no candidate.
 bool pickRandomFlag();
 // The same with its own generator, the name going into `name` (kNameCapacity
 // bytes): the other monitors' picks leave the saver window's sequence alone.

@@ -100,26 +100,41 @@ bool pickRandomFlag() {
   return pickRandomFlagInto(app.sim.random, app.settings.selectFlag);
 }
 
+// The folder's candidates in its order: counts them when `wanted` is null,
+// else copies the name of the *wanted-th (from 0) into `name`. False when the
+// folder cannot be searched or has fewer candidates.
+static bool walkCandidates(const char* pattern, uint32_t* count, const uint32_t* wanted, char* name) {
+  *count = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  bool taken = false;
+  do {
+    if (!isRandomCandidate(found.cFileName)) continue;
+    if (wanted && *count == *wanted) {
+      cutFlagName(name, kNameCapacity, found.cFileName);
+      taken = true;
+      break;
+    }
+    ++*count;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return wanted ? taken : true;
+}
+
 bool pickRandomFlagInto(RandomGenerator& random, char* name) {
   char directory[kPathCapacity];
   DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
   if (length == 0 || length >= sizeof directory) return false;
   char pattern[kPathCapacity];
   if (!randomPickPattern(pattern, sizeof pattern, directory)) return false;
-  for (uint32_t pass = 0; pass < kRandomPickPasses; ++pass) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) continue;
-    do {
-      if (takeRandomCandidate(random, found.cFileName)) {
-        cutFlagName(name, kNameCapacity, found.cFileName);
-        FindClose(search);
-        return true;
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  return false;
+  uint32_t candidates = 0;
+  if (!walkCandidates(pattern, &candidates, nullptr, name) || candidates == 0) return false;
+  // One draw per pick; a folder that lost files between the two walks gives
+  // no flag, and the caller shows the built-in picture.
+  uint32_t wanted = drawCandidateNumber(random, candidates);
+  uint32_t seen = 0;
+  return walkCandidates(pattern, &seen, &wanted, name);
 }
 
 uint32_t chooseFlagPicture(Picture* picture) {

@@ -20,11 +20,6 @@ extern const char* const flagListExtensions[kListExtensionCount];
 constexpr uint32_t kLoadExtensionCount = 5;
 extern const char* const flagLoadExtensions[kLoadExtensionCount];
 
-// The odds of the random pick: a candidate is taken when randomInt(128) is 37.
-constexpr int32_t kRandomPickRange = 128;
-constexpr int32_t kRandomPickValue = 37;
-constexpr uint32_t kRandomPickPasses = 64;
-
 // Pattern of the dialog's search: directory + "\IMAGE\*." + extension.
 // False (out empty) when it does not fit in capacity bytes.
 bool flagListPattern(char* out, uint32_t capacity, const char* directory, const char* extension);
@@ -41,9 +36,14 @@ bool flagListName(char* out, uint32_t capacity, const char* fileName, const char
 // ".jpg", "jpeg" or ".png" (lower case only).
 bool isRandomCandidate(const char* fileName);
 
-// One visit of the random pick: a candidate draws randomInt(128) and is taken
-// on 37. Non-candidates draw nothing.
-bool takeRandomCandidate(RandomGenerator& rng, const char* fileName);
+// The random pick gives every candidate the same chance: the folder's
+// candidates are counted, then one draw says which of them, by position in
+// the folder's order (0 … candidateCount − 1). candidateCount must be > 0.
+uint32_t drawCandidateNumber(RandomGenerator& rng, uint32_t candidateCount);
+
+// The pick over one listing of the folder: the index into names[0 … count − 1]
+// of the candidate taken, or -1 (and no draw) when none is a candidate.
+int32_t pickRandomEntry(RandomGenerator& rng, const char* const* names, uint32_t count);
 
 // The flag name of a taken file: the name (cut to capacity - 1 bytes) cut at
 // its first "." that is not its first character.

@@ -3,10 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
+#include <set>
 #include <string>
+#include <vector>
+
+#include "config/flag_rules.h"
+#include "app/settings.h"
 
 namespace {
 
@@ -163,6 +170,51 @@ TEST(TextLayout, BytesOutsideTheFontDrawAsBlankCells) {
     EXPECT_FLOAT_EQ(0.0f, quad[0].tu);
     EXPECT_FLOAT_EQ(5.0f / 255.0f, quad[2].tu);
     EXPECT_FLOAT_EQ(3.0f / 256.0f, quad[1].tv);
+  }
+}
+
+// The flag folder that ships with the saver, through the program's own rules:
+// the overlay draws each name whole (no blank cells, inside an 800 x 600
+// screen, within the 64-glyph buffer), the dialog lists it, the random pick
+// takes it under the same name, and loading by name finds the file.
+TEST(ShippedFlags, EveryNameDrawsWholeAndTheFolderRulesListPickAndLoadIt) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(FLAG_SHIPPED_FOLDER))
+    files.push_back(entry.path().filename().string());
+  std::sort(files.begin(), files.end());
+  EXPECT_GE(files.size(), 240u);
+  std::set<std::string> names;
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    std::string listed;
+    for (const char* extension : flagListExtensions) {
+      char entry[kNameCapacity];
+      if (flagListName(entry, sizeof entry, file.c_str(), extension)) listed = entry;
+    }
+    ASSERT_FALSE(listed.empty()) << "not in the dialog's list";
+    EXPECT_TRUE(isRandomCandidate(file.c_str()));
+    char picked[kNameCapacity];
+    cutFlagName(picked, sizeof picked, file.c_str());
+    EXPECT_EQ(listed, picked) << "the random pick would load another name";
+    bool loads = false;
+    for (uint32_t attempt = 0; attempt < kLoadExtensionCount; ++attempt) {
+      char path[kPathCapacity];
+      loads |= flagPicturePath(path, sizeof path, picked, attempt) && "Image\\" + file == path;
+    }
+    EXPECT_TRUE(loads);
+    std::string folded = listed;
+    for (char& c : folded) c = (char)std::tolower((unsigned char)c);
+    EXPECT_TRUE(names.insert(folded).second) << "two flags of one name";
+
+    for (char c : listed)
+      EXPECT_TRUE(c == ' ' || std::memcmp(&glyphFor((unsigned char)c), &kBlankGlyph,
+                                          sizeof kBlankGlyph) != 0)
+          << "'" << c << "' draws blank";
+    uint32_t length = (uint32_t)listed.size();
+    ASSERT_LE(length, kTextBufferGlyphs);
+    ASSERT_EQ(length, layoutText(vertices, kTextBufferGlyphs, kWidth, kHeight, kFlagNamePlace,
+                                 listed.c_str()));
+    EXPECT_LE(vertices[(length - 1) * kVerticesPerGlyph + 2].screenX, kWidth) << "off the screen";
   }
 }
 
