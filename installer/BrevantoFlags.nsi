@@ -132,6 +132,8 @@ Section "Screen saver" SecSaver
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "/oname=${SAVER_FILE}" "${SCR}"
+  ; The flag pictures' licence notice.
+  File "${SOURCE}\installer\FLAGS-LICENSE.txt"
   SetOutPath "$INSTDIR\IMAGE"
   File "${SOURCE}\IMAGE\*.*"
   SetOutPath "$INSTDIR"
@@ -242,6 +244,7 @@ Section "Uninstall"
 
   Delete /REBOOTOK "$SYSDIR\${SAVER_FILE}"
   Delete /REBOOTOK "$INSTDIR\${SAVER_FILE}"
+  Delete "$INSTDIR\FLAGS-LICENSE.txt"
   ; The flag folder goes with the user's own flags in it, as the settings do.
   RMDir /r /REBOOTOK "$INSTDIR\IMAGE"
   Delete "$INSTDIR\${UNINSTALLER}"

@@ -32,6 +32,8 @@ import gen_resources
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FLAG_DIR = os.path.join(ROOT, "IMAGE")
 SHEET_PATH = os.path.join(ROOT, "docs", "flags.png")
+# The drawings' licence notice, installed beside the saver.
+NOTICE_PATH = os.path.join(ROOT, "installer", "FLAGS-LICENSE.txt")
 LOCK_PATH = os.path.join(ROOT, "tools", "flags", "package-lock.json")
 PACKAGE = "flag-icons"
 PACKAGE_VERSION = "7.5.0"
@@ -550,6 +552,17 @@ def contact_sheet(pictures):
     return out.getvalue()
 
 
+def notice(sources):
+    """The licence notice of the flag pictures, with Windows line ends."""
+    with open(os.path.join(sources, PACKAGE, "LICENSE"), encoding="utf-8") as handle:
+        licence = handle.read().strip()
+    text = ("The flag pictures in the IMAGE folder are rendered from the drawings of\n"
+            "%s %s, under the licence below. The colours of some flags are the\n"
+            "official shades as %s %s gives them (public domain).\n\n%s\n"
+            % (PACKAGE, PACKAGE_VERSION, COLOUR_PACKAGE, COLOUR_PACKAGE_VERSION, licence))
+    return text.replace("\n", "\r\n").encode("ascii")
+
+
 def read(path):
     try:
         with open(path, "rb") as handle:
@@ -558,8 +571,8 @@ def read(path):
         return None
 
 
-def check(files, sheet):
-    """Faults of the committed folder and sheet against the rendered ones."""
+def check(files, sheet, licence):
+    """Faults of the committed folder, sheet and notice against the made ones."""
     faults = name_faults([name for _, name in FLAGS] +
                          [f.rpartition(".")[0] for f in KEPT_FLAGS])
     if len(FLAGS) + len(KEPT_FLAGS) < MIN_FLAGS:
@@ -579,10 +592,12 @@ def check(files, sheet):
             faults.append("IMAGE/%s: missing or differs from its rendering" % file_name)
     if read(SHEET_PATH) != sheet:
         faults.append("%s: missing or differs from the folder's contact sheet" % SHEET_PATH)
+    if read(NOTICE_PATH) != licence:
+        faults.append("%s: missing or differs from %s's licence" % (NOTICE_PATH, PACKAGE))
     return faults
 
 
-def write(files, sheet):
+def write(files, sheet, licence):
     os.makedirs(FLAG_DIR, exist_ok=True)
     for file_name in os.listdir(FLAG_DIR):
         if file_name not in files and file_name not in KEPT_FLAGS:
@@ -592,8 +607,9 @@ def write(files, sheet):
         if read(path) != data:
             with open(path, "wb") as handle:
                 handle.write(data)
-    with open(SHEET_PATH, "wb") as handle:
-        handle.write(sheet)
+    for path, data in ((SHEET_PATH, sheet), (NOTICE_PATH, licence)):
+        with open(path, "wb") as handle:
+            handle.write(data)
 
 
 def main(argv):
@@ -609,15 +625,16 @@ def main(argv):
     kept = {f: Image.open(os.path.join(FLAG_DIR, f)).convert("RGB").resize((WIDTH, HEIGHT))
             for f in KEPT_FLAGS if os.path.exists(os.path.join(FLAG_DIR, f))}
     sheet = contact_sheet(dict(pictures, **kept))
+    licence = notice(sources)
     if not faults and not argv[1:]:
-        write(files, sheet)
-    faults += check(files, sheet)
+        write(files, sheet, licence)
+    faults += check(files, sheet, licence)
     if faults:
         sys.stderr.write("gen_flags: %d FAULTS:\n" % len(faults))
         for fault in faults:
             sys.stderr.write("  FAULT: %s\n" % fault)
         return 1
-    print("gen_flags: %d flags and the contact sheet match %s %s" %
+    print("gen_flags: %d flags, the contact sheet and the licence notice match %s %s" %
           (len(files) + len(KEPT_FLAGS), PACKAGE, PACKAGE_VERSION))
     return 0
 

@@ -97,7 +97,7 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(self.leftovers(folder), [], "what the uninstaller left")
 
     def assert_installed(self, folder):
-        self.assertEqual(sorted(os.listdir(self.unix(folder))), ["BrevantoFlags.scr", "IMAGE", "Uninstall.exe"])
+        self.assertEqual(sorted(os.listdir(self.unix(folder))), ["BrevantoFlags.scr", "FLAGS-LICENSE.txt", "IMAGE", "Uninstall.exe"])
         image = self.unix(folder + r"\IMAGE")
         self.assertEqual({name: os.path.getsize(os.path.join(image, name)) for name in os.listdir(image)},
                          shipped_flags())
