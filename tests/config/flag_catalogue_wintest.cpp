@@ -15,6 +15,7 @@
 #include "config/flag_rules.h"
 #include "app/app_state.h"
 #include "app/messages.h"
+#include "sim/sim_test_support.h"
 #include "win_test_support.h"
 
 namespace {
@@ -159,6 +160,33 @@ TEST_F(RandomFlag, TakesOnlyLowerCaseEndingsAndCutsAtTheFirstInnerDot) {
   EXPECT_STREQ("before", app.settings.selectFlag);
   EXPECT_EQ(0, std::memcmp(&saver, &app.sim.random, sizeof saver));
   EXPECT_NE(0, std::memcmp(&ownBefore, &own, sizeof own)) << "drawn from its own generator";
+}
+
+// The folder's candidates in the order the file system gives them; one draw
+// of k / N takes the k-th, so each has the same share.
+TEST_F(RandomFlag, OneDrawTakesTheCandidateAtItsPlaceInTheFolder) {
+  addEmpty({"Peru.gif", "notes.txt", "Chad.png", "MALI.GIF", "Red. Stars.jpg", "Togo.bmp"});
+  std::vector<std::string> order;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((imageDir_ + "\\*.*").c_str(), &found);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  do
+    if (isRandomCandidate(found.cFileName)) {
+      char name[kNameCapacity];
+      cutFlagName(name, sizeof name, found.cFileName);
+      order.push_back(name);
+    }
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  ASSERT_EQ(4u, order.size());
+  for (size_t k = 0; k < order.size(); ++k) {
+    forceNextDraw(app.sim.random, float(k) / float(order.size()));
+    RandomGenerator oneDrawLater = app.sim.random;
+    randomUniform(oneDrawLater);
+    ASSERT_TRUE(pickRandomFlag());
+    EXPECT_EQ(order[k], app.settings.selectFlag) << k;
+    EXPECT_EQ(0, std::memcmp(&oneDrawLater, &app.sim.random, sizeof oneDrawLater)) << "one draw";
+  }
 }
 
 TEST_F(RandomFlag, JpegAndPngFilesCanBeTakenAndKeepALeadingDot) {
