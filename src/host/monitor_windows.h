@@ -3,7 +3,7 @@
 // input ends the saver as the saver window's does. In the exclusive modes
 // they are black covers; in Desktop mode each shows its own flag (class
 // "Brevanto Flags Monitor"). Which monitors get one is the plain rule
-// monitorsToCover of window_rules.h.
+// otherMonitorAreas of window_rules.h.
 #pragma once
 
 struct HWND__;
@@ -11,7 +11,7 @@ struct HWND__;
 // Makes, moves or destroys covers so that every monitor but the device's has
 // exactly one; each new cover is placed just below saverWindow. Changes the
 // host's cover fields. With one monitor nothing is made.
-void coverOtherMonitors(HWND__* saverWindow);
+void placeMonitorWindows(HWND__* saverWindow);
 
 // Destroys every cover; nothing when there are none.
-void destroyCovers();
+void destroyMonitorWindows();

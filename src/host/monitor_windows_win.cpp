@@ -1,4 +1,4 @@
-#include "host/monitor_cover.h"
+#include "host/monitor_windows.h"
 
 #include <windows.h>
 
@@ -36,8 +36,8 @@ BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
 
 int32_t coverIndex(HWND window) {
   const HostState& host = app.host;
-  for (uint32_t i = 0; i < host.coverCount; ++i)
-    if (host.coverWindows[i] == window) return static_cast<int32_t>(i);
+  for (uint32_t i = 0; i < host.monitorWindowCount; ++i)
+    if (host.monitorWindows[i] == window) return static_cast<int32_t>(i);
   return -1;
 }
 
@@ -45,8 +45,8 @@ LRESULT CALLBACK coverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   int32_t index = coverIndex(window);
   // Messages of creation arrive before the cover is listed.
   if (index < 0) return DefWindowProcA(window, message, wParam, lParam);
-  ScreenRect area = app.host.coverRects[index];
-  WindowDecision decision = decideCoverMessage(app.host, message, wParam, lParam, area);
+  ScreenRect area = app.host.monitorRects[index];
+  WindowDecision decision = decideMonitorWindowMessage(app.host, message, wParam, lParam, area);
   for (uint32_t i = 0; i < decision.count; ++i) {
     switch (decision.actions[i]) {
       case WindowAction::HideCursor:
@@ -60,11 +60,12 @@ LRESULT CALLBACK coverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     }
   }
   if (decision.result == WindowResult::Zero) return 0;
+  if (decision.result == WindowResult::NoActivate) return MA_NOACTIVATE;
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
 const char* windowClassName() {
-  return drawsEveryMonitor(app) ? kMonitorClass : kCoverClass;
+  return inDesktopMode(app) ? kMonitorClass : kCoverClass;
 }
 
 bool registerCoverClass() {
@@ -75,7 +76,9 @@ bool registerCoverClass() {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = coverWindowProc;
   windowClass.hInstance = app.host.instance;
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  // A cover is black; a flag window paints nothing of its own between the
+  // frames that fill it.
+  if (!inDesktopMode(app)) windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = windowClassName();
   return RegisterClassExA(&windowClass) != 0;
 }
@@ -94,9 +97,9 @@ void placeCover(HWND cover, const ScreenRect& r, HWND saverWindow) {
 // top raises it there too.
 void raiseAboveCovers(HWND saverWindow) {
   const HostState& host = app.host;
-  if (!saverWindow || host.coverCount == 0) return;
+  if (!saverWindow || host.monitorWindowCount == 0) return;
   const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-  SetWindowPos(saverWindow, host.coverWindows[host.coverCount - 1], 0, 0, 0, 0, keep);
+  SetWindowPos(saverWindow, host.monitorWindows[host.monitorWindowCount - 1], 0, 0, 0, 0, keep);
   SetWindowPos(saverWindow, HWND_TOPMOST, 0, 0, 0, 0, keep);
 }
 
@@ -110,39 +113,39 @@ HWND createCover(const ScreenRect& r) {
 
 }  // namespace
 
-void coverOtherMonitors(HWND__* saverWindow) {
+void placeMonitorWindows(HWND__* saverWindow) {
   HostState& host = app.host;
   MonitorList monitors;
   std::memset(&monitors, 0, sizeof monitors);
   EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&monitors));
-  ScreenRect wanted[kMaxCoverWindows];
-  uint32_t count = monitorsToCover(monitors.areas, monitors.count, wanted, kMaxCoverWindows);
+  ScreenRect wanted[kMaxMonitorWindows];
+  uint32_t count = otherMonitorAreas(monitors.areas, monitors.count, wanted, kMaxMonitorWindows);
   if (count > 0 && !registerCoverClass()) count = 0;
 
   // Covers kept are put (back) where they are needed now; the rest go.
-  uint32_t kept = host.coverCount < count ? host.coverCount : count;
-  uint32_t before = host.coverCount;
-  host.coverCount = kept;
-  for (uint32_t i = kept; i < before; ++i) DestroyWindow(host.coverWindows[i]);
+  uint32_t kept = host.monitorWindowCount < count ? host.monitorWindowCount : count;
+  uint32_t before = host.monitorWindowCount;
+  host.monitorWindowCount = kept;
+  for (uint32_t i = kept; i < before; ++i) DestroyWindow(host.monitorWindows[i]);
   for (uint32_t i = 0; i < kept; ++i) {
-    host.coverRects[i] = wanted[i];
-    placeCover(host.coverWindows[i], wanted[i], saverWindow);
+    host.monitorRects[i] = wanted[i];
+    placeCover(host.monitorWindows[i], wanted[i], saverWindow);
   }
   for (uint32_t i = kept; i < count; ++i) {
     HWND cover = createCover(wanted[i]);
     if (!cover) continue;  // that monitor stays uncovered; the saver runs on
-    host.coverWindows[host.coverCount] = cover;
-    host.coverRects[host.coverCount] = wanted[i];
-    ++host.coverCount;
+    host.monitorWindows[host.monitorWindowCount] = cover;
+    host.monitorRects[host.monitorWindowCount] = wanted[i];
+    ++host.monitorWindowCount;
     placeCover(cover, wanted[i], saverWindow);
   }
   raiseAboveCovers(saverWindow);
 }
 
-void destroyCovers() {
+void destroyMonitorWindows() {
   HostState& host = app.host;
   // Emptied first: destroying a cover under the pointer sends messages.
-  uint32_t count = host.coverCount;
-  host.coverCount = 0;
-  for (uint32_t i = 0; i < count; ++i) DestroyWindow(host.coverWindows[i]);
+  uint32_t count = host.monitorWindowCount;
+  host.monitorWindowCount = 0;
+  for (uint32_t i = 0; i < count; ++i) DestroyWindow(host.monitorWindows[i]);
 }
