@@ -15,6 +15,7 @@
 
 #include "app/app_state.h"
 #include "app/messages.h"
+#include "config/flag_catalogue.h"
 #include "render/device.h"
 #include "render/frame.h"
 #include "render/scene.h"
@@ -369,11 +370,27 @@ TEST_F(SceneOnDevice, WithoutADeviceNothingIsBuiltOrDrawn) {
 
 // Desktop mode with a second monitor: its view has a swap chain of its
 // monitor's size, its own camera aspect, cloth, flag and background, steps
-// only its own cloth, leaves the saver window's generator alone, and comes
-// back from a device reset (which its swap chain would refuse) and a resize.
+// only its own cloth, picks its random flag from its own generator (a
+// folder of two candidates: a pick from the saver window's would move that
+// one's sequence), and comes back from a device reset (which its swap chain
+// would refuse) and a resize.
 TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndResize) {
   HWND second = makeTestWindow("FlagsSceneSecond", 200, 150);
   ASSERT_NE(nullptr, second);
+  char savedDirectory[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof savedDirectory, savedDirectory);
+  std::string root = tempFilePath("flags_scene_views_" + std::to_string(GetCurrentProcessId()));
+  std::string image = root + "\\IMAGE";
+  CreateDirectoryA(root.c_str(), nullptr);
+  CreateDirectoryA(image.c_str(), nullptr);
+  const char* const candidates[] = {"Alpha.bmp", "Beta.bmp"};
+  for (const char* name : candidates)
+    ASSERT_TRUE(writeFileBytes(image + "\\" + name, bmpFileBytes(16, 12, 24, [](int, int) {
+                                 return 0x00336699u;
+                               })));
+  SetCurrentDirectoryA(root.c_str());
+  app.settings.useFlagLogo = 0;
+  app.settings.randomFlag = 1;
   ShowWindow(second, SW_SHOWNA);
   app.host.mode = Saver;
   app.host.isPreview = 0;
@@ -383,11 +400,18 @@ TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndRes
   app.host.monitorWindowCount = 1;
   ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
   configureSimulation(app.sim, 100, false);
-  const RandomGenerator saverRandom = app.sim.random;
+  // The saver window's own pick, and nothing else, from its generator.
+  RandomGenerator saverRandom = app.sim.random;
+  char saverFlag[kNameCapacity];
+  copyText(saverFlag, sizeof saverFlag, app.settings.selectFlag);
+  bool picked = pickRandomFlagInto(saverRandom, saverFlag);  // may take none: the built-in flag then
   buildScene();
   EXPECT_FALSE(closeRequested(window));
   EXPECT_EQ(0, std::memcmp(&saverRandom, &app.sim.random, sizeof saverRandom))
-      << "the saver window's sequence is untouched";
+      << "the other monitor's pick left the saver window's sequence alone";
+  if (picked) {
+    EXPECT_STREQ(saverFlag, app.settings.selectFlag);
+  }
   ASSERT_EQ(2u, app.views.count);
   MonitorView& view = app.views.views[1];
   auto expectSurfaces = [&](const char* when) {
@@ -443,4 +467,8 @@ TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndRes
   EXPECT_EQ(nullptr, app.views.views[1].swapChain);
   EXPECT_TRUE(sceneSlotsEmpty());
   DestroyWindow(second);
+  SetCurrentDirectoryA(savedDirectory);
+  for (const char* name : candidates) DeleteFileA((image + "\\" + name).c_str());
+  RemoveDirectoryA(image.c_str());
+  RemoveDirectoryA(root.c_str());
 }
