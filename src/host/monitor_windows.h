@@ -8,10 +8,11 @@
 
 struct HWND__;
 
-// Makes, moves or destroys covers so that every monitor but the device's has
-// exactly one; each new cover is placed just below saverWindow. Changes the
-// host's cover fields. With one monitor nothing is made.
+// Makes, moves or destroys the other monitors' windows so that every monitor
+// but the device's has exactly one, of the class the run's mode gives; each
+// new one is placed just below saverWindow. Changes the host's monitorWindow
+// fields. With one monitor nothing is made.
 void placeMonitorWindows(HWND__* saverWindow);
 
-// Destroys every cover; nothing when there are none.
+// Destroys every such window; nothing when there are none.
 void destroyMonitorWindows();
