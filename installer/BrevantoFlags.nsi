@@ -161,6 +161,19 @@ Section "Screen saver" SecSaver
   ; The saver makes this folder its current directory and finds IMAGE there.
   WriteRegStr HKCU "${SETTINGS_KEY}" "[Directory]" "$INSTDIR"
 
+  ; A new install shows a flag on every monitor in the display's own mode,
+  ; which today's displays suit; an upgrade keeps what the user chose (a
+  ; value of either type counts as chosen).
+  ClearErrors
+  ReadRegDWORD $0 HKCU "${SETTINGS_KEY}" "[Desktop Mode]"
+  ${If} ${Errors}
+    ClearErrors
+    ReadRegStr $0 HKCU "${SETTINGS_KEY}" "[Desktop Mode]"
+    ${If} ${Errors}
+      WriteRegDWORD HKCU "${SETTINGS_KEY}" "[Desktop Mode]" 1
+    ${EndIf}
+  ${EndIf}
+
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_LONG}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"

@@ -18,15 +18,16 @@ struct AppState {
   RenderState render;
   Settings settings;
   DialogState dialog;
-  MonitorViews monitors;  // Desktop mode: the monitors beside the saver window's
+  MonitorViews views;  // the saver window's first, then (Desktop mode) every other monitor's
 };
 
 extern AppState app;
 
-// Desktop mode as the saver runs it: full-screen Saver mode only; the
-// preview and the dialog never draw on other monitors.
-inline bool drawsEveryMonitor(const AppState& state) {
-  return state.host.mode == Saver && !state.host.isPreview && usesDesktopMode(state.settings);
+// The run shows Desktop mode: a flag on every monitor, no mode switch. Fixed
+// when the saver window starts (the stored choice, or the fallback where the
+// stored mode cannot be shown); the preview and the dialog never run it.
+inline bool inDesktopMode(const AppState& state) {
+  return state.render.screenMode == ScreenMode::Desktop;
 }
 
 // Convenience for the many places that test the mode.

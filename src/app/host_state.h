@@ -16,8 +16,9 @@ struct ScreenRect {
   int32_t left, top, right, bottom;
 };
 
-// Monitors the full-screen device leaves uncovered get a black window each.
-constexpr uint32_t kMaxCoverWindows = 16;
+// Each monitor beside the saver window's gets a window of the saver's: a
+// black cover in an exclusive mode, a flag of its own in Desktop mode.
+constexpr uint32_t kMaxMonitorWindows = 16;
 
 // Start-up and the saver window.
 struct HostState {
@@ -39,9 +40,9 @@ struct HostState {
   // Keyboard device, held while the saver runs.
   IDirectInput8A* directInput;
   IDirectInputDevice8A* keyboard;
-  // Covers of the other monitors (Saver mode): made before the device,
-  // destroyed with the saver window; coverRects[i] is coverWindows[i]'s area.
-  HWND__* coverWindows[kMaxCoverWindows];
-  ScreenRect coverRects[kMaxCoverWindows];
-  uint32_t coverCount;
+  // The windows of the other monitors (Saver mode): made before the device,
+  // destroyed with the saver window; monitorRects[i] is monitorWindows[i]'s area.
+  HWND__* monitorWindows[kMaxMonitorWindows];
+  ScreenRect monitorRects[kMaxMonitorWindows];
+  uint32_t monitorWindowCount;
 };

@@ -1,7 +1,8 @@
-// What one monitor beside the saver window's shows in Desktop mode: its
-// window, swap chain, flag and background. The saver window's monitor is
-// drawn from the scene's own records (RenderState, AppState::sim); the
-// frame runs the same sequence over it and over each of these.
+// What one monitor shows: its window, target surfaces, flag, background fit,
+// camera aspect and simulation. The first view is the saver window's (or the
+// preview's); in Desktop mode every other monitor's window has one after it.
+// All are built, stepped, drawn, paced, reset and released by the same
+// functions.
 #pragma once
 #include <cstdint>
 
@@ -16,25 +17,29 @@ struct IDirect3DTexture8;
 struct IDirect3DVertexBuffer8;
 
 struct MonitorView {
-  HWND__* window;                    // one of the host's monitor windows
-  uint32_t width, height;            // its back buffer: the monitor's pixels
+  HWND__* window;                    // the saver window, or one of the host's monitor windows
+  uint32_t width, height;            // its back buffer: the window's pixels
   uint32_t refreshRate;              // its monitor's, in Hz; 0 or 1 when not said
-  IDirect3DSwapChain8* swapChain;    // windowed, on the saver's one device
-  IDirect3DSurface8* depthSurface;   // a swap chain of its own has none
+  IDirect3DSwapChain8* swapChain;    // null for the first view: the device's own
+  // The target's depth buffer. The first view holds the device's own, taken
+  // right after each CreateDevice or Reset, when the device is still aimed
+  // at its own surfaces; every other view has one of its own.
+  IDirect3DSurface8* depthSurface;
   IDirect3DTexture8* flagTexture;    // its own flag (its own pick with Random Logo)
   IDirect3DVertexBuffer8* backgroundQuad;  // the shared picture fitted to its aspect
   Matrix4x4 projectionMatrix;        // its aspect
-  SimState sim;                      // its own cloth, wind, timer and generator
+  // The first view's simulation is AppState::sim, which lives for the
+  // process (its generator, wind, calibration and timer carry over scene
+  // builds); every other view's is ownSim, made afresh with the view.
+  SimState* sim;
+  SimState ownSim;
 };
 
-// One view per monitor window at most.
-constexpr uint32_t kMaxMonitorViews = kMaxCoverWindows;
+// The first view and one for each monitor window at most.
+constexpr uint32_t kMaxMonitorViews = kMaxMonitorWindows + 1;
 
 struct MonitorViews {
   MonitorView views[kMaxMonitorViews];
-  uint32_t count;       // views built; 0 outside Desktop mode
-  uint32_t generation;  // counts the builds: the frame loop's pacers follow it
-  // The device's own depth buffer, held while views exist: drawing the
-  // saver window's monitor returns to it after a view's target.
-  IDirect3DSurface8* saverDepthSurface;
+  uint32_t count;       // views built; 0 without a scene, 1 outside Desktop mode
+  uint32_t generation;  // counts the changes of the list: the frame loop's pacers follow it
 };

@@ -1,5 +1,6 @@
-// The rendering record of AppState: the Direct3D object and device, the
-// scene's textures and buffers, the camera and the text overlay.
+// The rendering record of AppState: the Direct3D object and device, what
+// every view of the scene shares (textures, buffers, camera) and the text
+// overlay.
 // Slots are null until made; every release sets its slot back to null.
 #pragma once
 #include <cstdint>
@@ -42,7 +43,14 @@ struct TextOverlay {
   char clockText[32];                  // rebuilt every frame
 };
 
+// How the saver shows, fixed for the run when the saver window starts:
+// Exclusive is a full-screen device in the stored mode; Desktop a windowed
+// device on the display as it is, with a flag on every monitor; Windowed
+// the preview (and the tools that draw into a window of their own).
+enum class ScreenMode : uint32_t { Windowed, Exclusive, Desktop };
+
 struct RenderState {
+  ScreenMode screenMode;
   IDirect3D8* direct3d;
   IDirect3DDevice8* device;  // every rendering step does nothing while null
 #ifdef _WIN32
@@ -56,13 +64,19 @@ struct RenderState {
   uint32_t mode16Format;         // D3DFMT_R5G6B5, else D3DFMT_X1R5G5B5, else 0
   uint32_t mode32Format;         // D3DFMT_X8R8G8B8 or 0
   uint32_t tnlAvailable;         // hardware transform and lighting reported
-  Matrix4x4 worldMatrix, viewMatrix, projectionMatrix;
-  IDirect3DTexture8* flagTexture;
+  // What every view shares; each view has its own flag, projection and
+  // background quad (app.views).
+  Matrix4x4 worldMatrix, viewMatrix;
   IDirect3DTexture8* lightSpotTexture;
   IDirect3DTexture8* backgroundTexture;
-  IDirect3DVertexBuffer8* backgroundQuad;    // six BackgroundVertex
-  IDirect3DVertexBuffer8* flagVertexBuffer;  // 1089 FlagVertex
+  IDirect3DVertexBuffer8* flagVertexBuffer;  // 1089 FlagVertex, refilled by each view's step
   IDirect3DIndexBuffer8* flagIndexBuffer;    // 6144 16-bit indices
+  // A Reset that failed (a display change, a device lost and not yet back)
+  // is tried again at the next frame with these parameters.
+  uint32_t resetPending;
+#ifdef _WIN32
+  D3DPRESENT_PARAMETERS pendingParams;
+#endif
   SceneMaterial sceneMaterial;
   // The background rectangle, 96 units in front of the eye; the aspect fit of
   // a user's background changes it in place.

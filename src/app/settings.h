@@ -35,8 +35,9 @@ struct Settings {
   uint32_t desktopMode;
 };
 
-// Desktop mode only for exactly 1, as the other switches of the record.
-inline bool usesDesktopMode(const Settings& settings) {
+// The user chose Desktop mode: only exactly 1 counts, as for the other
+// switches of the record. (The run's own mode: inDesktopMode of app_state.h.)
+inline bool choosesDesktopMode(const Settings& settings) {
   return settings.desktopMode == 1;
 }
 

@@ -110,6 +110,25 @@ static void saveText(const RegistryAccess& registry, void* key, const char* name
   registry.writeValue(key, name, kRegSz, reinterpret_cast<const uint8_t*>(value), length + 1);
 }
 
+namespace {
+
+// The adapter's format for the chosen depth. Where it has none (a display
+// with no 16-bit modes, the Desktop entry keeping the depth), the held
+// format stays, and a held 0 becomes the load default: a stored 0 would
+// name no mode at all.
+uint32_t storedPixelFormat(const Settings& settings, uint32_t mode16Format, uint32_t mode32Format) {
+  uint32_t format = settings.bpp == 16 ? mode16Format : mode32Format;
+  if (format == 0) format = settings.pixelFormat;
+  if (format == 0) {
+    Settings defaults;
+    setLoadDefaults(defaults);
+    format = defaults.pixelFormat;
+  }
+  return format;
+}
+
+}  // namespace
+
 void saveSettingsTo(const RegistryAccess& registry, const Settings& settings, uint32_t mode16Format,
                     uint32_t mode32Format) {
   void* key = registry.openKey(registry.context, true);
@@ -126,7 +145,7 @@ void saveSettingsTo(const RegistryAccess& registry, const Settings& settings, ui
         break;
       }
       case SettingPixelFormat:
-        saveNumber(registry, key, entry.name, settings.bpp == 16 ? mode16Format : mode32Format);
+        saveNumber(registry, key, entry.name, storedPixelFormat(settings, mode16Format, mode32Format));
         break;
       case SettingText:
         saveText(registry, key, entry.name, reinterpret_cast<const char*>(base + entry.offset),

@@ -76,7 +76,8 @@ struct RegistryAccess {
 // keep their field. Never writes past a field.
 void loadSettingsFrom(const RegistryAccess& registry, Settings& settings);
 // Writes `settings` in the writing order; "[Pixel Format]" is mode16Format when
-// bpp is 16, else mode32Format (D3DFORMAT codes or 0). `settings` is unchanged.
+// bpp is 16, else mode32Format (D3DFORMAT codes or 0); when that is 0, the
+// held pixelFormat, or the load default for a held 0. `settings` is unchanged.
 void saveSettingsTo(const RegistryAccess& registry, const Settings& settings, uint32_t mode16Format,
                     uint32_t mode32Format);
 

@@ -5,9 +5,9 @@ uint32_t pacedFrameRate(bool preview, uint32_t refreshRateHz) {
   return refreshRateHz > 1 ? refreshRateHz : kDefaultRefreshRate;
 }
 
-FramePacer makeFramePacer(uint32_t frameRate, bool preview, double nowMs) {
+FramePacer makeFramePacer(uint32_t frameRate, bool exclusive, double nowMs) {
   double rate = frameRate > 0 ? frameRate : 1;
-  if (!preview) rate *= kFullScreenPaceFactor;
+  if (exclusive) rate *= kFullScreenPaceFactor;
   return FramePacer{1000.0 / rate, nowMs};
 }
 

@@ -11,9 +11,12 @@
 constexpr uint32_t kPreviewFrameRate = 40;
 // Full screen when the display does not say (0 or 1: "default").
 constexpr uint32_t kDefaultRefreshRate = 60;
-// Full screen is paced 2 % faster than the refresh: where Present waits for
-// the vertical blank, the pacer's slot then always ends before it, so the
-// pacer never delays a frame that the blank would have shown.
+// An exclusive full-screen device is paced 2 % faster than the refresh:
+// where Present waits for the vertical blank, the pacer's slot then always
+// ends before it, so the pacer never delays a frame that the blank would
+// have shown. A windowed Present never waits, so windows (Desktop mode, the
+// preview) are paced at the refresh itself: any faster, and a compositor
+// drops a frame now and then.
 constexpr double kFullScreenPaceFactor = 1.02;
 
 struct FramePacer {
@@ -25,8 +28,9 @@ struct FramePacer {
 // display's refresh rate in Hz (kDefaultRefreshRate when it is 0 or 1).
 uint32_t pacedFrameRate(bool preview, uint32_t refreshRateHz);
 
-// A pacer for that rate (frames per second, at least 1), the first frame due at once.
-FramePacer makeFramePacer(uint32_t frameRate, bool preview, double nowMs);
+// A pacer for that rate (frames per second, at least 1), kFullScreenPaceFactor
+// ahead of it for an exclusive device; the first frame due at once.
+FramePacer makeFramePacer(uint32_t frameRate, bool exclusive, double nowMs);
 
 // Milliseconds to wait from nowMs before the next frame; 0 when it is due.
 double msUntilFrame(const FramePacer& pacer, double nowMs);

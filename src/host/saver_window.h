@@ -14,8 +14,9 @@ uint32_t runSaverWindow(HWND__* parentWindow);
 // no device can be made. Does nothing once the window has seen WM_CLOSE.
 void startRendering(HWND__* window, uint32_t isPreview);
 
-// One frame (update, draw, present) when a device exists; else nothing.
-void runIdleFrame();
+// One frame of one view (update, draw, present; app.views.views[index]) when
+// a device exists; else nothing. The loop runs each view's at its own pace.
+void runViewFrame(uint32_t index);
 
 // Before a password check: scene and device released, window restored and
 // maximised so nothing covers the verifier's dialog.

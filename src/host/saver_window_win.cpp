@@ -10,7 +10,7 @@
 #include "host/end_request.h"
 #include "host/frame_pacing.h"
 #include "host/keyboard.h"
-#include "host/monitor_cover.h"
+#include "host/monitor_windows.h"
 #include "host/saver_window_win.h"
 #include "host/startup.h"
 #include "host/window_rules.h"
@@ -66,12 +66,14 @@ void releaseExitObjects() {
   }
 }
 
-// Desktop mode after a display change: the views' swap chains go before any
-// window they sit on can; the windows follow the monitors, the saver window
-// its own; then every view is made again at its monitor's size. Nothing ends.
+// Desktop mode after a display change: the other views' swap chains go
+// before any window they sit on can (the device aimed back at its own
+// first); the windows follow the monitors, the saver window its own; then
+// every other view is made again at its monitor's size. Nothing ends: a
+// Reset refused meanwhile is tried again by the frames.
 void relayoutMonitors(HWND window) {
   releaseMonitorViews();
-  coverOtherMonitors(window);
+  placeMonitorWindows(window);
   int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   SetWindowPos(window, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
   resizeSaverView(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
@@ -114,14 +116,14 @@ void carryOut(WindowAction action, HWND window) {
     case WindowAction::RequestEnd:
       requestEnd();
       break;
-    case WindowAction::CoverMonitors:
-      if (drawsEveryMonitor(app))
+    case WindowAction::PlaceMonitorWindows:
+      if (inDesktopMode(app))
         relayoutMonitors(window);
       else
-        coverOtherMonitors(window);
+        placeMonitorWindows(window);
       break;
-    case WindowAction::DestroyCovers:
-      destroyCovers();
+    case WindowAction::DestroyMonitorWindows:
+      destroyMonitorWindows();
       break;
   }
 }
@@ -132,7 +134,7 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   if (message == WM_POWERBROADCAST && wParam == PBT_POWERSETTINGCHANGE && lParam) {
     const POWERBROADCAST_SETTING* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(lParam);
     uint32_t state =
-        consoleDisplayState(setting, FIELD_OFFSET(POWERBROADCAST_SETTING, Data) + setting->DataLength);
+        displayPowerState(setting, FIELD_OFFSET(POWERBROADCAST_SETTING, Data) + setting->DataLength);
     if (state != kNoDisplayState) app.host.displayOff = state == 0;
   }
   WindowDecision decision = decideWindowMessage(app.host, message, wParam, lParam);
@@ -195,58 +197,57 @@ bool waitForFrame(const FrameWait& wait, double left) {
          WAIT_OBJECT_0;
 }
 
-// One pacer per monitor: the saver window's at the device's rate, each
-// other monitor's (Desktop mode) at its own refresh, so that a 60 Hz monitor
-// beside a 144 Hz one is not drawn faster than it shows.
+// One pacer per view, each at its own monitor's refresh, so that a 60 Hz
+// monitor beside a 144 Hz one is not drawn faster than it shows. Only an
+// exclusive full-screen device, whose Present waits for the blank, is paced a
+// little ahead of it.
 struct Pacing {
-  FramePacer saver;
-  FramePacer monitors[kMaxMonitorViews];
-  uint32_t monitorCount;
+  FramePacer views[kMaxMonitorViews];
+  uint32_t count;
   IDirect3DDevice8* device;  // the device and views the pacers were made for
   uint32_t generation;
 };
 
 void makePacers(Pacing& pacing) {
   bool preview = app.host.isPreview != 0;
+  bool exclusive = app.render.screenMode == ScreenMode::Exclusive;
   double now = clockMs();
   pacing.device = app.render.device;
-  pacing.generation = app.monitors.generation;
-  pacing.saver = makeFramePacer(pacedFrameRate(preview, deviceRefreshRate()), preview, now);
-  pacing.monitorCount = app.monitors.count;
-  for (uint32_t i = 0; i < pacing.monitorCount; ++i)
-    pacing.monitors[i] =
-        makeFramePacer(pacedFrameRate(false, app.monitors.views[i].refreshRate), false, now);
+  pacing.generation = app.views.generation;
+  pacing.count = app.views.count;
+  for (uint32_t i = 0; i < pacing.count; ++i) {
+    uint32_t refresh = i == 0 ? deviceRefreshRate() : app.views.views[i].refreshRate;
+    pacing.views[i] = makeFramePacer(pacedFrameRate(preview, refresh), exclusive, now);
+  }
 }
 
 // A device made again after a refused password may show another rate; a
 // display change builds the views again.
 void followDeviceAndViews(Pacing& pacing) {
-  if (app.render.device != pacing.device || app.monitors.generation != pacing.generation)
+  if (app.render.device != pacing.device || app.views.generation != pacing.generation)
     makePacers(pacing);
 }
 
+// Without views (no scene) the loop waits for messages only.
 double msUntilNextFrame(const Pacing& pacing) {
   double now = clockMs();
-  double left = msUntilFrame(pacing.saver, now);
-  for (uint32_t i = 0; i < pacing.monitorCount; ++i) {
-    double monitorLeft = msUntilFrame(pacing.monitors[i], now);
-    if (monitorLeft < left) left = monitorLeft;
+  double left = 1000.0;
+  for (uint32_t i = 0; i < pacing.count; ++i) {
+    double viewLeft = msUntilFrame(pacing.views[i], now);
+    if (viewLeft < left) left = viewLeft;
   }
   return left;
 }
 
-// Every monitor whose frame is due gets it, the saver window's first.
+// Every view whose frame is due gets it, the saver window's first.
 void runDueFrames(Pacing& pacing) {
-  double now = clockMs();
-  if (msUntilFrame(pacing.saver, now) <= 0.0) {
-    startPacedFrame(pacing.saver, now);
-    runIdleFrame();
-  }
-  for (uint32_t i = 0; i < pacing.monitorCount; ++i) {
-    now = clockMs();
-    if (msUntilFrame(pacing.monitors[i], now) > 0.0) continue;
-    startPacedFrame(pacing.monitors[i], now);
-    drawMonitorFrame(i);
+  for (uint32_t i = 0; i < pacing.count; ++i) {
+    double now = clockMs();
+    if (msUntilFrame(pacing.views[i], now) > 0.0) continue;
+    startPacedFrame(pacing.views[i], now);
+    runViewFrame(i);
+    // A frame may rebuild the views (a reset, a display change in between).
+    if (app.views.generation != pacing.generation) return;
   }
 }
 
@@ -257,17 +258,24 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   if (!registerSaverClass()) return 0;
   HWND window = createSaverWindow(parentWindow);
   if (!window) return 0;
-  // Before the device: switching to full screen must not show the desktop
-  // on the other monitors.
-  if (host.mode == Saver) coverOtherMonitors(window);
+  // The mode is decided once for the run. The other monitors' windows are
+  // made before the device: switching to full screen must not show the
+  // desktop on them.
+  app.render.screenMode = chooseScreenMode(host.mode == Preview);
+  if (host.mode == Saver) placeMonitorWindows(window);
   ShowWindow(window, SW_SHOWNORMAL);
   startRendering(window, host.isPreview);
   host.framesEnabled = 1;
   // Frames stop while the display is off, so the power plan may turn it off.
-  GUID displaySetting;
-  std::memcpy(&displaySetting, kConsoleDisplayGuid, sizeof displaySetting);
-  HPOWERNOTIFY displayNotice =
-      RegisterPowerSettingNotification(window, &displaySetting, DEVICE_NOTIFY_WINDOW_HANDLE);
+  // Windows 8 and later tell the console display's state; Windows 7 only
+  // the monitor's power, which later ones still send too.
+  HPOWERNOTIFY displayNotices[2] = {nullptr, nullptr};
+  const unsigned char* settings[2] = {kConsoleDisplayGuid, kMonitorPowerGuid};
+  for (int i = 0; i < 2; ++i) {
+    GUID setting;
+    std::memcpy(&setting, settings[i], sizeof setting);
+    displayNotices[i] = RegisterPowerSettingNotification(window, &setting, DEVICE_NOTIFY_WINDOW_HANDLE);
+  }
 
   // Messages first; a frame when one is due; otherwise waits for whichever
   // comes first.
@@ -289,27 +297,35 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
     }
   }
   closeFrameWait(wait);
-  if (displayNotice) UnregisterPowerSettingNotification(displayNotice);
+  for (HPOWERNOTIFY notice : displayNotices)
+    if (notice) UnregisterPowerSettingNotification(notice);
   return static_cast<uint32_t>(message.wParam);
 }
 
 void startRendering(HWND__* window, uint32_t isPreview) {
   if (app.host.windowClosed) return;
   // Desktop mode draws windowed on the display as it is.
-  createDevice(window, isPreview || drawsEveryMonitor(app));
+  ScreenMode chosen = app.render.screenMode;
+  createDevice(window, isPreview || chosen != ScreenMode::Exclusive);
   if (!app.render.device) {
     PostQuitMessage(0);
     return;
+  }
+  // The stored mode was listed but would not open: Desktop mode after all,
+  // with flag windows in place of the black covers.
+  if (app.render.screenMode != chosen && app.host.mode == Saver) {
+    destroyMonitorWindows();
+    placeMonitorWindows(window);
   }
   createKeyboard(window);
   acquireKeyboard();
   buildScene();
 }
 
-void runIdleFrame() {
+void runViewFrame(uint32_t index) {
   if (!app.render.device) return;
-  updateFrame();
-  drawFrame();
+  updateView(index);
+  drawView(index);
 }
 
 void suspendRendering(HWND__* window) {

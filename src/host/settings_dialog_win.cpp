@@ -273,13 +273,16 @@ uint32_t fillResolutionList() {
   static ModeList entries;
   if (listDisplayModes(entries) == 0) return 0;
   // First, so that it stays in view however many modes the adapter has.
+  // It is offered also where the adapter lists no full-screen mode, and it
+  // is selected where the stored mode is not listed: the saver then runs
+  // Desktop mode, and the dialog shows what it will do.
   LRESULT desktop = SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)kDesktopEntryText);
-  LRESULT selected = usesDesktopMode(app.settings) ? desktop : -1;
+  LRESULT selected = choosesDesktopMode(app.settings) ? desktop : -1;
   for (uint32_t i = 0; i < entries.count; ++i) {
     LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)entries.entries[i].text);
     if ((int32_t)i == entries.selected && selected == -1) selected = index;
   }
-  // Nothing selected when no entry matches: the dialog keeps the current mode.
+  if (selected == -1) selected = desktop;
   SendMessageA(list, CB_SETCURSEL, (WPARAM)selected, 0);
   return 1;
 }

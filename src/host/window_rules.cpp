@@ -32,11 +32,15 @@ bool sameRect(const ScreenRect& a, const ScreenRect& b) {
 const unsigned char kConsoleDisplayGuid[16] = {0x56, 0x95, 0xe6, 0x6f, 0x4a, 0x70, 0xa0, 0x47,
                                                0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47};
 
-uint32_t consoleDisplayState(const void* record, uint32_t bytes) {
+const unsigned char kMonitorPowerGuid[16] = {0x15, 0x10, 0x73, 0x02, 0x10, 0x45, 0x26, 0x45,
+                                             0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea};
+
+uint32_t displayPowerState(const void* record, uint32_t bytes) {
   constexpr uint32_t kHeaderBytes = 20;  // GUID and data length
   if (!record || bytes < kHeaderBytes + 4) return kNoDisplayState;
   const unsigned char* data = static_cast<const unsigned char*>(record);
-  if (std::memcmp(data, kConsoleDisplayGuid, sizeof kConsoleDisplayGuid) != 0)
+  if (std::memcmp(data, kConsoleDisplayGuid, sizeof kConsoleDisplayGuid) != 0 &&
+      std::memcmp(data, kMonitorPowerGuid, sizeof kMonitorPowerGuid) != 0)
     return kNoDisplayState;
   uint32_t length = 0, state = 0;
   std::memcpy(&length, data + 16, 4);
@@ -81,7 +85,7 @@ WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t 
       if (saver) {
         out.add(WindowAction::ShowArrowCursor);
         out.add(WindowAction::RunningFlagOff);
-        out.add(WindowAction::DestroyCovers);
+        out.add(WindowAction::DestroyMonitorWindows);
       }
       out.add(WindowAction::PostQuit);
       out.decision.result = WindowResult::Zero;
@@ -119,7 +123,7 @@ WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t 
       break;
     case kWmDisplayChange:
       // A monitor came, went or moved: nothing ends, the covers follow.
-      if (saver) out.add(WindowAction::CoverMonitors);
+      if (saver) out.add(WindowAction::PlaceMonitorWindows);
       break;
     default:
       break;
@@ -137,7 +141,7 @@ intptr_t screenMouseLParam(intptr_t lParam, const ScreenRect& origin) {
   return static_cast<intptr_t>(words);
 }
 
-WindowDecision decideCoverMessage(HostState& host, uint32_t message, uintptr_t wParam,
+WindowDecision decideMonitorWindowMessage(HostState& host, uint32_t message, uintptr_t wParam,
                                   intptr_t lParam, const ScreenRect& cover) {
   switch (message) {
     case kWmMouseMove:
@@ -154,10 +158,11 @@ WindowDecision decideCoverMessage(HostState& host, uint32_t message, uintptr_t w
   }
   DecisionBuilder out;
   if (message == kWmClose) out.decision.result = WindowResult::Zero;
+  if (message == kWmMouseActivate) out.decision.result = WindowResult::NoActivate;
   return out.decision;
 }
 
-uint32_t monitorsToCover(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
+uint32_t otherMonitorAreas(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
                          uint32_t capacity) {
   if (count == 0) return 0;
   uint32_t device = 0;

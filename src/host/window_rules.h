@@ -1,8 +1,7 @@
 // The saver window's decisions as plain computation: what each window message
 // does in Saver and Preview mode, the mouse rule, the end request and the
-// password check, and the black covers of the monitors the device leaves
-// uncovered. The platform calls stand behind EndPlatform and the WindowAction
-// list; saver_window_win.cpp, monitor_cover_win.cpp and end_request_win.cpp
+// password check, and the windows of the monitors beside the saver window's. The platform calls stand behind EndPlatform and the WindowAction
+// list; saver_window_win.cpp, monitor_windows_win.cpp and end_request_win.cpp
 // carry them out.
 #pragma once
 #include <cstdint>
@@ -19,6 +18,7 @@ enum : uint32_t {
   kWmDisplayChange = 0x007E,
   kWmKeyDown = 0x0100,
   kWmSysCommand = 0x0112,
+  kWmMouseActivate = 0x0021,
   kWmMouseMove = 0x0200,
   kWmLButtonDown = 0x0201,
   kWmRButtonDown = 0x0204,
@@ -48,13 +48,14 @@ enum class WindowAction : uint8_t {
   ExitRelease,  // background picture, device, Direct3D object
   ReleaseKeyboard,
   RequestEnd,
-  CoverMonitors,  // covers made, moved or destroyed to fit the monitors now
-  DestroyCovers,
+  PlaceMonitorWindows,  // the other monitors' windows made, moved or destroyed to fit them now
+  DestroyMonitorWindows,
 };
 
 enum class WindowResult : uint8_t {
   Default,  // DefWindowProcA's result
   Zero,     // 0 without DefWindowProcA
+  NoActivate,  // MA_NOACTIVATE without DefWindowProcA: the click still arrives
 };
 
 constexpr uint32_t kMaxWindowActions = 8;
@@ -71,7 +72,9 @@ struct WindowDecision {
 WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t wParam,
                                    intptr_t lParam);
 
-// What a cover window does with one message. Keys, buttons, pointer and
+// What another monitor's window (a cover, or a Desktop-mode flag window)
+// does with one message. A click never activates it (the saver window keeps
+// the activation, whose loss would end the saver). Keys, buttons, pointer and
 // system commands act as on the saver window, so they share its end request
 // and its mouse count; the pointer's position is taken in screen
 // coordinates (cover's client point + its top-left corner), the saver
@@ -79,7 +82,7 @@ WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t 
 // moves. Everything else is left to the saver window (activation, power,
 // display changes reach it too); WM_CLOSE does nothing, as a cover goes only
 // with the saver window.
-WindowDecision decideCoverMessage(HostState& host, uint32_t message, uintptr_t wParam,
+WindowDecision decideMonitorWindowMessage(HostState& host, uint32_t message, uintptr_t wParam,
                                   intptr_t lParam, const ScreenRect& cover);
 
 // A mouse message's lParam moved from a window's client area whose top-left
@@ -92,23 +95,26 @@ struct MonitorArea {
   bool primary;
 };
 
-// The rectangles that need a cover: every monitor except the one the
+// The rectangles that need a window of their own: every monitor except the one the
 // full-screen device uses (the primary; the first listed when none is
 // marked), in list order, at most capacity. Skipped too: empty rectangles,
 // and any showing exactly the device monitor's area (a mirror of it, where
 // a cover would hide the picture). Returns how many were written.
-uint32_t monitorsToCover(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
+uint32_t otherMonitorAreas(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
                          uint32_t capacity);
 
-// The console display's state in a PBT_POWERSETTINGCHANGE record
+// The display's state in a PBT_POWERSETTINGCHANGE record
 // (POWERBROADCAST_SETTING: setting GUID, 32-bit data length, data) of
-// `bytes` bytes: 0 off, 1 on, 2 dimmed; kNoDisplayState for another
-// setting or a record too short to hold the state.
+// `bytes` bytes, from the console display's setting (0 off, 1 on, 2 dimmed)
+// or the monitor's power (0 off, 1 on); kNoDisplayState for another setting
+// or a record too short to hold the state.
 constexpr uint32_t kNoDisplayState = 0xFFFFFFFF;
-// GUID_CONSOLE_DISPLAY_STATE as it lies in memory (little-endian fields):
-// the setting to register for and the one this rule reads.
+// GUID_CONSOLE_DISPLAY_STATE (Windows 8 and later) and GUID_MONITOR_POWER_ON
+// (Windows 7 too) as they lie in memory (little-endian fields): the settings
+// to register for and the ones this rule reads.
 extern const unsigned char kConsoleDisplayGuid[16];
-uint32_t consoleDisplayState(const void* record, uint32_t bytes);
+extern const unsigned char kMonitorPowerGuid[16];
+uint32_t displayPowerState(const void* record, uint32_t bytes);
 
 // Frames run while the window wants them and the display is not off (a
 // dimmed display still shows them). Changes nothing.

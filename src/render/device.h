@@ -3,17 +3,25 @@
 #pragma once
 #include <cstdint>
 
+#include "app/render_state.h"
 #include "render/display_modes.h"
 
 struct HWND__;
 
+// How the saver window will show (Saver mode) or Windowed (the preview):
+// Desktop mode when the settings choose it or when the adapter does not list
+// the stored full-screen mode (storedModeOffered), else Exclusive. Makes no
+// device and changes no display mode.
+ScreenMode chooseScreenMode(bool preview);
+
 // Creates app.render.direct3d, loads app.render.backgroundPicture and creates
-// app.render.device, windowed in `window`'s client area in the desktop's
-// format, or full screen in the settings' mode; each then once more in
-// D3DFMT_R5G6B5, and full screen finally in the display's current mode.
-// app.render.presentParams keep the mode the device really got; the settings
-// are not changed. Reports its own failures ("CreateDevice FAILED" ...) and
-// leaves device null.
+// app.render.device: full screen in the settings' mode, then once more in
+// D3DFMT_R5G6B5; windowed in `window`'s client area in the desktop's format
+// when `windowed`, or when neither full-screen attempt succeeds (an Exclusive
+// app.render.screenMode then becomes Desktop). app.render.presentParams keep
+// the mode the device really got; the settings are not changed. Reports its
+// own failures ("CreateDevice FAILED" only when not even a windowed device
+// can be made) and leaves device null.
 void createDevice(HWND__* window, uint32_t windowed);
 
 // After a refused password: releases any device and makes it again with
@@ -27,13 +35,15 @@ bool recreateDevice(HWND__* window);
 uint32_t deviceRefreshRate();
 
 // Sets app.render.backgroundPicture: the user's background (limit 512), else
-// built-in 1000 + randomInt(1000) % 3. Outside preview a temporary 800 × 600
-// full-screen device holds the display meanwhile. Called by createDevice.
+// built-in 1000 + randomInt(1000) % 3. In the Exclusive screen mode a
+// temporary 800 × 600 full-screen device holds the display meanwhile.
+// Called by createDevice.
 void loadBackground(HWND__* window);
 
 // The entries of the dialog's resolution list, the current settings' entry
-// marked; sets tnlAvailable, mode16Format and mode32Format. 1 when a 16- or
-// 32-bit full-screen format exists, else 0 (no entries).
+// marked; sets tnlAvailable, mode16Format and mode32Format. 1 when the
+// Direct3D object could be made (no entries when the adapter has no 16- or
+// 32-bit full-screen format), else 0.
 uint32_t listDisplayModes(ModeList& entries);
 
 // True when the last listing's copy of the adapter's modes holds exactly this

@@ -103,16 +103,12 @@ bool tryCreateDevice(HWND window, D3DPRESENT_PARAMETERS& pp) {
   return false;
 }
 
-// Most displays of today cannot switch to the stored mode (800 × 600 × 16 by
-// default): the saver runs in the mode the display already has. Only in
-// memory; the settings keep the mode the user chose.
-bool tryDesktopMode(HWND window, D3DPRESENT_PARAMETERS& pp) {
-  IDirect3D8* d3d = app.render.direct3d;
-  D3DDISPLAYMODE desktop;
-  std::memset(&desktop, 0, sizeof desktop);
-  if (FAILED(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop))) return false;
-  prepareFullScreen(d3d, desktop.Width, desktop.Height, desktop.Format, pp);
-  return tryCreateDevice(window, pp);
+void copyAdapterModes(IDirect3D8* d3d, ModeCopy& copy) {
+  clearModeCopy(copy);
+  for (UINT i = d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT); i > 0; --i) {
+    DisplayMode mode = adapterMode(d3d, i - 1);
+    if (mode.format != 0) addModeToCopy(copy, mode.width, mode.height, mode.format);
+  }
 }
 
 // Fatal for the saver: the window procedure posts the quit message on WM_DESTROY.
@@ -125,9 +121,9 @@ void endForLackOf(HWND window, const char* text) {
 
 void loadBackground(HWND__* window) {
   RenderState& render = app.render;
-  if (!app.host.isPreview && !drawsEveryMonitor(app)) {
+  if (app.render.screenMode == ScreenMode::Exclusive) {
     // The display switches to 800 × 600 while the picture decodes; Desktop
-    // mode changes no display mode at all.
+    // mode and the preview change no display mode at all.
     D3DPRESENT_PARAMETERS loading;
     std::memset(&loading, 0, sizeof loading);
     setCommonPresentFields(loading);
@@ -173,22 +169,44 @@ void createDevice(HWND__* window, uint32_t windowed) {
     endForLackOf(window, kNoDirect3dText);
     return;
   }
+  // A full-screen device (the loading one too) may resize the window to its
+  // mode, also when it fails; a windowed fallback takes the window as it was.
+  RECT before = {0, 0, 0, 0};
+  GetWindowRect(window, &before);
   loadBackground(window);
 
   D3DPRESENT_PARAMETERS& pp = render.presentParams;
   const Settings& settings = app.settings;
-  if (windowed)
-    prepareWindowed(render.direct3d, window, pp);
-  else
+  if (!windowed) {
     prepareFullScreen(render.direct3d, settings.screenX, settings.screenY,
                       (D3DFORMAT)settings.pixelFormat, pp);
+    if (tryCreateDevice(window, pp)) return;
+    // Many adapters offer 16 bits only as 5-6-5; the rate stays as scanned.
+    pp.BackBufferFormat = D3DFMT_R5G6B5;
+    if (tryCreateDevice(window, pp)) return;
+    // A mode the adapter lists but will not open: the display as it is.
+    if (render.screenMode == ScreenMode::Exclusive) render.screenMode = ScreenMode::Desktop;
+    SetWindowPos(window, nullptr, before.left, before.top, before.right - before.left,
+                 before.bottom - before.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  prepareWindowed(render.direct3d, window, pp);
   if (tryCreateDevice(window, pp)) return;
-  // Many adapters offer 16 bits only as 5-6-5; the rate stays as scanned.
-  pp.BackBufferFormat = D3DFMT_R5G6B5;
-  if (tryCreateDevice(window, pp)) return;
-  if (!windowed && tryDesktopMode(window, pp)) return;
   endForLackOf(window, kNoDeviceText);
   PostQuitMessage(0);
+}
+
+ScreenMode chooseScreenMode(bool preview) {
+  if (preview) return ScreenMode::Windowed;
+  const Settings& s = app.settings;
+  if (choosesDesktopMode(s)) return ScreenMode::Desktop;
+  // A Direct3D object of its own, as the dialog's listing has: the device's
+  // is made with the device. Without one, device creation tells the user.
+  IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+  if (!d3d) return ScreenMode::Exclusive;
+  copyAdapterModes(d3d, listedModes);
+  d3d->Release();
+  return storedModeOffered(listedModes, s.screenX, s.screenY, s.pixelFormat) ? ScreenMode::Exclusive
+                                                                           : ScreenMode::Desktop;
 }
 
 bool recreateDevice(HWND__* window) {
@@ -229,14 +247,6 @@ void checkFullScreenFormats(IDirect3D8* d3d) {
     render.mode32Format = (uint32_t)D3DFMT_X8R8G8B8;
 }
 
-void copyAdapterModes(IDirect3D8* d3d, ModeCopy& copy) {
-  clearModeCopy(copy);
-  for (UINT i = d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT); i > 0; --i) {
-    DisplayMode mode = adapterMode(d3d, i - 1);
-    if (mode.format != 0) addModeToCopy(copy, mode.width, mode.height, mode.format);
-  }
-}
-
 }  // namespace
 
 uint32_t listDisplayModes(ModeList& entries) {
@@ -255,8 +265,7 @@ uint32_t listDisplayModes(ModeList& entries) {
   checkFullScreenFormats(d3d);
   copyAdapterModes(d3d, listedModes);
   d3d->Release();
-  if (render.mode16Format == 0 && render.mode32Format == 0) return 0;
-
+  // Without a full-screen format the list is empty: Desktop mode needs none.
   const Settings& s = app.settings;
   buildModeList(entries, listedModes, render.mode16Format, render.mode32Format, s.screenX,
                 s.screenY, s.bpp);

@@ -75,3 +75,9 @@ void buildModeList(ModeList& list, const ModeCopy& copy, uint32_t mode16Format,
       addModeEntry(list, size.width, size.height, 32, screenX, screenY, bpp);
   }
 }
+
+bool storedModeOffered(const ModeCopy& copy, uint32_t width, uint32_t height, uint32_t format) {
+  constexpr uint32_t kR5G6B5 = 23, kX1R5G5B5 = 24, kA1R5G5B5 = 25;
+  if (modeCopyHas(copy, width, height, format)) return true;
+  return (format == kX1R5G5B5 || format == kA1R5G5B5) && modeCopyHas(copy, width, height, kR5G6B5);
+}

@@ -48,6 +48,11 @@ void addModeToCopy(ModeCopy& copy, uint32_t width, uint32_t height, uint32_t for
 // True when the copy holds exactly this mode; format 0 matches nothing.
 bool modeCopyHas(const ModeCopy& copy, uint32_t width, uint32_t height, uint32_t format);
 
+// The stored full-screen mode can be shown: the copy holds width × height in
+// `format`, or, for a 5-5-5 format, in 5-6-5, which device creation tries
+// second. Where it cannot, the saver runs Desktop mode instead.
+bool storedModeOffered(const ModeCopy& copy, uint32_t width, uint32_t height, uint32_t format);
+
 // One text of the resolution list, "%d x %d x 16 bpp" or "%d x %d x 32 bpp".
 constexpr uint32_t kModeTextCapacity = 32;
 struct ModeListEntry {

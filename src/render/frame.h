@@ -1,24 +1,32 @@
-// One frame of the saver (update, then draw) and the scene release.
+// One frame of a view (update, then draw) and the scene release. Every view,
+// the saver window's first, runs the same steps; app.views.views[index].
 #pragma once
 #include <cstdint>
 
-// Ticks the timer, steps the cloth, uploads the vertices, recomputes normals
-// (the saver window's flag).
+// Ticks the view's timer and steps its cloth, also while the device is lost;
+// the stepped vertices go into the shared vertex buffer when it exists.
+// Nothing for a view that is not built.
+void updateView(uint32_t index);
+// Clears the view's target, draws background, flag and (first view only) the
+// overlay, presents. While the device is lost it draws nothing; once Direct3D
+// allows, it resets the device (restoreLostDevice), and a Reset that failed,
+// or a surface or buffer that could not be made again, is tried again here.
+// A view without its flag, swap chain or depth buffer draws nothing.
+void drawView(uint32_t index);
+
+// The saver window's frame: updateView(0), drawView(0).
 void updateFrame();
-// Clears, draws background, flag and overlay, presents; draws nothing while
-// the device is lost, and resets it once Direct3D allows (restoreLostDevice).
 void drawFrame();
-// Desktop mode: one frame of another monitor's view (app.monitors.views[index])
-// by the same steps, without the texts, presented on its own swap chain.
-// Nothing for a view or scene that is not complete, or while the device is lost.
-void drawMonitorFrame(uint32_t index);
-// Releases the scene's objects and cloth arrays, the monitor views first;
-// harmless when already released.
+
+// Releases the scene's objects and every view, the first one last; harmless
+// when already released.
 void releaseScene();
 
-// Releases every monitor view (surfaces, flag texture, background quad, cloth
-// arrays) and empties the list; the windows stay the host's.
+// Releases every view after the first (surfaces, flag texture, background
+// quad, cloth arrays), the device aimed back at its own surfaces first; the
+// windows stay the host's.
 void releaseMonitorViews();
-// Releases only the default-pool surfaces of the views (swap chains, depth
-// buffers, the held saver depth buffer): a device reset fails while they live.
-void releaseMonitorSurfaces();
+// Releases the default-pool surfaces of every view (swap chains, depth
+// buffers, the first view's hold on the device's own), the device aimed back
+// at its own back buffer first: a device reset fails while they live.
+void releaseViewSurfaces();

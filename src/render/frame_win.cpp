@@ -16,18 +16,6 @@ namespace {
 constexpr UINT kFlagTriangles = (kClothColumns - 1) * (kClothRows - 1) * 2;  // 2048
 constexpr UINT kBackgroundTriangles = 2;
 
-// What one monitor's frame steps and draws: the saver window's from the
-// scene's records, every other monitor's from its MonitorView.
-struct ViewParts {
-  SimState* sim;
-  IDirect3DTexture8* flagTexture;
-  IDirect3DVertexBuffer8* backgroundQuad;
-  const Matrix4x4* projection;
-  IDirect3DSwapChain8* swapChain;    // null: the device's own
-  IDirect3DSurface8* depthSurface;   // the target's depth buffer
-  bool texts;                        // the overlay shows on the saver window only
-};
-
 bool clothReady(const ClothGrid& cloth) {
   return cloth.current && cloth.previous && cloth.particles;
 }
@@ -37,45 +25,60 @@ bool clothReady(const ClothGrid& cloth) {
 // apart: a device reset that failed leaves it released until a later one.
 bool sceneBuilt() {
   const RenderState& render = app.render;
-  return render.device && clothReady(app.sim.cloth) && render.flagIndexBuffer &&
-         render.flagTexture && render.lightSpotTexture;
+  return render.device && render.flagIndexBuffer && render.lightSpotTexture &&
+         app.views.count > 0;
 }
 
-bool sceneReady() {
-  return sceneBuilt() && app.render.flagVertexBuffer;
+MonitorView* builtView(uint32_t index) {
+  if (!sceneBuilt() || index >= app.views.count) return nullptr;
+  MonitorView& view = app.views.views[index];
+  return view.sim && clothReady(view.sim->cloth) ? &view : nullptr;
 }
 
-ViewParts saverWindowParts() {
-  RenderState& render = app.render;
-  return ViewParts{&app.sim, render.flagTexture, render.backgroundQuad, &render.projectionMatrix,
-                   nullptr, app.monitors.saverDepthSurface, true};
-}
-
-ViewParts monitorViewParts(MonitorView& view) {
-  return ViewParts{&view.sim, view.flagTexture, view.backgroundQuad, &view.projectionMatrix,
-                   view.swapChain, view.depthSurface, false};
-}
-
-// The flag vertex buffer is shared: each view's discard lock gets fresh memory
-// while the previous view's draw still reads the old.
-void stepView(const ViewParts& view) {
-  BYTE* target = nullptr;
-  if (FAILED(app.render.flagVertexBuffer->Lock(0, 0, &target, D3DLOCK_DISCARD))) target = nullptr;
-  runSimulationFrame(*view.sim, reinterpret_cast<FlagVertex*>(target));
-  if (target) app.render.flagVertexBuffer->Unlock();
-}
-
-// Only while other monitors are drawn: their targets replace the device's own.
-bool aimAt(IDirect3DDevice8* device, const ViewParts& view) {
-  if (app.monitors.count == 0) return true;
+// The device's own back buffer with the first view's depth buffer: aimed at
+// before any view's surfaces go, and by the first view's frame in Desktop
+// mode, where the other views' targets replace it.
+bool aimAtDevicesOwn(IDirect3DDevice8* device) {
   IDirect3DSurface8* colour = nullptr;
-  HRESULT got = view.swapChain
-                    ? view.swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour)
-                    : device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour);
-  if (FAILED(got) || !colour) return false;
+  if (FAILED(device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour)) || !colour) return false;
+  HRESULT set = device->SetRenderTarget(colour, app.views.views[0].depthSurface);
+  colour->Release();
+  return SUCCEEDED(set);
+}
+
+bool aimAt(IDirect3DDevice8* device, const MonitorView& view) {
+  if (!inDesktopMode(app)) return true;  // one target, the device's own
+  if (!view.swapChain) return aimAtDevicesOwn(device);
+  IDirect3DSurface8* colour = nullptr;
+  if (FAILED(view.swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour)) || !colour)
+    return false;
   HRESULT set = device->SetRenderTarget(colour, view.depthSurface);
   colour->Release();
   return SUCCEEDED(set);
+}
+
+// Every view draws with depth: one whose depth buffer or swap chain is
+// missing waits for the frame that makes them again.
+bool canDraw(const MonitorView& view, bool first) {
+  if (!view.flagTexture || !app.render.flagVertexBuffer) return false;
+  if (first) return !inDesktopMode(app) || view.depthSurface;
+  return view.swapChain && view.depthSurface;
+}
+
+// Direct3D 8 answers DEVICELOST while the display is away (nothing can be
+// drawn or reset), then DEVICENOTRESET until Reset. The frame that resets
+// draws nothing: the new vertex buffer is filled by the next update.
+bool deviceReady(IDirect3DDevice8* device) {
+  HRESULT level = device->TestCooperativeLevel();
+  if (level == D3DERR_DEVICELOST) return false;
+  if (level == D3DERR_DEVICENOTRESET || app.render.resetPending) {
+    restoreLostDevice();
+    return false;
+  }
+  if (FAILED(level)) return false;
+  remakeFlagVertexBuffer();
+  remakeViewSurfaces();
+  return true;
 }
 
 // The blend states undo the overlay's blending of the previous frame, also
@@ -102,14 +105,14 @@ void drawFlag(IDirect3DDevice8* device, IDirect3DTexture8* flagTexture) {
   device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0, kFlagTriangles);
 }
 
-void drawView(IDirect3DDevice8* device, const ViewParts& view) {
+void drawViewParts(IDirect3DDevice8* device, const MonitorView& view, bool first) {
   if (!aimAt(device, view)) return;
-  device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(view.projection));
+  device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&view.projectionMatrix));
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
   device->BeginScene();
   drawBackground(device, view.backgroundQuad);
-  if (view.flagTexture) drawFlag(device, view.flagTexture);
-  if (view.texts) drawOverlay();
+  drawFlag(device, view.flagTexture);
+  if (first) drawOverlay();  // the texts show on the saver window only
   device->EndScene();
   if (view.swapChain)
     view.swapChain->Present(nullptr, nullptr, nullptr, nullptr);
@@ -142,71 +145,85 @@ void freeCloth(ClothGrid& cloth) {
 
 }  // namespace
 
+void updateView(uint32_t index) {
+  MonitorView* view = builtView(index);
+  if (!view) return;
+  // The flag vertex buffer is shared: each view's discard lock gets fresh
+  // memory while the previous view's draw still reads the old.
+  IDirect3DVertexBuffer8* buffer = app.render.flagVertexBuffer;
+  BYTE* target = nullptr;
+  if (buffer && FAILED(buffer->Lock(0, 0, &target, D3DLOCK_DISCARD))) target = nullptr;
+  runSimulationFrame(*view->sim, reinterpret_cast<FlagVertex*>(target));
+  if (target) buffer->Unlock();
+}
+
+void drawView(uint32_t index) {
+  MonitorView* view = builtView(index);
+  if (!view) return;
+  IDirect3DDevice8* device = app.render.device;
+  if (!deviceReady(device) || !canDraw(*view, index == 0)) return;
+  drawViewParts(device, *view, index == 0);
+}
+
 void updateFrame() {
-  if (!sceneReady()) return;
-  stepView(saverWindowParts());
+  updateView(0);
 }
 
 void drawFrame() {
-  if (!sceneBuilt()) return;
-  IDirect3DDevice8* device = app.render.device;
-  // Direct3D 8 answers DEVICELOST while the display is away (nothing can be
-  // drawn or reset), then DEVICENOTRESET until Reset. The frame that resets
-  // draws nothing: the new vertex buffer is filled by the next update.
-  HRESULT level = device->TestCooperativeLevel();
-  if (level == D3DERR_DEVICENOTRESET) {
-    restoreLostDevice();
-    return;
-  }
-  if (FAILED(level) || !sceneReady()) return;
-  drawView(device, saverWindowParts());
+  drawView(0);
 }
 
-void drawMonitorFrame(uint32_t index) {
-  if (index >= app.monitors.count || !sceneReady()) return;
-  MonitorView& view = app.monitors.views[index];
-  // A lost device is the saver window's frame to reset.
-  if (!view.swapChain || !clothReady(view.sim.cloth) ||
-      app.render.device->TestCooperativeLevel() != D3D_OK)
-    return;
-  ViewParts parts = monitorViewParts(view);
-  stepView(parts);
-  drawView(app.render.device, parts);
+namespace {
+
+void releaseView(MonitorView& view) {
+  releaseSlot(view.swapChain);
+  releaseSlot(view.depthSurface);
+  releaseSlot(view.flagTexture);
+  releaseSlot(view.backgroundQuad);
+  if (view.sim) freeCloth(view.sim->cloth);
+  view = MonitorView{};  // another monitor's next build starts afresh: calibration, timer, wind
 }
+
+// Before any view's surfaces go, the device must not be aimed at them.
+void aimBackBeforeRelease() {
+  IDirect3DDevice8* device = app.render.device;
+  if (device && app.views.count > 0 && inDesktopMode(app)) aimAtDevicesOwn(device);
+}
+
+}  // namespace
 
 void releaseMonitorViews() {
-  MonitorViews& monitors = app.monitors;
-  releaseMonitorSurfaces();
-  for (uint32_t i = 0; i < monitors.count; ++i) {
-    MonitorView& view = monitors.views[i];
-    releaseSlot(view.flagTexture);
-    releaseSlot(view.backgroundQuad);
-    freeCloth(view.sim.cloth);
-    view = MonitorView{};  // the next build starts afresh: calibration, timer, wind
-  }
-  if (monitors.count) ++monitors.generation;
-  monitors.count = 0;
+  MonitorViews& views = app.views;
+  if (views.count <= 1) return;
+  aimBackBeforeRelease();
+  for (uint32_t i = 1; i < views.count; ++i) releaseView(views.views[i]);
+  views.count = 1;
+  ++views.generation;
 }
 
-void releaseMonitorSurfaces() {
-  MonitorViews& monitors = app.monitors;
-  for (uint32_t i = 0; i < monitors.count; ++i) {
-    releaseSlot(monitors.views[i].swapChain);
-    releaseSlot(monitors.views[i].depthSurface);
+void releaseViewSurfaces() {
+  MonitorViews& views = app.views;
+  aimBackBeforeRelease();
+  for (uint32_t i = views.count; i > 0; --i) {
+    releaseSlot(views.views[i - 1].swapChain);
+    releaseSlot(views.views[i - 1].depthSurface);
   }
-  releaseSlot(monitors.saverDepthSurface);
 }
 
 void releaseScene() {
   RenderState& render = app.render;
   releaseMonitorViews();
+  if (app.views.count > 0) {
+    releaseView(app.views.views[0]);
+    app.views.count = 0;
+    ++app.views.generation;
+  }
+  freeCloth(app.sim.cloth);  // a build cut short may have left the arrays
   releaseSlot(render.overlay.textBuffer);
   releaseSlot(render.overlay.fontTexture);
   releaseSlot(render.backgroundTexture);
-  releaseSlot(render.backgroundQuad);
   releaseSlot(render.lightSpotTexture);
-  releaseSlot(render.flagTexture);
   releaseSlot(render.flagVertexBuffer);
   releaseSlot(render.flagIndexBuffer);
-  freeCloth(app.sim.cloth);
+  render.resetPending = 0;
 }

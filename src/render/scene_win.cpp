@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "config/flag_catalogue.h"
+#include "render/device.h"
 #include "render/frame.h"
 #include "render/scene_math.h"
 #include "render/text_overlay.h"
@@ -43,27 +44,12 @@ bool makeLightSpotTexture(IDirect3DDevice8* device) {
   return result == TextureOk && app.render.lightSpotTexture;
 }
 
-// The flag picture becomes the flag texture; without a picture the choice
-// has already told the user.
-bool makeFlagTexture(IDirect3DDevice8* device) {
-  Picture picture = nullptr;
-  if (chooseFlagPicture(&picture) != 0) return false;
-  textureFromBitmap(device, picture, D3DFMT_X8R8G8B8, &app.render.flagTexture);
-  DeleteObject(picture);
-  return app.render.flagTexture != nullptr;
-}
-
 // The cloth arrays belong to the scene; releaseScene frees them.
 bool allocateClothArrays(ClothGrid& cloth) {
   cloth.current = static_cast<FlagVertex*>(heapBlock(kClothVertexBytes));
   cloth.previous = static_cast<FlagVertex*>(heapBlock(kClothVertexBytes));
   cloth.particles = static_cast<ClothParticle*>(heapBlock(kClothParticleBytes));
   return cloth.current && cloth.previous && cloth.particles;
-}
-
-bool allocateCloth(uint16_t*& indices) {
-  indices = static_cast<uint16_t*>(heapBlock(kClothIndexBytes));
-  return allocateClothArrays(app.sim.cloth) && indices;
 }
 
 // Dynamic, so in the default pool: a device reset makes it again.
@@ -102,15 +88,6 @@ void fillIndexBuffer(IDirect3DIndexBuffer8* buffer, const void* data, UINT bytes
   }
 }
 
-void setUpClothArrays(uint16_t* indices) {
-  ClothGrid& cloth = app.sim.cloth;
-  cloth.indices = indices;
-  setUpCloth(cloth, app.sim.wind.windVector);
-  cloth.indices = nullptr;  // freed once the index buffer holds them
-  fillVertexBuffer(app.render.flagVertexBuffer, cloth.current, kClothVertexBytes, D3DLOCK_DISCARD);
-  fillIndexBuffer(app.render.flagIndexBuffer, indices, kClothIndexBytes);
-}
-
 // Only the states that differ from Direct3D's defaults: lighting stays on with
 // no light, so every vertex is the white ambient; stage 1 multiplies by the
 // light-spot texel that the shading coordinates pick. Set once by the scene
@@ -119,7 +96,8 @@ void setDeviceStates(IDirect3DDevice8* device) {
   RenderState& render = app.render;
   device->SetTransform(D3DTS_WORLD, reinterpret_cast<D3DMATRIX*>(&render.worldMatrix));
   device->SetTransform(D3DTS_VIEW, reinterpret_cast<D3DMATRIX*>(&render.viewMatrix));
-  device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<D3DMATRIX*>(&render.projectionMatrix));
+  device->SetTransform(D3DTS_PROJECTION,
+                       reinterpret_cast<D3DMATRIX*>(&app.views.views[0].projectionMatrix));
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   device->SetRenderState(D3DRS_AMBIENT, 0x00FFFFFF);
   device->SetVertexShader(kFlagVertexFormat);
@@ -131,7 +109,7 @@ void setDeviceStates(IDirect3DDevice8* device) {
   device->SetTexture(1, render.lightSpotTexture);
   device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
-  device->SetTexture(0, render.flagTexture);
+  device->SetTexture(0, app.views.views[0].flagTexture);
   device->SetMaterial(reinterpret_cast<D3DMATERIAL8*>(&render.sceneMaterial));
 }
 
@@ -140,7 +118,7 @@ void setDeviceStates(IDirect3DDevice8* device) {
 void releaseDefaultPool(IDirect3DDevice8* device) {
   RenderState& render = app.render;
   device->SetStreamSource(0, nullptr, 0);
-  releaseMonitorSurfaces();
+  releaseViewSurfaces();
   if (render.flagVertexBuffer) {
     render.flagVertexBuffer->Release();
     render.flagVertexBuffer = nullptr;
@@ -161,29 +139,13 @@ void followDesktopFormat(D3DPRESENT_PARAMETERS& present) {
     present.BackBufferFormat = desktop.Format;
 }
 
-void releaseBackground() {
-  RenderState& render = app.render;
-  if (render.backgroundTexture) {
-    render.backgroundTexture->Release();
-    render.backgroundTexture = nullptr;
-  }
-  if (render.backgroundQuad) {
-    render.backgroundQuad->Release();
-    render.backgroundQuad = nullptr;
-  }
-}
-
-float saverWindowAspect() {
-  const D3DPRESENT_PARAMETERS& present = app.render.presentParams;
-  return cameraAspect(present.BackBufferWidth, present.BackBufferHeight);
-}
 
 // The rectangle as the picture fits it; in Desktop mode also fitted to the
 // monitor, whose aspect may be any. The exclusive modes keep the rectangle.
 void fillBackgroundQuad(IDirect3DVertexBuffer8* quad, float aspect) {
   BackgroundVertex corners[6];
   std::memcpy(corners, app.render.backgroundCorners, sizeof corners);
-  if (drawsEveryMonitor(app)) fitBackgroundToView(corners, aspect);
+  if (inDesktopMode(app)) fitBackgroundToView(corners, aspect);
   fillVertexBuffer(quad, corners, kBackgroundQuadBytes, 0);
 }
 
@@ -199,60 +161,55 @@ bool makeBackgroundQuad(IDirect3DDevice8* device, float aspect, IDirect3DVertexB
   return true;
 }
 
-// The swap chain and depth buffer of one view, at its monitor's size.
-bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view) {
-  D3DPRESENT_PARAMETERS present;
-  std::memset(&present, 0, sizeof present);
-  present.BackBufferWidth = view.width;
-  present.BackBufferHeight = view.height;
-  present.BackBufferFormat = app.render.presentParams.BackBufferFormat;
-  present.SwapEffect = D3DSWAPEFFECT_FLIP;
-  present.hDeviceWindow = view.window;
-  present.Windowed = TRUE;
-  if (FAILED(device->CreateAdditionalSwapChain(&present, &view.swapChain))) view.swapChain = nullptr;
-  if (FAILED(device->CreateDepthStencilSurface(view.width, view.height, D3DFMT_D16,
+// The first view draws into the device's own back buffer and holds its
+// depth buffer, taken while the device is still aimed at them (right after
+// CreateDevice or Reset); every other view has a swap chain and a depth
+// buffer of its own, at its monitor's size.
+bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view, bool first) {
+  if (first) {
+    if (!view.depthSurface && FAILED(device->GetDepthStencilSurface(&view.depthSurface)))
+      view.depthSurface = nullptr;
+    return view.depthSurface != nullptr;
+  }
+  if (!view.swapChain) {
+    D3DPRESENT_PARAMETERS present;
+    std::memset(&present, 0, sizeof present);
+    present.BackBufferWidth = view.width;
+    present.BackBufferHeight = view.height;
+    present.BackBufferFormat = app.render.presentParams.BackBufferFormat;
+    present.SwapEffect = D3DSWAPEFFECT_FLIP;
+    present.hDeviceWindow = view.window;
+    present.Windowed = TRUE;
+    if (FAILED(device->CreateAdditionalSwapChain(&present, &view.swapChain))) view.swapChain = nullptr;
+  }
+  if (!view.depthSurface &&
+      FAILED(device->CreateDepthStencilSurface(view.width, view.height, D3DFMT_D16,
                                                D3DMULTISAMPLE_NONE, &view.depthSurface)))
     view.depthSurface = nullptr;
   return view.swapChain && view.depthSurface;
 }
 
-// Every view's surfaces; the saver window's own depth buffer is held so that
-// the frame can return to it after drawing a view.
-bool makeMonitorSurfaces(IDirect3DDevice8* device) {
-  MonitorViews& monitors = app.monitors;
-  if (monitors.count == 0) return true;
-  if (FAILED(device->GetDepthStencilSurface(&monitors.saverDepthSurface)))
-    monitors.saverDepthSurface = nullptr;
-  bool all = monitors.saverDepthSurface != nullptr;
-  for (uint32_t i = 0; i < monitors.count; ++i)
-    all = makeViewSurfaces(device, monitors.views[i]) && all;
-  // A monitor whose surfaces cannot be had stays black; the others draw.
-  return all;
-}
-
-// Each monitor has its own generator, seeded apart from the saver window's,
-// so that its flag and wind are its own and the saver window's sequence
-// stays as it was.
+// Each other monitor has its own generator, seeded apart from the saver
+// window's, so that its flag and wind are its own and the saver window's
+// sequence stays as it was.
 void seedView(MonitorView& view, uint32_t index) {
   uint32_t ticks = GetTickCount();
-  seedRandom(view.sim.random, (ticks + 7919u * (index + 1)) % 31329u,
-             (ticks / 31329u + 97u * (index + 1)) % 30082u);
+  seedRandom(view.sim->random, (ticks + 7919u * index) % 31329u,
+             (ticks / 31329u + 97u * index) % 30082u);
 }
 
-// The view's flag: its own random pick, or the chosen flag. A failure
-// leaves it without a flag texture; the message was shown by the choice.
-void makeViewFlag(IDirect3DDevice8* device, MonitorView& view) {
+// The view's flag: its own random pick, or the chosen flag; the first view's
+// name is the settings' own (selectFlag names the flag shown). False when not
+// even the built-in picture could be had (the choice told the user).
+bool makeViewFlag(IDirect3DDevice8* device, MonitorView& view, bool first) {
   char name[kNameCapacity];
   copyText(name, sizeof name, app.settings.selectFlag);
+  char* target = first ? app.settings.selectFlag : name;
   Picture picture = nullptr;
-  if (chooseFlagPictureInto(&picture, view.sim.random, name) != 0) return;
+  if (chooseFlagPictureInto(&picture, view.sim->random, target) != 0) return false;
   textureFromBitmap(device, picture, D3DFMT_X8R8G8B8, &view.flagTexture);
   DeleteObject(picture);
-}
-
-void makeViewBackground(IDirect3DDevice8* device, MonitorView& view) {
-  if (!app.render.backgroundTexture) return;
-  makeBackgroundQuad(device, cameraAspect(view.width, view.height), &view.backgroundQuad);
+  return view.flagTexture != nullptr;
 }
 
 // The refresh rate of the monitor the window is on; 0 when not said.
@@ -270,18 +227,47 @@ uint32_t monitorRefreshRate(HWND window) {
   return mode.dmDisplayFrequency;
 }
 
-bool buildMonitorView(IDirect3DDevice8* device, MonitorView& view, uint32_t index) {
-  view.refreshRate = monitorRefreshRate(view.window);
+// The camera, flag, background fit, cloth and timer of one view. The first
+// view's simulation lives for the process and its failures end the saver;
+// any other view's is its own, and without its flag it draws nothing.
+// `indices`, when given, receives the cloth's triangle list.
+bool buildView(IDirect3DDevice8* device, MonitorView& view, uint32_t index, uint16_t* indices) {
+  bool first = index == 0;
   Matrix4x4 world, eye;
   setUpCamera(world, eye, view.projectionMatrix, view.width, view.height);
-  configureSimulation(view.sim, app.settings.windPower, false);
-  seedView(view, index);
-  if (!allocateClothArrays(view.sim.cloth)) return false;
-  view.sim.cloth.indices = nullptr;  // the index buffer is the saver window's
-  setUpCloth(view.sim.cloth, view.sim.wind.windVector);
-  makeViewFlag(device, view);
-  makeViewBackground(device, view);
-  startTimer(view.sim.timer);
+  if (!first) {
+    view.sim = &view.ownSim;
+    view.refreshRate = monitorRefreshRate(view.window);
+    configureSimulation(*view.sim, app.settings.windPower, false);
+    seedView(view, index);
+  }
+  if (!makeViewFlag(device, view, first) && first) return false;
+  if (!allocateClothArrays(view.sim->cloth)) return false;
+  view.sim->cloth.indices = indices;
+  setUpCloth(view.sim->cloth, view.sim->wind.windVector);
+  view.sim->cloth.indices = nullptr;  // the index buffer holds them
+  if (app.render.backgroundTexture)
+    makeBackgroundQuad(device, cameraAspect(view.width, view.height), &view.backgroundQuad);
+  startTimer(view.sim->timer);
+  return true;
+}
+
+// The first view: the saver window (or the preview) at the size the device
+// really got, with the process's simulation.
+bool buildSaverWindowView(IDirect3DDevice8* device, uint16_t* indices) {
+  MonitorViews& views = app.views;
+  const D3DPRESENT_PARAMETERS& present = app.render.presentParams;
+  MonitorView& view = views.views[0];
+  view = MonitorView{};
+  view.window = app.host.mainWindow;
+  view.width = present.BackBufferWidth;
+  view.height = present.BackBufferHeight;
+  view.refreshRate = deviceRefreshRate();
+  view.sim = &app.sim;
+  views.count = 1;  // counted first, so that a failure below is released
+  ++views.generation;
+  if (!buildView(device, view, 0, indices)) return false;
+  makeViewSurfaces(device, view, true);
   return true;
 }
 
@@ -297,13 +283,12 @@ TextureResult buildBackground() {
   if (app.settings.backgroundPath[0] != 0)
     fitBackgroundCorners(render.backgroundCorners, app.settings.backgroundWidth,
                          app.settings.backgroundHeight);
-  if (!makeBackgroundQuad(device, saverWindowAspect(), &render.backgroundQuad))
-    return TextureCreateFailed;
   TextureResult result = textureFromBitmap(device, render.backgroundPicture, D3DFMT_X8R8G8B8,
                                            &render.backgroundTexture);
   // The background is optional: without its texture the flag shows over black.
   if (result != TextureOk || !render.backgroundTexture) {
-    releaseBackground();
+    if (render.backgroundTexture) render.backgroundTexture->Release();
+    render.backgroundTexture = nullptr;
     if (result == TextureOk) result = TextureCreateFailed;
   }
   return result;
@@ -313,34 +298,32 @@ void buildScene() {
   RenderState& render = app.render;
   IDirect3DDevice8* device = render.device;
   if (!device) return;
-  // The size the device really got: the preview's client area, or the
-  // display's own mode when the stored one could not be made.
+  render.resetPending = 0;
+  // The camera's world and eye are every view's; each view's own aspect
+  // gives its projection.
+  Matrix4x4 projection;
   const D3DPRESENT_PARAMETERS& present = render.presentParams;
-  setUpCamera(render.worldMatrix, render.viewMatrix, render.projectionMatrix,
-              present.BackBufferWidth, present.BackBufferHeight);
-  if (!makeFlagTexture(device)) {
-    requestClose();
-    return;
-  }
-  if (!makeLightSpotTexture(device)) {
-    requestClose();
-    return;
-  }
-  uint16_t* indices = nullptr;
-  if (!allocateCloth(indices) || !createFlagBuffers(device)) {
+  setUpCamera(render.worldMatrix, render.viewMatrix, projection, present.BackBufferWidth,
+              present.BackBufferHeight);
+  uint16_t* indices = static_cast<uint16_t*>(heapBlock(kClothIndexBytes));
+  bool built = makeLightSpotTexture(device) && buildBackground() != TextureNoDevice && indices &&
+               createFlagBuffers(device) && buildSaverWindowView(device, indices);
+  if (!built) {
+    // Nothing half made stays for the frames that run until the close.
     freeHeapBlock(indices);
+    releaseScene();
     requestClose();
     return;
   }
-  buildBackground();
-  setUpClothArrays(indices);
+  fillIndexBuffer(render.flagIndexBuffer, indices, kClothIndexBytes);
   freeHeapBlock(indices);
+  fillVertexBuffer(render.flagVertexBuffer, app.sim.cloth.current, kClothVertexBytes,
+                   D3DLOCK_DISCARD);
   render.sceneMaterial = kSceneMaterial;
   setDeviceStates(device);
   // The texts are an extra: without the font texture or the text buffer the
   // flag still waves and the overlay draws nothing.
   createFontTexture(kOverlayColour, &render.overlay.fontTexture);
-  startTimer(app.sim.timer);
   buildMonitorViews();
 }
 
@@ -348,46 +331,76 @@ void buildMonitorViews() {
   releaseMonitorViews();
   IDirect3DDevice8* device = app.render.device;
   const HostState& host = app.host;
-  if (!device || !drawsEveryMonitor(app) || !app.render.presentParams.Windowed) return;
-  MonitorViews& monitors = app.monitors;
-  for (uint32_t i = 0; i < host.coverCount && monitors.count < kMaxMonitorViews; ++i) {
-    MonitorView& view = monitors.views[monitors.count];
-    const ScreenRect& r = host.coverRects[i];
-    if (!host.coverWindows[i] || r.right <= r.left || r.bottom <= r.top) continue;
-    view.window = host.coverWindows[i];
+  MonitorViews& views = app.views;
+  if (!device || !inDesktopMode(app) || views.count != 1) return;
+  for (uint32_t i = 0; i < host.monitorWindowCount && views.count < kMaxMonitorViews; ++i) {
+    const ScreenRect& r = host.monitorRects[i];
+    if (!host.monitorWindows[i] || r.right <= r.left || r.bottom <= r.top) continue;
+    MonitorView& view = views.views[views.count];
+    view = MonitorView{};
+    view.window = host.monitorWindows[i];
     view.width = static_cast<uint32_t>(r.right - r.left);
     view.height = static_cast<uint32_t>(r.bottom - r.top);
-    ++monitors.count;  // counted first, so that a failure below is released
-    if (!buildMonitorView(device, view, i)) {
+    uint32_t index = views.count++;  // counted first, so that a failure below is released
+    if (!buildView(device, view, index, nullptr)) {
       releaseMonitorViews();
       return;
     }
+    // A monitor whose surfaces cannot be had yet stays black; the frame
+    // tries again.
+    makeViewSurfaces(device, view, false);
   }
-  makeMonitorSurfaces(device);
-  ++monitors.generation;
+  ++views.generation;
+}
+
+void remakeViewSurfaces() {
+  IDirect3DDevice8* device = app.render.device;
+  if (!device) return;
+  MonitorViews& views = app.views;
+  // Not the first view's: the device may be aimed at another view now.
+  for (uint32_t i = 1; i < views.count; ++i) makeViewSurfaces(device, views.views[i], false);
+}
+
+bool remakeFlagVertexBuffer() {
+  IDirect3DDevice8* device = app.render.device;
+  if (!device) return false;
+  if (!app.render.flagVertexBuffer && createFlagVertexBuffer(device)) setDeviceStates(device);
+  createTextBuffer();
+  return app.render.flagVertexBuffer != nullptr;
 }
 
 namespace {
 
 // Releases the default pool, resets the device with `present` and makes it
-// all again, the camera for the size the device now has.
+// all again, each view's camera for the size it now has. A failure leaves
+// the Reset pending with these parameters: the frame tries again at its
+// pace, and nothing ends.
 bool resetScene(D3DPRESENT_PARAMETERS present) {
   RenderState& render = app.render;
   IDirect3DDevice8* device = render.device;
   releaseDefaultPool(device);
   followDesktopFormat(present);
+  render.pendingParams = present;
+  render.resetPending = 1;
   if (FAILED(device->Reset(&present))) return false;
+  render.resetPending = 0;
   render.presentParams = present;
-  makeMonitorSurfaces(device);
-  // The next frame's update writes the whole new vertex buffer.
-  if (!createFlagVertexBuffer(device)) {
-    requestClose();
-    return false;
+  MonitorViews& views = app.views;
+  if (views.count > 0) {
+    MonitorView& first = views.views[0];
+    first.width = present.BackBufferWidth;
+    first.height = present.BackBufferHeight;
+    setUpCamera(render.worldMatrix, render.viewMatrix, first.projectionMatrix, first.width,
+                first.height);
+    if (first.backgroundQuad)
+      fillBackgroundQuad(first.backgroundQuad, cameraAspect(first.width, first.height));
+    makeViewSurfaces(device, first, true);  // Reset aimed the device at its own
   }
+  remakeViewSurfaces();
+  // The next frame's update writes the whole new vertex buffer; one that
+  // cannot be made now is tried again by the frame.
+  createFlagVertexBuffer(device);
   createTextBuffer();
-  setUpCamera(render.worldMatrix, render.viewMatrix, render.projectionMatrix,
-              present.BackBufferWidth, present.BackBufferHeight);
-  if (render.backgroundQuad) fillBackgroundQuad(render.backgroundQuad, saverWindowAspect());
   setDeviceStates(device);
   return true;
 }
@@ -395,23 +408,21 @@ bool resetScene(D3DPRESENT_PARAMETERS present) {
 }  // namespace
 
 bool restoreLostDevice() {
-  if (!app.render.device) return false;
+  RenderState& render = app.render;
+  if (!render.device) return false;
   // A copy: only a successful Reset's adjustments are the device's.
-  return resetScene(app.render.presentParams);
+  return resetScene(render.resetPending ? render.pendingParams : render.presentParams);
 }
 
 bool resizeSaverView(uint32_t width, uint32_t height) {
   RenderState& render = app.render;
   if (!render.device || !render.presentParams.Windowed || width == 0 || height == 0) return false;
-  if (render.presentParams.BackBufferWidth == width &&
-      render.presentParams.BackBufferHeight == height)
+  const D3DPRESENT_PARAMETERS& current = render.resetPending ? render.pendingParams : render.presentParams;
+  if (current.BackBufferWidth == width && current.BackBufferHeight == height && !render.resetPending)
     return true;
-  D3DPRESENT_PARAMETERS present = render.presentParams;
+  D3DPRESENT_PARAMETERS present = current;
   present.BackBufferWidth = width;
   present.BackBufferHeight = height;
-  if (resetScene(present)) return true;
-  // The old size then; a device that takes neither cannot go on.
-  if (restoreLostDevice()) return false;
-  requestClose();
-  return false;
+  // Refused now (the display still changing): the frame tries again.
+  return resetScene(present);
 }

@@ -143,20 +143,23 @@ TYPED_TEST_P(SettingsStoreCases, RoundTripKeepsEveryFieldAndTheOutsideDirectory)
 }
 
 TYPED_TEST_P(SettingsStoreCases, PixelFormatIsSavedFromTheAdapterFormatByBpp) {
+  // Without a format for that depth (the adapter lists none, and the Desktop
+  // entry keeps the depth) the held format stays, and never 0: an exclusive
+  // mode can be chosen again later.
   struct Case {
-    uint32_t bpp, mode16, mode32, stored;
+    uint32_t bpp, mode16, mode32, held, stored;
   } cases[] = {
-      {16, 23, 22, 23}, {16, 24, 22, 24}, {16, 0, 22, 0},
-      {32, 23, 22, 22}, {32, 23, 0, 0},   {24, 23, 22, 22},
+      {16, 23, 22, 77, 23}, {16, 24, 22, 77, 24}, {16, 0, 22, 77, 77}, {32, 23, 22, 77, 22},
+      {32, 23, 0, 77, 77},  {24, 23, 22, 77, 22}, {16, 0, 0, 0, 24},   {32, 0, 0, 0, 24},
   };
   for (const Case& c : cases) {
     this->registry.clear();
     Settings s = defaults();
     s.bpp = c.bpp;
-    s.pixelFormat = 77;
+    s.pixelFormat = c.held;
     this->registry.save(s, c.mode16, c.mode32);
-    EXPECT_EQ(c.stored, this->storedNumber("[Pixel Format]")) << "bpp " << c.bpp;
-    EXPECT_EQ(77u, s.pixelFormat);
+    EXPECT_EQ(c.stored, this->storedNumber("[Pixel Format]")) << "bpp " << c.bpp << " held " << c.held;
+    EXPECT_EQ(c.held, s.pixelFormat);
   }
 }
 

@@ -543,24 +543,17 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertEqual(dialog.window()["owner"], "0")
         self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
 
-    def test_no_direct3d_ends_the_dialog_with_a_message(self):
-        # Wine's "no3d" renderer offers no full-screen format, as an adapter without Direct3D.
+    def test_an_adapter_without_full_screen_formats_offers_desktop_mode_and_stores_no_format_0(self):
+        # Wine's "no3d" renderer offers no full-screen format, as an adapter
+        # whose driver lists no mode: Desktop mode needs none.
         self.wine.reg_add("renderer", "REG_SZ", "no3d", key=r"HKCU\Software\Wine\Direct3D")
         self.addCleanup(self.wine.reg_delete, r"HKCU\Software\Wine\Direct3D", "renderer")
-        before = self.wine.export_key()
-        proc = self.wine.start(harness.SCR, "/c")
-        code, out = self.wine.wintool("wait", "--class", "#32770", "--title", "Error", "--timeout", "30000")
-        self.assertEqual(code, 0, "no error message")
-        box = harness.parse_fields(out)
-        self.assertEqual(box["owner"], "0")
-        self.assertEqual(harness.box_text(self.wine, box["hwnd"]), "Can't create Direct3D")
-        _, out = self.wine.wintool("list")
-        settings = [w for w in harness.parse_lines(out) if w.get("title") == harness.DIALOG_TITLE]
-        self.assertTrue(all(w["visible"] == "0" for w in settings), "the dialog was shown")
-        watch = self.wine.watch_exit(box["hwnd"])
-        self.wine.wintool("post", box["hwnd"], str(harness.WM_COMMAND), str(harness.IDOK), "0")
-        self.assertEqual(harness.exit_code(proc, 30, watch), 0)
-        self.assertEqual(self.wine.export_key(), before)
+        dialog = self.open()
+        self.assertEqual(dialog.combo(harness.IDC_RESOLUTION), (0, [DESKTOP_ENTRY]))
+        self.assertEqual(dialog.close_with(harness.IDOK), 0)
+        s = self.stored()
+        self.assertEqual(number(s.get("[Desktop Mode]")), 1)
+        self.assertEqual(number(s.get("[Pixel Format]")), 24, "the held format, never 0")
 
 
 # --- the saver after the dialog -------------------------------------------------

@@ -19,8 +19,9 @@ import os
 COVER_CLASS = "Brevanto Flags Cover"
 MONITOR_CLASS = "Brevanto Flags Monitor"
 PROGRAM = os.path.basename(harness.SCR)
-# Wine's d3d8 with a record of every device and swap chain made
-# (tests/tools/dll/d3d8_lost_device.cpp; its device is never lost here).
+# Wine's d3d8 with a record of every device, swap chain and Reset made; its
+# device is lost once the file lose_device_now lies beside it
+# (tests/tools/dll/d3d8_lost_device.cpp).
 D3D8_RECORDING = os.path.join(harness.TEST_DLLS, "d3d8-lost-device", "d3d8.dll")
 WM_DISPLAYCHANGE = 0x7E
 WS_POPUP = 0x80000000
@@ -31,16 +32,17 @@ PRIMARY = "0,0,800,600"
 SECOND = "0,0,640,480"
 
 
-class TwoMonitorTest(unittest.TestCase):
-    def setUp(self):
-        harness.require_display()
-        display = harness.start_xvfb(self, "800x600x16", "-screen", "1", "640x480x16",
-                             "-extension", "RANDR", "+xinerama")
-        self.display = display
-        self.wine = harness.Wine(display=display)
-        self.addCleanup(self.wine.close)
-        harness.use_flag_folder(self.wine)
-        self.wine.xdotool("mousemove", "0", "0")
+def read_lines(path):
+    try:
+        with open(path) as f:
+            return [line.strip() for line in f if line.strip()]
+    except FileNotFoundError:
+        return []
+
+
+class MonitorChecks:
+    """What the tests read of the saver's windows; self.wine and (for
+    assert_waves) self.pixels are the test's."""
 
     def windows(self):
         """Top-level windows, top of the Z order first."""
@@ -74,6 +76,19 @@ class TwoMonitorTest(unittest.TestCase):
             return harness.wait_for(lambda: harness.changed_fraction(
                 first, self.pixels.grab(ids[0], width, height) or first) > 0.01, timeout=10, interval=0.1)
         self.assertTrue(harness.wait_for(waving, timeout=60, interval=0.2), f"{what}: no waving flag")
+
+
+
+class TwoMonitorTest(MonitorChecks, unittest.TestCase):
+    def setUp(self):
+        harness.require_display()
+        display = harness.start_xvfb(self, "800x600x16", "-screen", "1", "640x480x16",
+                             "-extension", "RANDR", "+xinerama")
+        self.display = display
+        self.wine = harness.Wine(display=display)
+        self.addCleanup(self.wine.close)
+        harness.use_flag_folder(self.wine)
+        self.wine.xdotool("mousemove", "0", "0")
 
     def start_saver(self, scr=harness.SCR):
         proc = self.wine.start(scr, "/s")
@@ -170,6 +185,7 @@ class TwoMonitorTest(unittest.TestCase):
         self.assertEqual([(w["hwnd"], w["rect"]) for w in self.covers(MONITOR_CLASS)], [(window["hwnd"], SECOND)])
         self.assertIsNone(proc.poll())
         self.assert_waves(640, 480, "second monitor after the layout change")
+        self.assert_waves(800, 600, "primary monitor after the layout change")
 
         # One mouse count for both windows: the sixth change, on the second
         # monitor's window, ends the saver, and both windows go.
@@ -181,6 +197,41 @@ class TwoMonitorTest(unittest.TestCase):
         self.assertFalse(harness.end_requested(self.wine, saver["hwnd"]))
         watch = harness.watch_exit(self, self.wine, saver["hwnd"])
         harness.post(self, self.wine, window["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
+        self.assert_gone_with_the_saver(proc, watch, saver)
+
+    def test_a_lost_device_in_desktop_mode_comes_back_on_every_monitor_and_ends_nothing(self):
+        """The device is lost through a swap chain's Present as well as its
+        own; its first Resets are refused. One windowed device and one
+        windowed swap chain per other monitor, made again after the Reset;
+        nothing full screen at any point."""
+        self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
+        self.pixels = harness.WindowPixels(self, self.display)
+        folder, scr = harness.install_program(self.wine, D3D8_RECORDING)
+        overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
+        proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
+        saver = harness.wait_window(self, self.wine)
+        self.assert_waves(800, 600, "primary monitor")
+        self.assert_waves(640, 480, "second monitor")
+        log = os.path.join(folder, "reset_calls.txt")
+        open(os.path.join(folder, "lose_device_now"), "w").close()
+        self.assertTrue(harness.wait_for(lambda: "presented after-reset" in read_lines(log), timeout=90),
+                        read_lines(log))
+        self.assert_waves(800, 600, "primary monitor after the reset")
+        self.assert_waves(640, 480, "second monitor after the reset")
+        self.assertIsNone(proc.poll())
+        self.assertFalse(harness.end_requested(self.wine, saver["hwnd"]))
+        refused = [line for line in read_lines(log) if line.startswith("reset ") and not line.endswith("result=0 presents-while-lost=0")]
+        self.assertEqual(len(refused), 3, read_lines(log))
+
+        calls = read_lines(os.path.join(folder, "device_calls.txt"))
+        self.assertEqual(calls[0], "create windowed=1 size=800x600 result=0", calls)
+        self.assertEqual([c for c in calls if c.startswith("create")], calls[:1], "one device")
+        chains = [c for c in calls if c.startswith("swap-chain")]
+        self.assertEqual(chains, ["swap-chain windowed=1 size=640x480 result=0"] * 2,
+                         "one swap chain for the other monitor, made again after the Reset")
+        self.assertEqual([c for c in calls if "windowed=0" in c], [], "nothing full screen")
+        watch = harness.watch_exit(self, self.wine, saver["hwnd"])
+        harness.post(self, self.wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)
         self.assert_gone_with_the_saver(proc, watch, saver)
 
     def check_password_from_the_other_window(self, desktop):
@@ -227,6 +278,38 @@ class TwoMonitorTest(unittest.TestCase):
         # Before the saver's windows exist (see WindowPixels).
         self.pixels = harness.WindowPixels(self, self.display)
         self.check_password_from_the_other_window(desktop=True)
+
+
+class OlderSettingsOnTwoWideHeadsTest(MonitorChecks, unittest.TestCase):
+    """Settings of an older version (800 x 600 x 16, no [Desktop Mode]) on two
+    24-bit heads that offer no such mode: Desktop mode on both monitors, no
+    black cover and no message."""
+
+    def test_desktop_mode_on_both_monitors(self):
+        harness.require_display()
+        display = harness.start_xvfb(self, "1024x768x24", "-screen", "1", "640x480x24",
+                                     "-extension", "RANDR", "+xinerama")
+        wine = harness.Wine(display=display)
+        self.addCleanup(wine.close)
+        harness.use_flag_folder(wine)
+        self.wine = wine
+        wine.reg_add_all({"[Screen X]": ("REG_DWORD", 800), "[Screen Y]": ("REG_DWORD", 600),
+                          "[BPP]": ("REG_DWORD", 16), "[Pixel Format]": ("REG_DWORD", 24)})
+        wine.xdotool("mousemove", "0", "0")
+        self.pixels = harness.WindowPixels(self, display)
+        proc = wine.start(harness.SCR, "/s")
+        saver = harness.wait_window(self, wine)
+        self.assertEqual(saver["rect"], "0,0,1024,768")
+        shown = self.shown_covers(MONITOR_CLASS)
+        self.assertEqual([w["rect"] for w in shown], [SECOND])
+        self.assertEqual(self.covers(), [], "no black cover")
+        self.assert_waves(1024, 768, "primary monitor")
+        self.assert_waves(640, 480, "second monitor")
+        self.assertNotIn("Error", [w.get("title") for w in self.windows()])
+        self.assertEqual(self.monitors(), [("0,0,1024,768", "1"), (SECOND, "0")], "no display mode changed")
+        watch = harness.watch_exit(self, wine, saver["hwnd"])
+        harness.post(self, wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)
+        self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
 
 
 class DesktopModeOnOneDisplayTest(unittest.TestCase):

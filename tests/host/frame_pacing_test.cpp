@@ -37,29 +37,33 @@ TEST(FramePacing, RateIsThePreviewsOrTheDisplaysWithSixtyForAnUnknownRefresh) {
 
 TEST(FramePacing, FramesShorterThanTheSlotStartOnePeriodApart) {
   struct Case {
-    bool preview;
+    bool exclusive;
     uint32_t rate;
     double periodMs;
   };
-  // Full screen runs a little ahead of the refresh, never behind it.
-  const Case cases[] = {{true, 40, 25.0}, {false, 60, 1000.0 / 61.2}, {false, 1, 1000.0 / 1.02}};
+  // Exclusive full screen runs a little ahead of the refresh, never behind
+  // it; a window (the preview, Desktop mode) at the refresh, never above.
+  const Case cases[] = {{false, 40, 25.0},
+                        {false, 60, 1000.0 / 60.0},
+                        {true, 60, 1000.0 / 61.2},
+                        {true, 1, 1000.0 / 1.02}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rate);
     std::vector<double> starts =
-        frameStarts(makeFramePacer(c.rate, c.preview, 100.0), std::vector<double>(50, 3.0));
+        frameStarts(makeFramePacer(c.rate, c.exclusive, 100.0), std::vector<double>(50, 3.0));
     EXPECT_DOUBLE_EQ(100.0, starts[0]);  // the first frame at once
     for (size_t i = 1; i < starts.size(); ++i) EXPECT_NEAR(c.periodMs, starts[i] - starts[i - 1], 1e-9);
   }
 }
 
 TEST(FramePacing, AnOverrunIsFollowedByNoCatchUpAndASmallDelayKeepsTheCadence) {
-  FramePacer pacer = makeFramePacer(40, true, 0.0);
+  FramePacer pacer = makeFramePacer(40, false, 0.0);
   // Frame 2 takes 70 ms, nearly three slots; frame 5 starts 10 ms late.
   std::vector<double> starts = frameStarts(pacer, {5, 5, 70, 5, 5, 5, 5});
   const double expected[] = {0, 25, 50, 120, 145, 170, 195};
   for (size_t i = 0; i < starts.size(); ++i) EXPECT_DOUBLE_EQ(expected[i], starts[i]) << i;
 
-  FramePacer late = makeFramePacer(40, true, 0.0);
+  FramePacer late = makeFramePacer(40, false, 0.0);
   startPacedFrame(late, 0.0);
   startPacedFrame(late, 35.0);  // 10 ms into its slot: still on the grid
   EXPECT_DOUBLE_EQ(50.0, late.nextDueMs);

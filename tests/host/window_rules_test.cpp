@@ -52,7 +52,7 @@ const MessageCase kMessageCases[] = {
     {"destroy",
      kWmDestroy,
      0,
-     {A::ShowArrowCursor, A::RunningFlagOff, A::DestroyCovers, A::PostQuit},
+     {A::ShowArrowCursor, A::RunningFlagOff, A::DestroyMonitorWindows, A::PostQuit},
      Zero,
      {A::PostQuit},
      Zero},
@@ -82,7 +82,7 @@ const MessageCase kMessageCases[] = {
     // The display turning off or on stops or restarts frames, nothing more.
     {"power setting", kWmPowerBroadcast, kPbtPowerSettingChange, {}, Default, {}, Default},
     // A monitor layout change ends nothing; the covers follow it.
-    {"display change", kWmDisplayChange, 16, {A::CoverMonitors}, Default, {}, Default},
+    {"display change", kWmDisplayChange, 16, {A::PlaceMonitorWindows}, Default, {}, Default},
     {"system key (Alt)", 0x0104, 0x41, {}, Default, {}, Default},
     {"key up", 0x0101, 0x41, {}, Default, {}, Default},
     {"left release", 0x0202, 0, {}, Default, {}, Default},
@@ -139,9 +139,12 @@ TEST(WindowRules, CursorStaysVisibleWhileThePasswordDialogIsOpen) {
   EXPECT_EQ(host.mouseMoveCount, 2u);
 }
 
-TEST(WindowRules, TheConsoleDisplayStateIsReadOnlyFromItsOwnSetting) {
+TEST(WindowRules, TheDisplayStateIsReadOnlyFromTheDisplaysOwnSettings) {
   const unsigned char display[16] = {0x56, 0x95, 0xe6, 0x6f, 0x4a, 0x70, 0xa0, 0x47,
                                      0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47};
+  // GUID_MONITOR_POWER_ON {02731015-4510-4526-99E6-E5A17EBD1AEA}, Windows 7's.
+  const unsigned char monitor[16] = {0x15, 0x10, 0x73, 0x02, 0x10, 0x45, 0x26, 0x45,
+                                     0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea};
   unsigned char other[16];
   std::memcpy(other, display, 16);
   other[15] ^= 1;
@@ -154,6 +157,8 @@ TEST(WindowRules, TheConsoleDisplayStateIsReadOnlyFromItsOwnSetting) {
       {"off", display, 4, 0, 24, 0},
       {"on", display, 4, 1, 24, 1},
       {"dimmed", display, 4, 2, 24, 2},
+      {"monitor off", monitor, 4, 0, 24, 0},
+      {"monitor on", monitor, 4, 1, 24, 1},
       {"another setting", other, 4, 0, 24, kNoDisplayState},
       {"no data", display, 0, 0, 24, kNoDisplayState},
       {"record cut short", display, 4, 0, 23, kNoDisplayState},
@@ -164,9 +169,9 @@ TEST(WindowRules, TheConsoleDisplayStateIsReadOnlyFromItsOwnSetting) {
     std::memcpy(record, c.guid, 16);
     std::memcpy(record + 16, &c.length, 4);
     std::memcpy(record + 20, &c.state, 4);
-    EXPECT_EQ(c.expected, consoleDisplayState(record, c.bytes));
+    EXPECT_EQ(c.expected, displayPowerState(record, c.bytes));
   }
-  EXPECT_EQ(kNoDisplayState, consoleDisplayState(nullptr, 24));
+  EXPECT_EQ(kNoDisplayState, displayPowerState(nullptr, 24));
 
   HostState host = hostIn(Saver);
   host.framesEnabled = 1;
@@ -243,24 +248,24 @@ TEST(MonitorCovers, EveryMonitorButTheDevicesGetsOne) {
     std::vector<ScreenRect> covers;
   };
   const Case cases[] = {
-      {"no monitor listed", {}, kMaxCoverWindows, {}},
-      {"one monitor", {{kPrimary, true}}, kMaxCoverWindows, {}},
+      {"no monitor listed", {}, kMaxMonitorWindows, {}},
+      {"one monitor", {{kPrimary, true}}, kMaxMonitorWindows, {}},
       // Xvfb's heads share one origin: the smaller one still gets its cover.
       {"heads stacked at one origin",
        {{kPrimary, true}, {{0, 0, 640, 480}, false}},
-       kMaxCoverWindows,
+       kMaxMonitorWindows,
        {{0, 0, 640, 480}}},
       {"primary listed last",
        {{{1920, 0, 3200, 1024}, false}, {{0, 0, 1920, 1080}, true}},
-       kMaxCoverWindows,
+       kMaxMonitorWindows,
        {{1920, 0, 3200, 1024}}},
       {"left of and right of the primary, in list order",
        {{{-1280, -200, 0, 824}, false}, {kPrimary, true}, {{800, 0, 1824, 768}, false}},
-       kMaxCoverWindows,
+       kMaxMonitorWindows,
        {{-1280, -200, 0, 824}, {800, 0, 1824, 768}}},
       {"none marked primary: the first is the device's",
        {{kPrimary, false}, {{800, 0, 1600, 600}, false}},
-       kMaxCoverWindows,
+       kMaxMonitorWindows,
        {{800, 0, 1600, 600}}},
       {"a mirror of the device's monitor and empty areas are left alone",
        {{kPrimary, true},
@@ -268,7 +273,7 @@ TEST(MonitorCovers, EveryMonitorButTheDevicesGetsOne) {
         {{800, 0, 800, 600}, false},
         {{900, 0, 1000, -5}, false},
         {{800, 0, 1600, 600}, false}},
-       kMaxCoverWindows,
+       kMaxMonitorWindows,
        {{800, 0, 1600, 600}}},
       {"no more than there is room for",
        {{kPrimary, true}, {{800, 0, 1600, 600}, false}, {{1600, 0, 2400, 600}, false}},
@@ -277,10 +282,10 @@ TEST(MonitorCovers, EveryMonitorButTheDevicesGetsOne) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScreenRect out[kMaxCoverWindows + 1] = {};
+    ScreenRect out[kMaxMonitorWindows + 1] = {};
     const ScreenRect untouched = {7, 7, 7, 7};
     for (ScreenRect& r : out) r = untouched;
-    uint32_t n = monitorsToCover(c.monitors.data(), static_cast<uint32_t>(c.monitors.size()), out,
+    uint32_t n = otherMonitorAreas(c.monitors.data(), static_cast<uint32_t>(c.monitors.size()), out,
                                  c.capacity);
     ASSERT_EQ(n, c.covers.size());
     for (uint32_t i = 0; i < n; ++i) {
@@ -321,6 +326,8 @@ TEST(MonitorCovers, CoverMessagesActAsOnTheSaverWindowOrNotAtAll) {
       {"create", kWmCreate, 0, {}, Default},
       {"destroy", kWmDestroy, 0, {}, Default},
       {"close", kWmClose, 0, {}, Zero},
+      // A click leaves the activation with the saver window.
+      {"mouse activate", kWmMouseActivate, 0, {}, WindowResult::NoActivate},
       {"system key (Alt)", 0x0104, 0x41, {}, Default},
       {"left release", 0x0202, 0, {}, Default},
   };
@@ -328,13 +335,13 @@ TEST(MonitorCovers, CoverMessagesActAsOnTheSaverWindowOrNotAtAll) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HostState host = hostIn(Saver);
-    WindowDecision d = decideCoverMessage(host, c.message, c.wParam, mouseAt(5, 5), cover);
+    WindowDecision d = decideMonitorWindowMessage(host, c.message, c.wParam, mouseAt(5, 5), cover);
     EXPECT_EQ(actionsOf(d), c.saver);
     EXPECT_EQ(d.result, c.saverResult);
     EXPECT_EQ(host.mouseMoveCount, 0u);
   }
   HostState preview = hostIn(Preview);
-  EXPECT_EQ(actionsOf(decideCoverMessage(preview, kWmKeyDown, 0x41, 0, cover)), Actions{});
+  EXPECT_EQ(actionsOf(decideMonitorWindowMessage(preview, kWmKeyDown, 0x41, 0, cover)), Actions{});
 }
 
 TEST(MonitorCovers, PointerMovesCountTogetherInScreenCoordinates) {
@@ -345,10 +352,10 @@ TEST(MonitorCovers, PointerMovesCountTogetherInScreenCoordinates) {
   decideWindowMessage(host, kWmMouseMove, 0, mouseAt(300, 200));
   EXPECT_EQ(host.mouseMoveCount, 2u);
   const ScreenRect atOrigin = {0, 0, 640, 480};
-  decideCoverMessage(host, kWmMouseMove, 0, mouseAt(300, 200), atOrigin);
+  decideMonitorWindowMessage(host, kWmMouseMove, 0, mouseAt(300, 200), atOrigin);
   EXPECT_EQ(host.mouseMoveCount, 2u);
   // Screen x -1270 on the left monitor is client x 10 there.
-  decideCoverMessage(host, kWmMouseMove, 0, mouseAt(10, 200), left);
+  decideMonitorWindowMessage(host, kWmMouseMove, 0, mouseAt(10, 200), left);
   EXPECT_EQ(host.mouseMoveCount, 3u);
   EXPECT_EQ(host.lastMouseX, static_cast<uint32_t>(-1270) & 0xFFFFu);
   EXPECT_EQ(host.lastMouseY, 200u);
@@ -356,7 +363,7 @@ TEST(MonitorCovers, PointerMovesCountTogetherInScreenCoordinates) {
   EXPECT_EQ(actionsOf(decideWindowMessage(host, kWmMouseMove, 0, mouseAt(301, 201))),
             (Actions{A::HideCursor}));
   EXPECT_EQ(host.mouseMoveCount, 5u);
-  EXPECT_EQ(actionsOf(decideCoverMessage(host, kWmMouseMove, 0, mouseAt(11, 201), left)),
+  EXPECT_EQ(actionsOf(decideMonitorWindowMessage(host, kWmMouseMove, 0, mouseAt(11, 201), left)),
             (Actions{A::HideCursor, A::RequestEnd}));
   EXPECT_EQ(host.mouseMoveCount, 0u);
 }

@@ -163,32 +163,69 @@ TEST_F(Device, FullScreenInTheScreensOwnModeWithTheScannedRate) {
   EXPECT_NE(nullptr, app.render.backgroundPicture);
 }
 
-// Both attempts in the stored mode fail; the display's own mode is used,
-// at its own scanned rate, and the settings keep the mode the user chose.
-// (No mode at all: tests/e2e/test_saver.py, with a device that never opens.)
-TEST_F(Device, AModeTheScreenCannotShowFallsBackToTheDisplaysOwnMode) {
+// Both attempts in the stored mode fail: the saver runs Desktop mode, a
+// windowed device in the display's own format, with no other mode tried and
+// no message; the settings keep the mode the user chose. (The mode is
+// normally found missing before any device: chooseScreenMode, below. No
+// device at all: tests/e2e/test_saver.py, with a device that never opens.)
+TEST_F(Device, AModeTheScreenCannotShowFallsBackToDesktopMode) {
   app.settings.screenX = 1024;
   app.settings.screenY = 768;
+  app.render.screenMode = ScreenMode::Exclusive;
   createDevice(window_, 0);
-  ASSERT_NE(nullptr, app.render.device) << "the 800x600x16 screen in its own mode";
+  ASSERT_NE(nullptr, app.render.device) << "windowed on the 800x600x16 screen";
   EXPECT_TRUE(shownMessages.empty());
   EXPECT_EQ(0, destroyMessages);
   EXPECT_FALSE(quitPosted());
+  EXPECT_EQ(ScreenMode::Desktop, app.render.screenMode);
   D3DDISPLAYMODE desktop = desktopMode();
-  EXPECT_EQ(desktop.Width, params().BackBufferWidth);
-  EXPECT_EQ(desktop.Height, params().BackBufferHeight);
+  EXPECT_EQ(TRUE, params().Windowed);
   EXPECT_EQ(desktop.Format, params().BackBufferFormat);
-  EXPECT_EQ(FALSE, params().Windowed);
-  std::vector<DisplayMode> modes = adapterModes();
-  EXPECT_EQ(chooseRefreshRate(modes.data(), uint32_t(modes.size()), desktop.Width, desktop.Height,
-                              uint32_t(desktop.Format)),
-            params().FullScreen_RefreshRateInHz);
+  // The window's client area, as it was before the full-screen attempts.
+  EXPECT_EQ(152u, params().BackBufferWidth);
+  EXPECT_EQ(112u, params().BackBufferHeight);
   expectSettingsMode(1024, 768, 24);
+  EXPECT_EQ(desktop.Width, desktopMode().Width) << "no display mode changed";
+}
 
-  D3DSURFACE_DESC desc = {};
-  ASSERT_NO_FATAL_FAILURE(backBufferDesc(desc));
-  EXPECT_EQ(desktop.Width, desc.Width);
-  EXPECT_EQ(desktop.Height, desc.Height);
+// Desktop mode where the settings choose it or the adapter does not list the
+// stored mode (5-5-5 also taken as the 5-6-5 that creation tries second);
+// the preview is windowed whatever they say.
+TEST_F(Device, TheScreenModeFollowsTheStoredChoiceAndTheListedModes) {
+  IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+  ASSERT_NE(nullptr, d3d);
+  D3DDISPLAYMODE desktop = {};
+  EXPECT_EQ(D3D_OK, d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &desktop));
+  d3d->Release();
+  struct Case {
+    const char* what;
+    bool preview;
+    uint32_t desktopMode, width, height, format;
+    ScreenMode expected;
+  } cases[] = {
+      {"the preview", true, 0, desktop.Width, desktop.Height, uint32_t(desktop.Format),
+       ScreenMode::Windowed},
+      {"the display's own mode", false, 0, desktop.Width, desktop.Height, uint32_t(desktop.Format),
+       ScreenMode::Exclusive},
+      {"5-5-5 where 5-6-5 is listed", false, 0, desktop.Width, desktop.Height, D3DFMT_X1R5G5B5,
+       ScreenMode::Exclusive},
+      {"Desktop mode chosen", false, 1, desktop.Width, desktop.Height, uint32_t(desktop.Format),
+       ScreenMode::Desktop},
+      {"a size not listed", false, 0, 1024, 768, uint32_t(desktop.Format), ScreenMode::Desktop},
+      {"a format not listed", false, 0, desktop.Width, desktop.Height, D3DFMT_A8R8G8B8,
+       ScreenMode::Desktop},
+      {"format 0 of an older dialog", false, 0, desktop.Width, desktop.Height, 0,
+       ScreenMode::Desktop},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    app.settings.desktopMode = c.desktopMode;
+    app.settings.screenX = c.width;
+    app.settings.screenY = c.height;
+    app.settings.pixelFormat = c.format;
+    EXPECT_EQ(c.expected, chooseScreenMode(c.preview));
+  }
+  EXPECT_EQ(nullptr, app.render.device) << "no device made";
 }
 
 // After a refused password the settings are read again; the device comes
@@ -197,7 +234,7 @@ TEST_F(Device, RecreationKeepsTheModeTheDeviceGot) {
   struct Case {
     const char* what;
     uint32_t windowed;
-  } cases[] = {{"preview", 1}, {"full screen, fallen back to the display's mode", 0}};
+  } cases[] = {{"preview", 1}, {"full screen, fallen back to Desktop mode", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     setLoadDefaults(app.settings);
@@ -209,9 +246,8 @@ TEST_F(Device, RecreationKeepsTheModeTheDeviceGot) {
     ASSERT_NE(nullptr, app.render.device);
     D3DPRESENT_PARAMETERS first = params();
     DWORD firstBehaviour = behaviour();
-    EXPECT_EQ(DWORD(c.windowed ? D3DCREATE_SOFTWARE_VERTEXPROCESSING
-                               : D3DCREATE_HARDWARE_VERTEXPROCESSING),
-              firstBehaviour);
+    // Windowed either way: software vertex processing, whatever useTnL says.
+    EXPECT_EQ(DWORD(D3DCREATE_SOFTWARE_VERTEXPROCESSING), firstBehaviour);
 
     // What a reload brings: another mode, another format.
     app.settings.screenX = 640;
@@ -407,12 +443,13 @@ TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
   EXPECT_EQ(0, SendMessageA(combo_, CB_GETCURSEL, 0, 0));
 }
 
-TEST_F(DisplayModes, NothingIsSelectedWhenTheCurrentModeIsNotOffered) {
+// The saver will run Desktop mode there, and the dialog shows it.
+TEST_F(DisplayModes, TheDesktopEntryIsSelectedWhenTheStoredModeIsNotOffered) {
   app.settings.screenX = 1152;
   app.settings.screenY = 864;
   ASSERT_EQ(1u, fillResolutionList());
   EXPECT_FALSE(entries().empty());
-  EXPECT_EQ(CB_ERR, SendMessageA(combo_, CB_GETCURSEL, 0, 0));
+  EXPECT_EQ(0, SendMessageA(combo_, CB_GETCURSEL, 0, 0));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "app/app_state.h"
 #include "app/messages.h"
+#include "config/flag_catalogue.h"
 #include "render/device.h"
 #include "render/frame.h"
 #include "render/scene.h"
@@ -154,9 +155,13 @@ class SceneOnDevice : public testing::Test {
     return app.render.device != nullptr;
   }
 
+  // The saver window's view.
+  static MonitorView& first() { return app.views.views[0]; }
+
   static bool sceneSlotsEmpty() {
     const RenderState& r = app.render;
-    return !r.flagTexture && !r.lightSpotTexture && !r.backgroundTexture && !r.backgroundQuad &&
+    return app.views.count == 0 && !first().flagTexture && !first().backgroundQuad &&
+           !first().depthSurface && !r.lightSpotTexture && !r.backgroundTexture &&
            !r.flagVertexBuffer && !r.flagIndexBuffer && !r.overlay.fontTexture &&
            !r.overlay.textBuffer && !app.sim.cloth.current && !app.sim.cloth.previous &&
            !app.sim.cloth.particles;
@@ -171,12 +176,14 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   buildScene();
   EXPECT_FALSE(closeRequested(window));
   const RenderState& r = app.render;
-  ASSERT_NE(nullptr, r.flagTexture);
+  ASSERT_EQ(1u, app.views.count);
+  EXPECT_EQ(&app.sim, first().sim);
+  ASSERT_NE(nullptr, first().flagTexture);
   D3DSURFACE_DESC flagDesc;
-  r.flagTexture->GetLevelDesc(0, &flagDesc);
+  first().flagTexture->GetLevelDesc(0, &flagDesc);
   EXPECT_EQ(D3DFMT_X8R8G8B8, flagDesc.Format);
   EXPECT_NE(nullptr, r.lightSpotTexture);
-  EXPECT_NE(nullptr, r.backgroundQuad);  // a built-in background was loaded
+  EXPECT_NE(nullptr, first().backgroundQuad);  // a built-in background was loaded
   EXPECT_NE(nullptr, r.backgroundTexture);
   EXPECT_NE(nullptr, r.flagVertexBuffer);
   EXPECT_NE(nullptr, r.flagIndexBuffer);
@@ -185,7 +192,7 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   ASSERT_NE(nullptr, app.sim.cloth.current);
   EXPECT_FLOAT_EQ(1.5f, app.sim.wind.windPowerFactor);
   // The camera follows the window's client size.
-  EXPECT_NEAR(2.4142134f / (320.0f / 240.0f), r.projectionMatrix.m[0], 1e-5f);
+  EXPECT_NEAR(2.4142134f / (320.0f / 240.0f), first().projectionMatrix.m[0], 1e-5f);
   // The start grid lies flat at z = 0 from (−16, −12) to (16, 12).
   EXPECT_FLOAT_EQ(-16.0f, app.sim.cloth.current[0].x);
   EXPECT_FLOAT_EQ(12.0f, app.sim.cloth.current[kClothVertexCount - 1].y);
@@ -234,7 +241,7 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   ASSERT_TRUE(recreateDevice(window));
   buildScene();
   EXPECT_FALSE(closeRequested(window));
-  EXPECT_NEAR(2.4142134f / (320.0f / 240.0f), app.render.projectionMatrix.m[0], 1e-5f);
+  EXPECT_NEAR(2.4142134f / (320.0f / 240.0f), first().projectionMatrix.m[0], 1e-5f);
   EXPECT_TRUE(shownMessages.empty());
 }
 
@@ -247,7 +254,7 @@ TEST_F(SceneOnDevice, UserBackgroundIsFittedAndMissingBackgroundLeavesNoQuad) {
   ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
   ASSERT_NE(nullptr, app.render.backgroundPicture);
   buildScene();
-  EXPECT_NE(nullptr, app.render.backgroundQuad);
+  EXPECT_NE(nullptr, first().backgroundQuad);
   EXPECT_NE(nullptr, app.render.backgroundTexture);
   EXPECT_FLOAT_EQ(-30.0f, app.render.backgroundCorners[0].x);
   EXPECT_FLOAT_EQ(30.0f, app.render.backgroundCorners[2].x);
@@ -258,7 +265,7 @@ TEST_F(SceneOnDevice, UserBackgroundIsFittedAndMissingBackgroundLeavesNoQuad) {
   DeleteObject(app.render.backgroundPicture);
   app.render.backgroundPicture = nullptr;
   buildScene();
-  EXPECT_EQ(nullptr, app.render.backgroundQuad);
+  EXPECT_EQ(nullptr, first().backgroundQuad);
   EXPECT_EQ(nullptr, app.render.backgroundTexture);
   EXPECT_NE(nullptr, app.render.flagVertexBuffer);
   runFrames(3);
@@ -289,7 +296,7 @@ TEST_F(SceneOnDevice, MissingFontRunsOnWithoutTextsAndFramesStaySafe) {
   buildScene();
   EXPECT_FALSE(closeRequested(window));
   EXPECT_TRUE(shownMessages.empty());
-  EXPECT_NE(nullptr, app.render.flagTexture);
+  EXPECT_NE(nullptr, first().flagTexture);
   EXPECT_EQ(nullptr, app.render.overlay.fontTexture);
   // What set-up does after the font was done too.
   EXPECT_FLOAT_EQ(1.0f, app.render.sceneMaterial.diffuse[0]);
@@ -363,27 +370,50 @@ TEST_F(SceneOnDevice, WithoutADeviceNothingIsBuiltOrDrawn) {
 
 // Desktop mode with a second monitor: its view has a swap chain of its
 // monitor's size, its own camera aspect, cloth, flag and background, steps
-// only its own cloth, leaves the saver window's generator alone, and comes
-// back from a device reset (which its swap chain would refuse) and a resize.
+// only its own cloth, picks its random flag from its own generator (a
+// folder of two candidates: a pick from the saver window's would move that
+// one's sequence), and comes back from a device reset (which its swap chain
+// would refuse) and a resize.
 TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndResize) {
   HWND second = makeTestWindow("FlagsSceneSecond", 200, 150);
   ASSERT_NE(nullptr, second);
+  char savedDirectory[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof savedDirectory, savedDirectory);
+  std::string root = tempFilePath("flags_scene_views_" + std::to_string(GetCurrentProcessId()));
+  std::string image = root + "\\IMAGE";
+  CreateDirectoryA(root.c_str(), nullptr);
+  CreateDirectoryA(image.c_str(), nullptr);
+  const char* const candidates[] = {"Alpha.bmp", "Beta.bmp"};
+  for (const char* name : candidates)
+    ASSERT_TRUE(writeFileBytes(image + "\\" + name, bmpFileBytes(16, 12, 24, [](int, int) {
+                                 return 0x00336699u;
+                               })));
+  SetCurrentDirectoryA(root.c_str());
+  app.settings.useFlagLogo = 0;
+  app.settings.randomFlag = 1;
   ShowWindow(second, SW_SHOWNA);
   app.host.mode = Saver;
   app.host.isPreview = 0;
-  app.settings.desktopMode = 1;
-  app.host.coverWindows[0] = second;
-  app.host.coverRects[0] = ScreenRect{0, 0, 200, 150};
-  app.host.coverCount = 1;
+  app.render.screenMode = ScreenMode::Desktop;
+  app.host.monitorWindows[0] = second;
+  app.host.monitorRects[0] = ScreenRect{0, 0, 200, 150};
+  app.host.monitorWindowCount = 1;
   ASSERT_TRUE(makeDevice()) << "no Direct3D device under this Wine";
   configureSimulation(app.sim, 100, false);
-  const RandomGenerator saverRandom = app.sim.random;
+  // The saver window's own pick, and nothing else, from its generator.
+  RandomGenerator saverRandom = app.sim.random;
+  char saverFlag[kNameCapacity];
+  copyText(saverFlag, sizeof saverFlag, app.settings.selectFlag);
+  bool picked = pickRandomFlagInto(saverRandom, saverFlag);  // may take none: the built-in flag then
   buildScene();
   EXPECT_FALSE(closeRequested(window));
   EXPECT_EQ(0, std::memcmp(&saverRandom, &app.sim.random, sizeof saverRandom))
-      << "the saver window's sequence is untouched";
-  ASSERT_EQ(1u, app.monitors.count);
-  MonitorView& view = app.monitors.views[0];
+      << "the other monitor's pick left the saver window's sequence alone";
+  if (picked) {
+    EXPECT_STREQ(saverFlag, app.settings.selectFlag);
+  }
+  ASSERT_EQ(2u, app.views.count);
+  MonitorView& view = app.views.views[1];
   auto expectSurfaces = [&](const char* when) {
     SCOPED_TRACE(when);
     ASSERT_NE(nullptr, view.swapChain);
@@ -399,40 +429,46 @@ TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndRes
   expectSurfaces("built");
   EXPECT_EQ(second, view.window);
   EXPECT_NE(nullptr, view.flagTexture);
-  EXPECT_NE(app.render.flagTexture, view.flagTexture);
+  EXPECT_NE(first().flagTexture, view.flagTexture);
+  EXPECT_NE(nullptr, first().depthSurface) << "the device's own depth buffer, held";
   EXPECT_NE(nullptr, view.backgroundQuad);
   EXPECT_NEAR(2.4142134f / (200.0f / 150.0f), view.projectionMatrix.m[0], 1e-5f);
-  ASSERT_NE(nullptr, view.sim.cloth.current);
+  ASSERT_NE(nullptr, view.sim->cloth.current);
 
   const int freeCorner = kClothVertexCount - 1;
   std::vector<FlagVertex> saverCloth(app.sim.cloth.current, app.sim.cloth.current + kClothVertexCount);
-  float startZ = view.sim.cloth.current[freeCorner].z;
+  float startZ = view.sim->cloth.current[freeCorner].z;
   for (int frame = 0; frame < 40; ++frame) {
     Sleep(2);
-    drawMonitorFrame(0);
+    updateView(1);
+    drawView(1);
   }
-  EXPECT_NE(startZ, view.sim.cloth.current[freeCorner].z) << "its cloth moves";
+  EXPECT_NE(startZ, view.sim->cloth.current[freeCorner].z) << "its cloth moves";
   EXPECT_EQ(0, std::memcmp(saverCloth.data(), app.sim.cloth.current, kClothVertexBytes))
       << "the saver window's cloth is stepped by its own frame only";
 
   ASSERT_TRUE(restoreLostDevice());
   expectSurfaces("after a reset");
   runFrames(2, 2);
-  drawMonitorFrame(0);
+  updateView(1);
+  drawView(1);
 
   ASSERT_TRUE(resizeSaverView(160, 100));
   EXPECT_EQ(160u, app.render.presentParams.BackBufferWidth);
   EXPECT_EQ(100u, app.render.presentParams.BackBufferHeight);
-  EXPECT_NEAR(2.4142134f / 1.6f, app.render.projectionMatrix.m[0], 1e-5f);
+  EXPECT_NEAR(2.4142134f / 1.6f, first().projectionMatrix.m[0], 1e-5f);
   expectSurfaces("after a resize");
   runFrames(2, 2);
   EXPECT_FALSE(closeRequested(window));
   EXPECT_TRUE(shownMessages.empty());
 
   releaseScene();
-  EXPECT_EQ(0u, app.monitors.count);
-  EXPECT_EQ(nullptr, app.monitors.views[0].swapChain);
-  EXPECT_EQ(nullptr, app.monitors.saverDepthSurface);
+  EXPECT_EQ(0u, app.views.count);
+  EXPECT_EQ(nullptr, app.views.views[1].swapChain);
   EXPECT_TRUE(sceneSlotsEmpty());
   DestroyWindow(second);
+  SetCurrentDirectoryA(savedDirectory);
+  for (const char* name : candidates) DeleteFileA((image + "\\" + name).c_str());
+  RemoveDirectoryA(image.c_str());
+  RemoveDirectoryA(root.c_str());
 }

@@ -76,6 +76,7 @@ bool runs(const char* step) {
 
 void profiledFrame(Profile& profile) {
   RenderState& render = app.render;
+  MonitorView& view = app.views.views[0];
   IDirect3DDevice8* device = render.device;
   profile.start();
   if (!runs("scene")) {
@@ -101,17 +102,17 @@ void profiledFrame(Profile& profile) {
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
     device->SetVertexShader(kBackgroundVertexFormat);
-    device->SetStreamSource(0, render.backgroundQuad, kBackgroundVertexStride);
+    device->SetStreamSource(0, view.backgroundQuad, kBackgroundVertexStride);
     device->SetTexture(0, render.backgroundTexture);
     device->SetTexture(1, nullptr);
   }
-  if (runs("background") && render.backgroundQuad && render.backgroundTexture)
+  if (runs("background") && view.backgroundQuad && render.backgroundTexture)
     device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
   profile.lap(Background);
   if (runs("states")) {
     device->SetVertexShader(kFlagVertexFormat);
     device->SetStreamSource(0, render.flagVertexBuffer, kFlagVertexStride);
-    device->SetTexture(0, render.flagTexture);
+    device->SetTexture(0, view.flagTexture);
     device->SetTexture(1, render.lightSpotTexture);
   }
   if (runs("flag"))

@@ -150,8 +150,8 @@ void reportScene() {
   std::printf(
       "scene ready: device %d flag %d lightspot %d buffers %d %d background %d %d "
       "font %d text %d cloth %d size %ux%u flag name \"%s\"\n",
-      r.device != nullptr, r.flagTexture != nullptr, r.lightSpotTexture != nullptr,
-      r.flagVertexBuffer != nullptr, r.flagIndexBuffer != nullptr, r.backgroundQuad != nullptr,
+      r.device != nullptr, app.views.views[0].flagTexture != nullptr, r.lightSpotTexture != nullptr,
+      r.flagVertexBuffer != nullptr, r.flagIndexBuffer != nullptr, app.views.views[0].backgroundQuad != nullptr,
       r.backgroundTexture != nullptr, r.overlay.fontTexture != nullptr,
       r.overlay.textBuffer != nullptr, app.sim.cloth.current != nullptr,
       app.render.presentParams.BackBufferWidth, app.render.presentParams.BackBufferHeight,

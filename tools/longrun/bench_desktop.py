@@ -14,7 +14,11 @@ the other being its black cover), then frames per second (Wine's +fps
 trace, the mean over every swap chain's counts) and the CPU of the whole
 process in % of one core over `seconds`. --picture writes the two
 monitors of the Desktop-mode run side by side, as the README shows them.
-The run fails (code 1) when a run shows no picture on a monitor."""
+The run fails (code 1) when a run shows no picture on a monitor, when a
+Desktop-mode run's windowed swap chains run above the display's rate (60 Hz
+where Xvfb gives none; a windowed Present never waits for the blank, so the
+saver's own pacing is what holds it), or when pointer moves do not end a
+saver with code 0."""
 import argparse
 import os
 import sys
@@ -30,6 +34,9 @@ ONE = ("one display", ("800x600x16",), [(800, 600)])
 TWO = ("two monitors", ("800x600x16", "-screen", "1", "640x480x16", "-extension", "RANDR", "+xinerama"),
        [(800, 600), (640, 480)])
 WARM_UP = 2.0
+# A windowed swap chain at most this fast on a 60 Hz display (a 1 % margin
+# for the trace's rounding of each second).
+WINDOWED_LIMIT = 60.6
 
 
 class Display(unittest.TestCase):
@@ -70,6 +77,7 @@ def run(layout, desktop, seconds):
         proc = wine.start(harness.SCR, "/s", env={"WINEDEBUG": "-all,+fps"})
         try:
             rates = fps_reader(proc)
+            saver = harness.wait_window(holder, wine)
             shown = None
             # The exclusive mode shows its picture on the first monitor only;
             # the others are black covers.
@@ -83,6 +91,14 @@ def run(layout, desktop, seconds):
             figures = rate_and_cpu(proc, rates, WARM_UP, seconds)
             # By now the flags wave.
             figures.update(start=start_seconds, pictures=pictures(pixels, wine, drawn) or shown)
+            what = f"{name}, {'Desktop' if desktop else 'exclusive'}"
+            if desktop and figures["fps"] is not None and figures["fps"] > WINDOWED_LIMIT:
+                raise soak.LongRunError(f"{what}: windowed swap chains ran at {figures['fps']:.1f} "
+                                        f"frames per second, above {WINDOWED_LIMIT:g}")
+            watch = wine.watch_exit(saver["hwnd"])
+            code = harness.end_saver_by_input(wine, saver["hwnd"], proc, watch)
+            if code != 0:
+                raise soak.LongRunError(f"{what}: the saver ended with code {code} after pointer moves")
             return figures
         finally:
             if proc.poll() is None:

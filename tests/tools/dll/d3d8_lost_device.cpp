@@ -1,14 +1,16 @@
 // A "d3d8.dll" around the system's own whose device is lost once, as a
 // monitor change or a lock screen leaves it, and comes back only by Reset.
 //
-// Everything is the real Direct3D 8 except three methods of each device
-// (CreateDevice and CreateAdditionalSwapChain only record what they made):
-// once the file lose_device_now exists beside the DLL, the next Present
-// returns D3DERR_DEVICELOST unshown and the loss begins. TestCooperativeLevel
-// then answers D3DERR_DEVICELOST ten times, then D3DERR_DEVICENOTRESET until
-// a Reset succeeds; Present meanwhile shows nothing and answers
-// D3DERR_DEVICELOST. The first Reset after the loss is refused (as one made
-// while the display is still changing can be), later ones are the real Reset.
+// Everything is the real Direct3D 8 except three methods of each device and
+// the Present of each additional swap chain (CreateDevice and
+// CreateAdditionalSwapChain also record what they made): once the file
+// lose_device_now exists beside the DLL, the next Present of the device or
+// of a swap chain returns D3DERR_DEVICELOST unshown and the loss begins.
+// TestCooperativeLevel then answers D3DERR_DEVICELOST ten times, then
+// D3DERR_DEVICENOTRESET until a Reset succeeds; every Present meanwhile
+// shows nothing and answers D3DERR_DEVICELOST. The first three Resets after
+// the loss are refused (as ones made while the display is still changing
+// can be), later ones are the real Reset.
 // What happened goes, a line per event, into reset_calls.txt beside the DLL:
 //   lost present=<n>              the Present that began the loss
 //   not-reset lost-answers=<k>    the first D3DERR_DEVICENOTRESET answer
@@ -17,9 +19,11 @@
 //                                 or restored; Presents after the one that
 //                                 began the loss)
 //   presented after-reset         the first Present shown after a good Reset
-// Every device and additional swap chain made goes into device_calls.txt:
+// Every device and additional swap chain made, and every Reset, goes into
+// device_calls.txt:
 //   create windowed=<0|1> size=<w>x<h> result=<hex>
 //   swap-chain windowed=<0|1> size=<w>x<h> result=<hex>
+//   reset windowed=<0|1> size=<w>x<h> result=<hex>
 #define CINTERFACE
 #include <windows.h>
 #include <d3d8.h>
@@ -29,13 +33,14 @@
 namespace {
 
 const unsigned kLostAnswers = 10;
+const unsigned kRefusedResets = 3;
 
 enum Phase { Normal, Lost, NotReset, Restored };
 const char* const kPhaseNames[] = {"normal", "lost", "not-reset", "restored"};
 
 Phase phase = Normal;
-unsigned presents = 0, presentsWhileLost = 0, lostAnswers = 0;
-bool refusedOneReset = false, presentedAfterReset = false;
+unsigned presents = 0, presentsWhileLost = 0, lostAnswers = 0, refusedResets = 0;
+bool presentedAfterReset = false;
 
 // Copies of the real tables with the methods above in place of the real
 // ones (every object of a kind shares the real d3d8's one table).
@@ -48,6 +53,9 @@ HRESULT(WINAPI* realReset)(IDirect3DDevice8*, D3DPRESENT_PARAMETERS*);
 HRESULT(WINAPI* realPresent)(IDirect3DDevice8*, const RECT*, const RECT*, HWND, const RGNDATA*);
 HRESULT(WINAPI* realCreateAdditionalSwapChain)
 (IDirect3DDevice8*, D3DPRESENT_PARAMETERS*, IDirect3DSwapChain8**);
+IDirect3DSwapChain8Vtbl patchedSwapChain;
+HRESULT(WINAPI* realSwapChainPresent)
+(IDirect3DSwapChain8*, const RECT*, const RECT*, HWND, const RGNDATA*);
 
 void recordIn(const char* file, const char* line) {
   char path[MAX_PATH];
@@ -68,13 +76,6 @@ void recordMade(const char* what, const D3DPRESENT_PARAMETERS* parameters, HRESU
   recordIn("device_calls.txt", line);
 }
 
-HRESULT WINAPI createAdditionalSwapChain(IDirect3DDevice8* device,
-                                         D3DPRESENT_PARAMETERS* parameters,
-                                         IDirect3DSwapChain8** swapChain) {
-  HRESULT result = realCreateAdditionalSwapChain(device, parameters, swapChain);
-  recordMade("swap-chain", parameters, result);
-  return result;
-}
 
 bool lossRequested() {
   char path[MAX_PATH];
@@ -100,10 +101,10 @@ HRESULT WINAPI testCooperativeLevel(IDirect3DDevice8* device) {
 HRESULT WINAPI reset(IDirect3DDevice8* device, D3DPRESENT_PARAMETERS* parameters) {
   Phase during = phase;
   HRESULT result = D3DERR_DEVICELOST;
-  // Reset cannot succeed while the device is merely lost; the first one
-  // after the loss is refused too.
-  if (phase == NotReset && !refusedOneReset) {
-    refusedOneReset = true;
+  // Reset cannot succeed while the device is merely lost; the first ones
+  // after the loss are refused too.
+  if (phase == NotReset && refusedResets < kRefusedResets) {
+    ++refusedResets;
   } else if (phase != Lost) {
     result = realReset(device, parameters);
     if (SUCCEEDED(result) && phase == NotReset) phase = Restored;
@@ -112,11 +113,13 @@ HRESULT WINAPI reset(IDirect3DDevice8* device, D3DPRESENT_PARAMETERS* parameters
   snprintf(line, sizeof line, "reset phase=%s result=%lx presents-while-lost=%u",
            kPhaseNames[during], static_cast<unsigned long>(result), presentsWhileLost);
   record(line);
+  recordMade("reset", parameters, result);
   return result;
 }
 
-HRESULT WINAPI present(IDirect3DDevice8* device, const RECT* source, const RECT* target,
-                       HWND window, const RGNDATA* dirty) {
+// The device's Present and every swap chain's: D3D_OK when the real one
+// is to show the frame, else what to answer instead.
+HRESULT lossBeforePresent() {
   ++presents;
   if (phase == Normal && lossRequested()) {
     phase = Lost;
@@ -129,11 +132,44 @@ HRESULT WINAPI present(IDirect3DDevice8* device, const RECT* source, const RECT*
     ++presentsWhileLost;
     return D3DERR_DEVICELOST;
   }
-  HRESULT result = realPresent(device, source, target, window, dirty);
+  return D3D_OK;
+}
+
+void recordShown(HRESULT result) {
   if (phase == Restored && !presentedAfterReset && SUCCEEDED(result)) {
     presentedAfterReset = true;
     record("presented after-reset");
   }
+}
+
+HRESULT WINAPI present(IDirect3DDevice8* device, const RECT* source, const RECT* target,
+                       HWND window, const RGNDATA* dirty) {
+  HRESULT lost = lossBeforePresent();
+  if (FAILED(lost)) return lost;
+  HRESULT result = realPresent(device, source, target, window, dirty);
+  recordShown(result);
+  return result;
+}
+
+HRESULT WINAPI swapChainPresent(IDirect3DSwapChain8* swapChain, const RECT* source,
+                                const RECT* target, HWND window, const RGNDATA* dirty) {
+  HRESULT lost = lossBeforePresent();
+  if (FAILED(lost)) return lost;
+  return realSwapChainPresent(swapChain, source, target, window, dirty);
+}
+
+HRESULT WINAPI createAdditionalSwapChain(IDirect3DDevice8* device,
+                                         D3DPRESENT_PARAMETERS* parameters,
+                                         IDirect3DSwapChain8** swapChain) {
+  HRESULT result = realCreateAdditionalSwapChain(device, parameters, swapChain);
+  recordMade("swap-chain", parameters, result);
+  if (FAILED(result) || !swapChain || !*swapChain) return result;
+  if (!realSwapChainPresent) {
+    patchedSwapChain = *(*swapChain)->lpVtbl;
+    realSwapChainPresent = patchedSwapChain.Present;
+    patchedSwapChain.Present = swapChainPresent;
+  }
+  (*swapChain)->lpVtbl = &patchedSwapChain;
   return result;
 }
 

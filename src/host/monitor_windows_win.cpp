@@ -1,4 +1,4 @@
-#include "host/monitor_cover.h"
+#include "host/monitor_windows.h"
 
 #include <windows.h>
 
@@ -34,19 +34,19 @@ BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   return TRUE;
 }
 
-int32_t coverIndex(HWND window) {
+int32_t monitorWindowIndex(HWND window) {
   const HostState& host = app.host;
-  for (uint32_t i = 0; i < host.coverCount; ++i)
-    if (host.coverWindows[i] == window) return static_cast<int32_t>(i);
+  for (uint32_t i = 0; i < host.monitorWindowCount; ++i)
+    if (host.monitorWindows[i] == window) return static_cast<int32_t>(i);
   return -1;
 }
 
-LRESULT CALLBACK coverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  int32_t index = coverIndex(window);
-  // Messages of creation arrive before the cover is listed.
+LRESULT CALLBACK monitorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  int32_t index = monitorWindowIndex(window);
+  // Messages of creation arrive before the window is listed.
   if (index < 0) return DefWindowProcA(window, message, wParam, lParam);
-  ScreenRect area = app.host.coverRects[index];
-  WindowDecision decision = decideCoverMessage(app.host, message, wParam, lParam, area);
+  ScreenRect area = app.host.monitorRects[index];
+  WindowDecision decision = decideMonitorWindowMessage(app.host, message, wParam, lParam, area);
   for (uint32_t i = 0; i < decision.count; ++i) {
     switch (decision.actions[i]) {
       case WindowAction::HideCursor:
@@ -55,35 +55,38 @@ LRESULT CALLBACK coverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       case WindowAction::RequestEnd:
         requestEnd();
         break;
-      default:  // the cover rules give no other action
+      default:  // the rules give these windows no other action
         break;
     }
   }
   if (decision.result == WindowResult::Zero) return 0;
+  if (decision.result == WindowResult::NoActivate) return MA_NOACTIVATE;
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
 const char* windowClassName() {
-  return drawsEveryMonitor(app) ? kMonitorClass : kCoverClass;
+  return inDesktopMode(app) ? kMonitorClass : kCoverClass;
 }
 
-bool registerCoverClass() {
+bool registerMonitorWindowClass() {
   WNDCLASSEXA existing;
   if (GetClassInfoExA(app.host.instance, windowClassName(), &existing)) return true;
   WNDCLASSEXA windowClass;
   std::memset(&windowClass, 0, sizeof windowClass);
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = coverWindowProc;
+  windowClass.lpfnWndProc = monitorWindowProc;
   windowClass.hInstance = app.host.instance;
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  // A cover is black; a flag window paints nothing of its own between the
+  // frames that fill it.
+  if (!inDesktopMode(app)) windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = windowClassName();
   return RegisterClassExA(&windowClass) != 0;
 }
 
 // Below the saver window, so where monitors overlap the picture stays on top;
 // shown without taking the activation from it.
-void placeCover(HWND cover, const ScreenRect& r, HWND saverWindow) {
-  SetWindowPos(cover, saverWindow ? saverWindow : HWND_TOPMOST, r.left, r.top, r.right - r.left,
+void placeMonitorWindow(HWND window, const ScreenRect& r, HWND saverWindow) {
+  SetWindowPos(window, saverWindow ? saverWindow : HWND_TOPMOST, r.left, r.top, r.right - r.left,
                r.bottom - r.top, SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
@@ -92,17 +95,17 @@ void placeCover(HWND cover, const ScreenRect& r, HWND saverWindow) {
 // after the saver window would lie over it on the X screen where monitors
 // overlap. Stepping the saver window behind the last cover and back to the
 // top raises it there too.
-void raiseAboveCovers(HWND saverWindow) {
+void raiseAboveMonitorWindows(HWND saverWindow) {
   const HostState& host = app.host;
-  if (!saverWindow || host.coverCount == 0) return;
+  if (!saverWindow || host.monitorWindowCount == 0) return;
   const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-  SetWindowPos(saverWindow, host.coverWindows[host.coverCount - 1], 0, 0, 0, 0, keep);
+  SetWindowPos(saverWindow, host.monitorWindows[host.monitorWindowCount - 1], 0, 0, 0, 0, keep);
   SetWindowPos(saverWindow, HWND_TOPMOST, 0, 0, 0, 0, keep);
 }
 
 // A tool window: no taskbar button and no Alt+Tab entry, where a switch to
 // a cover would show a black screen and end nothing.
-HWND createCover(const ScreenRect& r) {
+HWND createMonitorWindow(const ScreenRect& r) {
   return CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClassName(), "", WS_POPUP, r.left,
                          r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                          app.host.instance, nullptr);
@@ -110,39 +113,39 @@ HWND createCover(const ScreenRect& r) {
 
 }  // namespace
 
-void coverOtherMonitors(HWND__* saverWindow) {
+void placeMonitorWindows(HWND__* saverWindow) {
   HostState& host = app.host;
   MonitorList monitors;
   std::memset(&monitors, 0, sizeof monitors);
   EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&monitors));
-  ScreenRect wanted[kMaxCoverWindows];
-  uint32_t count = monitorsToCover(monitors.areas, monitors.count, wanted, kMaxCoverWindows);
-  if (count > 0 && !registerCoverClass()) count = 0;
+  ScreenRect wanted[kMaxMonitorWindows];
+  uint32_t count = otherMonitorAreas(monitors.areas, monitors.count, wanted, kMaxMonitorWindows);
+  if (count > 0 && !registerMonitorWindowClass()) count = 0;
 
-  // Covers kept are put (back) where they are needed now; the rest go.
-  uint32_t kept = host.coverCount < count ? host.coverCount : count;
-  uint32_t before = host.coverCount;
-  host.coverCount = kept;
-  for (uint32_t i = kept; i < before; ++i) DestroyWindow(host.coverWindows[i]);
+  // Windows kept are put (back) where they are needed now; the rest go.
+  uint32_t kept = host.monitorWindowCount < count ? host.monitorWindowCount : count;
+  uint32_t before = host.monitorWindowCount;
+  host.monitorWindowCount = kept;
+  for (uint32_t i = kept; i < before; ++i) DestroyWindow(host.monitorWindows[i]);
   for (uint32_t i = 0; i < kept; ++i) {
-    host.coverRects[i] = wanted[i];
-    placeCover(host.coverWindows[i], wanted[i], saverWindow);
+    host.monitorRects[i] = wanted[i];
+    placeMonitorWindow(host.monitorWindows[i], wanted[i], saverWindow);
   }
   for (uint32_t i = kept; i < count; ++i) {
-    HWND cover = createCover(wanted[i]);
-    if (!cover) continue;  // that monitor stays uncovered; the saver runs on
-    host.coverWindows[host.coverCount] = cover;
-    host.coverRects[host.coverCount] = wanted[i];
-    ++host.coverCount;
-    placeCover(cover, wanted[i], saverWindow);
+    HWND made = createMonitorWindow(wanted[i]);
+    if (!made) continue;  // that monitor stays without; the saver runs on
+    host.monitorWindows[host.monitorWindowCount] = made;
+    host.monitorRects[host.monitorWindowCount] = wanted[i];
+    ++host.monitorWindowCount;
+    placeMonitorWindow(made, wanted[i], saverWindow);
   }
-  raiseAboveCovers(saverWindow);
+  raiseAboveMonitorWindows(saverWindow);
 }
 
-void destroyCovers() {
+void destroyMonitorWindows() {
   HostState& host = app.host;
-  // Emptied first: destroying a cover under the pointer sends messages.
-  uint32_t count = host.coverCount;
-  host.coverCount = 0;
-  for (uint32_t i = 0; i < count; ++i) DestroyWindow(host.coverWindows[i]);
+  // Emptied first: destroying a window under the pointer sends messages.
+  uint32_t count = host.monitorWindowCount;
+  host.monitorWindowCount = 0;
+  for (uint32_t i = 0; i < count; ++i) DestroyWindow(host.monitorWindows[i]);
 }
