@@ -555,6 +555,24 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertEqual(number(s.get("[Desktop Mode]")), 1)
         self.assertEqual(number(s.get("[Pixel Format]")), 24, "the held format, never 0")
 
+    def test_no_direct3d_ends_the_dialog_with_a_message(self):
+        folder, scr = harness.install_program(self.wine, harness.D3D8_WITHOUT_DEVICE)
+        open(os.path.join(folder, "no_direct3d"), "w").close()
+        before = self.wine.export_key()
+        proc = self.wine.start(scr, "/c", env={"WINEDLLOVERRIDES": self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n"})
+        code, out = self.wine.wintool("wait", "--class", "#32770", "--title", "Error", "--timeout", "30000")
+        self.assertEqual(code, 0, "no error message")
+        box = harness.parse_fields(out)
+        self.assertEqual(box["owner"], "0")
+        self.assertEqual(harness.box_text(self.wine, box["hwnd"]), "Can't create Direct3D")
+        _, out = self.wine.wintool("list")
+        settings = [w for w in harness.parse_lines(out) if w.get("title") == harness.DIALOG_TITLE]
+        self.assertTrue(all(w["visible"] == "0" for w in settings), "the dialog was shown")
+        watch = self.wine.watch_exit(box["hwnd"])
+        self.wine.wintool("post", box["hwnd"], str(harness.WM_COMMAND), str(harness.IDOK), "0")
+        self.assertEqual(harness.exit_code(proc, 30, watch), 0)
+        self.assertEqual(self.wine.export_key(), before)
+
 
 # --- the saver after the dialog -------------------------------------------------
 

@@ -2,7 +2,9 @@
 // with no usable Direct3D. Every CreateDevice fails with D3DERR_NOTAVAILABLE
 // and appends "width=<w> height=<h> format=<f> windowed=<0|1>" to
 // create_device_calls.txt beside the DLL. The current display mode reads as
-// 1280 x 1024 in D3DFMT_X8R8G8B8; the adapter lists no modes.
+// 1280 x 1024 in D3DFMT_X8R8G8B8; the adapter lists no modes. With the file
+// no_direct3d beside the DLL there is no Direct3D at all: Direct3DCreate8
+// returns null.
 #include <d3d8.h>
 
 #include "test_dll_support.h"
@@ -78,5 +80,8 @@ class AdapterWithoutDevice final : public IDirect3D8 {
 }  // namespace
 
 extern "C" IDirect3D8* WINAPI Direct3DCreate8(UINT) {
+  char path[MAX_PATH];
+  pathBesideDll("no_direct3d", path, MAX_PATH);
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return nullptr;
   return new AdapterWithoutDevice();
 }
