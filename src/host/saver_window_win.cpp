@@ -17,6 +17,7 @@
 #include "render/device.h"
 #include "render/frame.h"
 #include "render/scene.h"
+#include "sim/cloth_dynamics.h"
 #include "resources/resource.h"
 
 namespace {
@@ -128,13 +129,33 @@ void carryOut(WindowAction action, HWND window) {
 
 }  // namespace
 
+PowerState readPowerState() {
+  SYSTEM_POWER_STATUS status;
+  std::memset(&status, 0, sizeof status);
+  if (!GetSystemPowerStatus(&status)) return PowerState{0, 0};
+  // SystemStatusFlag, which these headers still call by its old name.
+  return powerStateFromStatus(status.ACLineStatus, status.Reserved1);
+}
+
+uint32_t saverWindowFrameRate() {
+  PacedView view = app.host.isPreview      ? PacedView::Preview
+                   : drawsEveryMonitor(app) ? PacedView::DesktopWindow
+                                            : PacedView::FullScreen;
+  return pacedFrameRate(view, app.host.power, deviceRefreshRate());
+}
+
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_POWERBROADCAST && wParam == PBT_POWERSETTINGCHANGE && lParam) {
     const POWERBROADCAST_SETTING* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(lParam);
-    uint32_t state =
-        consoleDisplayState(setting, FIELD_OFFSET(POWERBROADCAST_SETTING, Data) + setting->DataLength);
+    uint32_t bytes = FIELD_OFFSET(POWERBROADCAST_SETTING, Data) + setting->DataLength;
+    uint32_t state = consoleDisplayState(setting, bytes);
     if (state != kNoDisplayState) app.host.displayOff = state == 0;
+    uint32_t batterySaver = batterySaverState(setting, bytes);
+    if (batterySaver != kNoDisplayState) app.host.power.batterySaver = batterySaver != 0;
   }
+  // The loop's pacers take the new state at the next frame.
+  if (message == WM_POWERBROADCAST && wParam == PBT_APMPOWERSTATUSCHANGE)
+    app.host.power = readPowerState();
   WindowDecision decision = decideWindowMessage(app.host, message, wParam, lParam);
   for (uint32_t i = 0; i < decision.count; ++i) carryOut(decision.actions[i], window);
   if (decision.result == WindowResult::Zero) return 0;
@@ -202,8 +223,9 @@ struct Pacing {
   FramePacer saver;
   FramePacer monitors[kMaxMonitorViews];
   uint32_t monitorCount;
-  IDirect3DDevice8* device;  // the device and views the pacers were made for
+  IDirect3DDevice8* device;  // the device, views and power state the pacers were made for
   uint32_t generation;
+  PowerState power;
 };
 
 void makePacers(Pacing& pacing) {
@@ -211,18 +233,31 @@ void makePacers(Pacing& pacing) {
   double now = clockMs();
   pacing.device = app.render.device;
   pacing.generation = app.monitors.generation;
-  pacing.saver = makeFramePacer(pacedFrameRate(preview, deviceRefreshRate()), preview, now);
+  pacing.power = app.host.power;
+  pacing.saver = makeFramePacer(saverWindowFrameRate(), preview, now);
   pacing.monitorCount = app.monitors.count;
   for (uint32_t i = 0; i < pacing.monitorCount; ++i)
-    pacing.monitors[i] =
-        makeFramePacer(pacedFrameRate(false, app.monitors.views[i].refreshRate), false, now);
+    pacing.monitors[i] = makeFramePacer(
+        pacedFrameRate(PacedView::DesktopWindow, app.host.power, app.monitors.views[i].refreshRate),
+        false, now);
+}
+
+// Every cloth's step was calibrated at the old pace.
+void restartCalibrations() {
+  restartStepCalibration(app.sim.calibration);
+  for (uint32_t i = 0; i < app.monitors.count; ++i)
+    restartStepCalibration(app.monitors.views[i].sim.calibration);
 }
 
 // A device made again after a refused password may show another rate; a
-// display change builds the views again.
+// display change builds the views again; a power change sets another pace.
 void followDeviceAndViews(Pacing& pacing) {
-  if (app.render.device != pacing.device || app.monitors.generation != pacing.generation)
+  bool paceChanged = savesPower(app.host.power) != savesPower(pacing.power);
+  if (app.render.device != pacing.device || app.monitors.generation != pacing.generation ||
+      app.host.power.onBattery != pacing.power.onBattery ||
+      app.host.power.batterySaver != pacing.power.batterySaver)
     makePacers(pacing);
+  if (paceChanged) restartCalibrations();
 }
 
 double msUntilNextFrame(const Pacing& pacing) {
@@ -268,6 +303,13 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   std::memcpy(&displaySetting, kConsoleDisplayGuid, sizeof displaySetting);
   HPOWERNOTIFY displayNotice =
       RegisterPowerSettingNotification(window, &displaySetting, DEVICE_NOTIFY_WINDOW_HANDLE);
+  // Slower on battery and in battery saver; the saver's state comes as a
+  // setting of its own (Windows 10 and later), at once and at every change.
+  host.power = readPowerState();
+  GUID powerSavingSetting;
+  std::memcpy(&powerSavingSetting, kPowerSavingGuid, sizeof powerSavingSetting);
+  HPOWERNOTIFY powerSavingNotice =
+      RegisterPowerSettingNotification(window, &powerSavingSetting, DEVICE_NOTIFY_WINDOW_HANDLE);
 
   // Messages first; a frame when one is due; otherwise waits for whichever
   // comes first.
@@ -290,6 +332,7 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   }
   closeFrameWait(wait);
   if (displayNotice) UnregisterPowerSettingNotification(displayNotice);
+  if (powerSavingNotice) UnregisterPowerSettingNotification(powerSavingNotice);
   return static_cast<uint32_t>(message.wParam);
 }
 
