@@ -108,6 +108,7 @@ void setUpClothArrays(uint16_t* indices) {
   setUpCloth(cloth, app.sim.wind.windVector);
   cloth.indices = nullptr;  // freed once the index buffer holds them
   fillVertexBuffer(app.render.flagVertexBuffer, cloth.current, kClothVertexBytes, D3DLOCK_DISCARD);
+  if (app.host.isPreview) listClothTrianglesEvery(indices, kPreviewClothStep);
   fillIndexBuffer(app.render.flagIndexBuffer, indices, kClothIndexBytes);
 }
 
