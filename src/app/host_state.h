@@ -20,6 +20,12 @@ struct ScreenRect {
 // black cover in an exclusive mode, a flag of its own in Desktop mode.
 constexpr uint32_t kMaxMonitorWindows = 16;
 
+// The power source as the frame pace sees it; an unknown source counts as mains.
+struct PowerState {
+  uint8_t onBattery;     // running on the battery
+  uint8_t batterySaver;  // Windows' battery saver is on (Windows 10 and later)
+};
+
 // Start-up and the saver window.
 struct HostState {
   HINSTANCE__* instance;    // module handle: window class, resources, DirectInput
@@ -32,6 +38,7 @@ struct HostState {
   uint32_t framesEnabled;  // the loop runs frames only while 1
   uint32_t windowClosed;   // WM_CLOSE seen: set-up after creation does nothing
   uint32_t displayOff;     // the console display is off: no frames until it is back
+  PowerState power;        // read at start and at every power-status change
   // Ending the saver.
   uint32_t lastMouseX, lastMouseY;  // unsigned 16-bit coordinates
   uint32_t mouseMoveCount;          // coordinate changes since the last mouse end request

@@ -1,8 +1,21 @@
 #include "host/frame_pacing.h"
 
-uint32_t pacedFrameRate(bool preview, uint32_t refreshRateHz) {
-  if (preview) return kPreviewFrameRate;
-  return refreshRateHz > 1 ? refreshRateHz : kDefaultRefreshRate;
+PowerState powerStateFromStatus(uint8_t acLineStatus, uint8_t systemStatusFlag) {
+  PowerState power;
+  power.onBattery = acLineStatus == 0;
+  power.batterySaver = (systemStatusFlag & 1) != 0;
+  return power;
+}
+
+bool savesPower(PowerState power) {
+  return power.onBattery || power.batterySaver;
+}
+
+uint32_t pacedFrameRate(PacedView view, PowerState power, uint32_t refreshRateHz) {
+  bool saving = savesPower(power);
+  if (view == PacedView::Preview) return saving ? kPreviewBatteryFrameRate : kPreviewFrameRate;
+  uint32_t refresh = refreshRateHz > 1 ? refreshRateHz : kDefaultRefreshRate;
+  return saving && refresh > kBatteryFrameRate ? kBatteryFrameRate : refresh;
 }
 
 FramePacer makeFramePacer(uint32_t frameRate, bool exclusive, double nowMs) {

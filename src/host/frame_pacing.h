@@ -6,9 +6,15 @@
 #pragma once
 #include <cstdint>
 
-// The preview's rate: the lowest the cloth's step calibration accepts, so
-// the thumbnail's flag moves as fast as the full-screen one.
-constexpr uint32_t kPreviewFrameRate = 40;
+#include "app/host_state.h"
+
+// The preview runs whenever the display settings are open, watched or not:
+// a thumbnail needs no more. The cloth takes several steps a frame at such
+// rates, so its flag moves as fast as the full-screen one.
+constexpr uint32_t kPreviewFrameRate = 30;
+constexpr uint32_t kPreviewBatteryFrameRate = 15;
+// Full screen and Desktop mode on battery or in battery saver.
+constexpr uint32_t kBatteryFrameRate = 30;
 // Full screen when the display does not say (0 or 1: "default").
 constexpr uint32_t kDefaultRefreshRate = 60;
 // An exclusive full-screen device is paced 2 % faster than the refresh:
@@ -24,9 +30,25 @@ struct FramePacer {
   double nextDueMs;  // when the next frame may start
 };
 
-// Frames per second to pace at: kPreviewFrameRate in the preview, else the
-// display's refresh rate in Hz (kDefaultRefreshRate when it is 0 or 1).
-uint32_t pacedFrameRate(bool preview, uint32_t refreshRateHz);
+enum class PacedView : uint8_t {
+  FullScreen,     // the saver's full-screen device
+  DesktopWindow,  // a Desktop-mode window on a monitor
+  Preview,        // the display settings' thumbnail
+};
+
+// GetSystemPowerStatus's ACLineStatus (0 offline, 1 online, 255 unknown)
+// and SystemStatusFlag (bit 0: battery saver on; 0 before Windows 10).
+PowerState powerStateFromStatus(uint8_t acLineStatus, uint8_t systemStatusFlag);
+
+// On battery or in battery saver: the state in which the views slow down.
+bool savesPower(PowerState power);
+
+// Frames per second to pace a view at. On mains, full screen and Desktop
+// mode follow the display's refresh rate in Hz (kDefaultRefreshRate when it
+// is 0 or 1) and the preview runs at kPreviewFrameRate. On battery or in
+// battery saver they run at kBatteryFrameRate, never faster than the
+// refresh, and the preview at kPreviewBatteryFrameRate.
+uint32_t pacedFrameRate(PacedView view, PowerState power, uint32_t refreshRateHz);
 
 // A pacer for that rate (frames per second, at least 1), kFullScreenPaceFactor
 // ahead of it for an exclusive device; the first frame due at once.

@@ -17,6 +17,7 @@
 #include "render/device.h"
 #include "render/frame.h"
 #include "render/scene.h"
+#include "sim/cloth_dynamics.h"
 #include "resources/resource.h"
 
 namespace {
@@ -130,13 +131,39 @@ void carryOut(WindowAction action, HWND window) {
 
 }  // namespace
 
+PowerState readPowerState() {
+  SYSTEM_POWER_STATUS status;
+  std::memset(&status, 0, sizeof status);
+  if (!GetSystemPowerStatus(&status)) return PowerState{0, 0};
+  // SystemStatusFlag, which these headers still call by its old name.
+  return powerStateFromStatus(status.ACLineStatus, status.Reserved1);
+}
+
+uint32_t viewFrameRate(uint32_t index) {
+  PacedView view = app.host.isPreview  ? PacedView::Preview
+                   : inDesktopMode(app) ? PacedView::DesktopWindow
+                                        : PacedView::FullScreen;
+  uint32_t refresh =
+      index == 0 || index >= app.views.count ? deviceRefreshRate() : app.views.views[index].refreshRate;
+  return pacedFrameRate(view, app.host.power, refresh);
+}
+
+uint32_t saverWindowFrameRate() {
+  return viewFrameRate(0);
+}
+
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_POWERBROADCAST && wParam == PBT_POWERSETTINGCHANGE && lParam) {
     const POWERBROADCAST_SETTING* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(lParam);
-    uint32_t state =
-        displayPowerState(setting, FIELD_OFFSET(POWERBROADCAST_SETTING, Data) + setting->DataLength);
+    uint32_t bytes = FIELD_OFFSET(POWERBROADCAST_SETTING, Data) + setting->DataLength;
+    uint32_t state = displayPowerState(setting, bytes);
     if (state != kNoDisplayState) app.host.displayOff = state == 0;
+    uint32_t batterySaver = batterySaverState(setting, bytes);
+    if (batterySaver != kNoDisplayState) app.host.power.batterySaver = batterySaver != 0;
   }
+  // The loop's pacers take the new state at the next frame.
+  if (message == WM_POWERBROADCAST && wParam == PBT_APMPOWERSTATUSCHANGE)
+    app.host.power = readPowerState();
   WindowDecision decision = decideWindowMessage(app.host, message, wParam, lParam);
   for (uint32_t i = 0; i < decision.count; ++i) carryOut(decision.actions[i], window);
   if (decision.result == WindowResult::Zero) return 0;
@@ -204,28 +231,38 @@ bool waitForFrame(const FrameWait& wait, double left) {
 struct Pacing {
   FramePacer views[kMaxMonitorViews];
   uint32_t count;
-  IDirect3DDevice8* device;  // the device and views the pacers were made for
+  IDirect3DDevice8* device;  // the device, views and power state the pacers were made for
   uint32_t generation;
+  PowerState power;
 };
 
 void makePacers(Pacing& pacing) {
-  bool preview = app.host.isPreview != 0;
   bool exclusive = app.render.screenMode == ScreenMode::Exclusive;
   double now = clockMs();
   pacing.device = app.render.device;
   pacing.generation = app.views.generation;
+  pacing.power = app.host.power;
   pacing.count = app.views.count;
-  for (uint32_t i = 0; i < pacing.count; ++i) {
-    uint32_t refresh = i == 0 ? deviceRefreshRate() : app.views.views[i].refreshRate;
-    pacing.views[i] = makeFramePacer(pacedFrameRate(preview, refresh), exclusive, now);
-  }
+  for (uint32_t i = 0; i < pacing.count; ++i)
+    pacing.views[i] = makeFramePacer(viewFrameRate(i), exclusive, now);
+}
+
+// Every cloth's step was calibrated at the old pace.
+void restartCalibrations() {
+  restartStepCalibration(app.sim.calibration);
+  for (uint32_t i = 1; i < app.views.count; ++i)
+    restartStepCalibration(app.views.views[i].sim->calibration);
 }
 
 // A device made again after a refused password may show another rate; a
-// display change builds the views again.
+// display change builds the views again; a power change sets another pace.
 void followDeviceAndViews(Pacing& pacing) {
-  if (app.render.device != pacing.device || app.views.generation != pacing.generation)
+  bool paceChanged = savesPower(app.host.power) != savesPower(pacing.power);
+  if (app.render.device != pacing.device || app.views.generation != pacing.generation ||
+      app.host.power.onBattery != pacing.power.onBattery ||
+      app.host.power.batterySaver != pacing.power.batterySaver)
     makePacers(pacing);
+  if (paceChanged) restartCalibrations();
 }
 
 // Without views (no scene) the loop waits for messages only.
@@ -268,13 +305,16 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   host.framesEnabled = 1;
   // Frames stop while the display is off, so the power plan may turn it off.
   // Windows 8 and later tell the console display's state; Windows 7 only
-  // the monitor's power, which later ones still send too.
-  HPOWERNOTIFY displayNotices[2] = {nullptr, nullptr};
-  const unsigned char* settings[2] = {kConsoleDisplayGuid, kMonitorPowerGuid};
-  for (int i = 0; i < 2; ++i) {
+  // the monitor's power, which later ones still send too. The battery
+  // saver's state comes as a setting of its own (Windows 10 and later), at
+  // once and at every change: slower on battery and in battery saver.
+  host.power = readPowerState();
+  HPOWERNOTIFY notices[3] = {nullptr, nullptr, nullptr};
+  const unsigned char* settings[3] = {kConsoleDisplayGuid, kMonitorPowerGuid, kPowerSavingGuid};
+  for (int i = 0; i < 3; ++i) {
     GUID setting;
     std::memcpy(&setting, settings[i], sizeof setting);
-    displayNotices[i] = RegisterPowerSettingNotification(window, &setting, DEVICE_NOTIFY_WINDOW_HANDLE);
+    notices[i] = RegisterPowerSettingNotification(window, &setting, DEVICE_NOTIFY_WINDOW_HANDLE);
   }
 
   // Messages first; a frame when one is due; otherwise waits for whichever
@@ -297,7 +337,7 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
     }
   }
   closeFrameWait(wait);
-  for (HPOWERNOTIFY notice : displayNotices)
+  for (HPOWERNOTIFY notice : notices)
     if (notice) UnregisterPowerSettingNotification(notice);
   return static_cast<uint32_t>(message.wParam);
 }

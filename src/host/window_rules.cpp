@@ -31,22 +31,36 @@ bool sameRect(const ScreenRect& a, const ScreenRect& b) {
 
 const unsigned char kConsoleDisplayGuid[16] = {0x56, 0x95, 0xe6, 0x6f, 0x4a, 0x70, 0xa0, 0x47,
                                                0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47};
+const unsigned char kPowerSavingGuid[16] = {0xc0, 0x58, 0x09, 0xe0, 0x13, 0xc2, 0xce, 0x4a,
+                                            0xac, 0x77, 0xfe, 0xcc, 0xed, 0x2e, 0xee, 0xa5};
 
 const unsigned char kMonitorPowerGuid[16] = {0x15, 0x10, 0x73, 0x02, 0x10, 0x45, 0x26, 0x45,
                                              0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea};
 
-uint32_t displayPowerState(const void* record, uint32_t bytes) {
+namespace {
+
+// The 32-bit value of one power setting's PBT_POWERSETTINGCHANGE record.
+uint32_t powerSettingValue(const void* record, uint32_t bytes, const unsigned char* setting) {
   constexpr uint32_t kHeaderBytes = 20;  // GUID and data length
   if (!record || bytes < kHeaderBytes + 4) return kNoDisplayState;
   const unsigned char* data = static_cast<const unsigned char*>(record);
-  if (std::memcmp(data, kConsoleDisplayGuid, sizeof kConsoleDisplayGuid) != 0 &&
-      std::memcmp(data, kMonitorPowerGuid, sizeof kMonitorPowerGuid) != 0)
-    return kNoDisplayState;
-  uint32_t length = 0, state = 0;
+  if (std::memcmp(data, setting, 16) != 0) return kNoDisplayState;
+  uint32_t length = 0, value = 0;
   std::memcpy(&length, data + 16, 4);
   if (length < 4) return kNoDisplayState;
-  std::memcpy(&state, data + kHeaderBytes, 4);
-  return state;
+  std::memcpy(&value, data + kHeaderBytes, 4);
+  return value;
+}
+
+}  // namespace
+
+uint32_t displayPowerState(const void* record, uint32_t bytes) {
+  uint32_t state = powerSettingValue(record, bytes, kConsoleDisplayGuid);
+  return state != kNoDisplayState ? state : powerSettingValue(record, bytes, kMonitorPowerGuid);
+}
+
+uint32_t batterySaverState(const void* record, uint32_t bytes) {
+  return powerSettingValue(record, bytes, kPowerSavingGuid);
 }
 
 bool framesWanted(const HostState& host) {

@@ -116,6 +116,14 @@ extern const unsigned char kConsoleDisplayGuid[16];
 extern const unsigned char kMonitorPowerGuid[16];
 uint32_t displayPowerState(const void* record, uint32_t bytes);
 
+// GUID_POWER_SAVING_STATUS as it lies in memory: battery saver, Windows 10
+// and later. Its changes come only as this setting, not as a power-status
+// change.
+extern const unsigned char kPowerSavingGuid[16];
+// The battery saver's state in such a record: 0 off, 1 on; kNoDisplayState
+// for another setting or a record too short, as above.
+uint32_t batterySaverState(const void* record, uint32_t bytes);
+
 // Frames run while the window wants them and the display is not off (a
 // dimmed display still shows them). Changes nothing.
 bool framesWanted(const HostState& host);

@@ -102,7 +102,8 @@ void drawFlag(IDirect3DDevice8* device, IDirect3DTexture8* flagTexture) {
   device->SetStreamSource(0, render.flagVertexBuffer, kFlagVertexStride);
   device->SetTexture(0, flagTexture);
   device->SetTexture(1, render.lightSpotTexture);
-  device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0, kFlagTriangles);
+  UINT triangles = app.host.isPreview ? kPreviewIndexCount / 3 : kFlagTriangles;
+  device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0, triangles);
 }
 
 void drawViewParts(IDirect3DDevice8* device, const MonitorView& view, bool first) {

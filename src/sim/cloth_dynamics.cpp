@@ -129,9 +129,14 @@ void gatherFaceNormals(FlagVertex* vertices) {
 
 void chooseStepSize(StepCalibration& calibration, float framesPerSecond, bool isPreview) {
   float h;
+  int32_t steps = 1;
   if (calibration.calibrationFrames >= kCalibrationFrames) {
     float rate = calibration.rateSum / kSampledFrames;
-    if (!(rate >= kMinCalibrationRate)) rate = kMinCalibrationRate;  // NaN too
+    if (!(rate >= 0.0f)) rate = kMinCalibrationRate;  // NaN too
+    while (rate * static_cast<float>(steps) < kMinCalibrationRate && steps < kMaxStepsPerFrame)
+      ++steps;
+    rate *= static_cast<float>(steps);
+    if (rate < kMinCalibrationRate) rate = kMinCalibrationRate;
     if (rate >= kMaxCalibrationRate) rate = kMaxCalibrationRate;
     float x = rate / 100.0f;
     h = 1.2f / (x * x * 80.0f + 40.0f);
@@ -144,6 +149,12 @@ void chooseStepSize(StepCalibration& calibration, float framesPerSecond, bool is
   if (isPreview) h *= kPreviewStepFactor;
   calibration.stepSize = h;
   calibration.forceScale = h / kForceDivisor;
+  calibration.stepsPerFrame = steps;
+}
+
+void restartStepCalibration(StepCalibration& calibration) {
+  calibration.calibrationFrames = 0;
+  calibration.rateSum = 0.0f;
 }
 
 void applySpring(const FlagVertex& a, const FlagVertex& b, ClothParticle& forceA,
@@ -154,12 +165,17 @@ void applySpring(const FlagVertex& a, const FlagVertex& b, ClothParticle& forceA
 void stepCloth(ClothGrid& grid, StepCalibration& calibration, WindState& wind,
                const FrameTimer& timer, RandomGenerator& rng, bool isPreview) {
   chooseStepSize(calibration, timer.framesPerSecond, isPreview);
-  advanceWind(wind, timer.frameSeconds, rng);
-  std::swap(grid.current, grid.previous);
-  applyAllSprings(grid.previous, grid.particles, calibration);
-  integrate(grid.previous, grid.current, grid.particles, calibration.stepSize,
-            calibration.forceScale);
-  holdPole(grid.previous, grid.current);
+  int32_t steps = calibration.stepsPerFrame;
+  for (int32_t step = 0; step < steps; ++step) {
+    // The forces of a later step come from the positions of the one before.
+    if (step > 0) updateClothNormals(grid, wind.windVector);
+    advanceWind(wind, timer.frameSeconds / static_cast<float>(steps), rng);
+    std::swap(grid.current, grid.previous);
+    applyAllSprings(grid.previous, grid.particles, calibration);
+    integrate(grid.previous, grid.current, grid.particles, calibration.stepSize,
+              calibration.forceScale);
+    holdPole(grid.previous, grid.current);
+  }
 }
 
 void updateClothNormals(ClothGrid& grid, const Vector3& windVector) {

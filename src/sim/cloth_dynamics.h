@@ -14,12 +14,15 @@
 
 // Step size of the cloth, calibrated once from the mean frame rate of frames
 // 101 to 200 so that a second of real time is about one unit of cloth time.
+// Below 40 frames per second a frame takes several steps, each as long as
+// at the rate they add up to: a longer step would make the springs ring.
 // Lives for the process; a default-constructed record starts calibration.
 struct StepCalibration {
   int32_t calibrationFrames = 0;  // frames counted towards calibration, 0 … 200
   float rateSum = 0.0f;           // sum of the sampled frame rates
   float stepSize = 0.0f;          // step h of the current frame
   float forceScale = 0.0f;        // h / 0.02: force to velocity change
+  int32_t stepsPerFrame = 1;      // steps of size h the current frame takes
 };
 
 struct SpringType {
@@ -43,18 +46,25 @@ constexpr int32_t kFirstSampledFrame = 100;  // frames 101 … 200 are sampled
 constexpr float kSampledFrames = 100.0f;
 constexpr float kMinCalibrationRate = 40.0f;
 constexpr float kMaxCalibrationRate = 120.0f;
+constexpr int32_t kMaxStepsPerFrame = 4;  // enough for 10 frames per second
 constexpr float kPreviewStepFactor = 0.7f;
 constexpr float kForceDivisor = 0.02f;
 
-// One step: step size, advanceWind, swap of current and previous, springs on
-// the previous positions, integration into current, pole held. Reads
-// timer.framesPerSecond and timer.frameSeconds; may draw twice from rng.
+// One frame's steps: step size, then for each step advanceWind (over its
+// share of the frame), swap of current and previous, springs on the previous
+// positions, integration into current, pole held; between two steps the
+// normal pass. Reads timer.framesPerSecond and timer.frameSeconds; may draw
+// twice from rng per step.
 void stepCloth(ClothGrid& grid, StepCalibration& calibration, WindState& wind,
                const FrameTimer& timer, RandomGenerator& rng, bool isPreview);
 
-// Sets calibration.stepSize and forceScale for this frame and counts the frame
-// towards calibration (the first part of stepCloth).
+// Sets calibration.stepSize, forceScale and stepsPerFrame for this frame and
+// counts the frame towards calibration (the first part of stepCloth).
 void chooseStepSize(StepCalibration& calibration, float framesPerSecond, bool isPreview);
+
+// Calibration from the start again, with no samples: the frame rate is about
+// to change (a new pace).
+void restartStepCalibration(StepCalibration& calibration);
 
 // Adds the force of spring between positions a and b to forceA and subtracts
 // it from forceB (the fx, fy, fz of each particle). A spring of length 0.05 or

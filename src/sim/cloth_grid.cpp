@@ -27,19 +27,19 @@ void layOutVertices(FlagVertex* vertices, float left, float bottom, float dx, fl
   }
 }
 
-void listTriangles(uint16_t* indices, int columns, int rows, int baseIndex) {
-  // Both triangles of a cell share the diagonal from b (upper left) to a + 1.
+void listTriangles(uint16_t* indices, int columns, int rows, int baseIndex, int step) {
+  // Both triangles of a cell share the diagonal from b (upper left) to a + step.
   uint16_t* next = indices;
-  for (int i = 0; i < rows - 1; ++i) {
-    for (int j = 0; j < columns - 1; ++j) {
+  for (int i = 0; i + step < rows; i += step) {
+    for (int j = 0; j + step < columns; j += step) {
       uint16_t a = static_cast<uint16_t>(baseIndex + i * columns + j);
-      uint16_t b = static_cast<uint16_t>(a + columns);
+      uint16_t b = static_cast<uint16_t>(a + step * columns);
       const uint16_t cell[6] = {a,
                                 b,
-                                static_cast<uint16_t>(a + 1),
+                                static_cast<uint16_t>(a + step),
                                 b,
-                                static_cast<uint16_t>(b + 1),
-                                static_cast<uint16_t>(a + 1)};
+                                static_cast<uint16_t>(b + step),
+                                static_cast<uint16_t>(a + step)};
       for (uint16_t index : cell) *next++ = index;
     }
   }
@@ -52,7 +52,11 @@ void buildClothGrid(FlagVertex* vertices, uint16_t* indices, float left, float b
   float dx = width / static_cast<float>(columns - 1);
   float dy = height / static_cast<float>(rows - 1);
   if (vertices != nullptr) layOutVertices(vertices, left, bottom, dx, dy, columns, rows);
-  if (indices != nullptr) listTriangles(indices, columns, rows, baseIndex);
+  if (indices != nullptr) listTriangles(indices, columns, rows, baseIndex, 1);
+}
+
+void listClothTrianglesEvery(uint16_t* indices, int step) {
+  listTriangles(indices, kClothColumns, kClothRows, 0, step);
 }
 
 void attachClothStorage(ClothGrid& grid, ClothStorage& storage) {

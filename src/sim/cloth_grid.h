@@ -73,6 +73,18 @@ struct ClothStorage {
 void buildClothGrid(FlagVertex* vertices, uint16_t* indices, float left, float bottom, float width,
                     float height, int columns, int rows, int baseIndex);
 
+// The preview draws the cloth over every second row and column: 16 × 16
+// cells, 512 triangles. Its flag is a few pixels a cell at full detail, and
+// the software renderer pays for each tiny triangle about as much as for a
+// large one; the simulation keeps every vertex.
+constexpr int kPreviewClothStep = 2;
+constexpr int kPreviewIndexCount = kClothIndexCount / (kPreviewClothStep * kPreviewClothStep);
+
+// The triangle list of the 33 × 33 cloth over every step-th row and column
+// (step divides 32), cells split as buildClothGrid splits them:
+// (32 / step)² × 6 indices.
+void listClothTrianglesEvery(uint16_t* indices, int step);
+
 // Points grid's arrays into storage; the contents are not touched.
 void attachClothStorage(ClothGrid& grid, ClothStorage& storage);
 

@@ -22,16 +22,35 @@ std::vector<double> frameStarts(FramePacer pacer, const std::vector<double>& wor
 
 }  // namespace
 
-TEST(FramePacing, RateIsThePreviewsOrTheDisplaysWithSixtyForAnUnknownRefresh) {
+TEST(FramePacing, RateFollowsTheViewThePowerStatusAndTheDisplaysRefresh) {
+  // The power status as GetSystemPowerStatus gives it: ACLineStatus 0
+  // offline, 1 online, 255 unknown; SystemStatusFlag 1 battery saver on.
+  enum : uint8_t { kOffline = 0, kOnline = 1, kUnknown = 255 };
+  constexpr PacedView kFull = PacedView::FullScreen, kDesktop = PacedView::DesktopWindow,
+                      kPreview = PacedView::Preview;
   struct Case {
-    bool preview;
+    PacedView view;
+    uint8_t acLine, saverFlag;
     uint32_t refresh, rate;
   };
-  const Case cases[] = {{true, 0, 40}, {true, 144, 40},  {false, 0, 60},
-                        {false, 1, 60}, {false, 75, 75}, {false, 144, 144}};
+  const Case cases[] = {
+      // On mains: the preview's rate, or the display's with 60 for an unknown refresh.
+      {kPreview, kOnline, 0, 0, 30},     {kPreview, kOnline, 0, 144, 30},
+      {kFull, kOnline, 0, 0, 60},        {kFull, kOnline, 0, 1, 60},
+      {kFull, kOnline, 0, 75, 75},       {kFull, kOnline, 0, 144, 144},
+      {kDesktop, kOnline, 0, 144, 144},  {kFull, kUnknown, 0, 144, 144},
+      {kPreview, kUnknown, 0, 60, 30},
+      // On battery or in battery saver, never faster than the refresh.
+      {kFull, kOffline, 0, 144, 30},     {kFull, kOffline, 0, 0, 30},
+      {kDesktop, kOffline, 0, 60, 30},   {kFull, kOffline, 0, 24, 24},
+      {kFull, kOnline, 1, 60, 30},       {kDesktop, kUnknown, 1, 75, 30},
+      {kFull, kOffline, 1, 60, 30},      {kPreview, kOffline, 0, 60, 15},
+      {kPreview, kOnline, 1, 60, 15},    {kFull, kOnline, 2, 60, 60},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.preview << " " << c.refresh);
-    EXPECT_EQ(c.rate, pacedFrameRate(c.preview, c.refresh));
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.view) << " " << int(c.acLine) << " "
+                                    << int(c.saverFlag) << " " << c.refresh);
+    EXPECT_EQ(c.rate, pacedFrameRate(c.view, powerStateFromStatus(c.acLine, c.saverFlag), c.refresh));
   }
 }
 

@@ -139,29 +139,36 @@ TEST(WindowRules, CursorStaysVisibleWhileThePasswordDialogIsOpen) {
   EXPECT_EQ(host.mouseMoveCount, 2u);
 }
 
-TEST(WindowRules, TheDisplayStateIsReadOnlyFromTheDisplaysOwnSettings) {
+TEST(WindowRules, TheDisplayAndBatterySaverStatesAreReadOnlyFromTheirOwnSettings) {
   const unsigned char display[16] = {0x56, 0x95, 0xe6, 0x6f, 0x4a, 0x70, 0xa0, 0x47,
                                      0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47};
   // GUID_MONITOR_POWER_ON {02731015-4510-4526-99E6-E5A17EBD1AEA}, Windows 7's.
   const unsigned char monitor[16] = {0x15, 0x10, 0x73, 0x02, 0x10, 0x45, 0x26, 0x45,
                                      0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea};
+  // GUID_POWER_SAVING_STATUS, e00958c0-c213-4ace-ac77-fecced2eeea5.
+  const unsigned char saver[16] = {0xc0, 0x58, 0x09, 0xe0, 0x13, 0xc2, 0xce, 0x4a,
+                                   0xac, 0x77, 0xfe, 0xcc, 0xed, 0x2e, 0xee, 0xa5};
   unsigned char other[16];
   std::memcpy(other, display, 16);
   other[15] ^= 1;
+  constexpr uint32_t kNone = kNoDisplayState;
   struct Case {
     const char* name;
     const unsigned char* guid;
-    uint32_t length, state, bytes, expected;
+    uint32_t length, state, bytes, display, batterySaver;
   };
   const Case cases[] = {
-      {"off", display, 4, 0, 24, 0},
-      {"on", display, 4, 1, 24, 1},
-      {"dimmed", display, 4, 2, 24, 2},
-      {"monitor off", monitor, 4, 0, 24, 0},
-      {"monitor on", monitor, 4, 1, 24, 1},
-      {"another setting", other, 4, 0, 24, kNoDisplayState},
-      {"no data", display, 0, 0, 24, kNoDisplayState},
-      {"record cut short", display, 4, 0, 23, kNoDisplayState},
+      {"off", display, 4, 0, 24, 0, kNone},
+      {"on", display, 4, 1, 24, 1, kNone},
+      {"dimmed", display, 4, 2, 24, 2, kNone},
+      {"monitor off", monitor, 4, 0, 24, 0, kNone},
+      {"monitor on", monitor, 4, 1, 24, 1, kNone},
+      {"another setting", other, 4, 0, 24, kNone, kNone},
+      {"no data", display, 0, 0, 24, kNone, kNone},
+      {"record cut short", display, 4, 0, 23, kNone, kNone},
+      {"battery saver on", saver, 4, 1, 24, kNone, 1},
+      {"battery saver off", saver, 4, 0, 24, kNone, 0},
+      {"battery saver cut short", saver, 4, 1, 23, kNone, kNone},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -169,9 +176,11 @@ TEST(WindowRules, TheDisplayStateIsReadOnlyFromTheDisplaysOwnSettings) {
     std::memcpy(record, c.guid, 16);
     std::memcpy(record + 16, &c.length, 4);
     std::memcpy(record + 20, &c.state, 4);
-    EXPECT_EQ(c.expected, displayPowerState(record, c.bytes));
+    EXPECT_EQ(c.display, displayPowerState(record, c.bytes));
+    EXPECT_EQ(c.batterySaver, batterySaverState(record, c.bytes));
   }
   EXPECT_EQ(kNoDisplayState, displayPowerState(nullptr, 24));
+  EXPECT_EQ(kNoDisplayState, batterySaverState(nullptr, 24));
 
   HostState host = hostIn(Saver);
   host.framesEnabled = 1;

@@ -175,11 +175,18 @@ TEST(ChooseStepSize, CalibratedStepFromTheAverageRate) {
     float averageRate;
     bool isPreview;
     float stepSize;
+    int32_t steps;
   };
+  // Below 40 a frame takes as many steps as bring it to 40 or more, each of
+  // the size for the rate they add up to (at most four steps).
   const Case cases[] = {
-      {20.0f, false, 0.0227273f},  {40.0f, false, 0.0227273f},  {60.0f, false, 0.0174419f},
-      {75.0f, false, 0.0141176f},  {100.0f, false, 0.0100000f}, {120.0f, false, 0.0077320f},
-      {500.0f, false, 0.0077320f}, {60.0f, true, 0.0122093f},   {40.0f, true, 0.0159091f},
+      {20.0f, false, 0.0227273f, 2},  {40.0f, false, 0.0227273f, 1},
+      {60.0f, false, 0.0174419f, 1},  {75.0f, false, 0.0141176f, 1},
+      {100.0f, false, 0.0100000f, 1}, {120.0f, false, 0.0077320f, 1},
+      {500.0f, false, 0.0077320f, 1}, {60.0f, true, 0.0122093f, 1},
+      {40.0f, true, 0.0159091f, 1},   {30.0f, false, 0.0174419f, 2},
+      {15.0f, false, 0.0213523f, 3},  {15.0f, true, 0.0149466f, 3},
+      {39.0f, false, 0.0135330f, 2},  {5.0f, false, 0.0227273f, 4},
   };
   for (const Case& c : cases) {
     StepCalibration calibration;
@@ -187,9 +194,44 @@ TEST(ChooseStepSize, CalibratedStepFromTheAverageRate) {
     calibration.rateSum = c.averageRate * 100.0f;
     chooseStepSize(calibration, 1000.0f, c.isPreview);
     EXPECT_NEAR(calibration.stepSize, c.stepSize, 1e-7f) << c.averageRate << " " << c.isPreview;
+    EXPECT_EQ(calibration.stepsPerFrame, c.steps) << c.averageRate;
     EXPECT_FLOAT_EQ(calibration.forceScale, calibration.stepSize / 0.02f);
     EXPECT_EQ(calibration.calibrationFrames, 200);
     EXPECT_EQ(calibration.rateSum, c.averageRate * 100.0f) << "no more samples once calibrated";
+  }
+}
+
+TEST(StepCloth, ASecondAtThirtyOrFifteenFramesMovesTheClothAsFarAsAtSixty) {
+  // Over one second after calibration: cloth time (the steps' sizes added
+  // up) and the wind's progress along its curve, which moves as at the rate
+  // the steps add up to (its step is capped at 0.01 s).
+  struct Pace {
+    double clothSeconds;
+    float windProgress;
+  };
+  auto paceAt = [](int framesPerSecond) {
+    TestSimulation sim(50, 1802, 9373);
+    sim.runFrames(200, 1.0 / framesPerSecond);
+    float phase = sim.wind.phase;
+    Pace pace = {0.0, 0.0f};
+    for (int frame = 0; frame < framesPerSecond; ++frame) {
+      sim.runFrame(1.0 / framesPerSecond);
+      pace.clothSeconds += sim.calibration.stepSize * sim.calibration.stepsPerFrame;
+    }
+    pace.windProgress = sim.wind.phase - phase;
+    EXPECT_GT(pace.windProgress, 0.0f) << framesPerSecond << ": no new wind segment began";
+    return pace;
+  };
+  const Pace sixty = paceAt(60);
+  EXPECT_NEAR(sixty.clothSeconds, 1.0, 0.1);
+  struct Case {
+    int framesPerSecond, stepsAddUpTo;
+  };
+  for (const Case& c : {Case{30, 60}, Case{15, 45}}) {
+    SCOPED_TRACE(c.framesPerSecond);
+    Pace pace = paceAt(c.framesPerSecond);
+    EXPECT_NEAR(pace.clothSeconds, sixty.clothSeconds, 0.1);
+    EXPECT_NEAR(pace.windProgress, paceAt(c.stepsAddUpTo).windProgress, 1e-4f);
   }
 }
 

@@ -69,6 +69,27 @@ TEST(BuildClothGrid, ListsTwoTrianglesPerCell) {
   }
 }
 
+TEST(ListClothTrianglesEvery, ThePreviewsListCoversTheClothWithCellsOfTwo) {
+  constexpr uint16_t kGuard = 0xBEEF;
+  uint16_t everySecond[kClothIndexCount];
+  for (uint16_t& index : everySecond) index = kGuard;
+  listClothTrianglesEvery(everySecond, kPreviewClothStep);
+  ASSERT_EQ(kPreviewIndexCount, 1536);
+  const uint16_t first[6] = {0, 66, 2, 66, 68, 2};
+  const uint16_t last[6] = {1020, 1086, 1022, 1086, 1088, 1022};
+  for (int n = 0; n < 6; ++n) {
+    EXPECT_EQ(everySecond[n], first[n]) << n;
+    EXPECT_EQ(everySecond[kPreviewIndexCount - 6 + n], last[n]) << n;
+  }
+  EXPECT_EQ(everySecond[kPreviewIndexCount], kGuard);
+  // Every corner lies on an even row and column: the cloth's edges and
+  // its three pole vertices are all drawn.
+  for (int n = 0; n < kPreviewIndexCount; ++n) {
+    ASSERT_EQ(everySecond[n] % kClothColumns % 2, 0) << n;
+    ASSERT_EQ(everySecond[n] / kClothColumns % 2, 0) << n;
+  }
+}
+
 TEST(BuildClothGrid, WritesExactlyTheIndexListLength) {
   auto storage = std::make_unique<ClothStorage>();
   constexpr uint16_t kGuard = 0xBEEF;
