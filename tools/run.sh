@@ -38,12 +38,12 @@ fi
 
 # Settings are written with the test tool built beside the saver.
 set_value() { "$WINE" "$winbuild/wintool.exe" reg-set "$key" "$@" >/dev/null; }
-# The saver finds its flag folder through "[Directory]", which an installer
-# writes; here it is the repository's own IMAGE folder.
+# What a new install writes: the saver finds its flag folder through
+# "[Directory]" (here the repository's own IMAGE folder), and runs Desktop
+# mode, a flag on every monitor in the display's own mode.
 set_value "[Directory]" REG_SZ "$(wine_env_windows_path "$root")"
+set_value "[Desktop Mode]" REG_DWORD 1
 if [ "$on_desktop" = 1 ]; then
-  # No mode is stored: where the display cannot switch to the default mode,
-  # the saver runs in the display's own.
   echo "Brevanto Flags runs on $DISPLAY; move the mouse or press a key to end it." >&2
   "$WINE" "$scr" /s
   exit 0
