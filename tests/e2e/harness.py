@@ -15,11 +15,14 @@ import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
-BUILD = os.environ.get("FLAGS_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build", "win"))
+# The build under test, from tools/test.sh or ctest; never a folder inside
+# the sources, which a test run must leave as it found them.
+BUILD = os.environ.get("FLAGS_BUILD", "")
 SOURCE = os.environ.get("FLAGS_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
 SCR = os.path.join(BUILD, "BrevantoFlags.scr")
 WINTOOL = os.path.join(BUILD, "wintool.exe")
@@ -92,6 +95,8 @@ class CannotRun(Exception):
 
 
 def require_program(path):
+    if not BUILD:
+        raise CannotRun("no build named (FLAGS_BUILD not set)")
     if not os.path.exists(path):
         raise CannotRun(f"{path} is not built")
 
@@ -293,7 +298,7 @@ class Wine:
         """Holds the process of a window so that exit_code can read the code
         Windows records for it; None when the process has already gone."""
         watch = self.start(WINTOOL, "exit-code", str(hwnd))
-        if "watching" in parse_fields(watch.stdout.readline()):
+        if "watching" in parse_fields(read_line(watch, 60)):
             return watch
         watch.wait(timeout=30)
         return None
@@ -366,14 +371,20 @@ class Wine:
         return self.reg_values(key)
 
     def screenshot(self, name, window="root"):
-        os.makedirs(OUTPUT, exist_ok=True)
-        path = os.path.join(OUTPUT, name)
+        """The path of a screenshot saved now in this run's own folder."""
+        return self.shot(name, window)[0]
+
+    def shot(self, name, window="root"):
+        """A screenshot now: (its path in this run's own folder, the RGB
+        image), the image read from the X server where it can be."""
+        path = os.path.join(output_folder(), name)
         image = grab_root(self.env["DISPLAY"]) if window == "root" else None
         if image is not None:
             image.save(path, compress_level=1)
         else:
             subprocess.run(["import", "-window", window, path], check=True, env=self.env, timeout=60)
-        return path
+            image = load(path)
+        return path, image
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], check=True, env=self.env, timeout=30)
@@ -795,6 +806,35 @@ def exit_code(proc, timeout, watch=None):
     return recorded
 
 
+def output_folder():
+    """A folder of this run's own in <build>/test-output for its screenshots
+    and pictures: runs side by side, which tools/ctest.sh allows, never
+    read each other's files."""
+    if not hasattr(output_folder, "path"):
+        os.makedirs(OUTPUT, exist_ok=True)
+        name = os.path.splitext(os.path.basename(sys.argv[0]))[0] or "run"
+        output_folder.path = tempfile.mkdtemp(prefix=time.strftime(f"{name}-%Y%m%d-%H%M%S-"), dir=OUTPUT)
+    return output_folder.path
+
+
+def read_line(proc, timeout):
+    """The next line a started program writes on its output, read byte by
+    byte so that later reads of the pipe miss nothing; fails when none has
+    come within timeout s."""
+    fd = proc.stdout.fileno()
+    end = time.time() + timeout
+    line = b""
+    while not line.endswith(b"\n"):
+        left = end - time.time()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            raise AssertionError(f"{proc.args[1:3]} wrote no line within {timeout} s (so far {line!r})")
+        byte = os.read(fd, 1)
+        if not byte:
+            break
+        line += byte
+    return line.decode("utf-8", errors="replace").replace("\r", "")
+
+
 def wait_for(predicate, timeout=30.0, interval=0.2):
     end = time.time() + timeout
     while time.time() < end:
@@ -970,7 +1010,7 @@ def watch_exit(test, wine, hwnd):
     return watch
 
 
-def wait_exit(test, proc, timeout=60, watch=None):
+def wait_exit(test, proc, timeout=END_SECONDS, watch=None):
     """The exit code (see exit_code); fails the test when the program has not
     ended within timeout s (END_SECONDS after an input that ends the saver)."""
     try:
@@ -1059,8 +1099,7 @@ def screenshot_when(test, wine, name, predicate, window="root", timeout=60):
     shot = {}
 
     def taken():
-        shot["path"] = wine.screenshot(name, window=window)
-        shot["image"] = load(shot["path"])
+        shot["path"], shot["image"] = wine.shot(name, window=window)
         return predicate(shot["image"])
 
     if wait_for(taken, timeout=timeout, interval=0.1):

@@ -144,7 +144,7 @@ def main():
             failures.append("the animation does not run after the refusals")
 
         code = harness.end_saver_by_input(wine, hwnd, proc, watch=wine.watch_exit(hwnd),
-                                          how=("post", harness.WM_KEYDOWN, 65, 0), timeout=60)
+                                          how=("post", harness.WM_KEYDOWN, 65, 0))
         print(f"accepted check {calls(record)}: exit code {code}")
         if code != 0 or calls(record) != options.cycles + 1:
             failures.append(f"exit code {code} after {calls(record)} checks")
@@ -156,7 +156,8 @@ def main():
         if proc.poll() is None:
             proc.kill()
             proc.wait()
-    return soak.verdict("PASSWORD CYCLES", failures, RULE.judged(options.cycles),
+    return soak.verdict("PASSWORD CYCLES", failures, judgements,
+                        "" if RULE.judged(options.cycles) else
                         f"{options.cycles} checks, fewer than {RULE.min_length():g}")
 
 

@@ -118,7 +118,7 @@ def main():
         if moving < 0.002:
             failures.append("the animation no longer runs")
 
-        code = harness.end_saver_by_input(wine, hwnd, proc, watch=wine.watch_exit(hwnd), timeout=60)
+        code = harness.end_saver_by_input(wine, hwnd, proc, watch=wine.watch_exit(hwnd))
         print(f"exit code after pointer moves: {code}")
         if code != 0:
             failures.append(f"exit code {code}")
@@ -128,8 +128,9 @@ def main():
         if proc.poll() is None:
             proc.kill()
             proc.wait()
-    return soak.verdict("SOAK", failures, RULE.judged(duration),
-                   f"the run is shorter than {RULE.min_length() / 60:g} minutes")
+    return soak.verdict("SOAK", failures, judgements,
+                        "" if RULE.judged(duration) else
+                        f"the run is shorter than {RULE.min_length() / 60:g} minutes")
 
 
 if __name__ == "__main__":
