@@ -2,10 +2,13 @@
 
 The tests run inside tools/test.sh, which exports DISPLAY (a private Xvfb at
 800x600x16), WINEPREFIX (a private prefix in the build tree) and
-WINE_ENV_TEMPLATE (the prepared prefix). A test that needs a registry of its
-own calls `fresh_prefix()`, which copies the template and gives the test its
-own wineserver; everything a test starts is stopped by PID.
+WINE_ENV_TEMPLATE (the prepared prefix). `Wine()` copies the template into a
+prefix of the test's own with its own wineserver, on an Xvfb of the test
+file's own like the run's (800x600x16): test files share neither screen,
+pointer nor registry, so ctest may run them side by side. Everything a test
+starts is stopped by PID.
 """
+import atexit
 import collections
 import ctypes
 import ctypes.util
@@ -207,10 +210,14 @@ class Wine:
     """One Wine prefix with its own wineserver."""
 
     def __init__(self, prefix=None, display=None):
-        """display: an X display of the test's own instead of the run's."""
+        """prefix: the run's own (the long-run tools), on the run's display;
+        else a copy of the template, on `display` or the test file's own
+        800x600x16 one (own_display)."""
         require_display()
         if prefix is None and not os.environ.get("WINE_ENV_TEMPLATE"):
             raise CannotRun("no prepared Wine prefix to copy (WINE_ENV_TEMPLATE not set)")
+        if prefix is None and display is None:
+            display = own_display()
         self.owned = prefix is None
         if prefix is None:
             self.tmp = tempfile.mkdtemp(prefix="flags-prefix-", dir=BUILD)
@@ -648,10 +655,9 @@ def start_desktop(wine):
                    timeout=120)
 
 
-def start_xvfb(test, screen, *extra):
-    """A display of the test's own (Xvfb picks a free number); stopped by PID
-    when the test ends. Returns its name, ":N". extra: more Xvfb arguments
-    (further screens, extensions)."""
+def _xvfb(screen, *extra):
+    """A new Xvfb (it picks a free number): (its name ":N" or None when it
+    did not start, a function that stops it by PID)."""
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, *extra, "-nolisten", "tcp"],
                             pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -659,17 +665,40 @@ def start_xvfb(test, screen, *extra):
     os.close(write_end)
 
     def stop():
+        if xvfb.poll() is not None:
+            return
         xvfb.terminate()
         try:
             xvfb.wait(timeout=30)
         except subprocess.TimeoutExpired:
             xvfb.kill()
             xvfb.wait()
-    test.addCleanup(stop)
+    ready, _, _ = select.select([read_end], [], [], 60)
     with os.fdopen(read_end) as announced:
-        number = announced.readline().strip()  # written once the display accepts clients
-    test.assertTrue(number.isdigit(), "Xvfb did not start")
-    return ":" + number
+        number = announced.readline().strip() if ready else ""  # written once it accepts clients
+    return (":" + number if number.isdigit() else None), stop
+
+
+def start_xvfb(test, screen, *extra):
+    """A display of the test's own; stopped by PID when the test ends.
+    Returns its name, ":N". extra: more Xvfb arguments (further screens,
+    extensions)."""
+    name, stop = _xvfb(screen, *extra)
+    test.addCleanup(stop)
+    test.assertIsNotNone(name, "Xvfb did not start")
+    return name
+
+
+def own_display():
+    """The test file's own display, as the run's (800x600x16), started with
+    the first prefix that needs it and stopped when the file's tests end."""
+    if not hasattr(own_display, "name"):
+        name, stop = _xvfb("800x600x16")
+        atexit.register(stop)
+        if name is None:
+            raise AssertionError("Xvfb did not start")
+        own_display.name = name
+    return own_display.name
 
 
 class PrefixPerClassTest(unittest.TestCase):

@@ -177,15 +177,16 @@ class ScreenshotTest(unittest.TestCase):
         gradient.putdata([(x // 2, (x + y) // 4 % 256, y // 2) for y in range(512) for x in range(512)])
         path = os.path.join(harness.output_folder(), "gradient.png")
         gradient.save(path)
+        display = harness.own_display()
+        env = {**os.environ, "DISPLAY": display}
         viewer = subprocess.Popen(["display", "-geometry", "+0+0", path], stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL)
+                                  stderr=subprocess.DEVNULL, env=env)
         self.addCleanup(lambda: (viewer.kill(), viewer.wait()))
-        display = os.environ["DISPLAY"]
         shown = harness.wait_for(lambda: harness.colour_count(harness.grab_root(display)) > 2000)
         self.assertTrue(shown, "the gradient did not show")
         mine = harness.grab_root(display)
         theirs = os.path.join(harness.output_folder(), "gradient-import.png")
-        subprocess.run(["import", "-window", "root", theirs], check=True, timeout=60)
+        subprocess.run(["import", "-window", "root", theirs], check=True, timeout=60, env=env)
         self.assertEqual(mine.tobytes(), harness.load(theirs).tobytes())
 
 
