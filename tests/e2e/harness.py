@@ -273,7 +273,7 @@ class Wine:
     # Verbs that end by themselves and leave nothing behind, which one
     # long-running wintool can answer one after another.
     SERVED_VERBS = REPEATABLE_VERBS | {"wait", "wait-gone", "text", "settext", "send", "post",
-                                       "click", "move"}
+                                       "click", "move", "hold", "held-code"}
 
     def wintool(self, *args, timeout=30):
         """Runs one verb of wintool; (exit code, output).
@@ -303,12 +303,11 @@ class Wine:
 
     def watch_exit(self, hwnd):
         """Holds the process of a window so that exit_code can read the code
-        Windows records for it; None when the process has already gone."""
-        watch = self.start(WINTOOL, "exit-code", str(hwnd))
-        if "watching" in parse_fields(read_line(watch, 60)):
-            return watch
-        watch.wait(timeout=30)
-        return None
+        Windows records for it; None when the process has already gone. The
+        serving wintool holds it: no Wine program starts for this."""
+        code, out = self.wintool("hold", str(hwnd))
+        pid = parse_fields(out).get("watching")
+        return HeldProcess(self, pid) if code == 0 and pid else None
 
     # registry, through wintool: Wine's own registry command behaves differently in
     # its 32- and 64-bit builds (the 32-bit one crashes on an empty REG_SZ).
@@ -629,6 +628,23 @@ class ServedProgram:
                 pass
 
 
+class HeldProcess:
+    """A process that the serving wintool holds (Wine.watch_exit)."""
+
+    def __init__(self, wine, pid):
+        self.wine = wine
+        self.pid = pid
+
+    def recorded_code(self, timeout):
+        """The exit code Windows recorded, once the process has ended."""
+        code, out = self.wine.wintool("held-code", self.pid, "--timeout", str(int(timeout * 1000)),
+                                      timeout=timeout + 30)
+        fields = parse_fields(out)
+        if code != 0 or "code" not in fields:
+            raise AssertionError(f"no exit code for the held process {self.pid}: {out!r}")
+        return int(fields["code"])
+
+
 class WintoolServer(ServedProgram):
     """One wintool running "serve": verbs in, each argument as "=" and its
     UTF-8 in hex, so that blanks, quotes and any character survive."""
@@ -820,11 +836,7 @@ def exit_code(proc, timeout, watch=None):
     unix_code = proc.wait(timeout=timeout)
     recorded = None
     if watch is not None:
-        out, _ = watch.communicate(timeout=30)
-        fields = parse_fields(out)
-        if "code" not in fields:
-            raise AssertionError(f"no exit code from the watch: {out!r}")
-        recorded = int(fields["code"])
+        recorded = watch.recorded_code(30)
     if unix_code == -signal.SIGKILL:
         after = f" after it had ended with exit code {recorded}" if recorded is not None else ""
         raise AssertionError(f"the program was killed (SIGKILL){after}")
