@@ -154,7 +154,7 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
             break
         saver = [w for w in windows if w.get("class") == harness.SAVER_CLASS and w.get("visible") == "1"]
         if saver:
-            path, image = wine.shot(f"{name}.png")
+            path, image = wine.shot(f"{name}.png", save=False)
             if harness.colour_count(image) >= SCENE_COLOURS:
                 # A later frame in which the cloth has moved under its wind;
                 # a saver that drew one frame and froze shows no flag waving
@@ -163,9 +163,11 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
                 later = {}
 
                 def cloth_moved():
-                    later["path"], later["image"] = wine.shot(f"{name}-later.png")
+                    later["path"], later["image"] = wine.shot(f"{name}-later.png", save=False)
                     return harness.changed_fraction(first, later["image"].crop(FLAG_BOX)) > 0.002
                 moved = harness.wait_for(cloth_moved, timeout=settle, interval=0.1)
+                wine.keep_shot(path, image)
+                wine.keep_shot(later["path"], later["image"])
                 test.assertTrue(moved, f"{name}: the flag did not move within {settle} s: {path}")
                 run.image = later["image"]
                 run.screenshot = later["path"]

@@ -380,17 +380,26 @@ class Wine:
         """The path of a screenshot saved now in this run's own folder."""
         return self.shot(name, window)[0]
 
-    def shot(self, name, window="root"):
+    def shot(self, name, window="root", save=True):
         """A screenshot now: (its path in this run's own folder, the RGB
-        image), the image read from the X server where it can be."""
+        image), the image read from the X server where it can be. With
+        save=False the root's picture is only kept in memory (for polls;
+        keep_shot saves the one that counts)."""
         path = os.path.join(output_folder(), name)
         image = grab_root(self.env["DISPLAY"]) if window == "root" else None
-        if image is not None:
-            image.save(path, compress_level=1)
-        else:
+        if image is None:
             subprocess.run(["import", "-window", window, path], check=True, env=self.env, timeout=60)
             image = load(path)
+        elif save:
+            image.save(path, compress_level=1)
         return path, image
+
+    @staticmethod
+    def keep_shot(path, image):
+        """Saves a picture that shot() took without saving, for a look by eye."""
+        if not os.path.exists(path):
+            image.save(path, compress_level=1)
+        return path
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], check=True, env=self.env, timeout=30)
@@ -1140,10 +1149,12 @@ def screenshot_when(test, wine, name, predicate, window="root", timeout=60):
     shot = {}
 
     def taken():
-        shot["path"], shot["image"] = wine.shot(name, window=window)
+        shot["path"], shot["image"] = wine.shot(name, window=window, save=False)
         return predicate(shot["image"])
 
-    if wait_for(taken, timeout=timeout, interval=0.1):
+    found = wait_for(taken, timeout=timeout, interval=0.1)
+    wine.keep_shot(shot["path"], shot["image"])
+    if found:
         return shot["path"], shot["image"]
     test.fail(f"no screenshot {name} as expected within {timeout} s (last: {shot.get('path')})")
 

@@ -649,7 +649,7 @@ class SaverFollowsDialogTest(unittest.TestCase):
         shots = [None]
 
         def shown():
-            shots[:] = [shots[-1], Shot(self.wine.shot(name)[1])]
+            shots[:] = [shots[-1], Shot(self.wine.shot(name, save=False)[1])]
             return shots[-1].drawn() and ready(shots[-1], shots[0])
 
         self.assertTrue(harness.wait_for(shown, timeout=120, interval=0.5), f"not as expected: {name}")

@@ -430,5 +430,16 @@ def screen(wine, name):
     return image
 
 
+# The middle of the 800 x 600 screen, where the flag hangs, clear of the
+# texts (flag name top left, frame rate and clock along the bottom), which
+# change by themselves while a frozen cloth would not.
+FLAG_REGION = (250, 200, 550, 400)
+
+
+def cloth_moved(a, b):
+    """Share of the flag's region that changed between two screens."""
+    return harness.changed_fraction(a.crop(FLAG_REGION), b.crop(FLAG_REGION))
+
+
 def format_mb(value):
     return "n/a" if value is None or value < 0 else f"{value / 1048576.0:.1f} MB"
