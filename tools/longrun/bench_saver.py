@@ -149,7 +149,10 @@ def saver_run(wine, managed, settle):
             last_input, moves = end_by_pointer(wine, watch)
             if last_input is None:
                 return {"shown": shown, "figures": figures, "moves": moves, "ended": False}
-            code = harness.exit_code(proc, END_SECONDS, watch_code)
+            try:
+                code = harness.exit_code(proc, END_SECONDS, watch_code)
+            except AssertionError as problem:
+                raise soak.LongRunError(f"the saver with windows {'managed' if managed else 'unmanaged'}: {problem}")
             harness.wait_for(lambda: watch.window_gone, timeout=2.0, interval=0.05)
         finally:
             watch.close()
@@ -229,7 +232,14 @@ def paced_run(wine, kind, csmt, warm_up, seconds):
         if not harness.wait_for(lambda: rates, timeout=60, interval=0.1):
             raise soak.LongRunError(f"the saver's {kind} presented no frames within 60 s")
         run = rate_and_cpu(proc, rates, warm_up, seconds)
-        run["code"] = end_paced(wine, kind, proc, host_hwnd)
+        # With csmt on, Wine's Direct3D thread busy-waits through the
+        # teardown too, which Wine's server may cut short by a kill once the
+        # code is recorded: noted, as the comparison run it is.
+        run["killed"] = [] if csmt else None
+        try:
+            run["code"] = end_paced(wine, kind, proc, host_hwnd, run["killed"])
+        except AssertionError as problem:
+            raise soak.LongRunError(f"the paced {kind} with csmt {'on' if csmt else 'off'}: {problem}")
         return run
     finally:
         for program in (proc, host):
@@ -239,7 +249,7 @@ def paced_run(wine, kind, csmt, warm_up, seconds):
         wine.reg_add("csmt", "REG_DWORD", 0, key=DIRECT3D_KEY)
 
 
-def end_paced(wine, kind, proc, host_hwnd):
+def end_paced(wine, kind, proc, host_hwnd, killed):
     """Ends a paced run as a user would and returns its exit code: the full
     screen by pointer moves, the preview by closing the window it draws in."""
     if kind == "preview":
@@ -250,14 +260,14 @@ def end_paced(wine, kind, proc, host_hwnd):
         watch = wine.watch_exit(child)
         wine.wintool("post", host_hwnd, str(harness.WM_CLOSE), "0", "0")
         try:
-            return harness.exit_code(proc, END_SECONDS, watch)
+            return harness.exit_code(proc, END_SECONDS, watch, killed)
         except subprocess.TimeoutExpired:
             raise soak.LongRunError(f"the preview did not end within {END_SECONDS} s of its host's closing")
     _, out = wine.wintool("wait", "--class", harness.SAVER_CLASS, "--timeout", "10000")
     hwnd = harness.parse_fields(out).get("hwnd")
     if hwnd is None:
         raise soak.LongRunError("no saver window to end")
-    return harness.end_saver_by_input(wine, hwnd, proc, wine.watch_exit(hwnd))
+    return harness.end_saver_by_input(wine, hwnd, proc, wine.watch_exit(hwnd), killed=killed)
 
 
 def paced_failures(paced):
@@ -280,6 +290,10 @@ def print_paced(paced, seconds):
         size = "800 x 600" if kind == "full screen" else "%d x %d" % PREVIEW_SIZE
         print(f"| {kind} {size} | {'on' if csmt else 'off'} | {number(run['fps'], '{:.1f}')} | "
               f"{run['cpu']:.0f} |")
+    for (kind, csmt), run in paced.items():
+        if run["killed"]:
+            print(f"\nThe paced {kind} with csmt on ended with exit code {run['killed'][0]}, then Wine's server "
+                  f"killed its slow teardown.")
 
 
 def flagsim_us(command):
