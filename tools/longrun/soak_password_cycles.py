@@ -34,8 +34,9 @@ import harness  # importable once soak_support is
 # "Long runs"), which would leave a limit little room between clean runs and
 # the 140 KB per check that a leak in picture loading once lost. So the run
 # keeps one flag, a PNG (decoded by the Windows Imaging Component, the
-# decoder with the most to release), and the limit sits four times above
-# the clean runs and three and a half times below that leak. The handle
+# decoder with the most to release), and the limit sits over four times
+# above the clean runs' most (9 KB) and three and a half times below that
+# leak. The handle
 # count steps up by 10 once, when the first PNG flag is decoded (see the
 # count rule in soak_support); one handle leaked per check shows as 25 more
 # over the second half of the default run.
