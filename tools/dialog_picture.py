@@ -50,7 +50,7 @@ def painted_picture(wine, rect, timeout=60):
     previous = None
     end = time.time() + timeout
     while time.time() < end:
-        image = harness.load(wine.screenshot("dialog-picture.png")).crop(box)
+        image = wine.shot("dialog-picture.png")[1].crop(box)
         if previous is not None and harness.changed_fraction(previous, image, threshold=0) == 0:
             return image
         previous = image

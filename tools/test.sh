@@ -45,5 +45,7 @@ export FLAGS_PRODUCT="$build/win32/BrevantoFlags.scr"
 wait "$template_maker" || true
 trap wine_env_stop EXIT
 wine_env_start "$winbuild"
-(cd "$winbuild" && ctest --output-on-failure --timeout 900)
+# Two at a time: every end-to-end and long-run test has its own display and
+# prefix, and most of their time is spent waiting for Wine.
+(cd "$winbuild" && ctest --output-on-failure --timeout 900 -j "$jobs")
 echo "== all tests passed"

@@ -2,10 +2,13 @@
 
 The tests run inside tools/test.sh, which exports DISPLAY (a private Xvfb at
 800x600x16), WINEPREFIX (a private prefix in the build tree) and
-WINE_ENV_TEMPLATE (the prepared prefix). A test that needs a registry of its
-own calls `fresh_prefix()`, which copies the template and gives the test its
-own wineserver; everything a test starts is stopped by PID.
+WINE_ENV_TEMPLATE (the prepared prefix). `Wine()` copies the template into a
+prefix of the test's own with its own wineserver, on an Xvfb of the test
+file's own like the run's (800x600x16): test files share neither screen,
+pointer nor registry, so ctest may run them side by side. Everything a test
+starts is stopped by PID.
 """
+import atexit
 import collections
 import ctypes
 import ctypes.util
@@ -15,11 +18,14 @@ import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
-BUILD = os.environ.get("FLAGS_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build", "win"))
+# The build under test, from tools/test.sh or ctest; never a folder inside
+# the sources, which a test run must leave as it found them.
+BUILD = os.environ.get("FLAGS_BUILD", "")
 SOURCE = os.environ.get("FLAGS_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
 SCR = os.path.join(BUILD, "BrevantoFlags.scr")
 WINTOOL = os.path.join(BUILD, "wintool.exe")
@@ -92,6 +98,8 @@ class CannotRun(Exception):
 
 
 def require_program(path):
+    if not BUILD:
+        raise CannotRun("no build named (FLAGS_BUILD not set)")
     if not os.path.exists(path):
         raise CannotRun(f"{path} is not built")
 
@@ -202,10 +210,14 @@ class Wine:
     """One Wine prefix with its own wineserver."""
 
     def __init__(self, prefix=None, display=None):
-        """display: an X display of the test's own instead of the run's."""
+        """prefix: the run's own (the long-run tools), on the run's display;
+        else a copy of the template, on `display` or the test file's own
+        800x600x16 one (own_display)."""
         require_display()
         if prefix is None and not os.environ.get("WINE_ENV_TEMPLATE"):
             raise CannotRun("no prepared Wine prefix to copy (WINE_ENV_TEMPLATE not set)")
+        if prefix is None and display is None:
+            display = own_display()
         self.owned = prefix is None
         if prefix is None:
             self.tmp = tempfile.mkdtemp(prefix="flags-prefix-", dir=BUILD)
@@ -261,7 +273,7 @@ class Wine:
     # Verbs that end by themselves and leave nothing behind, which one
     # long-running wintool can answer one after another.
     SERVED_VERBS = REPEATABLE_VERBS | {"wait", "wait-gone", "text", "settext", "send", "post",
-                                       "click", "move"}
+                                       "click", "move", "hold", "held-code"}
 
     def wintool(self, *args, timeout=30):
         """Runs one verb of wintool; (exit code, output).
@@ -291,12 +303,11 @@ class Wine:
 
     def watch_exit(self, hwnd):
         """Holds the process of a window so that exit_code can read the code
-        Windows records for it; None when the process has already gone."""
-        watch = self.start(WINTOOL, "exit-code", str(hwnd))
-        if "watching" in parse_fields(watch.stdout.readline()):
-            return watch
-        watch.wait(timeout=30)
-        return None
+        Windows records for it; None when the process has already gone. The
+        serving wintool holds it: no Wine program starts for this."""
+        code, out = self.wintool("hold", str(hwnd))
+        pid = parse_fields(out).get("watching")
+        return HeldProcess(self, pid) if code == 0 and pid else None
 
     # registry, through wintool: Wine's own registry command behaves differently in
     # its 32- and 64-bit builds (the 32-bit one crashes on an empty REG_SZ).
@@ -366,13 +377,28 @@ class Wine:
         return self.reg_values(key)
 
     def screenshot(self, name, window="root"):
-        os.makedirs(OUTPUT, exist_ok=True)
-        path = os.path.join(OUTPUT, name)
+        """The path of a screenshot saved now in this run's own folder."""
+        return self.shot(name, window)[0]
+
+    def shot(self, name, window="root", save=True):
+        """A screenshot now: (its path in this run's own folder, the RGB
+        image), the image read from the X server where it can be. With
+        save=False the root's picture is only kept in memory (for polls;
+        keep_shot saves the one that counts)."""
+        path = os.path.join(output_folder(), name)
         image = grab_root(self.env["DISPLAY"]) if window == "root" else None
-        if image is not None:
-            image.save(path, compress_level=1)
-        else:
+        if image is None:
             subprocess.run(["import", "-window", window, path], check=True, env=self.env, timeout=60)
+            image = load(path)
+        elif save:
+            image.save(path, compress_level=1)
+        return path, image
+
+    @staticmethod
+    def keep_shot(path, image):
+        """Saves a picture that shot() took without saving, for a look by eye."""
+        if not os.path.exists(path):
+            image.save(path, compress_level=1)
         return path
 
     def xdotool(self, *args):
@@ -611,6 +637,23 @@ class ServedProgram:
                 pass
 
 
+class HeldProcess:
+    """A process that the serving wintool holds (Wine.watch_exit)."""
+
+    def __init__(self, wine, pid):
+        self.wine = wine
+        self.pid = pid
+
+    def recorded_code(self, timeout):
+        """The exit code Windows recorded, once the process has ended."""
+        code, out = self.wine.wintool("held-code", self.pid, "--timeout", str(int(timeout * 1000)),
+                                      timeout=timeout + 30)
+        fields = parse_fields(out)
+        if code != 0 or "code" not in fields:
+            raise AssertionError(f"no exit code for the held process {self.pid}: {out!r}")
+        return int(fields["code"])
+
+
 class WintoolServer(ServedProgram):
     """One wintool running "serve": verbs in, each argument as "=" and its
     UTF-8 in hex, so that blanks, quotes and any character survive."""
@@ -637,10 +680,9 @@ def start_desktop(wine):
                    timeout=120)
 
 
-def start_xvfb(test, screen, *extra):
-    """A display of the test's own (Xvfb picks a free number); stopped by PID
-    when the test ends. Returns its name, ":N". extra: more Xvfb arguments
-    (further screens, extensions)."""
+def _xvfb(screen, *extra):
+    """A new Xvfb (it picks a free number): (its name ":N" or None when it
+    did not start, a function that stops it by PID)."""
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, *extra, "-nolisten", "tcp"],
                             pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -648,17 +690,40 @@ def start_xvfb(test, screen, *extra):
     os.close(write_end)
 
     def stop():
+        if xvfb.poll() is not None:
+            return
         xvfb.terminate()
         try:
             xvfb.wait(timeout=30)
         except subprocess.TimeoutExpired:
             xvfb.kill()
             xvfb.wait()
-    test.addCleanup(stop)
+    ready, _, _ = select.select([read_end], [], [], 60)
     with os.fdopen(read_end) as announced:
-        number = announced.readline().strip()  # written once the display accepts clients
-    test.assertTrue(number.isdigit(), "Xvfb did not start")
-    return ":" + number
+        number = announced.readline().strip() if ready else ""  # written once it accepts clients
+    return (":" + number if number.isdigit() else None), stop
+
+
+def start_xvfb(test, screen, *extra):
+    """A display of the test's own; stopped by PID when the test ends.
+    Returns its name, ":N". extra: more Xvfb arguments (further screens,
+    extensions)."""
+    name, stop = _xvfb(screen, *extra)
+    test.addCleanup(stop)
+    test.assertIsNotNone(name, "Xvfb did not start")
+    return name
+
+
+def own_display():
+    """The test file's own display, as the run's (800x600x16), started with
+    the first prefix that needs it and stopped when the file's tests end."""
+    if not hasattr(own_display, "name"):
+        name, stop = _xvfb("800x600x16")
+        atexit.register(stop)
+        if name is None:
+            raise AssertionError("Xvfb did not start")
+        own_display.name = name
+    return own_display.name
 
 
 class PrefixPerClassTest(unittest.TestCase):
@@ -742,6 +807,16 @@ def parse_fields(line):
     return fields
 
 
+def read_file_lines(path):
+    """A file's non-empty lines, stripped; none while it does not exist (the
+    test DLLs write their records as they go)."""
+    try:
+        with open(path) as f:
+            return [line.strip() for line in f if line.strip()]
+    except FileNotFoundError:
+        return []
+
+
 def parse_lines(text):
     """Every non-empty line of wintool output, parsed."""
     return [parse_fields(line) for line in text.splitlines() if line.strip()]
@@ -768,7 +843,7 @@ def run_to_files(command, env, cwd, timeout):
         return proc.returncode, out.read(), err.read()
 
 
-def exit_code(proc, timeout, watch=None):
+def exit_code(proc, timeout, watch=None, killed=None):
     """The program's exit code once it has ended (TimeoutExpired if it does not).
 
     With a watch, the code is the one Windows recorded, and the Unix status
@@ -776,15 +851,17 @@ def exit_code(proc, timeout, watch=None):
     first: Wine's server kills a process that is still there a second after
     its last thread ended, so a kill means its teardown hung or crawled (as
     Mesa's does for any Direct3D program, the minimal one too, on a core
-    shared three ways; never seen with one busy loop beside the tests)."""
+    shared three ways; never seen with one busy loop beside the tests).
+    Only a measurement that runs Wine's busy-waiting Direct3D thread on
+    purpose passes a list as `killed`: a kill after a recorded code is then
+    noted there, and the recorded code returned."""
     unix_code = proc.wait(timeout=timeout)
     recorded = None
     if watch is not None:
-        out, _ = watch.communicate(timeout=30)
-        fields = parse_fields(out)
-        if "code" not in fields:
-            raise AssertionError(f"no exit code from the watch: {out!r}")
-        recorded = int(fields["code"])
+        recorded = watch.recorded_code(30)
+    if unix_code == -signal.SIGKILL and killed is not None and recorded is not None:
+        killed.append(recorded)
+        return recorded
     if unix_code == -signal.SIGKILL:
         after = f" after it had ended with exit code {recorded}" if recorded is not None else ""
         raise AssertionError(f"the program was killed (SIGKILL){after}")
@@ -793,6 +870,35 @@ def exit_code(proc, timeout, watch=None):
     if unix_code != recorded & 0xFF:
         raise AssertionError(f"Unix status {unix_code} does not match the exit code {recorded}")
     return recorded
+
+
+def output_folder():
+    """A folder of this run's own in <build>/test-output for its screenshots
+    and pictures: runs side by side, which tools/ctest.sh allows, never
+    read each other's files."""
+    if not hasattr(output_folder, "path"):
+        os.makedirs(OUTPUT, exist_ok=True)
+        name = os.path.splitext(os.path.basename(sys.argv[0]))[0] or "run"
+        output_folder.path = tempfile.mkdtemp(prefix=time.strftime(f"{name}-%Y%m%d-%H%M%S-"), dir=OUTPUT)
+    return output_folder.path
+
+
+def read_line(proc, timeout):
+    """The next line a started program writes on its output, read byte by
+    byte so that later reads of the pipe miss nothing; fails when none has
+    come within timeout s."""
+    fd = proc.stdout.fileno()
+    end = time.time() + timeout
+    line = b""
+    while not line.endswith(b"\n"):
+        left = end - time.time()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            raise AssertionError(f"{proc.args[1:3]} wrote no line within {timeout} s (so far {line!r})")
+        byte = os.read(fd, 1)
+        if not byte:
+            break
+        line += byte
+    return line.decode("utf-8", errors="replace").replace("\r", "")
 
 
 def wait_for(predicate, timeout=30.0, interval=0.2):
@@ -856,7 +962,8 @@ def window_painted(wine, hwnd, timeout=60.0):
 END_SECONDS = 10
 
 
-def end_saver_by_input(wine, hwnd, proc, watch=None, how="pointer", until=None, timeout=END_SECONDS):
+def end_saver_by_input(wine, hwnd, proc, watch=None, how="pointer", until=None, timeout=END_SECONDS,
+                       killed=None):
     """Ends a running saver (window hwnd, process proc) by input and returns
     its exit code as exit_code reads it with watch.
 
@@ -884,7 +991,7 @@ def end_saver_by_input(wine, hwnd, proc, watch=None, how="pointer", until=None, 
     if not window_gone(wine, hwnd, max(1, int((end - time.time()) * 1000))):
         raise AssertionError(f"the saver's window {hwnd} was still there {timeout} s after the first input {how!r}")
     try:
-        return exit_code(proc, timeout, watch)
+        return exit_code(proc, timeout, watch, killed)
     except subprocess.TimeoutExpired:
         raise AssertionError(f"the saver's process did not end within {timeout} s after its window")
 
@@ -970,7 +1077,7 @@ def watch_exit(test, wine, hwnd):
     return watch
 
 
-def wait_exit(test, proc, timeout=60, watch=None):
+def wait_exit(test, proc, timeout=END_SECONDS, watch=None):
     """The exit code (see exit_code); fails the test when the program has not
     ended within timeout s (END_SECONDS after an input that ends the saver)."""
     try:
@@ -1023,8 +1130,16 @@ def load(path):
     return Image.open(path).convert("RGB")
 
 
+# Colours counted up to this many: every test compares the count with fewer.
+# Counting stops there, where counting every colour of a photograph on the
+# screen takes a tenth of a second or more, at every poll, beside the saver.
+COLOUR_COUNT_CAP = 4096
+
+
 def colour_count(image):
-    return len(image.getcolors(maxcolors=1 << 20) or [])
+    """The number of colours in the image, COLOUR_COUNT_CAP when there are more."""
+    colours = image.getcolors(maxcolors=COLOUR_COUNT_CAP)
+    return COLOUR_COUNT_CAP if colours is None else len(colours)
 
 
 def is_uniform(image):
@@ -1040,9 +1155,11 @@ def changed_fraction(a, b, threshold=24):
 
 
 def near_colour_count(image, colour, tolerance=12):
-    r0, g0, b0 = colour
-    return sum(1 for (r, g, b) in image.getdata()
-               if abs(r - r0) <= tolerance and abs(g - g0) <= tolerance and abs(b - b0) <= tolerance)
+    """Pixels whose every channel lies within tolerance of colour."""
+    from PIL import Image, ImageChops
+    channels = ImageChops.difference(image, Image.new("RGB", image.size, tuple(colour))).split()
+    far = ImageChops.lighter(ImageChops.lighter(channels[0], channels[1]), channels[2])
+    return far.point(lambda v: 255 if v <= tolerance else 0).histogram()[255]
 
 
 def pixels(image, box, step=2):
@@ -1059,11 +1176,12 @@ def screenshot_when(test, wine, name, predicate, window="root", timeout=60):
     shot = {}
 
     def taken():
-        shot["path"] = wine.screenshot(name, window=window)
-        shot["image"] = load(shot["path"])
+        shot["path"], shot["image"] = wine.shot(name, window=window, save=False)
         return predicate(shot["image"])
 
-    if wait_for(taken, timeout=timeout, interval=0.1):
+    found = wait_for(taken, timeout=timeout, interval=0.1)
+    wine.keep_shot(shot["path"], shot["image"])
+    if found:
         return shot["path"], shot["image"]
     test.fail(f"no screenshot {name} as expected within {timeout} s (last: {shot.get('path')})")
 

@@ -4,7 +4,7 @@ that only look like pictures, odd pictures and odd names.
 Every case must end with a flag on the screen (its own picture where it can
 be read, else the built-in one), no message, exit code 0 after pointer moves,
 and the settings key unchanged. Pictures in red bands tell on the screen
-whether the file itself was loaded. Screenshots: <build>/test-output/.
+whether the file itself was loaded. Screenshots: a folder of the run's own in <build>/test-output/.
 """
 import os
 
@@ -15,7 +15,11 @@ RED = b.encoded(b.band_flag(), "GIF")
 LONG_NAME = "L" * 100
 LONGEST_NAME = "N" * 250          # with ".gif", 254 bytes: near the file system's limit
 LATIN_NAME = "C\u00f4te d'Ivoire"  # stored as UTF-8 on the Unix side
-COPIES = 10                        # so the random pick takes one almost surely (0.99)
+# The random pick visits every file up to 64 times and takes each with odds
+# 1/128, else the built-in flag shows: with 32 copies it misses all of them
+# with odds (127/128)^(64 x 32) = 1e-7, for each case that expects the file
+# itself (10 copies would miss once in 150 runs of a case).
+COPIES = 32
 
 
 def truncated(data):

@@ -3,7 +3,7 @@ background, and registry values of the wrong type, length or range.
 
 The program must never crash or hang: it shows a flag and ends with code 0
 on pointer moves, or ends cleanly by itself after telling the user, and it
-never changes the settings key. Screenshots: <build>/test-output/.
+never changes the settings key. Screenshots: a folder of the run's own in <build>/test-output/.
 """
 import os
 

@@ -82,7 +82,7 @@ class ChangePasswordTest(harness.PrefixPerClassTest):
         for name, dll, env, text in cases:
             with self.subTest(name):
                 host = self.wine.start(harness.WINTOOL, "host", "200", "100", "owner of the box")
-                owner = harness.parse_fields(host.stdout.readline())["hwnd"]
+                owner = harness.parse_fields(harness.read_line(host, 60))["hwnd"]
                 folder, scr = harness.install_program(self.wine, *([dll] if dll else []))
                 if not dll and os.path.exists(os.path.join(folder, "MPR.DLL")):
                     os.remove(os.path.join(folder, "MPR.DLL"))
@@ -99,7 +99,7 @@ class ChangePasswordTest(harness.PrefixPerClassTest):
                         proc.kill()
                         proc.wait()
                     harness.post(self, self.wine, owner, harness.WM_CLOSE)
-                    self.assertEqual(host.wait(timeout=30), 0)
+                    self.assertEqual(host.wait(timeout=harness.END_SECONDS), 0)
 
 
 if __name__ == "__main__":

@@ -241,7 +241,7 @@ class InstallerTest(unittest.TestCase):
         caption = int(page["rect"].split(",")[1]) - top
         shot = self.wine.screenshot("installer-first-page.png")
         Image.open(shot).crop((left + border, top + caption, right - border, bottom - border)).save(
-            os.path.join(harness.OUTPUT, "installer.png"))
+            os.path.join(harness.output_folder(), "installer.png"))
 
         self.click(self.control(window["hwnd"], ident=harness.IDCANCEL))
         # "Are you sure you want to quit?" has the setup's title too.

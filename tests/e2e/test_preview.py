@@ -11,7 +11,7 @@ class PreviewTest(harness.PrefixPerClassTest):
         super().setUp()
         harness.use_flag_folder(self.wine)
         self.host = self.wine.start(harness.WINTOOL, "host", str(WIDTH), str(HEIGHT))
-        self.host_hwnd = harness.parse_fields(self.host.stdout.readline())["hwnd"]
+        self.host_hwnd = harness.parse_fields(harness.read_line(self.host, 60))["hwnd"]
 
     def child(self):
         code, out = self.wine.wintool("children", self.host_hwnd)
@@ -77,7 +77,7 @@ class PreviewTest(harness.PrefixPerClassTest):
 
         watch = harness.watch_exit(self, self.wine, hwnd)
         harness.post(self, self.wine, self.host_hwnd, harness.WM_CLOSE)
-        self.assertEqual(self.host.wait(timeout=30), 0)
+        self.assertEqual(self.host.wait(timeout=harness.END_SECONDS), 0)
         self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
 
     def test_suspend_notification_ends_the_preview(self):
@@ -87,7 +87,7 @@ class PreviewTest(harness.PrefixPerClassTest):
         self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
         self.assertIsNone(self.child())
         harness.post(self, self.wine, self.host_hwnd, harness.WM_CLOSE)
-        self.assertEqual(self.host.wait(timeout=30), 0)
+        self.assertEqual(self.host.wait(timeout=harness.END_SECONDS), 0)
 
 
 if __name__ == "__main__":

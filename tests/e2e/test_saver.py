@@ -15,14 +15,6 @@ D3D8_LOST_DEVICE = os.path.join(harness.TEST_DLLS, "d3d8-lost-device", "d3d8.dll
 BACKGROUND_ONLY = [(200, 20, 600, 90), (620, 20, 790, 140), (10, 200, 170, 400)]
 
 
-def read_lines(path):
-    try:
-        with open(path) as f:
-            return [line.strip() for line in f if line.strip()]
-    except FileNotFoundError:
-        return []
-
-
 class SaverTest(harness.PrefixPerClassTest):
     def setUp(self):
         super().setUp()
@@ -127,9 +119,8 @@ class SaverTest(harness.PrefixPerClassTest):
         overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n"
         proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
         box = harness.wait_window(self, self.wine, title="Error", class_name="#32770")
-        code, out = self.wine.wintool("children", box["hwnd"])
-        texts = [f["text"] for f in harness.parse_lines(out) if f["class"].lower() == "static"]
-        self.assertIn("CreateDevice FAILED", texts)
+        # Read once the box shows its text and a button: it makes them after its title.
+        self.assertEqual(harness.box_text(self.wine, box["hwnd"]), "CreateDevice FAILED")
         watch = harness.watch_exit(self, self.wine, box["hwnd"])
         harness.post(self, self.wine, box["hwnd"], harness.WM_COMMAND, harness.IDOK)
         self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
@@ -152,8 +143,8 @@ class SaverTest(harness.PrefixPerClassTest):
                                             lambda im: harness.colour_count(im) > 200)
         log = os.path.join(folder, "reset_calls.txt")
         open(os.path.join(folder, "lose_device_now"), "w").close()
-        self.assertTrue(harness.wait_for(lambda: "presented after-reset" in read_lines(log), timeout=90),
-                        read_lines(log))
+        self.assertTrue(harness.wait_for(lambda: "presented after-reset" in harness.read_file_lines(log),
+                                         timeout=90), harness.read_file_lines(log))
 
         def as_before_the_loss(image):
             # The camera, the material and the textures are the device's
@@ -171,7 +162,7 @@ class SaverTest(harness.PrefixPerClassTest):
         # Nothing presented and no Reset while the device was lost; the
         # refused Resets are tried again at later frames, and once one
         # succeeds the device is never reset again.
-        lines = read_lines(log)
+        lines = harness.read_file_lines(log)
         self.assertRegex(lines[0] if lines else "", r"^lost present=\d+$")
         self.assertEqual(lines[1:], [
             "not-reset lost-answers=10",

@@ -13,7 +13,7 @@ class WintoolTest(harness.PrefixPerClassTest):
 
     def start_host(self, *args):
         proc = self.wine.start(harness.WINTOOL, "host", *args)
-        line = proc.stdout.readline()
+        line = harness.read_line(proc, 60)
         hwnd = harness.parse_fields(line).get("hwnd")
         self.assertTrue(hwnd and hwnd.isdigit(), f"host printed {line!r}")
         return proc, hwnd
@@ -175,18 +175,18 @@ class ScreenshotTest(unittest.TestCase):
         # Every 5-6-5 colour of the screen, and more besides, in one still picture.
         gradient = Image.new("RGB", (512, 512))
         gradient.putdata([(x // 2, (x + y) // 4 % 256, y // 2) for y in range(512) for x in range(512)])
-        path = os.path.join(harness.OUTPUT, "gradient.png")
-        os.makedirs(harness.OUTPUT, exist_ok=True)
+        path = os.path.join(harness.output_folder(), "gradient.png")
         gradient.save(path)
+        display = harness.own_display()
+        env = {**os.environ, "DISPLAY": display}
         viewer = subprocess.Popen(["display", "-geometry", "+0+0", path], stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL)
+                                  stderr=subprocess.DEVNULL, env=env)
         self.addCleanup(lambda: (viewer.kill(), viewer.wait()))
-        display = os.environ["DISPLAY"]
         shown = harness.wait_for(lambda: harness.colour_count(harness.grab_root(display)) > 2000)
         self.assertTrue(shown, "the gradient did not show")
         mine = harness.grab_root(display)
-        theirs = os.path.join(harness.OUTPUT, "gradient-import.png")
-        subprocess.run(["import", "-window", "root", theirs], check=True, timeout=60)
+        theirs = os.path.join(harness.output_folder(), "gradient-import.png")
+        subprocess.run(["import", "-window", "root", theirs], check=True, timeout=60, env=env)
         self.assertEqual(mine.tobytes(), harness.load(theirs).tobytes())
 
 

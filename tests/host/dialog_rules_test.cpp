@@ -50,7 +50,8 @@ TEST(ResolutionText, MalformedEntriesKeepTheCurrentMode) {
       "800 X 600 X 16 bpp",
       "-800 x 600 x 16 bpp",
       "Desktop",
-      "desktop (every monitor)",
+      "desktop (all screens)",  // the entry in lower case
+      "Desktop (all screens",
       "Desktop (all screens) ",
   };
   for (const char* text : cases) {

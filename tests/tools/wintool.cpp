@@ -30,6 +30,10 @@
 //   xwindow HWND                           whole=, client=: Wine's X window ids (0 when none)
 //   exit-code HWND                         watching=PID once the window's process is held,
 //                                          then code= when that process has ended
+//   hold HWND                              watching=PID: the window's process is held by this
+//                                          wintool (kept between the verbs of serve)
+//   held-code PID [--timeout MS]           code= once the held process has ended; it is then
+//                                          let go. Exit 1 when not held, or still running
 //   run COMMAND_LINE                       starts exactly that command line (no quoting added),
 //                                          waits for it, prints code=; 1 when it cannot start
 //   reg-list KEY                           every value: name="..." type=N kind=REG_.. size=N
@@ -68,6 +72,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -493,6 +498,45 @@ int commandExitCode(HWND window) {
   return kOk;
 }
 
+// Processes held by "hold", by id: a served wintool holds them while the
+// tests go on, where exit-code would need a Wine program of its own each.
+std::map<DWORD, HANDLE>& heldProcesses() {
+  static std::map<DWORD, HANDLE> held;
+  return held;
+}
+
+int commandHold(HWND window) {
+  DWORD pid = 0;
+  if (!GetWindowThreadProcessId(window, &pid)) return kNotFound;
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return kNotFound;
+  HANDLE& slot = heldProcesses()[pid];
+  if (slot) CloseHandle(slot);
+  slot = process;
+  printf("watching=%lu\n", static_cast<unsigned long>(pid));
+  return kOk;
+}
+
+int commandHeldCode(int argc, wchar_t** argv) {
+  long long pid, timeout = kDefaultWaitMs;
+  if (argc < 1 || !parseNumber(argv[0], &pid)) return kUsage;
+  if (argc != 1 && !(argc == 3 && !wcscmp(argv[1], L"--timeout") && parseNumber(argv[2], &timeout)))
+    return kUsage;
+  auto held = heldProcesses().find(static_cast<DWORD>(pid));
+  if (held == heldProcesses().end()) return kNotFound;
+  DWORD code = 0;
+  if (WaitForSingleObject(held->second, static_cast<DWORD>(timeout)) != WAIT_OBJECT_0) {
+    printf("running=1\n");
+    return kNotFound;
+  }
+  bool read = GetExitCodeProcess(held->second, &code);
+  CloseHandle(held->second);
+  heldProcesses().erase(held);
+  if (!read) return kNotFound;
+  printf("code=%lu\n", static_cast<unsigned long>(code));
+  return kOk;
+}
+
 // ---- Processes and the registry ----------------------------------------------
 
 // Wine quotes every argument of its own command line that holds a blank;
@@ -801,7 +845,8 @@ int usage() {
       "W L\n"
       "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
       "       | keystate VK | painted HWND [--timeout MS]\n"
-      "       | xwindow HWND | exit-code HWND | run COMMAND_LINE | reg-list KEY\n"
+      "       | xwindow HWND | exit-code HWND | hold HWND | held-code PID [--timeout MS]\n"
+      "       | run COMMAND_LINE | reg-list KEY\n"
       "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX ... | reg-delete KEY "
       "[NAME]\n"
       "       | resource FILE TYPE ID | monitors | move HWND X Y W H\n");
@@ -833,6 +878,7 @@ int runWindowCommand(const std::wstring& name, int argc, wchar_t** argv) {
   if (name == L"pid-of") return commandPidOf(window);
   if (name == L"xwindow") return commandXWindow(window);
   if (name == L"exit-code") return commandExitCode(window);
+  if (name == L"hold") return commandHold(window);
   if (name == L"move") {
     int code = commandMove(window, argv + 1);
     return code == kUsage ? usage() : code;
@@ -873,6 +919,10 @@ int run(int argc, wchar_t** argv) {
     return commandHost(width, height, rest == 3 ? args[2] : L"wintool host");
   }
   if (name == L"run") return rest == 1 ? commandRun(args[0]) : usage();
+  if (name == L"held-code") {
+    int code = commandHeldCode(rest, args);
+    return code == kUsage ? usage() : code;
+  }
   if (name == L"resource") return rest == 3 ? commandResource(args[0], args[1], args[2]) : usage();
   if (name == L"reg-list" || name == L"reg-set" || name == L"reg-set-bytes" ||
       name == L"reg-delete") {

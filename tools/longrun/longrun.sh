@@ -106,7 +106,7 @@ longrun_start_wine() {
 # Runs a Python long-run tool with the build and the sources it measures;
 # in the background, so that an interrupt reaches the cleanup at once.
 longrun_python() {
-  FLAGS_BUILD="$LONGRUN_WINBUILD" FLAGS_SOURCE="$LONGRUN_ROOT" /usr/bin/python3 "$@" &
+  FLAGS_BUILD="$LONGRUN_WINBUILD" FLAGS_SOURCE="$LONGRUN_ROOT" /usr/bin/python3 -B "$@" &
   LONGRUN_CHILD=$!
   wait "$LONGRUN_CHILD"
   local code=$?
