@@ -17,16 +17,6 @@ wine_env_loader() {
 }
 WINE_ENV_PREFIX=""
 
-wine_env_free_display() {
-  local n
-  for n in $(seq 40 140); do
-    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-      echo "$n"
-      return 0
-    fi
-  done
-  return 1
-}
 
 # A prepared prefix is made once (about 15 s) and copied for every run (2 s),
 # so tests always start from the same registry.
@@ -125,15 +115,21 @@ wine_env_start() {
     wine_env_csmt "$WINE_ENV_PREFIX" on
   else
     wine_env_unmanaged_windows "$WINE_ENV_PREFIX" on
-    local display
-    display="$(wine_env_free_display)" || { echo "wine_env: no free display" >&2; return 1; }
-    Xvfb ":$display" -screen 0 "$screen" -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display number itself and writes it once it serves
+    # (-displayfd): a number chosen here could be taken by a test starting
+    # its own display at the same moment.
+    local number_file="$build/xvfb-display" display="" i
+    rm -f "$number_file"
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
     WINE_ENV_XVFB_PID=$!
-    local i
-    for i in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$display" ] && break
+    for i in $(seq 1 100); do
+      if [ "$(wc -l <"$number_file" 2>/dev/null || echo 0)" -ge 1 ]; then
+        display="$(tr -dc 0-9 <"$number_file")"
+        break
+      fi
       sleep 0.1
     done
+    [ -n "$display" ] || { echo "wine_env: Xvfb did not start" >&2; return 1; }
     export DISPLAY=":$display"
   fi
   export WINEPREFIX="$WINE_ENV_PREFIX"
