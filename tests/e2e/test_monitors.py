@@ -193,7 +193,7 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
 
     def test_a_lost_device_in_desktop_mode_comes_back_on_every_monitor_and_ends_nothing(self):
         """The device is lost through a swap chain's Present as well as its
-        own; its first Resets are refused. One windowed device and one
+        own; its first Resets are refused, and then a vertex buffer. One windowed device and one
         windowed swap chain per other monitor, made again after the Reset;
         nothing full screen at any point."""
         self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
@@ -215,6 +215,7 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         refused = [line for line in harness.read_file_lines(log)
                    if line.startswith("reset ") and " result=0 " not in line]
         self.assertEqual(len(refused), 3, harness.read_file_lines(log))
+        self.assertIn("vertex-buffer refused", harness.read_file_lines(log))
 
         calls = harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
         self.assertEqual(calls[0], "create windowed=1 size=800x600 result=0", calls)

@@ -160,14 +160,16 @@ class SaverTest(harness.PrefixPerClassTest):
         self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], proc, watch), 0)
 
         # Nothing presented and no Reset while the device was lost; the
-        # refused Resets are tried again at later frames, and once one
-        # succeeds the device is never reset again.
+        # refused Resets and the refused vertex buffer are tried again at
+        # later frames, and once a Reset succeeds the device is never reset
+        # again.
         lines = harness.read_file_lines(log)
         self.assertRegex(lines[0] if lines else "", r"^lost present=\d+$")
         self.assertEqual(lines[1:], [
             "not-reset lost-answers=10",
             *["reset phase=not-reset result=88760868 presents-while-lost=0"] * 3,
             "reset phase=not-reset result=0 presents-while-lost=0",
+            "vertex-buffer refused",  # made at a later frame: nothing ends
             "presented after-reset",
         ])
 

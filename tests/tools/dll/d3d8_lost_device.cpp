@@ -10,7 +10,9 @@
 // D3DERR_DEVICENOTRESET until a Reset succeeds; every Present meanwhile
 // shows nothing and answers D3DERR_DEVICELOST. The first three Resets after
 // the loss are refused (as ones made while the display is still changing
-// can be), later ones are the real Reset.
+// can be), later ones are the real Reset. After the good Reset the first
+// default-pool vertex buffer asked for is refused too (memory still held
+// by the change), later ones are made.
 // What happened goes, a line per event, into reset_calls.txt beside the DLL:
 //   lost present=<n>              the Present that began the loss
 //   not-reset lost-answers=<k>    the first D3DERR_DEVICENOTRESET answer
@@ -18,6 +20,7 @@
 //                                 every Reset (phase normal, lost, not-reset
 //                                 or restored; Presents after the one that
 //                                 began the loss)
+//   vertex-buffer refused         the refused default-pool vertex buffer
 //   presented after-reset         the first Present shown after a good Reset
 // Every device and additional swap chain made, and every Reset, goes into
 // device_calls.txt:
@@ -40,7 +43,7 @@ const char* const kPhaseNames[] = {"normal", "lost", "not-reset", "restored"};
 
 Phase phase = Normal;
 unsigned presents = 0, presentsWhileLost = 0, lostAnswers = 0, refusedResets = 0;
-bool presentedAfterReset = false;
+bool presentedAfterReset = false, refusedBuffer = false;
 
 // Copies of the real tables with the methods above in place of the real
 // ones (every object of a kind shares the real d3d8's one table).
@@ -53,6 +56,8 @@ HRESULT(WINAPI* realReset)(IDirect3DDevice8*, D3DPRESENT_PARAMETERS*);
 HRESULT(WINAPI* realPresent)(IDirect3DDevice8*, const RECT*, const RECT*, HWND, const RGNDATA*);
 HRESULT(WINAPI* realCreateAdditionalSwapChain)
 (IDirect3DDevice8*, D3DPRESENT_PARAMETERS*, IDirect3DSwapChain8**);
+HRESULT(WINAPI* realCreateVertexBuffer)
+(IDirect3DDevice8*, UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer8**);
 IDirect3DSwapChain8Vtbl patchedSwapChain;
 HRESULT(WINAPI* realSwapChainPresent)
 (IDirect3DSwapChain8*, const RECT*, const RECT*, HWND, const RGNDATA*);
@@ -158,6 +163,17 @@ HRESULT WINAPI swapChainPresent(IDirect3DSwapChain8* swapChain, const RECT* sour
   return realSwapChainPresent(swapChain, source, target, window, dirty);
 }
 
+HRESULT WINAPI createVertexBuffer(IDirect3DDevice8* device, UINT length, DWORD usage, DWORD format,
+                                  D3DPOOL pool, IDirect3DVertexBuffer8** buffer) {
+  if (phase == Restored && pool == D3DPOOL_DEFAULT && !refusedBuffer) {
+    refusedBuffer = true;
+    if (buffer) *buffer = nullptr;
+    record("vertex-buffer refused");
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  return realCreateVertexBuffer(device, length, usage, format, pool, buffer);
+}
+
 HRESULT WINAPI createAdditionalSwapChain(IDirect3DDevice8* device,
                                          D3DPRESENT_PARAMETERS* parameters,
                                          IDirect3DSwapChain8** swapChain) {
@@ -186,6 +202,8 @@ HRESULT WINAPI createDevice(IDirect3D8* direct3d, UINT adapter, D3DDEVTYPE type,
     realReset = patchedDevice.Reset;
     realPresent = patchedDevice.Present;
     realCreateAdditionalSwapChain = patchedDevice.CreateAdditionalSwapChain;
+    realCreateVertexBuffer = patchedDevice.CreateVertexBuffer;
+    patchedDevice.CreateVertexBuffer = createVertexBuffer;
     patchedDevice.CreateAdditionalSwapChain = createAdditionalSwapChain;
     patchedDevice.TestCooperativeLevel = testCooperativeLevel;
     patchedDevice.Reset = reset;
