@@ -318,7 +318,7 @@ FLAGS = [
 ]
 
 # Colours of flag-icons' drawings replaced by the shades of svg-country-flags,
-# which follow the countries' own specifications: spelling in the drawing ->
+# which follow the shades each country sets for its flag: spelling in the drawing ->
 # new colour. Not taken where flag-icons already has the official shade and
 # the other does not: Austria, Spain, Estonia, Norway, Honduras (its current
 # turquoise), Turkmenistan and France with the territories that fly its flag.
