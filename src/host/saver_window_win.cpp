@@ -143,8 +143,8 @@ uint32_t viewFrameRate(uint32_t index) {
   PacedView view = app.host.isPreview  ? PacedView::Preview
                    : inDesktopMode(app) ? PacedView::DesktopWindow
                                         : PacedView::FullScreen;
-  uint32_t refresh =
-      index == 0 || index >= app.views.count ? deviceRefreshRate() : app.views.views[index].refreshRate;
+  // Each view keeps its monitor's rate from its build (the first the device's).
+  uint32_t refresh = index < app.views.count ? app.views.views[index].refreshRate : deviceRefreshRate();
   return pacedFrameRate(view, app.host.power, refresh);
 }
 
@@ -258,9 +258,7 @@ void restartCalibrations() {
 // display change builds the views again; a power change sets another pace.
 void followDeviceAndViews(Pacing& pacing) {
   bool paceChanged = savesPower(app.host.power) != savesPower(pacing.power);
-  if (app.render.device != pacing.device || app.views.generation != pacing.generation ||
-      app.host.power.onBattery != pacing.power.onBattery ||
-      app.host.power.batterySaver != pacing.power.batterySaver)
+  if (app.render.device != pacing.device || app.views.generation != pacing.generation || paceChanged)
     makePacers(pacing);
   if (paceChanged) restartCalibrations();
 }

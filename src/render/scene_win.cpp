@@ -233,8 +233,10 @@ uint32_t monitorRefreshRate(HWND window) {
 // `indices`, when given, receives the cloth's triangle list.
 bool buildView(IDirect3DDevice8* device, MonitorView& view, uint32_t index, uint16_t* indices) {
   bool first = index == 0;
-  Matrix4x4 world, eye;
-  setUpCamera(world, eye, view.projectionMatrix, view.width, view.height);
+  // The camera's world and eye are every view's; its aspect gives the
+  // view's own projection.
+  setUpCamera(app.render.worldMatrix, app.render.viewMatrix, view.projectionMatrix, view.width,
+              view.height);
   if (!first) {
     view.sim = &view.ownSim;
     view.refreshRate = monitorRefreshRate(view.window);
@@ -299,15 +301,10 @@ void buildScene() {
   IDirect3DDevice8* device = render.device;
   if (!device) return;
   render.resetPending = 0;
-  // The camera's world and eye are every view's; each view's own aspect
-  // gives its projection.
-  Matrix4x4 projection;
-  const D3DPRESENT_PARAMETERS& present = render.presentParams;
-  setUpCamera(render.worldMatrix, render.viewMatrix, projection, present.BackBufferWidth,
-              present.BackBufferHeight);
   uint16_t* indices = static_cast<uint16_t*>(heapBlock(kClothIndexBytes));
-  bool built = makeLightSpotTexture(device) && buildBackground() != TextureNoDevice && indices &&
-               createFlagBuffers(device) && buildSaverWindowView(device, indices);
+  bool built = makeLightSpotTexture(device);
+  if (built) buildBackground();  // optional: without it the flag shows over black
+  built = built && indices && createFlagBuffers(device) && buildSaverWindowView(device, indices);
   if (!built) {
     // Nothing half made stays for the frames that run until the close.
     freeHeapBlock(indices);
