@@ -27,7 +27,7 @@ void setDialogDefaults(Settings& s) {
   s.screenX = 800;
   s.screenY = 600;
   s.bpp = 16;
-  s.desktopMode = 0;
+  s.desktopMode = 1;  // a new install's mode: today's displays rarely offer the old one
   copyText(s.logoFullPath, kPathCapacity, "");
   copyText(s.backgroundPath, kPathCapacity, "");
   copyText(s.logoTitle, kNameCapacity, "Default");

@@ -302,7 +302,7 @@ class DialogTest(harness.PrefixPerClassTest):
                                   ("[BPP]", "REG_DWORD", 32), ("[Select Flag]", "REG_SZ", "Austria"),
                                   ("[Use Flag-Logo]", "REG_DWORD", 1),
                                   ("[Logo Full Path]", "REG_SZ", "C:\\old.jpg"),
-                                  ("[Logo Title]", "REG_SZ", "old.jpg"), ("[Desktop Mode]", "REG_DWORD", 1)):
+                                  ("[Logo Title]", "REG_SZ", "old.jpg"), ("[Desktop Mode]", "REG_DWORD", 0)):
             self.wine.reg_add(name, kind, value)
         dialog = self.open()
         self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "old.jpg")
@@ -315,15 +315,14 @@ class DialogTest(harness.PrefixPerClassTest):
         s = self.stored()
         expected = {"[Screen X]": 800, "[Screen Y]": 600, "[BPP]": 16, "[Random Flag]": 1,
                     "[bFps]": 0, "[bTime]": 1, "[bCountry]": 1, "[bTnL]": 0, "[Use Flag-Logo]": 0,
-                    "[Desktop Mode]": 0}
+                    "[Desktop Mode]": 1}
         self.assertEqual({k: number(s.get(k)) for k in expected}, expected)
         self.assertEqual(text(s.get("[Select Flag]")), "France - AJ Auxerre")
         self.assertEqual(text(s.get("[Logo Title]")), "Default")
         self.assertEqual(self.wine.reg_values()["[Logo Full Path]"], harness.stored_text("\0"))
 
-        _, modes = dialog.combo(harness.IDC_RESOLUTION)
-        if "800 x 600 x 16 bpp" in modes:
-            self.assertEqual(dialog.selected_text(harness.IDC_RESOLUTION), "800 x 600 x 16 bpp")
+        # Defaults are a new install's: Desktop mode.
+        self.assertEqual(dialog.selected_text(harness.IDC_RESOLUTION), "Desktop (all screens)")
         self.assertEqual(dialog.selected_text(harness.IDC_FLAG_LIST), "France - AJ Auxerre")
         self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "Default")
         self.assertTrue(dialog.checked(harness.IDC_USE_LOGO))
