@@ -21,9 +21,9 @@ struct MonitorView {
   uint32_t width, height;            // its back buffer: the window's pixels
   uint32_t refreshRate;              // its monitor's, in Hz; 0 or 1 when not said
   IDirect3DSwapChain8* swapChain;    // null for the first view: the device's own
-  // The target's depth buffer. The first view holds the device's own, taken
-  // right after each CreateDevice or Reset, when the device is still aimed
-  // at its own surfaces; every other view has one of its own.
+  // The target's depth buffer in Desktop mode, the first view's too (made
+  // again like the others' after a Reset); null outside Desktop mode, where
+  // the one view draws with the device's own.
   IDirect3DSurface8* depthSurface;
   IDirect3DTexture8* flagTexture;    // its own flag (its own pick with Random Logo)
   IDirect3DVertexBuffer8* backgroundQuad;  // the shared picture fitted to its aspect

@@ -86,16 +86,6 @@ uint32_t drawCandidateNumber(RandomGenerator& rng, uint32_t candidateCount) {
   return (uint32_t)randomInt(rng, (int32_t)candidateCount) % candidateCount;
 }
 
-int32_t pickRandomEntry(RandomGenerator& rng, const char* const* names, uint32_t count) {
-  uint32_t candidates = 0;
-  for (uint32_t i = 0; i < count; ++i) candidates += isRandomCandidate(names[i]) ? 1 : 0;
-  if (candidates == 0) return -1;
-  uint32_t wanted = drawCandidateNumber(rng, candidates);
-  for (uint32_t i = 0; i < count; ++i)
-    if (isRandomCandidate(names[i]) && wanted-- == 0) return (int32_t)i;
-  return -1;
-}
-
 void cutFlagName(char* out, uint32_t capacity, const char* fileName) {
   if (capacity == 0) return;
   uint32_t n = 0;

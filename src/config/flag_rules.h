@@ -41,10 +41,6 @@ bool isRandomCandidate(const char* fileName);
 // the folder's order (0 … candidateCount − 1). candidateCount must be > 0.
 uint32_t drawCandidateNumber(RandomGenerator& rng, uint32_t candidateCount);
 
-// The pick over one listing of the folder: the index into names[0 … count − 1]
-// of the candidate taken, or -1 (and no draw) when none is a candidate.
-int32_t pickRandomEntry(RandomGenerator& rng, const char* const* names, uint32_t count);
-
 // The flag name of a taken file: the name (cut to capacity - 1 bytes) cut at
 // its first "." that is not its first character.
 void cutFlagName(char* out, uint32_t capacity, const char* fileName);

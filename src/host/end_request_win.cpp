@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/app_state.h"
-#include "host/saver_window.h"
+#include "host/run_views.h"
 #include "host/window_rules.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "host/frame_pacing.h"
 #include "host/keyboard.h"
 #include "host/monitor_windows.h"
+#include "host/run_views.h"
 #include "host/saver_window_win.h"
 #include "host/startup.h"
 #include "host/window_rules.h"
@@ -67,20 +68,6 @@ void releaseExitObjects() {
   }
 }
 
-// Desktop mode after a display change: the other views' swap chains go
-// before any window they sit on can (the device aimed back at its own
-// first); the windows follow the monitors, the saver window its own; then
-// every other view is made again at its monitor's size. Nothing ends: a
-// Reset refused meanwhile is tried again by the frames.
-void relayoutMonitors(HWND window) {
-  releaseMonitorViews();
-  placeMonitorWindows(window);
-  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  SetWindowPos(window, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
-  resizeSaverView(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
-  buildMonitorViews();
-}
-
 void carryOut(WindowAction action, HWND window) {
   switch (action) {
     case WindowAction::HideCursor:
@@ -118,10 +105,7 @@ void carryOut(WindowAction action, HWND window) {
       requestEnd();
       break;
     case WindowAction::PlaceMonitorWindows:
-      if (inDesktopMode(app))
-        relayoutMonitors(window);
-      else
-        placeMonitorWindows(window);
+      followDisplayChange(window);
       break;
     case WindowAction::DestroyMonitorWindows:
       destroyMonitorWindows();
@@ -143,13 +127,9 @@ uint32_t viewFrameRate(uint32_t index) {
   PacedView view = app.host.isPreview  ? PacedView::Preview
                    : inDesktopMode(app) ? PacedView::DesktopWindow
                                         : PacedView::FullScreen;
-  // Each view keeps its monitor's rate from its build (the first the device's).
+  // Each view's monitor's rate, read at its build and after a display change.
   uint32_t refresh = index < app.views.count ? app.views.views[index].refreshRate : deviceRefreshRate();
   return pacedFrameRate(view, app.host.power, refresh);
-}
-
-uint32_t saverWindowFrameRate() {
-  return viewFrameRate(0);
 }
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -157,9 +137,9 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     const POWERBROADCAST_SETTING* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(lParam);
     uint32_t bytes = FIELD_OFFSET(POWERBROADCAST_SETTING, Data) + setting->DataLength;
     uint32_t state = displayPowerState(setting, bytes);
-    if (state != kNoDisplayState) app.host.displayOff = state == 0;
+    if (state != kNoPowerSetting) app.host.displayOff = state == 0;
     uint32_t batterySaver = batterySaverState(setting, bytes);
-    if (batterySaver != kNoDisplayState) app.host.power.batterySaver = batterySaver != 0;
+    if (batterySaver != kNoPowerSetting) app.host.power.batterySaver = batterySaver != 0;
   }
   // The loop's pacers take the new state at the next frame.
   if (message == WM_POWERBROADCAST && wParam == PBT_APMPOWERSTATUSCHANGE)
@@ -229,11 +209,12 @@ bool waitForFrame(const FrameWait& wait, double left) {
 // exclusive full-screen device, whose Present waits for the blank, is paced a
 // little ahead of it.
 struct Pacing {
-  FramePacer views[kMaxMonitorViews];
+  FramePacer pacers[kMaxMonitorViews];
   uint32_t count;
   IDirect3DDevice8* device;  // the device, views and power state the pacers were made for
   uint32_t generation;
   PowerState power;
+  bool deviceReady;  // the last look at the device let the views draw
 };
 
 void makePacers(Pacing& pacing) {
@@ -243,8 +224,9 @@ void makePacers(Pacing& pacing) {
   pacing.generation = app.views.generation;
   pacing.power = app.host.power;
   pacing.count = app.views.count;
+  pacing.deviceReady = false;
   for (uint32_t i = 0; i < pacing.count; ++i)
-    pacing.views[i] = makeFramePacer(viewFrameRate(i), exclusive, now);
+    pacing.pacers[i] = makeFramePacer(viewFrameRate(i), exclusive, now);
 }
 
 // Every cloth's step was calibrated at the old pace.
@@ -268,21 +250,26 @@ double msUntilNextFrame(const Pacing& pacing) {
   double now = clockMs();
   double left = 1000.0;
   for (uint32_t i = 0; i < pacing.count; ++i) {
-    double viewLeft = msUntilFrame(pacing.views[i], now);
+    double viewLeft = msUntilFrame(pacing.pacers[i], now);
     if (viewLeft < left) left = viewLeft;
   }
   return left;
 }
 
-// Every view whose frame is due gets it, the saver window's first.
+// Every view whose frame is due gets it, the saver window's first. The
+// device is looked at once, with the saver window's frame, for all views:
+// however many monitors there are, a lost device is tested and a refused
+// Reset tried again at one monitor's pace. Each view's update fills the
+// shared vertex buffer before its draw, also a buffer just made again.
 void runDueFrames(Pacing& pacing) {
   for (uint32_t i = 0; i < pacing.count; ++i) {
     double now = clockMs();
-    if (msUntilFrame(pacing.views[i], now) > 0.0) continue;
-    startPacedFrame(pacing.views[i], now);
-    runViewFrame(i);
-    // A frame may rebuild the views (a reset, a display change in between).
+    if (msUntilFrame(pacing.pacers[i], now) > 0.0) continue;
+    startPacedFrame(pacing.pacers[i], now);
+    if (i == 0) pacing.deviceReady = readyDeviceForFrames();
+    // A Reset may have built the views again.
     if (app.views.generation != pacing.generation) return;
+    runViewFrame(i, pacing.deviceReady);
   }
 }
 
@@ -293,14 +280,9 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   if (!registerSaverClass()) return 0;
   HWND window = createSaverWindow(parentWindow);
   if (!window) return 0;
-  // The mode is decided once for the run. The other monitors' windows are
-  // made before the device: switching to full screen must not show the
-  // desktop on them.
-  app.render.screenMode = chooseScreenMode(host.mode == Preview);
-  if (host.mode == Saver) placeMonitorWindows(window);
-  ShowWindow(window, SW_SHOWNORMAL);
-  startRendering(window, host.isPreview);
-  host.framesEnabled = 1;
+  startRun(window);
+  // Ended during a start-up message: the loop only waits for the quit.
+  if (!host.windowClosed) host.framesEnabled = 1;
   // Frames stop while the display is off, so the power plan may turn it off.
   // Windows 8 and later tell the console display's state; Windows 7 only
   // the monitor's power, which later ones still send too. The battery
@@ -340,49 +322,3 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   return static_cast<uint32_t>(message.wParam);
 }
 
-void startRendering(HWND__* window, uint32_t isPreview) {
-  if (app.host.windowClosed) return;
-  // Desktop mode draws windowed on the display as it is.
-  ScreenMode chosen = app.render.screenMode;
-  createDevice(window, isPreview || chosen != ScreenMode::Exclusive);
-  if (!app.render.device) {
-    PostQuitMessage(0);
-    return;
-  }
-  // The stored mode was listed but would not open: Desktop mode after all,
-  // with flag windows in place of the black covers.
-  if (app.render.screenMode != chosen && app.host.mode == Saver) {
-    destroyMonitorWindows();
-    placeMonitorWindows(window);
-  }
-  createKeyboard(window);
-  acquireKeyboard();
-  buildScene();
-}
-
-void runViewFrame(uint32_t index) {
-  if (!app.render.device) return;
-  updateView(index);
-  drawView(index);
-}
-
-void suspendRendering(HWND__* window) {
-  releaseScene();
-  if (app.render.device) {
-    app.render.device->Release();
-    app.render.device = nullptr;
-  }
-  ShowWindow(window, SW_RESTORE);
-  ShowWindow(window, SW_SHOWMAXIMIZED);
-}
-
-void resumeRendering(HWND__* window) {
-  if (recreateDevice(window)) {
-    loadSettings();
-    configureSimulation(app.sim, app.settings.windPower, app.host.isPreview != 0);
-    buildScene();
-    return;
-  }
-  // Ends the program without the WM_CLOSE releases.
-  PostMessageA(window, WM_DESTROY, 0, 0);
-}

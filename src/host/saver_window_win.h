@@ -12,8 +12,7 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 // The power state as GetSystemPowerStatus gives it now; mains when it fails.
 PowerState readPowerState();
 
-// Frames per second the loop paces the saver window at, as things stand:
-// its view, app.host.power and the device's refresh rate.
-uint32_t saverWindowFrameRate();
-// The same for any view of app.views (its own monitor's refresh).
+// Frames per second the loop paces a view of app.views at, as things stand:
+// its kind, app.host.power and its monitor's refresh (the device's while it
+// has no view).
 uint32_t viewFrameRate(uint32_t index);

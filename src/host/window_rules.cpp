@@ -42,12 +42,12 @@ namespace {
 // The 32-bit value of one power setting's PBT_POWERSETTINGCHANGE record.
 uint32_t powerSettingValue(const void* record, uint32_t bytes, const unsigned char* setting) {
   constexpr uint32_t kHeaderBytes = 20;  // GUID and data length
-  if (!record || bytes < kHeaderBytes + 4) return kNoDisplayState;
+  if (!record || bytes < kHeaderBytes + 4) return kNoPowerSetting;
   const unsigned char* data = static_cast<const unsigned char*>(record);
-  if (std::memcmp(data, setting, 16) != 0) return kNoDisplayState;
+  if (std::memcmp(data, setting, 16) != 0) return kNoPowerSetting;
   uint32_t length = 0, value = 0;
   std::memcpy(&length, data + 16, 4);
-  if (length < 4) return kNoDisplayState;
+  if (length < 4) return kNoPowerSetting;
   std::memcpy(&value, data + kHeaderBytes, 4);
   return value;
 }
@@ -56,7 +56,7 @@ uint32_t powerSettingValue(const void* record, uint32_t bytes, const unsigned ch
 
 uint32_t displayPowerState(const void* record, uint32_t bytes) {
   uint32_t state = powerSettingValue(record, bytes, kConsoleDisplayGuid);
-  return state != kNoDisplayState ? state : powerSettingValue(record, bytes, kMonitorPowerGuid);
+  return state != kNoPowerSetting ? state : powerSettingValue(record, bytes, kMonitorPowerGuid);
 }
 
 uint32_t batterySaverState(const void* record, uint32_t bytes) {

@@ -106,9 +106,9 @@ uint32_t otherMonitorAreas(const MonitorArea* monitors, uint32_t count, ScreenRe
 // The display's state in a PBT_POWERSETTINGCHANGE record
 // (POWERBROADCAST_SETTING: setting GUID, 32-bit data length, data) of
 // `bytes` bytes, from the console display's setting (0 off, 1 on, 2 dimmed)
-// or the monitor's power (0 off, 1 on); kNoDisplayState for another setting
+// or the monitor's power (0 off, 1 on); kNoPowerSetting for another setting
 // or a record too short to hold the state.
-constexpr uint32_t kNoDisplayState = 0xFFFFFFFF;
+constexpr uint32_t kNoPowerSetting = 0xFFFFFFFF;
 // GUID_CONSOLE_DISPLAY_STATE (Windows 8 and later) and GUID_MONITOR_POWER_ON
 // (Windows 7 too) as they lie in memory (little-endian fields): the settings
 // to register for and the ones this rule reads.
@@ -120,7 +120,7 @@ uint32_t displayPowerState(const void* record, uint32_t bytes);
 // and later. Its changes come only as this setting, not as a power-status
 // change.
 extern const unsigned char kPowerSavingGuid[16];
-// The battery saver's state in such a record: 0 off, 1 on; kNoDisplayState
+// The battery saver's state in such a record: 0 off, 1 on; kNoPowerSetting
 // for another setting or a record too short, as above.
 uint32_t batterySaverState(const void* record, uint32_t bytes);
 

@@ -14,15 +14,24 @@ struct HWND__;
 // device and changes no display mode.
 ScreenMode chooseScreenMode(bool preview);
 
+// What device creation came to. A message box shown on the way runs a
+// message loop: when the saver was ended meanwhile, nothing more is made.
+enum DeviceOutcome : uint32_t {
+  DeviceMade,          // as asked: full screen, or windowed when asked for
+  DeviceMadeWindowed,  // full screen was refused; a windowed device instead
+  DeviceFailed,        // none at all; the user was told
+  DeviceEnded,         // the saver was ended while a message box was open
+};
+
 // Creates app.render.direct3d, loads app.render.backgroundPicture and creates
 // app.render.device: full screen in the settings' mode, then once more in
 // D3DFMT_R5G6B5; windowed in `window`'s client area in the desktop's format
-// when `windowed`, or when neither full-screen attempt succeeds (an Exclusive
-// app.render.screenMode then becomes Desktop). app.render.presentParams keep
-// the mode the device really got; the settings are not changed. Reports its
-// own failures ("CreateDevice FAILED" only when not even a windowed device
-// can be made) and leaves device null.
-void createDevice(HWND__* window, uint32_t windowed);
+// when `windowed`, or when neither full-screen attempt succeeds.
+// app.render.presentParams keep the mode the device really got; neither the
+// settings nor the screen mode are changed (the host decides what a windowed
+// fallback means). Reports its own failures ("CreateDevice FAILED" only when
+// not even a windowed device can be made) and leaves device null.
+DeviceOutcome createDevice(HWND__* window, uint32_t windowed);
 
 // After a refused password: releases any device and makes it again with
 // app.render.presentParams as the last creation left them (no rate scan, no

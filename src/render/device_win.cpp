@@ -117,6 +117,12 @@ void endForLackOf(HWND window, const char* text) {
   SendMessageA(window, WM_DESTROY, 0, 0);
 }
 
+// A message box runs a message loop of its own: the system may have ended
+// the saver meanwhile (WM_CLOSE), which released the Direct3D object.
+bool endedDuringMessage() {
+  return app.host.windowClosed || !app.render.direct3d;
+}
+
 }  // namespace
 
 void loadBackground(HWND__* window) {
@@ -154,7 +160,7 @@ void loadBackground(HWND__* window) {
   }
 }
 
-void createDevice(HWND__* window, uint32_t windowed) {
+DeviceOutcome createDevice(HWND__* window, uint32_t windowed) {
   RenderState& render = app.render;
   if (render.device) {  // never leak a device left by an earlier start
     render.device->Release();
@@ -167,32 +173,33 @@ void createDevice(HWND__* window, uint32_t windowed) {
   render.direct3d = Direct3DCreate8(D3D_SDK_VERSION);
   if (!render.direct3d) {
     endForLackOf(window, kNoDirect3dText);
-    return;
+    return DeviceFailed;
   }
   // A full-screen device (the loading one too) may resize the window to its
   // mode, also when it fails; a windowed fallback takes the window as it was.
   RECT before = {0, 0, 0, 0};
   GetWindowRect(window, &before);
   loadBackground(window);
+  if (endedDuringMessage()) return DeviceEnded;
 
   D3DPRESENT_PARAMETERS& pp = render.presentParams;
   const Settings& settings = app.settings;
   if (!windowed) {
     prepareFullScreen(render.direct3d, settings.screenX, settings.screenY,
                       (D3DFORMAT)settings.pixelFormat, pp);
-    if (tryCreateDevice(window, pp)) return;
+    if (tryCreateDevice(window, pp)) return DeviceMade;
     // Many adapters offer 16 bits only as 5-6-5; the rate stays as scanned.
     pp.BackBufferFormat = D3DFMT_R5G6B5;
-    if (tryCreateDevice(window, pp)) return;
-    // A mode the adapter lists but will not open: the display as it is.
-    if (render.screenMode == ScreenMode::Exclusive) render.screenMode = ScreenMode::Desktop;
+    if (tryCreateDevice(window, pp)) return DeviceMade;
     SetWindowPos(window, nullptr, before.left, before.top, before.right - before.left,
                  before.bottom - before.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   prepareWindowed(render.direct3d, window, pp);
-  if (tryCreateDevice(window, pp)) return;
+  if (tryCreateDevice(window, pp)) return windowed ? DeviceMade : DeviceMadeWindowed;
   endForLackOf(window, kNoDeviceText);
+  if (endedDuringMessage()) return DeviceEnded;
   PostQuitMessage(0);
+  return DeviceFailed;
 }
 
 ScreenMode chooseScreenMode(bool preview) {

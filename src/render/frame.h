@@ -7,16 +7,20 @@
 // the stepped vertices go into the shared vertex buffer when it exists.
 // Nothing for a view that is not built.
 void updateView(uint32_t index);
+// Before the frames of a loop turn, once for every view: while the device is
+// lost nothing may draw; once Direct3D allows, the device is reset
+// (restoreLostDevice), and a Reset that failed, or a surface or buffer that
+// could not be made again, is tried again here. True when the views may draw.
+bool readyDeviceForFrames();
 // Clears the view's target, draws background, flag and (first view only) the
-// overlay, presents. While the device is lost it draws nothing; once Direct3D
-// allows, it resets the device (restoreLostDevice), and a Reset that failed,
-// or a surface or buffer that could not be made again, is tried again here.
-// A view without its flag, swap chain or depth buffer draws nothing.
+// overlay, presents; only after readyDeviceForFrames said true, and after the
+// view's updateView filled the vertex buffer. A view without its flag, swap
+// chain or depth buffer draws nothing.
 void drawView(uint32_t index);
 
-// The saver window's frame: updateView(0), drawView(0).
-void updateFrame();
-void drawFrame();
+// One frame of a view as the loop runs it: updateView, then drawView when
+// `deviceReady` (what readyDeviceForFrames said for this turn's frames).
+void runViewFrame(uint32_t index, bool deviceReady);
 
 // Releases the scene's objects and every view, the first one last; harmless
 // when already released.

@@ -35,23 +35,25 @@ MonitorView* builtView(uint32_t index) {
   return view.sim && clothReady(view.sim->cloth) ? &view : nullptr;
 }
 
-// The device's own back buffer with the first view's depth buffer: aimed at
-// before any view's surfaces go, and by the first view's frame in Desktop
-// mode, where the other views' targets replace it.
+// The device's own back buffer with no depth buffer held by a view: aimed
+// at before any view's surfaces go, so that the device holds none of them.
 bool aimAtDevicesOwn(IDirect3DDevice8* device) {
   IDirect3DSurface8* colour = nullptr;
   if (FAILED(device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour)) || !colour) return false;
-  HRESULT set = device->SetRenderTarget(colour, app.views.views[0].depthSurface);
+  HRESULT set = device->SetRenderTarget(colour, nullptr);
   colour->Release();
   return SUCCEEDED(set);
 }
 
+// In Desktop mode every view, the first too, draws with a depth buffer of
+// its own: the first into the device's back buffer, the others into their
+// swap chains'.
 bool aimAt(IDirect3DDevice8* device, const MonitorView& view) {
   if (!inDesktopMode(app)) return true;  // one target, the device's own
-  if (!view.swapChain) return aimAtDevicesOwn(device);
   IDirect3DSurface8* colour = nullptr;
-  if (FAILED(view.swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour)) || !colour)
-    return false;
+  HRESULT got = view.swapChain ? view.swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour)
+                               : device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &colour);
+  if (FAILED(got) || !colour) return false;
   HRESULT set = device->SetRenderTarget(colour, view.depthSurface);
   colour->Release();
   return SUCCEEDED(set);
@@ -63,22 +65,6 @@ bool canDraw(const MonitorView& view, bool first) {
   if (!view.flagTexture || !app.render.flagVertexBuffer) return false;
   if (first) return !inDesktopMode(app) || view.depthSurface;
   return view.swapChain && view.depthSurface;
-}
-
-// Direct3D 8 answers DEVICELOST while the display is away (nothing can be
-// drawn or reset), then DEVICENOTRESET until Reset. The frame that resets
-// draws nothing: the new vertex buffer is filled by the next update.
-bool deviceReady(IDirect3DDevice8* device) {
-  HRESULT level = device->TestCooperativeLevel();
-  if (level == D3DERR_DEVICELOST) return false;
-  if (level == D3DERR_DEVICENOTRESET || app.render.resetPending) {
-    restoreLostDevice();
-    return false;
-  }
-  if (FAILED(level)) return false;
-  remakeFlagVertexBuffer();
-  remakeViewSurfaces();
-  return true;
 }
 
 // The blend states undo the overlay's blending of the previous frame, also
@@ -158,20 +144,32 @@ void updateView(uint32_t index) {
   if (target) buffer->Unlock();
 }
 
+// Direct3D 8 answers DEVICELOST while the display is away (nothing can be
+// drawn or reset), then DEVICENOTRESET until Reset.
+bool readyDeviceForFrames() {
+  IDirect3DDevice8* device = app.render.device;
+  if (!sceneBuilt()) return false;
+  HRESULT level = device->TestCooperativeLevel();
+  if (level == D3DERR_DEVICELOST) return false;
+  if (level == D3DERR_DEVICENOTRESET || app.render.resetPending) {
+    if (!restoreLostDevice()) return false;
+  } else if (FAILED(level)) {
+    return false;
+  }
+  remakeFlagVertexBuffer();
+  remakeViewSurfaces();
+  return true;
+}
+
 void drawView(uint32_t index) {
   MonitorView* view = builtView(index);
-  if (!view) return;
-  IDirect3DDevice8* device = app.render.device;
-  if (!deviceReady(device) || !canDraw(*view, index == 0)) return;
-  drawViewParts(device, *view, index == 0);
+  if (!view || !canDraw(*view, index == 0)) return;
+  drawViewParts(app.render.device, *view, index == 0);
 }
 
-void updateFrame() {
-  updateView(0);
-}
-
-void drawFrame() {
-  drawView(0);
+void runViewFrame(uint32_t index, bool deviceReady) {
+  updateView(index);
+  if (deviceReady) drawView(index);
 }
 
 namespace {

@@ -161,17 +161,13 @@ bool makeBackgroundQuad(IDirect3DDevice8* device, float aspect, IDirect3DVertexB
   return true;
 }
 
-// The first view draws into the device's own back buffer and holds its
-// depth buffer, taken while the device is still aimed at them (right after
-// CreateDevice or Reset); every other view has a swap chain and a depth
-// buffer of its own, at its monitor's size.
+// In Desktop mode every view has a depth buffer of its own at its size, the
+// first (which draws into the device's own back buffer) like the others,
+// which also have a swap chain each; outside Desktop mode the one view
+// draws with the device's own surfaces and holds none.
 bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view, bool first) {
-  if (first) {
-    if (!view.depthSurface && FAILED(device->GetDepthStencilSurface(&view.depthSurface)))
-      view.depthSurface = nullptr;
-    return view.depthSurface != nullptr;
-  }
-  if (!view.swapChain) {
+  if (!inDesktopMode(app)) return true;
+  if (!first && !view.swapChain) {
     D3DPRESENT_PARAMETERS present;
     std::memset(&present, 0, sizeof present);
     present.BackBufferWidth = view.width;
@@ -186,7 +182,7 @@ bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view, bool first) {
       FAILED(device->CreateDepthStencilSurface(view.width, view.height, D3DFMT_D16,
                                                D3DMULTISAMPLE_NONE, &view.depthSurface)))
     view.depthSurface = nullptr;
-  return view.swapChain && view.depthSurface;
+  return (first || view.swapChain) && view.depthSurface;
 }
 
 // Each other monitor has its own generator, seeded apart from the saver
@@ -244,6 +240,7 @@ bool buildView(IDirect3DDevice8* device, MonitorView& view, uint32_t index, uint
     seedView(view, index);
   }
   if (!makeViewFlag(device, view, first) && first) return false;
+  if (app.host.windowClosed) return false;  // ended while the flag's message was up
   if (!allocateClothArrays(view.sim->cloth)) return false;
   view.sim->cloth.indices = indices;
   setUpCloth(view.sim->cloth, view.sim->wind.windVector);
@@ -309,7 +306,7 @@ void buildScene() {
     // Nothing half made stays for the frames that run until the close.
     freeHeapBlock(indices);
     releaseScene();
-    requestClose();
+    if (!app.host.windowClosed) requestClose();
     return;
   }
   // The thumbnail's flag is drawn over every second row and column: the
@@ -325,21 +322,19 @@ void buildScene() {
   // The texts are an extra: without the font texture or the text buffer the
   // flag still waves and the overlay draws nothing.
   createFontTexture(kOverlayColour, &render.overlay.fontTexture);
-  buildMonitorViews();
 }
 
-void buildMonitorViews() {
+void buildMonitorViews(HWND__* const* windows, const ScreenRect* rects, uint32_t count) {
   releaseMonitorViews();
   IDirect3DDevice8* device = app.render.device;
-  const HostState& host = app.host;
   MonitorViews& views = app.views;
   if (!device || !inDesktopMode(app) || views.count != 1) return;
-  for (uint32_t i = 0; i < host.monitorWindowCount && views.count < kMaxMonitorViews; ++i) {
-    const ScreenRect& r = host.monitorRects[i];
-    if (!host.monitorWindows[i] || r.right <= r.left || r.bottom <= r.top) continue;
+  for (uint32_t i = 0; i < count && views.count < kMaxMonitorViews; ++i) {
+    const ScreenRect& r = rects[i];
+    if (!windows[i] || r.right <= r.left || r.bottom <= r.top) continue;
     MonitorView& view = views.views[views.count];
     view = MonitorView{};
-    view.window = host.monitorWindows[i];
+    view.window = windows[i];
     view.width = static_cast<uint32_t>(r.right - r.left);
     view.height = static_cast<uint32_t>(r.bottom - r.top);
     uint32_t index = views.count++;  // counted first, so that a failure below is released
@@ -358,9 +353,11 @@ void remakeViewSurfaces() {
   IDirect3DDevice8* device = app.render.device;
   if (!device) return;
   MonitorViews& views = app.views;
-  // Not the first view's: the device may be aimed at another view now.
-  for (uint32_t i = 1; i < views.count; ++i) makeViewSurfaces(device, views.views[i], false);
+  for (uint32_t i = 0; i < views.count; ++i) makeViewSurfaces(device, views.views[i], i == 0);
 }
+
+// Refused Resets at new parameters before the last that worked are taken.
+constexpr uint32_t kRefusalsBeforeFallback = 5;
 
 bool remakeFlagVertexBuffer() {
   IDirect3DDevice8* device = app.render.device;
@@ -383,8 +380,12 @@ bool resetScene(D3DPRESENT_PARAMETERS present) {
   followDesktopFormat(present);
   render.pendingParams = present;
   render.resetPending = 1;
-  if (FAILED(device->Reset(&present))) return false;
+  if (FAILED(device->Reset(&present))) {
+    ++render.refusedResets;
+    return false;
+  }
   render.resetPending = 0;
+  render.refusedResets = 0;
   render.presentParams = present;
   MonitorViews& views = app.views;
   if (views.count > 0) {
@@ -395,7 +396,6 @@ bool resetScene(D3DPRESENT_PARAMETERS present) {
                 first.height);
     if (first.backgroundQuad)
       fillBackgroundQuad(first.backgroundQuad, cameraAspect(first.width, first.height));
-    makeViewSurfaces(device, first, true);  // Reset aimed the device at its own
   }
   remakeViewSurfaces();
   // The next frame's update writes the whole new vertex buffer; one that
@@ -411,8 +411,12 @@ bool resetScene(D3DPRESENT_PARAMETERS present) {
 bool restoreLostDevice() {
   RenderState& render = app.render;
   if (!render.device) return false;
-  // A copy: only a successful Reset's adjustments are the device's.
-  return resetScene(render.resetPending ? render.pendingParams : render.presentParams);
+  // A copy: only a successful Reset's adjustments are the device's. New
+  // parameters the device keeps refusing (a size a display change asked for)
+  // give way to the last that worked, so that the monitors move again; the
+  // window shows that back buffer stretched until the next display change.
+  bool giveWay = render.refusedResets >= kRefusalsBeforeFallback;
+  return resetScene(render.resetPending && !giveWay ? render.pendingParams : render.presentParams);
 }
 
 bool resizeSaverView(uint32_t width, uint32_t height) {
@@ -424,6 +428,7 @@ bool resizeSaverView(uint32_t width, uint32_t height) {
   D3DPRESENT_PARAMETERS present = current;
   present.BackBufferWidth = width;
   present.BackBufferHeight = height;
+  render.refusedResets = 0;  // new parameters get their own tries
   // Refused now (the display still changing): the frame tries again.
   return resetScene(present);
 }

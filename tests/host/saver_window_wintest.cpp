@@ -93,7 +93,7 @@ TEST(SaverWindow, PowerChangesSetThePaceOfTheNextFramesAndEndNothing) {
     app.host.mode = step.mode;
     app.host.isPreview = step.mode == Preview;
     sendSettingNotice(window, *step.setting, step.state);
-    EXPECT_EQ(step.rate, saverWindowFrameRate());
+    EXPECT_EQ(step.rate, viewFrameRate(0));
     EXPECT_EQ(0u, app.host.endGranted);
     EXPECT_EQ(1u, app.host.framesEnabled);
   }

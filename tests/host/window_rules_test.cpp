@@ -151,7 +151,7 @@ TEST(WindowRules, TheDisplayAndBatterySaverStatesAreReadOnlyFromTheirOwnSettings
   unsigned char other[16];
   std::memcpy(other, display, 16);
   other[15] ^= 1;
-  constexpr uint32_t kNone = kNoDisplayState;
+  constexpr uint32_t kNone = kNoPowerSetting;
   struct Case {
     const char* name;
     const unsigned char* guid;
@@ -179,8 +179,8 @@ TEST(WindowRules, TheDisplayAndBatterySaverStatesAreReadOnlyFromTheirOwnSettings
     EXPECT_EQ(c.display, displayPowerState(record, c.bytes));
     EXPECT_EQ(c.batterySaver, batterySaverState(record, c.bytes));
   }
-  EXPECT_EQ(kNoDisplayState, displayPowerState(nullptr, 24));
-  EXPECT_EQ(kNoDisplayState, batterySaverState(nullptr, 24));
+  EXPECT_EQ(kNoPowerSetting, displayPowerState(nullptr, 24));
+  EXPECT_EQ(kNoPowerSetting, batterySaverState(nullptr, 24));
 
   HostState host = hostIn(Saver);
   host.framesEnabled = 1;

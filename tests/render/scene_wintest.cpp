@@ -42,8 +42,7 @@ std::string writeBandBitmap(const char* name, int width, int height) {
 void runFrames(int count, DWORD pauseMs = 0) {
   for (int frame = 0; frame < count; ++frame) {
     if (pauseMs) Sleep(pauseMs);
-    updateFrame();
-    drawFrame();
+    runViewFrame(0, readyDeviceForFrames());
   }
 }
 
@@ -430,7 +429,7 @@ TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndRes
   EXPECT_EQ(second, view.window);
   EXPECT_NE(nullptr, view.flagTexture);
   EXPECT_NE(first().flagTexture, view.flagTexture);
-  EXPECT_NE(nullptr, first().depthSurface) << "the device's own depth buffer, held";
+  EXPECT_NE(nullptr, first().depthSurface) << "a depth buffer of its own";
   EXPECT_NE(nullptr, view.backgroundQuad);
   EXPECT_NEAR(2.4142134f / (200.0f / 150.0f), view.projectionMatrix.m[0], 1e-5f);
   ASSERT_NE(nullptr, view.sim->cloth.current);

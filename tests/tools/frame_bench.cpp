@@ -7,7 +7,7 @@
 //
 // Prints "first_present_ms=<ms from process start to the first frame's
 // Present>" and, at the end, "frames=<n> seconds=<s> fps=<n/s>". --profile
-// runs the same steps as updateFrame and drawFrame one by one with a
+// runs the same steps as runViewFrame one by one with a
 // performance-counter reading between them and prints each step's mean time
 // per frame in microseconds ("section=<name> us=<mean>"). --skip leaves out
 // the named steps of the profiled frame (a comma list of upload, states,
@@ -42,7 +42,7 @@ int printMessage(HWND__*, const char* text, const char* caption, uint32_t) {
   return IDOK;
 }
 
-// The steps of one frame, as updateFrame and drawFrame take them.
+// The steps of one frame, as runViewFrame take them.
 // The vertex lock is where the frame waits for the renderer to finish the
 // previous one; the simulation frame includes the copy into the buffer.
 enum Section {
@@ -174,8 +174,7 @@ int main(int argc, char** argv) {
     if (profiled && frame > 0) {
       profiledFrame(profile);
     } else {
-      updateFrame();
-      drawFrame();
+      runViewFrame(0, readyDeviceForFrames());
     }
   });
   if (profiled && timed > 0)

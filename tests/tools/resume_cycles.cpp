@@ -17,7 +17,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
-#include "host/saver_window.h"
+#include "host/run_views.h"
 #include "render/device.h"
 #include "render/frame.h"
 #include "render/scene.h"
@@ -41,8 +41,7 @@ void runFrames(int count) {
   for (int frame = 0; frame < count; ++frame) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    updateFrame();
-    drawFrame();
+    runViewFrame(0, readyDeviceForFrames());
     Sleep(5);
   }
 }

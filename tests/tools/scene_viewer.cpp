@@ -209,8 +209,7 @@ int main(int argc, char** argv) {
       continue;
     }
     if (app.host.framesEnabled && app.render.device) {
-      updateFrame();
-      drawFrame();
+      runViewFrame(0, readyDeviceForFrames());
       ++frames;
     }
   }
