@@ -191,6 +191,20 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         harness.post(self, self.wine, window["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
         self.assert_gone_with_the_saver(proc, watch, saver)
 
+    def test_the_saver_ended_while_a_start_up_message_is_open_goes_no_further(self):
+        """The system ends a saver by WM_CLOSE, also while "Background
+        loading FAILED" is up; once the box is answered the saver makes
+        nothing more and ends with code 0."""
+        self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
+        self.wine.reg_add("[Background Path]", "REG_SZ", "C:\\gone\\photo.jpg")
+        proc, saver = self.start_saver()
+        box = harness.wait_window(self, self.wine, title=harness.ERROR_TITLE, class_name=harness.BOX_CLASS)
+        self.assertIn("Background loading FAILED", harness.box_text(self.wine, box["hwnd"]))
+        watch = harness.watch_exit(self, self.wine, saver["hwnd"])
+        harness.post(self, self.wine, saver["hwnd"], harness.WM_CLOSE)
+        harness.post(self, self.wine, box["hwnd"], harness.WM_COMMAND, harness.IDOK, must_arrive=False)
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
+
     def test_a_lost_device_in_desktop_mode_comes_back_on_every_monitor_and_ends_nothing(self):
         """The device is lost through a swap chain's Present as well as its
         own; its first Resets are refused, and then a vertex buffer. One windowed device and one

@@ -348,7 +348,7 @@ TEST_F(SceneOnDevice, ResetRestoresBuffersAndStatesAndFramesRetryARefusedOne) {
   runFrames(2, 2);
   EXPECT_EQ(nullptr, app.render.flagVertexBuffer);
   blocker->Release();
-  runFrames(1);  // resets, draws nothing
+  EXPECT_TRUE(readyDeviceForFrames());  // the next turn's look at the device resets it
   EXPECT_EQ(D3D_OK, device->TestCooperativeLevel());
   ASSERT_NE(nullptr, app.render.flagVertexBuffer);
   EXPECT_NE(nullptr, app.render.overlay.textBuffer);
@@ -405,6 +405,7 @@ TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndRes
   copyText(saverFlag, sizeof saverFlag, app.settings.selectFlag);
   bool picked = pickRandomFlagInto(saverRandom, saverFlag);  // may take none: the built-in flag then
   buildScene();
+  buildMonitorViews(app.host.monitorWindows, app.host.monitorRects, app.host.monitorWindowCount);
   EXPECT_FALSE(closeRequested(window));
   EXPECT_EQ(0, std::memcmp(&saverRandom, &app.sim.random, sizeof saverRandom))
       << "the other monitor's pick left the saver window's sequence alone";
