@@ -219,6 +219,8 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         self.assert_waves(800, 600, "primary monitor")
         self.assert_waves(640, 480, "second monitor")
         log = os.path.join(folder, "reset_calls.txt")
+        self.assertTrue(harness.wait_for(lambda: any(line.startswith("counts ") for line in harness.read_file_lines(log)),
+                                         timeout=60), "120 frames before the loss")
         open(os.path.join(folder, "lose_device_now"), "w").close()
         self.assertTrue(harness.wait_for(lambda: "presented after-reset" in harness.read_file_lines(log),
                                          timeout=90), harness.read_file_lines(log))
@@ -229,7 +231,15 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         refused = [line for line in harness.read_file_lines(log)
                    if line.startswith("reset ") and " result=0 " not in line]
         self.assertEqual(len(refused), 3, harness.read_file_lines(log))
-        self.assertIn("vertex-buffer refused", harness.read_file_lines(log))
+        lines = harness.read_file_lines(log)
+        self.assertIn("vertex-buffer refused", lines)
+        self.assertNotIn("drawn before filled", lines, "the buffer made again is filled first")
+        self.assertIn("depth refused", lines, "the saver window's depth buffer, made again")
+        # The device is looked at once per turn, with the saver window's
+        # frame, not once more for every other monitor's.
+        counts = harness.parse_fields(next(line for line in lines if line.startswith("counts ")))
+        self.assertGreater(int(counts["chain-presents"]), 60, counts)
+        self.assertLessEqual(int(counts["device-looks"]), int(counts["device-presents"]) + 2, counts)
 
         calls = harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
         self.assertEqual(calls[0], "create windowed=1 size=800x600 result=0", calls)
@@ -337,6 +347,9 @@ class DesktopModeOnOneDisplayTest(unittest.TestCase):
         # Xvfb cannot change its mode either way: a d3d8.dll around Wine's
         # records every device the saver makes.
         folder, scr = harness.install_program(self.wine, D3D8_RECORDING)
+        refresh = os.path.join(folder, "refresh_hz")
+        with open(refresh, "w") as f:
+            f.write("120")  # what the display reports, through the recording d3d8.dll
         overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
         proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
         saver = harness.wait_window(self, self.wine)
@@ -361,6 +374,19 @@ class DesktopModeOnOneDisplayTest(unittest.TestCase):
         with open(os.path.join(folder, "device_calls.txt")) as f:
             self.assertEqual([line.strip() for line in f if line.strip()],
                              ["create windowed=1 size=1024x768 result=0"])
+        # The display goes from 120 Hz to 20: the next frames are paced at
+        # 20 a second (a bound the pace keeps on any machine), with no Reset.
+        log = os.path.join(folder, "reset_calls.txt")
+        presents = lambda: [harness.parse_fields(line) for line in harness.read_file_lines(log)
+                            if line.startswith("presents ")]
+        with open(refresh, "w") as f:
+            f.write("20")
+        before = len(presents())
+        harness.post(self, self.wine, saver["hwnd"], WM_DISPLAYCHANGE, 24, harness.mouse_lparam(1024, 768))
+        self.assertTrue(harness.wait_for(lambda: len(presents()) >= before + 3, timeout=60), presents())
+        last, previous = presents()[-1], presents()[-2]
+        self.assertGreaterEqual(int(last["ms"]) - int(previous["ms"]), 20 * 1000 / 21,
+                                "20 frames at no more than 21 a second")
         self.assertIsNone(proc.poll())
         watch = harness.watch_exit(self, self.wine, saver["hwnd"])
         harness.post(self, self.wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)

@@ -22,6 +22,14 @@
 //                                 began the loss)
 //   vertex-buffer refused         the refused default-pool vertex buffer
 //   presented after-reset         the first Present shown after a good Reset
+// After the good Reset the first depth buffer asked for at the device's
+// size is refused too ("depth refused"), and a vertex buffer made after the
+// refused one that is drawn before any Lock wrote it records "drawn before
+// filled". At the device's 120th Present before any loss:
+//   counts device-presents=<n> chain-presents=<c> device-looks=<t>
+// (t: TestCooperativeLevel calls). Every 20th Present of the device after a
+// file refresh_hz appeared, whose number GetAdapterDisplayMode then reports:
+//   presents n=<n> ms=<tick count>
 // Every device and additional swap chain made, and every Reset, goes into
 // device_calls.txt:
 //   create windowed=<0|1> size=<w>x<h> result=<hex>
@@ -43,7 +51,12 @@ const char* const kPhaseNames[] = {"normal", "lost", "not-reset", "restored"};
 
 Phase phase = Normal;
 unsigned presents = 0, presentsWhileLost = 0, lostAnswers = 0, refusedResets = 0;
-bool presentedAfterReset = false, refusedBuffer = false;
+bool presentedAfterReset = false, refusedBuffer = false, refusedDepth = false;
+unsigned devicePresents = 0, chainPresents = 0, deviceLooks = 0;
+UINT deviceWidth = 0, deviceHeight = 0;
+IDirect3DVertexBuffer8* remadeBuffer = nullptr;
+bool remadeDrawn = false;
+const BYTE kUnfilled = 0xAB;  // what the remade buffer holds until the program writes it
 
 // Copies of the real tables with the methods above in place of the real
 // ones (every object of a kind shares the real d3d8's one table).
@@ -58,6 +71,11 @@ HRESULT(WINAPI* realCreateAdditionalSwapChain)
 (IDirect3DDevice8*, D3DPRESENT_PARAMETERS*, IDirect3DSwapChain8**);
 HRESULT(WINAPI* realCreateVertexBuffer)
 (IDirect3DDevice8*, UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer8**);
+HRESULT(WINAPI* realCreateDepthStencilSurface)
+(IDirect3DDevice8*, UINT, UINT, D3DFORMAT, D3DMULTISAMPLE_TYPE, IDirect3DSurface8**);
+HRESULT(WINAPI* realGetDepthStencilSurface)(IDirect3DDevice8*, IDirect3DSurface8**);
+HRESULT(WINAPI* realDrawIndexedPrimitive)(IDirect3DDevice8*, D3DPRIMITIVETYPE, UINT, UINT, UINT, UINT);
+HRESULT(WINAPI* realGetAdapterDisplayMode)(IDirect3D8*, UINT, D3DDISPLAYMODE*);
 IDirect3DSwapChain8Vtbl patchedSwapChain;
 HRESULT(WINAPI* realSwapChainPresent)
 (IDirect3DSwapChain8*, const RECT*, const RECT*, HWND, const RGNDATA*);
@@ -88,7 +106,28 @@ bool lossRequested() {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The number in refresh_hz beside the DLL, or 0 while there is none.
+unsigned fakedRefresh() {
+  char path[MAX_PATH];
+  pathBesideDll("refresh_hz", path, MAX_PATH);
+  FILE* file = fopen(path, "r");
+  unsigned hz = 0;
+  if (file) {
+    if (fscanf(file, "%u", &hz) != 1) hz = 0;
+    fclose(file);
+  }
+  return hz;
+}
+
+HRESULT WINAPI getAdapterDisplayMode(IDirect3D8* direct3d, UINT adapter, D3DDISPLAYMODE* mode) {
+  HRESULT result = realGetAdapterDisplayMode(direct3d, adapter, mode);
+  unsigned hz = fakedRefresh();
+  if (SUCCEEDED(result) && mode && hz) mode->RefreshRate = hz;
+  return result;
+}
+
 HRESULT WINAPI testCooperativeLevel(IDirect3DDevice8* device) {
+  ++deviceLooks;
   if (phase == Lost) {
     if (lostAnswers < kLostAnswers) {
       ++lostAnswers;
@@ -147,8 +186,23 @@ void recordShown(HRESULT result) {
   }
 }
 
+void countDevicePresent() {
+  ++devicePresents;
+  char line[96];
+  if (devicePresents == 120 && phase == Normal) {
+    snprintf(line, sizeof line, "counts device-presents=%u chain-presents=%u device-looks=%u",
+             devicePresents, chainPresents, deviceLooks);
+    record(line);
+  }
+  if (devicePresents % 20 == 0 && fakedRefresh()) {
+    snprintf(line, sizeof line, "presents n=%u ms=%lu", devicePresents, GetTickCount());
+    record(line);
+  }
+}
+
 HRESULT WINAPI present(IDirect3DDevice8* device, const RECT* source, const RECT* target,
                        HWND window, const RGNDATA* dirty) {
+  countDevicePresent();
   HRESULT lost = lossBeforePresent();
   if (FAILED(lost)) return lost;
   HRESULT result = realPresent(device, source, target, window, dirty);
@@ -158,6 +212,7 @@ HRESULT WINAPI present(IDirect3DDevice8* device, const RECT* source, const RECT*
 
 HRESULT WINAPI swapChainPresent(IDirect3DSwapChain8* swapChain, const RECT* source,
                                 const RECT* target, HWND window, const RGNDATA* dirty) {
+  ++chainPresents;
   HRESULT lost = lossBeforePresent();
   if (FAILED(lost)) return lost;
   return realSwapChainPresent(swapChain, source, target, window, dirty);
@@ -171,7 +226,65 @@ HRESULT WINAPI createVertexBuffer(IDirect3DDevice8* device, UINT length, DWORD u
     record("vertex-buffer refused");
     return D3DERR_OUTOFVIDEOMEMORY;
   }
-  return realCreateVertexBuffer(device, length, usage, format, pool, buffer);
+  HRESULT result = realCreateVertexBuffer(device, length, usage, format, pool, buffer);
+  // Wine checks each buffer's method table, so a write is seen by a mark of
+  // our own in its first bytes instead.
+  if (refusedBuffer && !remadeBuffer && SUCCEEDED(result) && buffer && *buffer) {
+    remadeBuffer = *buffer;
+    BYTE* data = nullptr;
+    if (SUCCEEDED(remadeBuffer->lpVtbl->Lock(remadeBuffer, 0, 0, &data, 0)) && data) {
+      memset(data, kUnfilled, length < 32 ? length : 32);
+      remadeBuffer->lpVtbl->Unlock(remadeBuffer);
+    }
+  }
+  return result;
+}
+
+HRESULT WINAPI drawIndexedPrimitive(IDirect3DDevice8* device, D3DPRIMITIVETYPE type, UINT first,
+                                    UINT count, UINT start, UINT primitives) {
+  IDirect3DVertexBuffer8* stream = nullptr;
+  UINT stride = 0;
+  if (remadeBuffer && !remadeDrawn &&
+      SUCCEEDED(device->lpVtbl->GetStreamSource(device, 0, &stream, &stride)) && stream) {
+    BYTE* data = nullptr;
+    if (stream == remadeBuffer &&
+        SUCCEEDED(stream->lpVtbl->Lock(stream, 0, 32, &data, D3DLOCK_READONLY)) && data) {
+      remadeDrawn = true;
+      bool unfilled = true;
+      for (int i = 0; i < 32; ++i) unfilled = unfilled && data[i] == kUnfilled;
+      stream->lpVtbl->Unlock(stream);
+      if (unfilled) record("drawn before filled");
+    }
+    stream->lpVtbl->Release(stream);
+  }
+  return realDrawIndexedPrimitive(device, type, first, count, start, primitives);
+}
+
+// The first depth buffer at the device's size after the good Reset: the
+// device's own (taken) or one of the same size (made).
+bool refuseDepth(UINT width, UINT height) {
+  if (phase != Restored || refusedDepth || width != deviceWidth || height != deviceHeight) return false;
+  refusedDepth = true;
+  record("depth refused");
+  return true;
+}
+
+HRESULT WINAPI createDepthStencilSurface(IDirect3DDevice8* device, UINT width, UINT height,
+                                         D3DFORMAT format, D3DMULTISAMPLE_TYPE samples,
+                                         IDirect3DSurface8** surface) {
+  if (refuseDepth(width, height)) {
+    if (surface) *surface = nullptr;
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  return realCreateDepthStencilSurface(device, width, height, format, samples, surface);
+}
+
+HRESULT WINAPI getDepthStencilSurface(IDirect3DDevice8* device, IDirect3DSurface8** surface) {
+  if (refuseDepth(deviceWidth, deviceHeight)) {
+    if (surface) *surface = nullptr;
+    return D3DERR_NOTFOUND;
+  }
+  return realGetDepthStencilSurface(device, surface);
 }
 
 HRESULT WINAPI createAdditionalSwapChain(IDirect3DDevice8* device,
@@ -195,6 +308,8 @@ HRESULT WINAPI createDevice(IDirect3D8* direct3d, UINT adapter, D3DDEVTYPE type,
   HRESULT result = realCreateDevice(direct3d, adapter, type, window, flags, parameters, device);
   recordMade("create", parameters, result);
   if (FAILED(result) || !device || !*device) return result;
+  deviceWidth = parameters->BackBufferWidth;
+  deviceHeight = parameters->BackBufferHeight;
   IDirect3DDevice8* made = *device;
   if (!realPresent) {
     patchedDevice = *made->lpVtbl;
@@ -203,6 +318,12 @@ HRESULT WINAPI createDevice(IDirect3D8* direct3d, UINT adapter, D3DDEVTYPE type,
     realPresent = patchedDevice.Present;
     realCreateAdditionalSwapChain = patchedDevice.CreateAdditionalSwapChain;
     realCreateVertexBuffer = patchedDevice.CreateVertexBuffer;
+    realCreateDepthStencilSurface = patchedDevice.CreateDepthStencilSurface;
+    realGetDepthStencilSurface = patchedDevice.GetDepthStencilSurface;
+    realDrawIndexedPrimitive = patchedDevice.DrawIndexedPrimitive;
+    patchedDevice.CreateDepthStencilSurface = createDepthStencilSurface;
+    patchedDevice.GetDepthStencilSurface = getDepthStencilSurface;
+    patchedDevice.DrawIndexedPrimitive = drawIndexedPrimitive;
     patchedDevice.CreateVertexBuffer = createVertexBuffer;
     patchedDevice.CreateAdditionalSwapChain = createAdditionalSwapChain;
     patchedDevice.TestCooperativeLevel = testCooperativeLevel;
@@ -242,7 +363,9 @@ extern "C" IDirect3D8* WINAPI Direct3DCreate8(UINT version) {
   if (!realCreateDevice) {
     patchedDirect3d = *direct3d->lpVtbl;
     realCreateDevice = patchedDirect3d.CreateDevice;
+    realGetAdapterDisplayMode = patchedDirect3d.GetAdapterDisplayMode;
     patchedDirect3d.CreateDevice = createDevice;
+    patchedDirect3d.GetAdapterDisplayMode = getAdapterDisplayMode;
   }
   direct3d->lpVtbl = &patchedDirect3d;
   return direct3d;
