@@ -2,12 +2,14 @@
 ;
 ; Built by installer/CMakeLists.txt with:
 ;   makensis -DARCH=x86-unicode|amd64-unicode -DSCR=<path of BrevantoFlags.scr>
-;            -DSOURCE=<repository root> -DOUTFILE=<setup program> BrevantoFlags.nsi
+;            -DSOURCE=<repository root> -DOUTFILE=<setup program>
+;            -DFLAG_FILES=<flag-files.nsh> -DREMOVE_EARLIER_FLAGS=<its .exe> BrevantoFlags.nsi
 ;
 ; Installs the saver and its flag folder IMAGE into a folder of the user's
-; choice, copies the saver into the system folder where Windows looks for
-; screen savers, tells the saver where its flags are, and registers an
-; uninstaller.
+; choice (removing the flags of earlier releases there), copies the saver
+; into the system folder where Windows looks for screen savers, tells the
+; saver where its flags are, and registers an uninstaller, which removes
+; what was installed and leaves the user's own pictures.
 ;
 ; Command line (besides the usual /S and /D=<folder>, which must come last):
 ;   /ACTIVATE=1   silent mode: also make this the current screen saver.
@@ -24,6 +26,8 @@
 !insertmacro REQUIRE_DEFINE SCR
 !insertmacro REQUIRE_DEFINE SOURCE
 !insertmacro REQUIRE_DEFINE OUTFILE
+!insertmacro REQUIRE_DEFINE FLAG_FILES
+!insertmacro REQUIRE_DEFINE REMOVE_EARLIER_FLAGS
 
 Target ${ARCH}
 SetCompressor /SOLID lzma
@@ -45,6 +49,7 @@ ManifestDPIAware true
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "x64.nsh"
+!include "${FLAG_FILES}"
 
 Name "${PRODUCT_LONG}"
 OutFile "${OUTFILE}"
@@ -128,14 +133,40 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+!macro INSTALL_FLAG name
+  File "${SOURCE}\IMAGE\${name}"
+!macroend
+!macro REMOVE_FLAG name
+  Delete "$INSTDIR\IMAGE\${name}"
+!macroend
+
+; Earlier releases shipped GIF, JPEG and BMP flags under the names of today's
+; PNG ones; left in place they would show those nations twice (loading by
+; name takes the old picture). Removes each where it is as shipped, so that
+; a picture the user made or changed under such a name stays.
+Function removeEarlierFlags
+  ${IfNot} ${FileExists} "$INSTDIR\IMAGE\*.*"
+    Return
+  ${EndIf}
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\remove_earlier_flags.exe" "${REMOVE_EARLIER_FLAGS}"
+  File "/oname=$PLUGINSDIR\earlier-flags.txt" "${SOURCE}\installer\earlier-flags.txt"
+  nsExec::ExecToLog '"$PLUGINSDIR\remove_earlier_flags.exe" "$PLUGINSDIR\earlier-flags.txt" "$INSTDIR\IMAGE"'
+  Pop $0
+  ${If} $0 != 0
+    DetailPrint "Some flags of an earlier release could not be removed from $INSTDIR\IMAGE ($0)"
+  ${EndIf}
+FunctionEnd
+
 Section "Screen saver" SecSaver
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "/oname=${SAVER_FILE}" "${SCR}"
   ; The flag pictures' licence notice.
   File "${SOURCE}\installer\FLAGS-LICENSE.txt"
+  Call removeEarlierFlags
   SetOutPath "$INSTDIR\IMAGE"
-  File "${SOURCE}\IMAGE\*.*"
+  !insertmacro FOR_EACH_FLAG INSTALL_FLAG
   SetOutPath "$INSTDIR"
 
   ; Where Windows lists and starts screen savers.
@@ -162,8 +193,9 @@ Section "Screen saver" SecSaver
   WriteRegStr HKCU "${SETTINGS_KEY}" "[Directory]" "$INSTDIR"
 
   ; A new install shows a flag on every monitor in the display's own mode,
-  ; which today's displays suit; an upgrade keeps what the user chose (a
-  ; value of either type counts as chosen).
+  ; which today's displays suit, and so does an upgrade from settings of the
+  ; earlier format, which have no such value; an upgrade keeps a value the
+  ; user chose (of either type).
   ClearErrors
   ReadRegDWORD $0 HKCU "${SETTINGS_KEY}" "[Desktop Mode]"
   ${If} ${Errors}
@@ -258,8 +290,10 @@ Section "Uninstall"
   Delete /REBOOTOK "$SYSDIR\${SAVER_FILE}"
   Delete /REBOOTOK "$INSTDIR\${SAVER_FILE}"
   Delete "$INSTDIR\FLAGS-LICENSE.txt"
-  ; The flag folder goes with the user's own flags in it, as the settings do.
-  RMDir /r /REBOOTOK "$INSTDIR\IMAGE"
+  ; The flags the setup program installed; pictures of the user's own stay,
+  ; and the folder with them.
+  !insertmacro FOR_EACH_FLAG REMOVE_FLAG
+  RMDir "$INSTDIR\IMAGE"
   Delete "$INSTDIR\${UNINSTALLER}"
   ; Only when empty: never remove what else the user keeps there.
   RMDir /REBOOTOK "$INSTDIR"

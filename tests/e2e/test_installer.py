@@ -1,8 +1,10 @@
 """The setup program end to end under Wine: silent and interactive installs,
 the saver started from the system folder as Windows starts it, and the
-uninstaller, which leaves nothing behind but another screen saver the user
-chose."""
+uninstaller, which leaves nothing behind but another screen saver and the
+pictures the user chose; an install over the earlier releases' flags."""
+import hashlib
 import os
+import shutil
 import subprocess
 import unittest
 
@@ -21,6 +23,8 @@ OTHER_SAVER = r"C:\windows\system32\other.scr"
 TEST_FLAG = "Test Magenta"
 MAGENTA = (255, 0, 255)
 TOLERANCE = 40
+# Every flag file of the earlier releases, as committed (tools/earlier_flags.py).
+EARLIER_FLAGS = os.path.join(harness.SOURCE, "tests", "e2e", "earlier_flags")
 
 
 def is_64_bit(path):
@@ -33,9 +37,16 @@ SETUP = os.path.join(harness.BUILD, "BrevantoFlagsSetup-x64.exe" if is_64_bit(ha
                      else "BrevantoFlagsSetup.exe")
 
 
+def digests(folder):
+    """{file name: SHA-256} of a folder's files."""
+    def digest(name):
+        with open(os.path.join(folder, name), "rb") as f:
+            return hashlib.sha256(f.read()).hexdigest()
+    return {name: digest(name) for name in os.listdir(folder)}
+
+
 def shipped_flags():
-    folder = os.path.join(harness.SOURCE, "IMAGE")
-    return {name: os.path.getsize(os.path.join(folder, name)) for name in os.listdir(folder)}
+    return digests(os.path.join(harness.SOURCE, "IMAGE"))
 
 
 def magenta_share(path, half=60):
@@ -74,10 +85,13 @@ class InstallerTest(unittest.TestCase):
         found = self.wine.reg_query(key, name)
         return found[1] if found else None
 
-    def leftovers(self, folder):
-        """What the uninstaller has not removed yet."""
-        left = []
-        if os.path.exists(self.unix(folder)):
+    def leftovers(self, folder, kept=()):
+        """What the uninstaller has not removed yet, besides the user's files
+        `kept` (paths in the folder) and the folders that hold them."""
+        root = self.unix(folder)
+        left = [os.path.relpath(os.path.join(d, n), root) for d, _, names in os.walk(root) for n in names]
+        left = [path for path in left if path not in kept]
+        if os.path.exists(root) and not kept:
             left.append(folder)
         if os.path.exists(self.unix(self.system_saver)):
             left.append(self.system_saver)
@@ -87,20 +101,23 @@ class InstallerTest(unittest.TestCase):
             left.append(UNINSTALL_KEY)
         return left
 
-    def uninstall_quietly(self, folder):
+    def uninstall_quietly(self, folder, kept=()):
         """Runs the registered quiet uninstall command, as Windows would, and
         waits until it is done: it copies itself away and returns at once."""
         command = self.value(UNINSTALL_KEY, "QuietUninstallString")
         self.assertEqual(command, '"%s\\Uninstall.exe" /S' % folder)
         self.assertEqual(self.wine.run_command_line(command), 0)
-        harness.wait_for(lambda: not self.leftovers(folder), timeout=60, interval=0.5)
-        self.assertEqual(self.leftovers(folder), [], "what the uninstaller left")
+        harness.wait_for(lambda: not self.leftovers(folder, kept), timeout=60, interval=0.5)
+        self.assertEqual(self.leftovers(folder, kept), [], "what the uninstaller left")
+        self.assertEqual([path for path in kept if not os.path.isfile(os.path.join(self.unix(folder), path))], [],
+                         "the user's files that the uninstaller removed")
 
-    def assert_installed(self, folder):
+    def assert_installed(self, folder, users=None):
+        """users: {name: SHA-256} of the user's pictures in IMAGE."""
         self.assertEqual(sorted(os.listdir(self.unix(folder))), ["BrevantoFlags.scr", "FLAGS-LICENSE.txt", "IMAGE", "Uninstall.exe"])
-        image = self.unix(folder + r"\IMAGE")
-        self.assertEqual({name: os.path.getsize(os.path.join(image, name)) for name in os.listdir(image)},
-                         shipped_flags())
+        found, expected = digests(self.unix(folder + r"\IMAGE")), dict(shipped_flags(), **(users or {}))
+        self.assertEqual({name: d for name, d in found.items() if expected.get(name) != d}, {}, "IMAGE: not installed")
+        self.assertEqual(sorted(expected.keys() - found.keys()), [], "IMAGE: missing")
         with open(harness.SCR, "rb") as built:
             saver = built.read()
         for copy in (folder + "\\" + SAVER, self.system_saver):
@@ -189,7 +206,8 @@ class InstallerTest(unittest.TestCase):
         saver = self.show_saver_with_test_flag(folder)
         self.end_saver(saver)
 
-        self.uninstall_quietly(folder)
+        # The test flag is the user's: it stays.
+        self.uninstall_quietly(folder, kept=[os.path.join("IMAGE", TEST_FLAG + ".bmp")])
         self.assertIsNone(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"))
 
     def test_silent_install_into_a_chosen_folder_keeps_another_screen_saver(self):
@@ -227,6 +245,26 @@ class InstallerTest(unittest.TestCase):
         harness.wait_for(lambda: not left(), timeout=60, interval=0.5)
         self.assertEqual(left(), [], "what the uninstaller left")
         self.assertIsNone(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"))
+
+    def test_install_over_the_earlier_release_leaves_each_flag_once_and_the_users_pictures(self):
+        folder = self.default_folder
+        image = self.unix(folder + r"\IMAGE")
+        shutil.copytree(EARLIER_FLAGS, image)
+        # The user's: an earlier flag changed in the same size (only its
+        # bytes tell it from the shipped one), and a picture of their own.
+        with open(os.path.join(image, "Austria.bmp"), "r+b") as changed:
+            changed.seek(-1, os.SEEK_END)
+            last = changed.read(1)[0]
+            changed.seek(-1, os.SEEK_END)
+            changed.write(bytes([last ^ 0xFF]))
+        Image.new("RGB", (480, 320), MAGENTA).save(os.path.join(image, "My Own Flag.jpg"))
+        users = {name: digest for name, digest in digests(image).items() if name in ("Austria.bmp", "My Own Flag.jpg")}
+
+        self.assertEqual(self.install("/S"), 0)
+        # Today's flags and the user's pictures, nothing else: each nation once.
+        self.assert_installed(folder, users)
+
+        self.uninstall_quietly(folder, kept=[os.path.join("IMAGE", name) for name in users])
 
     def test_interactive_setup_can_be_cancelled_on_its_first_page(self):
         setup = self.wine.start(SETUP)
