@@ -935,14 +935,17 @@ def exit_code(proc, timeout, watch=None, killed=None):
     Mesa's does for any Direct3D program, the minimal one too, on a core
     shared three ways; never seen with one busy loop beside the tests).
     Only a measurement that runs Wine's busy-waiting Direct3D thread on
-    purpose passes a list as `killed`: a kill after a recorded code is then
-    noted there, and the recorded code returned."""
+    purpose passes a list as `killed`: a kill, or any other signal, after a
+    recorded code is then noted there as (code, signal name), and the
+    recorded code returned. Such a signal is Wine's or Mesa's own: a fault in
+    the program's code is an exception that Wine reports, and its code is
+    the one recorded."""
     unix_code = proc.wait(timeout=timeout)
     recorded = None
     if watch is not None:
         recorded = watch.recorded_code(30)
-    if unix_code == -signal.SIGKILL and killed is not None and recorded is not None:
-        killed.append(recorded)
+    if unix_code < 0 and killed is not None and recorded is not None:
+        killed.append((recorded, signal.Signals(-unix_code).name))
         return recorded
     if unix_code == -signal.SIGKILL:
         after = f" after it had ended with exit code {recorded}" if recorded is not None else ""
