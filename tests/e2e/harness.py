@@ -209,10 +209,12 @@ def copy_prefix(template, prefix):
 class Wine:
     """One Wine prefix with its own wineserver."""
 
-    def __init__(self, prefix=None, display=None):
+    def __init__(self, prefix=None, display=None, x11_driver=None):
         """prefix: the run's own (the long-run tools), on the run's display;
         else a copy of the template, on `display` or the test file's own
-        800x600x16 one (own_display)."""
+        800x600x16 one (own_display). x11_driver: texts stored under
+        HKCU\\Software\\Wine\\X11 Driver of the copy before its first program
+        starts (Wine's display driver reads them as each program starts)."""
         require_display()
         if prefix is None and not os.environ.get("WINE_ENV_TEMPLATE"):
             raise CannotRun("no prepared Wine prefix to copy (WINE_ENV_TEMPLATE not set)")
@@ -223,6 +225,10 @@ class Wine:
             self.tmp = tempfile.mkdtemp(prefix="flags-prefix-", dir=BUILD)
             prefix = os.path.join(self.tmp, "prefix")
             copy_prefix(os.environ["WINE_ENV_TEMPLATE"], prefix)
+            if x11_driver:
+                with open(os.path.join(prefix, "user.reg"), "a") as reg:
+                    reg.write("\n[Software\\\\Wine\\\\X11 Driver] 0\n" +
+                              "".join(f'"{name}"="{text}"\n' for name, text in x11_driver.items()))
         self.prefix = prefix
         self.env = dict(os.environ)
         self.env["WINEPREFIX"] = prefix
@@ -714,6 +720,82 @@ def start_xvfb(test, screen, *extra):
     return name
 
 
+class _RRMonitor(ctypes.Structure):
+    _fields_ = [("name", ctypes.c_ulong), ("primary", ctypes.c_int), ("automatic", ctypes.c_int),
+                ("noutput", ctypes.c_int), ("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("mwidth", ctypes.c_int), ("mheight", ctypes.c_int),
+                ("outputs", ctypes.POINTER(ctypes.c_ulong))]
+
+
+class MonitorLayout:
+    """A display whose monitors come and go while programs run, as a user
+    plugs them in and out.
+
+    An Xvfb without Xinerama's fixed heads: its monitors are RandR monitors
+    set here, which it also serves as its Xinerama screens, and Wine reads
+    them through Xinerama (through RandR it would list Xvfb's one output as
+    one monitor). Wine reads the X layout as each program starts and lists
+    it anew only when display settings are applied: change() has a new
+    wintool apply them, after which every program lists the new monitors
+    (the primary at 0, 0) and its top-level windows have had WM_DISPLAYCHANGE.
+    A program started before a change that applies display settings itself
+    brings back the layout of its start. Wine refuses (and change() fails) a
+    new size for a monitor that is the only one before and after the
+    change. The first monitor is the primary."""
+
+    def __init__(self, test, monitors, screen="1440x900x24"):
+        """monitors: "WxH+X+Y" each, within the screen."""
+        self.display = start_xvfb(test, screen, "-noreset")  # no reset drops them between clients
+        self.names = []
+        self._set(monitors)
+
+    def wine(self):
+        return Wine(display=self.display, x11_driver={"UseXRandR": "N"})
+
+    def change(self, wine, monitors):
+        self._set(monitors)
+        code, out = wine.wintool("display-reset")
+        assert code == 0, f"Wine did not take the monitors {monitors}: {out!r}"
+
+    def _set(self, monitors):
+        lib, rr = _xlib(), ctypes.CDLL(ctypes.util.find_library("Xrandr"))
+        rr.XRRGetMonitors.restype = rr.XRRAllocateMonitor.restype = ctypes.POINTER(_RRMonitor)
+        rr.XRRGetMonitors.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.POINTER(ctypes.c_int)]
+        rr.XRRAllocateMonitor.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        rr.XRRSetMonitor.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(_RRMonitor)]
+        rr.XRRDeleteMonitor.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong]
+        lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        lib.XInternAtom.restype, lib.XInternAtom.argtypes = ctypes.c_ulong, [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        connection = lib.XOpenDisplay(self.display.encode())
+        assert connection, f"cannot open display {self.display}"
+        try:
+            root, count = lib.XDefaultRootWindow(connection), ctypes.c_int()
+            for name in self.names:
+                rr.XRRDeleteMonitor(connection, root, name)
+            # Xvfb's one output: its own monitor hides while the primary holds it.
+            listed = rr.XRRGetMonitors(connection, root, 1, ctypes.byref(count))
+            output = listed[0].outputs[0]
+            rr.XRRFreeMonitors(listed)
+            self.names = []
+            for i, geometry in enumerate(monitors):
+                width, height, x, y = (int(v) for v in re.fullmatch(r"(\d+)x(\d+)\+(\d+)\+(\d+)", geometry).groups())
+                monitor = rr.XRRAllocateMonitor(connection, 1 if i == 0 else 0).contents
+                monitor.name = lib.XInternAtom(connection, f"flags-monitor-{i}".encode(), 0)
+                monitor.primary, monitor.x, monitor.y, monitor.width, monitor.height = i == 0, x, y, width, height
+                monitor.mwidth, monitor.mheight = width * 254 // 960, height * 254 // 960  # 96 dpi
+                if i == 0:
+                    monitor.outputs[0] = output
+                rr.XRRSetMonitor(connection, root, ctypes.byref(monitor))
+                self.names.append(monitor.name)
+            lib.XSync(connection, 0)
+            listed = rr.XRRGetMonitors(connection, root, 1, ctypes.byref(count))
+            got = [f"{m.width}x{m.height}+{m.x}+{m.y}" for m in listed[:count.value]]
+            rr.XRRFreeMonitors(listed)
+            assert got == list(monitors), f"the display took the monitors {got}, not {monitors}"
+        finally:
+            lib.XCloseDisplay(connection)
+
+
 def own_display():
     """The test file's own display, as the run's (800x600x16), started with
     the first prefix that needs it and stopped when the file's tests end."""
@@ -853,14 +935,17 @@ def exit_code(proc, timeout, watch=None, killed=None):
     Mesa's does for any Direct3D program, the minimal one too, on a core
     shared three ways; never seen with one busy loop beside the tests).
     Only a measurement that runs Wine's busy-waiting Direct3D thread on
-    purpose passes a list as `killed`: a kill after a recorded code is then
-    noted there, and the recorded code returned."""
+    purpose passes a list as `killed`: a kill, or any other signal, after a
+    recorded code is then noted there as (code, signal name), and the
+    recorded code returned. Such a signal is Wine's or Mesa's own: a fault in
+    the program's code is an exception that Wine reports, and its code is
+    the one recorded."""
     unix_code = proc.wait(timeout=timeout)
     recorded = None
     if watch is not None:
         recorded = watch.recorded_code(30)
-    if unix_code == -signal.SIGKILL and killed is not None and recorded is not None:
-        killed.append(recorded)
+    if unix_code < 0 and killed is not None and recorded is not None:
+        killed.append((recorded, signal.Signals(-unix_code).name))
         return recorded
     if unix_code == -signal.SIGKILL:
         after = f" after it had ended with exit code {recorded}" if recorded is not None else ""

@@ -26,6 +26,10 @@
 //                                          has then been handled.
 //   pid-of HWND
 //   monitors                               every monitor: rect=L,T,R,B primary=0|1, then count=N
+//   display-reset                          applies the stored display settings, through the
+//                                          first display that takes them: result=N (0 taken).
+//                                          Wine then lists the monitors as the X server has them
+//                                          at this program's start, and sends WM_DISPLAYCHANGE
 //   move HWND X Y W H                      SetWindowPos to that place and size, Z order kept
 //   xwindow HWND                           whole=, client=: Wine's X window ids (0 when none)
 //   exit-code HWND                         watching=PID once the window's process is held,
@@ -824,6 +828,17 @@ int commandMonitors() {
   return kOk;
 }
 
+int commandDisplayReset() {
+  // The primary's stored mode is refused once its size has changed; another
+  // display's then applies, leaving the primary as it is.
+  LONG result = ChangeDisplaySettingsExW(nullptr, nullptr, nullptr, 0, nullptr);
+  for (int i = 2; i <= 16 && result != DISP_CHANGE_SUCCESSFUL; ++i)
+    result = ChangeDisplaySettingsExW((L"\\\\.\\DISPLAY" + std::to_wstring(i)).c_str(), nullptr, nullptr, 0,
+                                      nullptr);
+  printf("result=%ld\n", static_cast<long>(result));
+  return result == DISP_CHANGE_SUCCESSFUL ? kOk : kNotFound;
+}
+
 int commandMove(HWND window, wchar_t** place) {
   long long v[4];
   for (int i = 0; i < 4; ++i)
@@ -849,7 +864,7 @@ int usage() {
       "       | run COMMAND_LINE | reg-list KEY\n"
       "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX ... | reg-delete KEY "
       "[NAME]\n"
-      "       | resource FILE TYPE ID | monitors | move HWND X Y W H\n");
+      "       | resource FILE TYPE ID | monitors | display-reset | move HWND X Y W H\n");
   return kUsage;
 }
 
@@ -907,6 +922,7 @@ int run(int argc, wchar_t** argv) {
     return code == kUsage ? usage() : code;
   }
   if (name == L"monitors") return rest == 0 ? commandMonitors() : usage();
+  if (name == L"display-reset") return rest == 0 ? commandDisplayReset() : usage();
   if (name == L"wait" || name == L"wait-gone") {
     int code = name == L"wait" ? commandWait(rest, args) : commandWaitGone(rest, args);
     return code == kUsage ? usage() : code;

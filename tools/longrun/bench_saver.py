@@ -238,7 +238,9 @@ def paced_run(wine, kind, csmt, warm_up, seconds):
         run = rate_and_cpu(proc, rates, warm_up, seconds)
         # With csmt on, Wine's Direct3D thread busy-waits through the
         # teardown too, which Wine's server may cut short by a kill once the
-        # code is recorded: noted, as the comparison run it is.
+        # code is recorded, and Mesa's teardown under it may crash (seen once
+        # under load: SIGSEGV after code 0): noted, as the comparison run it
+        # is. Without csmt, as the product is tested, either fails.
         run["killed"] = [] if csmt else None
         try:
             run["code"] = end_paced(wine, kind, proc, host_hwnd, run["killed"])
@@ -297,8 +299,10 @@ def print_paced(paced, seconds, on_battery):
               f"{run['cpu']:.0f} |")
     for (kind, csmt), run in paced.items():
         if run["killed"]:
-            print(f"\nThe paced {kind} with csmt on ended with exit code {run['killed'][0]}, then Wine's server "
-                  f"killed its slow teardown.")
+            code, name = run["killed"][0]
+            then = "Wine's server killed its slow teardown" if name == "SIGKILL" else \
+                f"its teardown in Wine's and Mesa's own code ended by {name}"
+            print(f"\nThe paced {kind} with csmt on ended with exit code {code}, then {then}.")
 
 
 def flagsim_us(command):
