@@ -298,6 +298,61 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         self.check_password_from_the_other_window(desktop=True)
 
 
+class MonitorsThatComeAndGoTest(MonitorChecks, unittest.TestCase):
+    """Desktop mode while monitors are unplugged, plugged in again and given
+    new sizes: a real change of the display's layout (harness.MonitorLayout)."""
+
+    def test_windows_follow_the_monitors_and_input_still_ends_through_the_password_check(self):
+        harness.require_display()
+        layout = harness.MonitorLayout(self, ["800x600+0+0", "640x480+800+0"], screen="1440x900x16")
+        self.display, self.wine = layout.display, layout.wine()
+        self.addCleanup(self.wine.close)
+        harness.use_flag_folder(self.wine)
+        self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
+        self.wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=harness.DESKTOP_KEY)
+        self.pixels = harness.WindowPixels(self, self.display)
+        folder, scr = harness.install_program(self.wine, harness.PASSWORD_CPL, D3D8_RECORDING)
+        overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
+        proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
+        saver = harness.wait_window(self, self.wine)
+        shown = lambda: [w["rect"] for w in self.covers(MONITOR_CLASS) if w.get("visible") == "1"]
+        self.assertTrue(harness.wait_for(lambda: shown() == ["800,0,1440,480"], timeout=30), shown())
+        self.assert_waves(640, 480, "second monitor")
+
+        layout.change(self.wine, ["800x600+0+0"])
+        self.assertTrue(harness.wait_for(lambda: shown() == [], timeout=30), "a window left on a monitor that has gone")
+        self.assert_waves(800, 600, "the monitor that stays")
+        layout.change(self.wine, ["800x600+0+0", "640x480+800+0"])
+        self.assertTrue(harness.wait_for(lambda: shown() == ["800,0,1440,480"], timeout=30), shown())
+        self.assert_waves(640, 480, "the monitor plugged in again")
+
+        # A new size that the device keeps refusing: after five refusals the
+        # last size that worked, and every monitor moves on.
+        open(os.path.join(folder, "refuse_other_sizes"), "w").close()
+        layout.change(self.wine, ["1024x768+0+0", "416x300+1024+0"])
+        self.assertTrue(harness.wait_for(lambda: shown() == ["1024,0,1440,300"], timeout=30), shown())
+        calls = lambda: [c for c in harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
+                         if c.startswith("reset ")]
+        self.assertTrue(harness.wait_for(lambda: "reset windowed=1 size=800x600 result=0" in calls(), timeout=30),
+                        f"{len(calls())} Resets, the last {calls()[-3:]}")
+        self.assertEqual(calls(), ["reset windowed=1 size=1024x768 result=8876086c"] * 5 +
+                         ["reset windowed=1 size=800x600 result=0"])
+        self.assertEqual(harness.window_line(self.wine, saver["hwnd"])["rect"], "0,0,1024,768")
+        self.assert_waves(1024, 768, "primary monitor at the size that worked")
+        self.assert_waves(416, 300, "second monitor at its new size")
+
+        # Input still ends the saver through the password check: refused,
+        # then accepted.
+        other = [w for w in self.covers(MONITOR_CLASS) if w.get("visible") == "1"][0]
+        verified = lambda: harness.read_file_lines(os.path.join(folder, "verify_calls.txt"))
+        harness.post(self, self.wine, other["hwnd"], harness.WM_KEYDOWN, 0x41)
+        self.assertTrue(harness.wait_for(lambda: len(verified()) == 1, timeout=60))
+        self.assert_waves(416, 300, "second monitor after a refused password")
+        watch = harness.watch_exit(self, self.wine, saver["hwnd"])
+        harness.post(self, self.wine, other["hwnd"], harness.WM_KEYDOWN, 0x41)
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
+
+
 class OlderSettingsOnTwoWideHeadsTest(MonitorChecks, unittest.TestCase):
     """Settings of an older version (800 x 600 x 16, no [Desktop Mode]) on two
     24-bit heads that offer no such mode: Desktop mode on both monitors, no

@@ -30,6 +30,8 @@
 // (t: TestCooperativeLevel calls). Every 20th Present of the device after a
 // file refresh_hz appeared, whose number GetAdapterDisplayMode then reports:
 //   presents n=<n> ms=<tick count>
+// While a file refuse_other_sizes lies beside the DLL, every Reset to a
+// size other than the device's first is refused (D3DERR_INVALIDCALL).
 // Every device and additional swap chain made, and every Reset, goes into
 // device_calls.txt:
 //   create windowed=<0|1> size=<w>x<h> result=<hex>
@@ -142,7 +144,18 @@ HRESULT WINAPI testCooperativeLevel(IDirect3DDevice8* device) {
   return realTestCooperativeLevel(device);
 }
 
+bool refusesSize(const D3DPRESENT_PARAMETERS* parameters) {
+  char path[MAX_PATH];
+  pathBesideDll("refuse_other_sizes", path, MAX_PATH);
+  return parameters && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES &&
+         (parameters->BackBufferWidth != deviceWidth || parameters->BackBufferHeight != deviceHeight);
+}
+
 HRESULT WINAPI reset(IDirect3DDevice8* device, D3DPRESENT_PARAMETERS* parameters) {
+  if (refusesSize(parameters)) {
+    recordMade("reset", parameters, D3DERR_INVALIDCALL);
+    return D3DERR_INVALIDCALL;
+  }
   Phase during = phase;
   HRESULT result = D3DERR_DEVICELOST;
   // Reset cannot succeed while the device is merely lost; the first ones
