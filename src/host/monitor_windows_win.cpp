@@ -91,9 +91,9 @@ void placeMonitorWindow(HWND window, const ScreenRect& r, HWND saverWindow) {
 }
 
 // Wine's X11 driver stacks a window only by raising it to the top, never
-// below a sibling, and ignores a raise that changes no order: a cover made
-// after the saver window would lie over it on the X screen where monitors
-// overlap. Stepping the saver window behind the last cover and back to the
+// below a sibling, and ignores a raise that changes no order: a monitor
+// window made after the saver window would lie over it on the X screen where
+// monitors overlap. Stepping the saver window behind the last one and back to the
 // top raises it there too.
 void raiseAboveMonitorWindows(HWND saverWindow) {
   const HostState& host = app.host;
@@ -104,7 +104,7 @@ void raiseAboveMonitorWindows(HWND saverWindow) {
 }
 
 // A tool window: no taskbar button and no Alt+Tab entry, where a switch to
-// a cover would show a black screen and end nothing.
+// such a window would show a cover's black or a second flag, and end nothing.
 HWND createMonitorWindow(const ScreenRect& r) {
   return CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClassName(), "", WS_POPUP, r.left,
                          r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,

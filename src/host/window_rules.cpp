@@ -136,7 +136,7 @@ WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t 
       if (wParam == kPbtApmSuspend) out.add(WindowAction::RequestEnd);
       break;
     case kWmDisplayChange:
-      // A monitor came, went or moved: nothing ends, the covers follow.
+      // A monitor came, went or moved: nothing ends, the monitor windows follow.
       if (saver) out.add(WindowAction::PlaceMonitorWindows);
       break;
     default:
@@ -156,10 +156,10 @@ intptr_t screenMouseLParam(intptr_t lParam, const ScreenRect& origin) {
 }
 
 WindowDecision decideMonitorWindowMessage(HostState& host, uint32_t message, uintptr_t wParam,
-                                  intptr_t lParam, const ScreenRect& cover) {
+                                  intptr_t lParam, const ScreenRect& area) {
   switch (message) {
     case kWmMouseMove:
-      return decideWindowMessage(host, message, wParam, screenMouseLParam(lParam, cover));
+      return decideWindowMessage(host, message, wParam, screenMouseLParam(lParam, area));
     case kWmSetCursor:
     case kWmKeyDown:
     case kWmLButtonDown:
@@ -176,7 +176,7 @@ WindowDecision decideMonitorWindowMessage(HostState& host, uint32_t message, uin
   return out.decision;
 }
 
-uint32_t otherMonitorAreas(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
+uint32_t otherMonitorAreas(const MonitorArea* monitors, uint32_t count, ScreenRect* areas,
                          uint32_t capacity) {
   if (count == 0) return 0;
   uint32_t device = 0;
@@ -191,7 +191,7 @@ uint32_t otherMonitorAreas(const MonitorArea* monitors, uint32_t count, ScreenRe
     const ScreenRect& r = monitors[i].rect;
     if (i == device || r.right <= r.left || r.bottom <= r.top) continue;
     if (sameRect(r, monitors[device].rect)) continue;
-    covers[written++] = r;
+    areas[written++] = r;
   }
   return written;
 }

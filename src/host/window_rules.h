@@ -77,13 +77,13 @@ WindowDecision decideWindowMessage(HostState& host, uint32_t message, uintptr_t 
 // the activation, whose loss would end the saver). Keys, buttons, pointer and
 // system commands act as on the saver window, so they share its end request
 // and its mouse count; the pointer's position is taken in screen
-// coordinates (cover's client point + its top-left corner), the saver
+// coordinates (the window's client point + its area's top-left corner), the saver
 // window's own, so a pointer crossing between windows counts only real
 // moves. Everything else is left to the saver window (activation, power,
-// display changes reach it too); WM_CLOSE does nothing, as a cover goes only
-// with the saver window.
+// display changes reach it too); WM_CLOSE does nothing, as such a window goes
+// only with the saver window.
 WindowDecision decideMonitorWindowMessage(HostState& host, uint32_t message, uintptr_t wParam,
-                                  intptr_t lParam, const ScreenRect& cover);
+                                  intptr_t lParam, const ScreenRect& area);
 
 // A mouse message's lParam moved from a window's client area whose top-left
 // corner is at origin into screen coordinates, as 16-bit words again.
@@ -99,8 +99,8 @@ struct MonitorArea {
 // full-screen device uses (the primary; the first listed when none is
 // marked), in list order, at most capacity. Skipped too: empty rectangles,
 // and any showing exactly the device monitor's area (a mirror of it, where
-// a cover would hide the picture). Returns how many were written.
-uint32_t otherMonitorAreas(const MonitorArea* monitors, uint32_t count, ScreenRect* covers,
+// a window would hide the picture). Returns how many were written.
+uint32_t otherMonitorAreas(const MonitorArea* monitors, uint32_t count, ScreenRect* areas,
                          uint32_t capacity);
 
 // The display's state in a PBT_POWERSETTINGCHANGE record
