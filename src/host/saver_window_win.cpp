@@ -319,6 +319,13 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   closeFrameWait(wait);
   for (HPOWERNOTIFY notice : notices)
     if (notice) UnregisterPowerSettingNotification(notice);
+  // The preview ends with its host's destruction, never a WM_CLOSE: its
+  // device goes here, so that no Direct3D thread of Wine's still holds a GL
+  // context while the process exits (which can crash it there).
+  if (host.mode == Preview) {
+    releaseScene();
+    releaseExitObjects();
+  }
   return static_cast<uint32_t>(message.wParam);
 }
 
