@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -309,6 +311,38 @@ TEST_F(FlagPicture, EveryFallbackEndsOnTheBuiltInPictureWithoutAMessage) {
   app.settings.randomFlag = 0;
   copyText(app.settings.selectFlag, kNameCapacity, "Red. Stars");
   EXPECT_EQ(8u, chooseWidth());
+}
+
+// The region list beside the pictures: a region lists only its flags, a
+// region with none here or a missing list every flag; the tour starts there.
+TEST_F(FlagPicture, ARegionListsItsFlagsOrEveryFlagWhereItHasNone) {
+  for (const char* name : {"Chad.png", "Peru.png", "Mine.gif"}) ASSERT_TRUE(writeBmp(flagPath(name), 8, 8));
+  ASSERT_TRUE(writeFileBytes(flagPath(kRegionListName), "Chad.png\tAfrica\r\nPeru.png\tAmericas\r\n"));
+  auto tour = std::make_unique<FlagTour>();
+  const std::set<std::string> every = {"Chad", "Peru", "Mine"};
+  for (int missing = 0; missing < 2; ++missing) {
+    const struct {
+      FlagRegion region;
+      std::set<std::string> flags;
+    } cases[] = {{RegionAfrica, missing ? every : std::set<std::string>{"Chad"}},
+                 {RegionAsia, every},
+                 {RegionAll, every}};
+    for (const auto& c : cases) {
+      EXPECT_TRUE(listFlagCandidates(c.region, tour->candidates));
+      std::set<std::string> listed;
+      for (uint32_t i = 0; i < tour->candidates.count; ++i) listed.insert(candidateName(tour->candidates, i));
+      EXPECT_EQ(c.flags, listed) << flagRegionNames[c.region] << (missing ? " without the list" : "");
+    }
+    if (missing) break;
+    app.settings.randomFlag = 1;
+    app.settings.flagRegion = RegionAmericas;
+    char name[kNameCapacity] = "";
+    Picture picture = nullptr;
+    EXPECT_EQ(0u, chooseFlagPictureInto(&picture, app.sim.random, name, tour.get()));
+    EXPECT_STREQ("Peru", name);
+    DeleteObject(picture);
+    DeleteFileA(flagPath(kRegionListName).c_str());
+  }
 }
 
 // Every flag that ships decodes at the folder's limit into a picture of more
