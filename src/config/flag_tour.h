@@ -44,15 +44,15 @@ FlagRegion listedRegion(const RegionList& list, const char* fileName);
 // ---- The candidates of a round ---------------------------------------------
 
 enum : uint32_t {
-  kTourCapacity = 1024,          // candidates a round holds; a larger folder tours its first ones
+  kTourCapacity = 1024,           // candidates a round holds; a larger folder tours its first ones
   kTourTextCapacity = 32 * 1024,  // bytes of their names, terminators included
 };
 
 // Flag names (file names cut as the random pick cuts them) in the folder's
 // order; one per file, so "x.gif" and "x.jpg" are two entries of one flag.
 struct FlagCandidates {
-  uint32_t count;                  // 0 … kTourCapacity
-  uint32_t used;                   // bytes of text in use
+  uint32_t count;                   // 0 … kTourCapacity
+  uint32_t used;                    // bytes of text in use
   uint32_t offsets[kTourCapacity];  // where each name starts in text
   char text[kTourTextCapacity];
 };
@@ -74,14 +74,14 @@ const char* candidateName(const FlagCandidates& candidates, uint32_t index);
 // One monitor's tour. The caller lists the folder into `candidates`; the
 // functions below keep the rest. Several kilobytes: hold it with the view.
 struct FlagTour {
-  RandomGenerator* random;         // every draw of the tour; set by startFlagTour
-  FlagRegion region;               // the region the folder is listed for
-  FlagCandidates candidates;       // the current round's (the start's for the first round)
-  uint16_t order[kTourCapacity];   // the round: indices into candidates, shuffled
-  uint32_t roundLength;            // entries of order
-  uint32_t position;               // next entry of order, 0 … roundLength
-  bool roundMade;                  // false until the first change
-  char current[kNameCapacity];     // the flag shown
+  RandomGenerator* random;        // every draw of the tour; set by startFlagTour
+  FlagRegion region;              // the region the folder is listed for
+  FlagCandidates candidates;      // the current round's (the start's for the first round)
+  uint16_t order[kTourCapacity];  // the round: indices into candidates, shuffled
+  uint32_t roundLength;           // entries of order
+  uint32_t position;              // next entry of order, 0 … roundLength
+  bool roundMade;                 // false until the first change
+  char current[kNameCapacity];    // the flag shown
 };
 
 // Starts a tour over tour.candidates (listed for `region`): one draw of

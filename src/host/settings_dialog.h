@@ -18,8 +18,9 @@ uint32_t fillResolutionList();
 void cacheDialogControls(HWND dialog);
 
 // Puts app.settings into the controls (radio buttons, enabling, titles, check
-// boxes, trackbar, the change interval and region) and focuses Cancel. Clears useTnL when the adapter has no
-// hardware transform and lighting. The two lists' selections are not touched.
+// boxes, trackbar, the change interval and the region) and focuses Cancel.
+// Clears useTnL when the adapter has no hardware transform and lighting. The
+// resolution and flag lists' selections are not touched.
 void showSettingsInDialog(HWND dialog);
 
 // Takes the check boxes, the trackbar, the change interval, the region, the

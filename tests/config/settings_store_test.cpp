@@ -128,9 +128,9 @@ TEST(SettingsStore, LoadReadsInTableOrderAndSaveWritesInItsOwnOrder) {
                                                "[Background Path]",
                                                "[Background Title]",
                                                "[Desktop Mode]",
-                                              "[Change Minutes]",
-                                              "[Flag Region]",
-                                              "[Same Flag]"};
+                                               "[Change Minutes]",
+                                               "[Flag Region]",
+                                               "[Same Flag]"};
   EXPECT_EQ(writeOrder, saved.writes);
   EXPECT_EQ(1, saved.closeCount);
   // Nothing is written but the values of the order above.

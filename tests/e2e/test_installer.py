@@ -183,7 +183,7 @@ class InstallerTest(unittest.TestCase):
         folder = self.default_folder
         self.assert_installed(folder)
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
-        # A new install runs Desktop mode and changes the flag every three minutes.
+        # A new install runs Desktop mode.
         self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Desktop Mode]"), ("REG_DWORD", 1))
         self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Change Minutes]"), ("REG_DWORD", 3))
 
@@ -197,7 +197,7 @@ class InstallerTest(unittest.TestCase):
         # The user's own saver survives both the install (not asked to
         # activate) and the uninstall (the value does not name this saver).
         self.wine.reg_add("SCRNSAVE.EXE", "REG_SZ", OTHER_SAVER, key=harness.DESKTOP_KEY)
-        # An upgrade keeps the mode and the interval the user chose.
+        # An upgrade keeps the mode the user chose.
         self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 0)
         self.wine.reg_add("[Change Minutes]", "REG_SZ", "0")
         folder = r"C:\Flag Savers\Brevanto"
