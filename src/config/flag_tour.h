@@ -72,7 +72,7 @@ const char* candidateName(const FlagCandidates& candidates, uint32_t index);
 // ---- The tour ---------------------------------------------------------------
 
 // One monitor's tour. The caller lists the folder into `candidates`; the
-// functions below keep the rest. Several kilobytes: hold it with the view.
+// functions below keep the rest. About 40 KB: hold it with the view.
 struct FlagTour {
   RandomGenerator* random;        // every draw of the tour; set by startFlagTour
   FlagRegion region;              // the region the folder is listed for
