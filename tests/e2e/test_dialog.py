@@ -315,10 +315,10 @@ class DialogTest(harness.PrefixPerClassTest):
                                   ("[BPP]", "REG_DWORD", 32), ("[Select Flag]", "REG_SZ", "Austria"),
                                   ("[Use Flag-Logo]", "REG_DWORD", 1),
                                   ("[Logo Full Path]", "REG_SZ", "C:\\old.jpg"),
-                                  ("[Logo Title]", "REG_SZ", "old.jpg"), ("[Desktop Mode]", "REG_DWORD", 1),
-                                  ("[Change Minutes]", "REG_DWORD", 3000), ("[Flag Region]", "REG_DWORD", 2),
-                                  ("[Same Flag]", "REG_DWORD", 1)):
+                                  ("[Logo Title]", "REG_SZ", "old.jpg"), ("[Desktop Mode]", "REG_DWORD", 1)):
             self.wine.reg_add(name, kind, value)
+        self.wine.reg_add_all({"[Change Minutes]": ("REG_DWORD", 3000), "[Flag Region]": ("REG_DWORD", 2),
+                               "[Same Flag]": ("REG_DWORD", 1)})
         dialog = self.open()
         self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "old.jpg")
         self.assertTrue(dialog.checked(harness.IDC_USE_PICTURE))
@@ -332,8 +332,9 @@ class DialogTest(harness.PrefixPerClassTest):
         s = self.stored()
         expected = {"[Screen X]": 800, "[Screen Y]": 600, "[BPP]": 16, "[Random Flag]": 1,
                     "[bFps]": 0, "[bTime]": 1, "[bCountry]": 1, "[bTnL]": 0, "[Use Flag-Logo]": 0,
-                    "[Desktop Mode]": 0, "[Change Minutes]": 3, "[Flag Region]": 0, "[Same Flag]": 0}
+                    "[Desktop Mode]": 0}
         self.assertEqual({k: number(s.get(k)) for k in expected}, expected)
+        self.assertEqual([number(s.get(k)) for k in ("[Change Minutes]", "[Flag Region]", "[Same Flag]")], [3, 0, 0])
         self.assertEqual(text(s.get("[Select Flag]")), "France - AJ Auxerre")
         self.assertEqual(text(s.get("[Logo Title]")), "Default")
         self.assertEqual(self.wine.reg_values()["[Logo Full Path]"], harness.stored_text("\0"))
