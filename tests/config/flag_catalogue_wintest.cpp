@@ -349,9 +349,8 @@ TEST(ShippedFlags, EveryFileDecodesAtTheFolderLimit) {
   ASSERT_NE(INVALID_HANDLE_VALUE, search) << FLAG_SHIPPED_FOLDER;
   int decoded = 0;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        found.cFileName == std::string(kRegionListName))
-      continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    if (found.cFileName == std::string(kRegionListName)) continue;
     std::string path = std::string(FLAG_SHIPPED_FOLDER) + "\\" + found.cFileName;
     Picture picture = loadPictureFile(path.c_str(), 512);
     EXPECT_NE(nullptr, picture) << found.cFileName;

@@ -147,7 +147,6 @@ std::unique_ptr<FlagTour> tourOver(const std::vector<std::string>& files) {
   return tour;
 }
 
-// n candidates after a file the pick passes over.
 std::vector<std::string> numberedFlags(int n) {
   std::vector<std::string> files{"Notes.PNG"};
   for (int i = 0; i < n; ++i) files.push_back("Flag " + std::to_string(i) + ".png");

@@ -279,8 +279,7 @@ TYPED_TEST_P(SettingsStoreCases, TextsOfANumberOrBinaryTypeKeepTheField) {
   EXPECT_STREQ("Sunset.jpg", s.backgroundTitle);
 }
 
-// The tour's values as the saver and the dialog read them: the interval
-// clamped to 0 … 60 and taken down to an offered one, a region out of range All.
+// The interval clamped to 0 … 60 and taken down to an offered one; a region out of range is All.
 TYPED_TEST_P(SettingsStoreCases, OddTourValuesReadAsTheNearestOneOffered) {
   const struct {
     uint32_t stored, minutes;

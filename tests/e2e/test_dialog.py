@@ -34,6 +34,7 @@ DIALOG_CONTROLS = (harness.IDC_DEFAULTS, harness.IDC_RESOLUTION, harness.IDC_USE
                    harness.IDC_CHANGE_MINUTES, harness.IDC_FLAG_REGION, harness.IDC_SAME_FLAG,
                    harness.IDOK, harness.IDCANCEL)
 TOUR_CONTROLS = (harness.IDC_CHANGE_MINUTES, harness.IDC_FLAG_REGION, harness.IDC_SAME_FLAG)
+TOUR_VALUES = ("[Change Minutes]", "[Flag Region]", "[Same Flag]")
 
 
 # The chooser's file name: the box with id 1148 itself (a ComboBoxEx32, whose
@@ -184,7 +185,6 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertTrue(dialog.checked(harness.IDC_SHOW_COMMAND))
         self.assertFalse(dialog.checked(harness.IDC_SHOW_FPS))
         self.assertEqual(dialog.trackbar(), 50)
-        # The earlier release's behaviour: one flag per run, from every region.
         self.assertEqual([dialog.selected_text(harness.IDC_CHANGE_MINUTES), dialog.selected_text(harness.IDC_FLAG_REGION),
                           dialog.checked(harness.IDC_SAME_FLAG)], ["never", "All", False])
         # "Use TnL" follows the adapter; off by default either way.
@@ -245,8 +245,7 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertEqual(dialog.close_with(harness.IDOK), 0)
 
         s = self.stored()
-        self.assertEqual([number(s.get(k)) for k in ("[Change Minutes]", "[Flag Region]", "[Same Flag]")],
-                         [15, 5, 1])
+        self.assertEqual([number(s.get(k)) for k in TOUR_VALUES], [15, 5, 1])
         bpp = 32 if "32" in mode.split(" x ")[2] else 16
         self.assertEqual((number(s.get("[Screen X]")), number(s.get("[Screen Y]")),
                           number(s.get("[BPP]"))), (800, 600, bpp))
@@ -317,13 +316,11 @@ class DialogTest(harness.PrefixPerClassTest):
                                   ("[Logo Full Path]", "REG_SZ", "C:\\old.jpg"),
                                   ("[Logo Title]", "REG_SZ", "old.jpg"), ("[Desktop Mode]", "REG_DWORD", 1)):
             self.wine.reg_add(name, kind, value)
-        self.wine.reg_add_all({"[Change Minutes]": ("REG_DWORD", 3000), "[Flag Region]": ("REG_DWORD", 2),
-                               "[Same Flag]": ("REG_DWORD", 1)})
+        self.wine.reg_add_all({k: ("REG_DWORD", v) for k, v in zip(TOUR_VALUES, (3000, 2, 1))})
         dialog = self.open()
         self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "old.jpg")
         self.assertTrue(dialog.checked(harness.IDC_USE_PICTURE))
-        self.assertEqual(dialog.selected_text(harness.IDC_CHANGE_MINUTES), "every hour")  # the longest offered
-        self.assertEqual(dialog.selected_text(harness.IDC_FLAG_REGION), "Americas")
+        self.assertEqual([dialog.selected_text(i) for i in TOUR_CONTROLS[:2]], ["every hour", "Americas"])
 
         dialog.click(harness.IDC_DEFAULTS)
         self.assertTrue(harness.wait_for(
@@ -334,7 +331,7 @@ class DialogTest(harness.PrefixPerClassTest):
                     "[bFps]": 0, "[bTime]": 1, "[bCountry]": 1, "[bTnL]": 0, "[Use Flag-Logo]": 0,
                     "[Desktop Mode]": 0}
         self.assertEqual({k: number(s.get(k)) for k in expected}, expected)
-        self.assertEqual([number(s.get(k)) for k in ("[Change Minutes]", "[Flag Region]", "[Same Flag]")], [3, 0, 0])
+        self.assertEqual([number(s.get(k)) for k in TOUR_VALUES], [3, 0, 0])
         self.assertEqual(text(s.get("[Select Flag]")), "France - AJ Auxerre")
         self.assertEqual(text(s.get("[Logo Title]")), "Default")
         self.assertEqual(self.wine.reg_values()["[Logo Full Path]"], harness.stored_text("\0"))
