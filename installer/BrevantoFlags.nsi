@@ -205,6 +205,17 @@ Section "Screen saver" SecSaver
       WriteRegDWORD HKCU "${SETTINGS_KEY}" "[Desktop Mode]" 1
     ${EndIf}
   ${EndIf}
+  ; The flag changes every three minutes where no interval is stored yet (a
+  ; new install, or over a release that had none); a stored one stays.
+  ClearErrors
+  ReadRegDWORD $0 HKCU "${SETTINGS_KEY}" "[Change Minutes]"
+  ${If} ${Errors}
+    ClearErrors
+    ReadRegStr $0 HKCU "${SETTINGS_KEY}" "[Change Minutes]"
+    ${If} ${Errors}
+      WriteRegDWORD HKCU "${SETTINGS_KEY}" "[Change Minutes]" 3
+    ${EndIf}
+  ${EndIf}
 
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_LONG}"

@@ -20,7 +20,8 @@ CONTROLS = (harness.IDC_DEFAULTS, harness.IDC_RESOLUTION, harness.IDC_USE_TNL, h
             harness.IDC_LINK_PICTURE, harness.IDC_RANDOM_LOGO, harness.IDC_LINK_BUTTON, harness.IDC_USE_LOGO,
             harness.IDC_USE_PICTURE, harness.IDC_PICTURE_TITLE, harness.IDC_CHANGE_PICTURE,
             harness.IDC_PICTURE_DEFAULT, harness.IDC_BACKGROUND_TITLE, harness.IDC_CHANGE_BACKGROUND,
-            harness.IDC_BACKGROUND_DEFAULT, harness.IDOK, harness.IDCANCEL)
+            harness.IDC_BACKGROUND_DEFAULT, harness.IDC_CHANGE_MINUTES, harness.IDC_FLAG_REGION,
+            harness.IDC_SAME_FLAG, harness.IDOK, harness.IDCANCEL)
 LINK_PICTURE_SIZE = (158, 118)  # the built-in dialog picture
 
 
@@ -36,7 +37,7 @@ def filled(wine, controls):
     left, top, right, bottom = map(int, by_id[harness.IDC_LINK_PICTURE]["rect"].split(","))
     if (right - left, bottom - top) != LINK_PICTURE_SIZE:
         return False
-    for combo in (harness.IDC_RESOLUTION, harness.IDC_FLAG_LIST):
+    for combo in (harness.IDC_RESOLUTION, harness.IDC_FLAG_LIST, harness.IDC_CHANGE_MINUTES, harness.IDC_FLAG_REGION):
         code, out = wine.wintool("combo", by_id[combo]["hwnd"])
         if code != 0 or int(harness.parse_lines(out)[0].get("count", "0")) == 0:
             return False
@@ -62,6 +63,8 @@ def take(out):
     wine = harness.Wine()
     try:
         harness.use_flag_folder(wine)
+        # What a new install stores: Desktop mode, a new flag every three minutes.
+        wine.reg_add_all({"[Desktop Mode]": ("REG_DWORD", 1), "[Change Minutes]": ("REG_DWORD", 3)})
         proc = wine.start(harness.SCR, "/c")
         code, line = wine.wintool("wait", "--title", harness.DIALOG_TITLE, "--timeout", "60000", timeout=90)
         if code != 0:

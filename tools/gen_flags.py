@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Renders the flag folder IMAGE/ and its contact sheet docs/flags.png from the
-pinned flag drawings of tools/flags (npm), then checks them.
+pinned flag drawings of tools/flags (npm), writes the folder's region list
+IMAGE/regions.txt from the same package's country list, then checks them.
 
     /usr/bin/python3 tools/gen_flags.py          render every flag and the sheet, then check
     /usr/bin/python3 tools/gen_flags.py --check  render in memory and compare with the
@@ -14,12 +15,14 @@ outside the checkout; this tool never reaches the network. Each drawing is
 rendered by rsvg-convert (librsvg2-bin) at 512 x 384 and stored as PNG,
 indexed when it has 256 colours or fewer: lossless, so gradients and emblems
 keep every shade, and the same bytes on every rerun. Exits with status 1 and
-a list of faults when a file differs or a name breaks a rule.
+a list of faults when a file differs, a name breaks a rule or a flag of a
+nation has no region.
 """
 
 import concurrent.futures
 import hashlib
 import io
+import json
 import os
 import re
 import subprocess
@@ -35,6 +38,8 @@ SHEET_PATH = os.path.join(ROOT, "docs", "flags.png")
 # The drawings' licence notice, installed beside the saver.
 NOTICE_PATH = os.path.join(ROOT, "installer", "FLAGS-LICENSE.txt")
 LOCK_PATH = os.path.join(ROOT, "tools", "flags", "package-lock.json")
+# The saver's region choice reads it (src/config/flag_tour.h).
+REGION_LIST = "regions.txt"
 PACKAGE = "flag-icons"
 PACKAGE_VERSION = "7.5.0"
 COLOUR_PACKAGE = "svg-country-flags"
@@ -46,6 +51,15 @@ RENDERER = "rsvg-convert"
 KEPT_FLAGS = {"France - AJ Auxerre.gif":
               "4364877d2f3275104981253252469bd9f2bc062bd5a240a566addb065c5dc3c3"}
 MIN_FLAGS = 240
+# The saver's regions for the continents of flag-icons' country.json.
+REGIONS = {"Africa": "Africa", "North America": "Americas", "South America": "Americas",
+           "Asia": "Asia", "Europe": "Europe", "Oceania": "Oceania"}
+# Flags of no one region, shown only when the region All is chosen: Antarctica
+# (no continent in the list) and South Georgia (listed under Antarctica), the
+# European Union and the United Nations.
+ALL_ONLY = {"aq", "gs", "eu", "un"}
+# The kept flags' regions: those of the countries whose codes they stand beside.
+KEPT_CODES = {"France - AJ Auxerre.gif": "fr"}
 # Nations whose flags are drawn alike at 4:3: both are in the folder.
 SAME_FLAGS = {("Indonesia.png", "Monaco.png")}
 
@@ -563,6 +577,28 @@ def notice(sources):
     return text.replace("\n", "\r\n").encode("ascii")
 
 
+def region_list(sources):
+    """IMAGE/regions.txt as bytes (one line a flag: file name, tab, region;
+    Windows line ends), and its faults: a flag without a region."""
+    with open(os.path.join(sources, PACKAGE, "country.json"), encoding="utf-8") as handle:
+        continents = {entry["code"]: entry.get("continent") for entry in json.load(handle)}
+    faults, lines = [], []
+    for code, file_name in [(c, n + ".png") for c, n in FLAGS] + \
+            [(c, f) for f, c in sorted(KEPT_CODES.items())]:
+        region = "All" if code in ALL_ONLY else REGIONS.get(continents.get(code))
+        if region is None:
+            faults.append("%s (%s): %s's country.json gives it no region (continent %r)"
+                          % (file_name, code, PACKAGE, continents.get(code)))
+        else:
+            lines.append("%s\t%s" % (file_name, region))
+    head = ["# The region of each flag in this folder, for the saver's choice of a region:",
+            "# a file name, a tab and Africa, Americas, Asia, Europe, Oceania or All.",
+            "# From the continents of %s %s's country.json (MIT licence)." % (PACKAGE, PACKAGE_VERSION),
+            "# A flag under All, or not listed (a picture of your own), shows only with All."]
+    text = "\r\n".join(head + sorted(lines, key=str.lower)) + "\r\n"
+    return text.encode("ascii"), faults
+
+
 def read(path):
     try:
         with open(path, "rb") as handle:
@@ -571,8 +607,8 @@ def read(path):
         return None
 
 
-def check(files, sheet, licence):
-    """Faults of the committed folder, sheet and notice against the made ones."""
+def check(files, sheet, licence, regions):
+    """Faults of the committed folder, sheet, notice and region list against the made ones."""
     faults = name_faults([name for _, name in FLAGS] +
                          [f.rpartition(".")[0] for f in KEPT_FLAGS])
     if len(FLAGS) + len(KEPT_FLAGS) < MIN_FLAGS:
@@ -581,7 +617,7 @@ def check(files, sheet, licence):
         present = set(os.listdir(FLAG_DIR))
     except OSError as error:
         return faults + ["%s: cannot list (%s)" % (FLAG_DIR, error)]
-    for file_name in sorted(present - set(files) - set(KEPT_FLAGS)):
+    for file_name in sorted(present - set(files) - set(KEPT_FLAGS) - {REGION_LIST}):
         faults.append("IMAGE/%s: not made by this tool (rerun it to remove stale flags)" % file_name)
     for file_name, digest in sorted(KEPT_FLAGS.items()):
         data = read(os.path.join(FLAG_DIR, file_name))
@@ -590,6 +626,8 @@ def check(files, sheet, licence):
     for file_name, data in sorted(files.items()):
         if read(os.path.join(FLAG_DIR, file_name)) != data:
             faults.append("IMAGE/%s: missing or differs from its rendering" % file_name)
+    if read(os.path.join(FLAG_DIR, REGION_LIST)) != regions:
+        faults.append("IMAGE/%s: missing or differs from %s's country list" % (REGION_LIST, PACKAGE))
     if read(SHEET_PATH) != sheet:
         faults.append("%s: missing or differs from the folder's contact sheet" % SHEET_PATH)
     if read(NOTICE_PATH) != licence:
@@ -597,17 +635,18 @@ def check(files, sheet, licence):
     return faults
 
 
-def write(files, sheet, licence):
+def write(files, sheet, licence, regions):
     os.makedirs(FLAG_DIR, exist_ok=True)
     for file_name in os.listdir(FLAG_DIR):
-        if file_name not in files and file_name not in KEPT_FLAGS:
+        if file_name not in files and file_name not in KEPT_FLAGS and file_name != REGION_LIST:
             os.remove(os.path.join(FLAG_DIR, file_name))
     for file_name, data in files.items():
         path = os.path.join(FLAG_DIR, file_name)
         if read(path) != data:
             with open(path, "wb") as handle:
                 handle.write(data)
-    for path, data in ((SHEET_PATH, sheet), (NOTICE_PATH, licence)):
+    for path, data in ((SHEET_PATH, sheet), (NOTICE_PATH, licence),
+                       (os.path.join(FLAG_DIR, REGION_LIST), regions)):
         with open(path, "wb") as handle:
             handle.write(data)
 
@@ -626,15 +665,17 @@ def main(argv):
             for f in KEPT_FLAGS if os.path.exists(os.path.join(FLAG_DIR, f))}
     sheet = contact_sheet(dict(pictures, **kept))
     licence = notice(sources)
+    regions, region_faults = region_list(sources)
+    faults += region_faults
     if not faults and not argv[1:]:
-        write(files, sheet, licence)
-    faults += check(files, sheet, licence)
+        write(files, sheet, licence, regions)
+    faults += check(files, sheet, licence, regions)
     if faults:
         sys.stderr.write("gen_flags: %d FAULTS:\n" % len(faults))
         for fault in faults:
             sys.stderr.write("  FAULT: %s\n" % fault)
         return 1
-    print("gen_flags: %d flags, the contact sheet and the licence notice match %s %s" %
+    print("gen_flags: %d flags, their regions, the contact sheet and the licence notice match %s %s" %
           (len(files) + len(KEPT_FLAGS), PACKAGE, PACKAGE_VERSION))
     return 0
 

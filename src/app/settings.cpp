@@ -40,4 +40,20 @@ void setDialogDefaults(Settings& s) {
   s.randomFlag = 1;
   s.windPower = 50;
   copyText(s.selectFlag, kNameCapacity, "France - AJ Auxerre");
+  s.changeMinutes = 3;
+  s.flagRegion = RegionAll;
+  s.sameFlag = 0;
+}
+
+const uint32_t changeMinuteChoices[kChangeChoiceCount] = {0, 1, 2, 3, 5, 10, 15, 30, 60};
+
+uint32_t changeChoiceIndex(const Settings& s) {
+  uint32_t index = 0;
+  for (uint32_t i = 1; i < kChangeChoiceCount; ++i)
+    if (s.changeMinutes >= int64_t(changeMinuteChoices[i])) index = i;
+  return index;
+}
+
+uint32_t changeIntervalMinutes(const Settings& s) {
+  return changeMinuteChoices[changeChoiceIndex(s)];
 }

@@ -33,7 +33,53 @@ struct Settings {
   // "[Desktop Mode]": 1 draws a flag on every monitor in the display's own
   // mode instead of switching to screenX × screenY; those stay for later.
   uint32_t desktopMode;
+  // The random pick's tour of the folder (read through the functions below,
+  // which give odd stored values their meaning):
+  int32_t changeMinutes;  // "[Change Minutes]": a new flag every so many minutes; 0 never
+  uint32_t flagRegion;    // "[Flag Region]": a FlagRegion the random pick keeps to
+  uint32_t sameFlag;      // "[Same Flag]": every monitor shows the main monitor's flag
 };
+
+// The regions of "[Flag Region]", in the dialog's order. A flag that no
+// region list places counts under RegionAll only.
+enum FlagRegion : uint32_t {
+  RegionAll,
+  RegionAfrica,
+  RegionAmericas,  // North and South America
+  RegionAsia,
+  RegionEurope,
+  RegionOceania,
+  kFlagRegionCount,
+};
+
+// The change intervals the dialog offers, in minutes, 0 (never) first.
+constexpr uint32_t kChangeChoiceCount = 9;
+extern const uint32_t changeMinuteChoices[kChangeChoiceCount];  // 0, 1, 2, 3, 5, 10, 15, 30, 60
+
+// The change interval in minutes, one of changeMinuteChoices: a stored value
+// is clamped to 0 … 60 (negative is never) and then taken down to the
+// nearest choice (4 gives 3), so the saver does what the dialog shows.
+uint32_t changeIntervalMinutes(const Settings& settings);
+// Its index in changeMinuteChoices (0 … kChangeChoiceCount - 1).
+uint32_t changeChoiceIndex(const Settings& settings);
+
+// The chosen region; a value out of range is RegionAll.
+inline FlagRegion chosenFlagRegion(const Settings& settings) {
+  return settings.flagRegion < kFlagRegionCount ? FlagRegion(settings.flagRegion) : RegionAll;
+}
+
+// Every monitor shows the main monitor's flag: only exactly 1 counts.
+inline bool choosesSameFlag(const Settings& settings) {
+  return settings.sameFlag == 1;
+}
+
+// The flag comes from a tour of the folder (flag_tour.h): Random Logo on,
+// no picture of the user's own, and a change interval or a region chosen.
+// Otherwise the saver picks one flag per scene build, as it always has.
+inline bool toursTheFolder(const Settings& settings) {
+  return settings.useFlagLogo != 1 && settings.randomFlag == 1 &&
+         (changeIntervalMinutes(settings) > 0 || chosenFlagRegion(settings) != RegionAll);
+}
 
 // The user chose Desktop mode: only exactly 1 counts, as for the other
 // switches of the record. (The run's own mode: inDesktopMode of app_state.h.)
@@ -44,8 +90,8 @@ inline bool choosesDesktopMode(const Settings& settings) {
 // The values a field has when its registry value is absent.
 void setLoadDefaults(Settings& settings);
 
-// What the dialog's "Default" button sets; keeps pixelFormat, the background
-// size and directory.
+// What the dialog's "Default" button sets (a new install's settings); keeps
+// pixelFormat, the background size and directory.
 void setDialogDefaults(Settings& settings);
 
 // Copies text into a field of `capacity` bytes, cut to capacity - 1 and always

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "config/flag_tour.h"
 #include "config/picture.h"
 #include "sim/random.h"
 
@@ -22,7 +23,31 @@ bool pickRandomFlagInto(RandomGenerator& random, char* name);
 // deletes. 0 on success; 1 when even the built-in picture failed (message
 // shown, *picture null).
 uint32_t chooseFlagPicture(Picture* picture);
-// The same for another monitor: draws from `random`, and the name of the flag
+// The same for any monitor: draws from `random`, and the name of the flag
 // it shows goes into `name` (kNameCapacity bytes) instead of selectFlag. The
 // name must hold selectFlag on entry: without Random Logo that is the flag.
-uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name);
+// With a `tour` and settings that tour the folder (toursTheFolder), the
+// random pick is the tour's start (startFolderTour); otherwise, and without
+// one, it is pickRandomFlagInto's, as it always was.
+uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name,
+                               FlagTour* tour = nullptr);
+
+// ---- The tour of the folder (flag_tour.h), on the current directory's IMAGE
+
+// Lists the folder's candidates in its order into `candidates`, those the
+// region list ("IMAGE\regions.txt") places in `region`; where the folder has
+// none of that region, every candidate (as RegionAll). A list that is missing
+// or cannot be read places no flag. False when no candidate was listed.
+bool listFlagCandidates(FlagRegion region, FlagCandidates& candidates);
+
+// Lists the folder for `region` into the tour and starts it (startFlagTour):
+// the first flag's name into `name`. False, with no draw, for no candidate.
+bool startFolderTour(FlagTour& tour, RandomGenerator& random, FlagRegion region, char* name);
+
+// The tour's next flag into `name` (nextTourFlag), listing the folder afresh
+// first when a new round begins. False when there is no other flag to show.
+bool nextFolderFlag(FlagTour& tour, char* name);
+
+// The flag of that name from the folder ("Image\" + name, each extension in
+// turn, at the folder's size limit), or null when none decodes.
+Picture loadFolderFlag(const char* name);

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "config/flag_rules.h"
+#include "config/flag_tour.h"
 #include "config/picture.h"
 #include "app/app_state.h"
 #include "app/messages.h"
@@ -78,9 +79,15 @@ Picture loadUserFlag(char* name) {
   return loadBuiltInFlag(name);
 }
 
-Picture decideFlagPicture(RandomGenerator& random, char* name) {
-  if (app.settings.useFlagLogo == 1) return loadUserFlag(name);
-  if (app.settings.randomFlag == 1 && !pickRandomFlagInto(random, name)) return loadBuiltInFlag(name);
+Picture decideFlagPicture(RandomGenerator& random, char* name, FlagTour* tour) {
+  const Settings& settings = app.settings;
+  if (settings.useFlagLogo == 1) return loadUserFlag(name);
+  if (settings.randomFlag == 1) {
+    bool picked = tour && toursTheFolder(settings)
+                      ? startFolderTour(*tour, random, chosenFlagRegion(settings), name)
+                      : pickRandomFlagInto(random, name);
+    if (!picked) return loadBuiltInFlag(name);
+  }
   if (Picture picture = loadFlagByName(name)) return picture;
   return loadBuiltInFlag(name);
 }
@@ -100,49 +107,104 @@ bool pickRandomFlag() {
   return pickRandomFlagInto(app.sim.random, app.settings.selectFlag);
 }
 
-// The folder's candidates in its order: counts them when `wanted` is null,
-// else copies the name of the *wanted-th (from 0) into `name`. False when the
-// folder cannot be searched or has fewer candidates.
-static bool walkCandidates(const char* pattern, uint32_t* count, const uint32_t* wanted, char* name) {
-  *count = 0;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  bool taken = false;
-  do {
-    if (!isRandomCandidate(found.cFileName)) continue;
-    if (wanted && *count == *wanted) {
-      cutFlagName(name, kNameCapacity, found.cFileName);
-      taken = true;
-      break;
-    }
-    ++*count;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return wanted ? taken : true;
-}
+namespace {
 
-bool pickRandomFlagInto(RandomGenerator& random, char* name) {
+// currentDirectory + "\IMAGE\" + fileName (kPathCapacity bytes); false when
+// the directory cannot be read or the path does not fit.
+bool imageFolderFile(char* path, const char* fileName) {
   char directory[kPathCapacity];
   DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
   if (length == 0 || length >= sizeof directory) return false;
+  return imageFolderPath(path, kPathCapacity, directory, fileName);
+}
+
+// The folder's candidates in its order, each handed to visit(fileName),
+// which returns false to stop the walk. False when the folder cannot be searched.
+template <typename Visit>
+bool walkCandidates(const char* pattern, Visit visit) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  do {
+    if (isRandomCandidate(found.cFileName) && !visit(found.cFileName)) break;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return true;
+}
+
+// The region list's first kRegionListCapacity bytes into `text`; 0 when it
+// cannot be read, which places no flag.
+uint32_t readRegionList(char* text) {
+  char path[kPathCapacity];
+  if (!imageFolderFile(path, kRegionListName)) return 0;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  DWORD read = 0;
+  if (!ReadFile(file, text, kRegionListCapacity, &read, nullptr)) read = 0;
+  CloseHandle(file);
+  return read;
+}
+
+}  // namespace
+
+bool pickRandomFlagInto(RandomGenerator& random, char* name) {
   char pattern[kPathCapacity];
-  if (!randomPickPattern(pattern, sizeof pattern, directory)) return false;
+  if (!imageFolderFile(pattern, "*.*")) return false;
   uint32_t candidates = 0;
-  if (!walkCandidates(pattern, &candidates, nullptr, name) || candidates == 0) return false;
+  if (!walkCandidates(pattern, [&](const char*) { return ++candidates, true; }) || candidates == 0)
+    return false;
   // One draw per pick; a folder that lost files between the two walks gives
   // no flag, and the caller shows the built-in picture.
   uint32_t wanted = drawCandidateNumber(random, candidates);
-  uint32_t seen = 0;
-  return walkCandidates(pattern, &seen, &wanted, name);
+  bool taken = false;
+  walkCandidates(pattern, [&](const char* fileName) {
+    if (wanted-- != 0) return true;
+    cutFlagName(name, kNameCapacity, fileName);
+    taken = true;
+    return false;
+  });
+  return taken;
+}
+
+bool listFlagCandidates(FlagRegion region, FlagCandidates& candidates) {
+  clearFlagCandidates(candidates);
+  char pattern[kPathCapacity];
+  if (!imageFolderFile(pattern, "*.*")) return false;
+  char text[kRegionListCapacity];
+  RegionList list{text, region == RegionAll ? 0 : readRegionList(text)};
+  walkCandidates(pattern, [&](const char* fileName) {
+    return offerFlagCandidate(candidates, list, region, fileName);
+  });
+  // A region without a flag here would leave nothing to show: every flag is.
+  if (candidates.count == 0 && region != RegionAll)
+    walkCandidates(pattern, [&](const char* fileName) {
+      return offerFlagCandidate(candidates, list, RegionAll, fileName);
+    });
+  return candidates.count > 0;
+}
+
+bool startFolderTour(FlagTour& tour, RandomGenerator& random, FlagRegion region, char* name) {
+  listFlagCandidates(region, tour.candidates);
+  return startFlagTour(tour, random, region, name);
+}
+
+bool nextFolderFlag(FlagTour& tour, char* name) {
+  if (tourRoundOver(tour)) listFlagCandidates(tour.region, tour.candidates);
+  return nextTourFlag(tour, name);
+}
+
+Picture loadFolderFlag(const char* name) {
+  return loadFlagByName(name);
 }
 
 uint32_t chooseFlagPicture(Picture* picture) {
   return chooseFlagPictureInto(picture, app.sim.random, app.settings.selectFlag);
 }
 
-uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name) {
-  *picture = decideFlagPicture(random, name);
+uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name,
+                               FlagTour* tour) {
+  *picture = decideFlagPicture(random, name, tour);
   if (!*picture) {
     showMessage(app.host.mainWindow, kNoFlagText, kErrorCaption, MB_ICONHAND);
     return 1;

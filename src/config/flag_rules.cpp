@@ -39,9 +39,14 @@ bool flagListPattern(char* out, uint32_t capacity, const char* directory, const 
                        extension);
 }
 
-bool randomPickPattern(char* out, uint32_t capacity, const char* currentDirectory) {
+bool imageFolderPath(char* out, uint32_t capacity, const char* currentDirectory,
+                     const char* fileName) {
   return formatFitting(out, capacity, "%s%sIMAGE\\%s", currentDirectory,
-                       separatorAfter(currentDirectory), "*.*");
+                       separatorAfter(currentDirectory), fileName);
+}
+
+bool randomPickPattern(char* out, uint32_t capacity, const char* currentDirectory) {
+  return imageFolderPath(out, capacity, currentDirectory, "*.*");
 }
 
 static bool equalIgnoringAsciiCase(const char* a, const char* b, size_t n) {

@@ -26,6 +26,9 @@ bool flagListPattern(char* out, uint32_t capacity, const char* directory, const 
 
 // Pattern of the random pick: currentDirectory + "\IMAGE\*.*". False when too long.
 bool randomPickPattern(char* out, uint32_t capacity, const char* currentDirectory);
+// A file of that folder: currentDirectory + "\IMAGE\" + fileName. False when too long.
+bool imageFolderPath(char* out, uint32_t capacity, const char* currentDirectory,
+                     const char* fileName);
 
 // The dialog's entry for a found file: the name minus its last four
 // characters, when those are "." + extension in any case and something is

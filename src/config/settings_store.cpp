@@ -29,14 +29,17 @@ const SettingEntry settingTable[kSettingTableSize] = {
     TEXT("[Background Title]", backgroundTitle),                                        // 17
     TEXT("[Select Flag]", selectFlag),                                                  // 18
     NUMBER("[Desktop Mode]", desktopMode),                                              // 19
-    {"[Version]", SettingVersion, 0, 0, true},                                          // 20
+    NUMBER("[Change Minutes]", changeMinutes),                                          // 20
+    NUMBER("[Flag Region]", flagRegion),                                                // 21
+    NUMBER("[Same Flag]", sameFlag),                                                    // 22
+    {"[Version]", SettingVersion, 0, 0, true},                                          // 23
 };
 
 #undef NUMBER
 #undef TEXT
 
 const uint8_t settingSaveOrder[kSettingSaveCount] = {
-    0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 9, 18, 14, 15, 20, 16, 17, 19,
+    0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 9, 18, 14, 15, 23, 16, 17, 19, 20, 21, 22,
 };
 
 static const char kVersionText[] = "1.0";

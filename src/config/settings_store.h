@@ -41,9 +41,9 @@ struct SettingEntry {
 };
 
 enum : uint32_t {
-  kSettingCount = 20,      // values that load reads
-  kSettingTableSize = 21,  // those plus "[Version]"
-  kSettingSaveCount = 20,  // values that save writes
+  kSettingCount = 23,      // values that load reads
+  kSettingTableSize = 24,  // those plus "[Version]"
+  kSettingSaveCount = 23,  // values that save writes
 };
 
 // Entries in reading order; "[Version]" last (load skips it).

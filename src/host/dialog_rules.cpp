@@ -1,5 +1,6 @@
 #include "host/dialog_rules.h"
 
+#include <cstdio>
 #include <cstring>
 
 const char kMakerSiteButtonUrl[] = "https://brevanto-flags.example.org/";
@@ -81,6 +82,18 @@ bool applyResolutionText(Settings& settings, const char* text, uint32_t capacity
   settings.screenY = choice.height;
   settings.bpp = choice.bpp;
   return true;
+}
+
+void changeChoiceText(char* out, uint32_t capacity, uint32_t minutes) {
+  if (capacity == 0) return;
+  if (minutes == 0)
+    copyText(out, capacity, "never");
+  else if (minutes == 1)
+    copyText(out, capacity, "every minute");
+  else if (minutes == 60)
+    copyText(out, capacity, "every hour");
+  else
+    std::snprintf(out, capacity, "every %u minutes", unsigned(minutes));
 }
 
 MousePoint mousePointFromParam(uintptr_t lParam) {

@@ -45,6 +45,11 @@ constexpr char kDesktopEntryText[] = "Desktop (all screens)";
 // when the entry was taken.
 bool applyResolutionText(Settings& settings, const char* text, uint32_t capacity);
 
+// The change interval's entry for `minutes` (one of changeMinuteChoices):
+// "never", "every minute", "every hour", else "every N minutes"; the entries
+// follow the label "Change the flag". Cut to capacity, always terminated.
+void changeChoiceText(char* out, uint32_t capacity, uint32_t minutes);
+
 // A rectangle in the dialog's client coordinates, edges included.
 struct ClientRect {
   int32_t left, top, right, bottom;

@@ -18,11 +18,12 @@ uint32_t fillResolutionList();
 void cacheDialogControls(HWND dialog);
 
 // Puts app.settings into the controls (radio buttons, enabling, titles, check
-// boxes, trackbar) and focuses Cancel. Clears useTnL when the adapter has no
-// hardware transform and lighting. The two lists' selections are not touched.
+// boxes, trackbar, the change interval and the region) and focuses Cancel.
+// Clears useTnL when the adapter has no hardware transform and lighting. The
+// resolution and flag lists' selections are not touched.
 void showSettingsInDialog(HWND dialog);
 
-// Takes the check boxes, the trackbar, the selected resolution and the
-// selected flag back into app.settings; no selection (or a malformed
+// Takes the check boxes, the trackbar, the change interval, the region, the
+// selected resolution and the selected flag back into app.settings; no selection (or a malformed
 // resolution entry) keeps the fields it would set.
 void readDialogControls(HWND dialog);

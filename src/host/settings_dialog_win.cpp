@@ -10,6 +10,7 @@
 
 #include "host/dialog_rules.h"
 #include "config/flag_catalogue.h"
+#include "config/flag_tour.h"
 #include "config/picture.h"
 #include "config/settings_store.h"
 #include "config/web_link.h"
@@ -71,6 +72,24 @@ void showDialogPicture() {
                reinterpret_cast<LPARAM>(app.dialog.dialogPicture));
 }
 
+// The change intervals and the regions, in the order of their values.
+void fillTourLists(HWND dialog) {
+  for (uint32_t minutes : changeMinuteChoices) {
+    char entry[32];
+    changeChoiceText(entry, sizeof entry, minutes);
+    SendDlgItemMessageA(dialog, IDC_CHANGE_MINUTES, CB_ADDSTRING, 0, (LPARAM)entry);
+  }
+  for (const char* region : flagRegionNames)
+    SendDlgItemMessageA(dialog, IDC_FLAG_REGION, CB_ADDSTRING, 0, (LPARAM)region);
+}
+
+// The tour's controls apply to the random pick only.
+void enableTourControls(HWND dialog, bool enabled) {
+  static const int tourControls[] = {IDC_CHANGE_LABEL, IDC_CHANGE_MINUTES, IDC_REGION_LABEL,
+                                     IDC_FLAG_REGION, IDC_SAME_FLAG};
+  for (int id : tourControls) enableControl(dialog, id, enabled);
+}
+
 void openDialog(HWND dialog) {
   cacheDialogControls(dialog);
   showDialogPicture();
@@ -80,6 +99,7 @@ void openDialog(HWND dialog) {
     return;
   }
   fillFlagList();
+  fillTourLists(dialog);
   showSettingsInDialog(dialog);
 }
 
@@ -173,6 +193,7 @@ void runCommand(HWND dialog, int id) {
     case IDC_RANDOM_LOGO:
       s.randomFlag = isChecked(dialog, IDC_RANDOM_LOGO) ? 1 : 0;
       EnableWindow(app.dialog.flagList, s.randomFlag == 0);
+      enableTourControls(dialog, s.randomFlag == 1);
       break;
     case IDC_USE_LOGO:
       s.useFlagLogo = 0;
@@ -234,6 +255,7 @@ void showSettingsInDialog(HWND dialog) {
   enableControl(dialog, IDC_PICTURE_TITLE, usePicture);
   enableControl(dialog, IDC_CHANGE_PICTURE, usePicture);
   enableControl(dialog, IDC_PICTURE_DEFAULT, usePicture);
+  enableTourControls(dialog, !usePicture && s.randomFlag == 1);
 
   SetDlgItemTextA(dialog, IDC_PICTURE_TITLE, s.logoTitle);
   SetDlgItemTextA(dialog, IDC_BACKGROUND_TITLE, s.backgroundTitle);
@@ -248,6 +270,9 @@ void showSettingsInDialog(HWND dialog) {
   setChecked(dialog, IDC_SHOW_COMMAND, s.showCountry != 0);
   setChecked(dialog, IDC_RANDOM_LOGO, s.randomFlag != 0);
   SendDlgItemMessageA(dialog, IDC_WIND_POWER, TBM_SETPOS, TRUE, s.windPower);
+  SendDlgItemMessageA(dialog, IDC_CHANGE_MINUTES, CB_SETCURSEL, changeChoiceIndex(s), 0);
+  SendDlgItemMessageA(dialog, IDC_FLAG_REGION, CB_SETCURSEL, chosenFlagRegion(s), 0);
+  setChecked(dialog, IDC_SAME_FLAG, choosesSameFlag(s));
   SetFocus(GetDlgItem(dialog, IDCANCEL));
 }
 
@@ -259,6 +284,12 @@ void readDialogControls(HWND dialog) {
   s.showCountry = isChecked(dialog, IDC_SHOW_COMMAND);
   s.randomFlag = isChecked(dialog, IDC_RANDOM_LOGO);
   s.windPower = int32_t(SendDlgItemMessageA(dialog, IDC_WIND_POWER, TBM_GETPOS, 0, 0));
+  s.sameFlag = isChecked(dialog, IDC_SAME_FLAG);
+  LRESULT choice = SendDlgItemMessageA(dialog, IDC_CHANGE_MINUTES, CB_GETCURSEL, 0, 0);
+  if (choice >= 0 && choice < LRESULT(kChangeChoiceCount))
+    s.changeMinutes = int32_t(changeMinuteChoices[choice]);
+  LRESULT region = SendDlgItemMessageA(dialog, IDC_FLAG_REGION, CB_GETCURSEL, 0, 0);
+  if (region >= 0 && region < LRESULT(kFlagRegionCount)) s.flagRegion = uint32_t(region);
 
   char entry[kNameCapacity];
   if (selectedEntryText(app.dialog.resolutionList, entry, sizeof entry))

@@ -35,3 +35,9 @@
 #define IDC_BACKGROUND_TITLE 119
 #define IDC_CHANGE_BACKGROUND 120
 #define IDC_BACKGROUND_DEFAULT 121
+// Beside Random Logo: the tour of the folder.
+#define IDC_CHANGE_LABEL 122
+#define IDC_CHANGE_MINUTES 123
+#define IDC_REGION_LABEL 124
+#define IDC_FLAG_REGION 125
+#define IDC_SAME_FLAG 126

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -311,6 +313,33 @@ TEST_F(FlagPicture, EveryFallbackEndsOnTheBuiltInPictureWithoutAMessage) {
   EXPECT_EQ(8u, chooseWidth());
 }
 
+// A region lists its flags; every flag where the folder has none or no list.
+TEST_F(FlagPicture, ARegionListsItsFlagsOrEveryFlagWhereItHasNone) {
+  for (const char* name : {"Chad.png", "Peru.png", "Mine.gif"})
+    ASSERT_TRUE(writeBmp(flagPath(name), 8, 8));
+  ASSERT_TRUE(
+      writeFileBytes(flagPath(kRegionListName), "Chad.png\tAfrica\r\nPeru.png\tAmericas\r\n"));
+  auto tour = std::make_unique<FlagTour>();
+  auto listed = [&](FlagRegion region) {
+    EXPECT_TRUE(listFlagCandidates(region, tour->candidates));
+    std::set<std::string> names;
+    for (uint32_t i = 0; i < tour->candidates.count; ++i)
+      names.insert(candidateName(tour->candidates, i));
+    return names;
+  };
+  const std::set<std::string> every = {"Chad", "Peru", "Mine"};
+  EXPECT_EQ(std::set<std::string>{"Chad"}, listed(RegionAfrica));
+  EXPECT_EQ(every, listed(RegionAsia)) << "none of the region here";
+  app.settings.randomFlag = 1, app.settings.flagRegion = RegionAmericas;
+  char name[kNameCapacity] = "";
+  Picture picture = nullptr;
+  EXPECT_EQ(0u, chooseFlagPictureInto(&picture, app.sim.random, name, tour.get()));
+  EXPECT_STREQ("Peru", name);
+  DeleteObject(picture);
+  DeleteFileA(flagPath(kRegionListName).c_str());
+  EXPECT_EQ(every, listed(RegionAfrica)) << "no region list";
+}
+
 // Every flag that ships decodes at the folder's limit into a picture of more
 // than one colour: 512 wide, and 512 high from 384 rows (256 from the 200 of
 // the 3:2 default flag).
@@ -321,6 +350,7 @@ TEST(ShippedFlags, EveryFileDecodesAtTheFolderLimit) {
   int decoded = 0;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    if (found.cFileName == std::string(kRegionListName)) continue;
     std::string path = std::string(FLAG_SHIPPED_FOLDER) + "\\" + found.cFileName;
     Picture picture = loadPictureFile(path.c_str(), 512);
     EXPECT_NE(nullptr, picture) << found.cFileName;

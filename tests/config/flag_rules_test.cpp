@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "config/flag_rules.h"
+#include "config/flag_tour.h"
 #include "app/settings.h"
 #include "../sim/sim_test_support.h"
 
@@ -133,6 +136,105 @@ TEST(FlagPicturePath, APathThatDoesNotFitIsNotTried) {
   EXPECT_TRUE(flagPicturePath(small, sizeof small, "Germany", 1));  // "Image\Germany.jpg", 18 bytes
   EXPECT_FALSE(flagPicturePath(small, sizeof small, "Germany", 0));  // ".jpeg" needs 19
   EXPECT_STREQ(small, "");
+}
+
+// A tour over a folder listing, its candidates offered in the listing's order.
+std::unique_ptr<FlagTour> tourOver(const std::vector<std::string>& files) {
+  auto tour = std::make_unique<FlagTour>();
+  clearFlagCandidates(tour->candidates);
+  for (const std::string& file : files)
+    offerFlagCandidate(tour->candidates, {nullptr, 0}, RegionAll, file.c_str());
+  return tour;
+}
+
+std::vector<std::string> numberedFlags(int n) {
+  std::vector<std::string> files{"Notes.PNG"};
+  for (int i = 0; i < n; ++i) files.push_back("Flag " + std::to_string(i) + ".png");
+  return files;
+}
+
+TEST(FlagTour, EachFlagOnceARoundAfterTheSameFirstDrawAsTheRandomPick) {
+  const struct {
+    std::vector<std::string> files;
+    uint32_t flags;  // distinct names: "x.gif" and "x.jpg" are one flag
+  } cases[] = {{{"notes.txt", "Only.png", "Only.gif"}, 1},
+               {{"A.png", "B.gif"}, 2},
+               {{"x.gif", "x.jpg", "Red. Stars.jpg", "Red.png", "y.bmp", "X.PNG", "w.png"}, 4},
+               {numberedFlags(250), 250}};
+  for (const auto& c : cases) {
+    for (uint32_t seed : {1u, 77u, 9373u}) {
+      SCOPED_TRACE(std::to_string(c.flags) + " flags, seed " + std::to_string(seed));
+      std::unique_ptr<FlagTour> tour = tourOver(c.files);
+      RandomGenerator rng, today;
+      seedRandom(rng, seed, 4711);
+      today = rng;
+      // Today's pick: the candidates counted, one draw, that one in the folder's order.
+      uint32_t count = 0;
+      for (const std::string& file : c.files) count += isRandomCandidate(file.c_str());
+      uint32_t wanted = drawCandidateNumber(today, count);
+      char name[kNameCapacity], expected[kNameCapacity] = "";
+      for (const std::string& file : c.files)
+        if (isRandomCandidate(file.c_str()) && wanted-- == 0)
+          cutFlagName(expected, sizeof expected, file.c_str());
+      ASSERT_TRUE(startFlagTour(*tour, rng, RegionAll, name));
+      EXPECT_STREQ(expected, name);
+      EXPECT_EQ(0, std::memcmp(&rng, &today, sizeof rng)) << "the start makes today's one draw";
+      std::vector<std::string> shown{name};
+      uint32_t rounds = c.flags > 1 ? 4 : 1;
+      while (shown.size() < rounds * c.flags && nextTourFlag(*tour, name)) {
+        EXPECT_NE(shown.back(), name);
+        shown.push_back(name);
+      }
+      ASSERT_EQ(rounds * c.flags, shown.size());
+      EXPECT_EQ(c.flags > 1, nextTourFlag(*tour, name)) << "one flag stays";
+      for (uint32_t round = 0; round < rounds; ++round)
+        EXPECT_EQ(c.flags, std::set<std::string>(shown.begin() + round * c.flags,
+                                                 shown.begin() + (round + 1) * c.flags)
+                               .size());
+    }
+  }
+}
+
+TEST(FlagTour, FilesThatComeOrGoCountFromTheNextRoundAndAnEmptyFolderKeepsTheFlag) {
+  RandomGenerator rng;
+  seedRandom(rng, 5, 6);
+  char name[kNameCapacity];
+  EXPECT_FALSE(startFlagTour(*tourOver({"notes.txt"}), rng, RegionAll, name));
+  std::unique_ptr<FlagTour> tour = tourOver({"A.png", "B.png"});
+  ASSERT_TRUE(startFlagTour(*tour, rng, RegionAll, name));
+  ASSERT_TRUE(nextTourFlag(*tour, name) && tourRoundOver(*tour));
+  tour->candidates = tourOver({"C.png"})->candidates;  // the folder listed afresh
+  EXPECT_TRUE(nextTourFlag(*tour, name));
+  EXPECT_STREQ("C", name);
+  clearFlagCandidates(tour->candidates);
+  EXPECT_FALSE(nextTourFlag(*tour, name));
+  EXPECT_STREQ("C", name);
+}
+
+// Bad lists place nothing (All), never reading past their bytes (the sanitizer watches).
+TEST(RegionList, OnlyWholeReadableLinesPlaceAFlag) {
+  const std::string good = "# a\tEurope\nChad.png\tAfrica\r\nPeru.png\tamericas\n";
+  const std::string longLine(kRegionLineCapacity, 'x');
+  const struct {
+    std::string list;
+    const char* file;
+    FlagRegion region;
+  } cases[] = {
+      {good, "Chad.png", RegionAfrica},
+      {good, "PERU.PNG", RegionAmericas},
+      {good, "Mine.png", RegionAll},
+      {good, "# a", RegionAll},
+      {"Fiji.png\tOceania", "Fiji.png", RegionAll},  // cut short before its line end
+      {"Fiji.png\tOcean\nFiji.png Oceania\n", "Fiji.png", RegionAll},
+      {std::string("Fi\0ji.png\tOceania\nFiji.png\tAsia\n", 32), "Fiji.png", RegionAsia},
+      {longLine + "\tAsia\nNepal.png\tAsia\n", "Nepal.png", RegionAsia},
+      {"x.png\t" + longLine + "\n", "x.png", RegionAll},
+  };
+  for (const auto& c : cases) {
+    std::vector<char> bytes(c.list.begin(), c.list.end());
+    EXPECT_EQ(c.region, listedRegion({bytes.data(), uint32_t(bytes.size())}, c.file))
+        << c.list.substr(0, 40);
+  }
 }
 
 TEST(FolderPatterns, JoinTheDirectoryAndTheImageFolder) {

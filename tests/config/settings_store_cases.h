@@ -279,6 +279,22 @@ TYPED_TEST_P(SettingsStoreCases, TextsOfANumberOrBinaryTypeKeepTheField) {
   EXPECT_STREQ("Sunset.jpg", s.backgroundTitle);
 }
 
+// The interval clamped to 0 … 60 and taken down to an offered one; a region out of range is All.
+TYPED_TEST_P(SettingsStoreCases, OddTourValuesReadAsTheNearestOneOffered) {
+  const struct {
+    uint32_t stored, minutes;
+    FlagRegion region;
+  } cases[] = {{4, 3, RegionEurope}, {0x7FFFFFFF, 60, RegionAll}, {0xFFFFFFFF, 0, RegionAll}};
+  for (const auto& c : cases) {
+    for (const char* name : {"[Change Minutes]", "[Flag Region]"})
+      this->registry.put(name, kRegDword, std::string(reinterpret_cast<const char*>(&c.stored), 4));
+    Settings s = defaults();
+    this->registry.load(s);
+    EXPECT_EQ(c.minutes, changeIntervalMinutes(s)) << c.stored;
+    EXPECT_EQ(c.region, chosenFlagRegion(s)) << c.stored;
+  }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(SettingsStoreCases, EmptyRegistryLeavesLoadDefaults,
                             SaveWritesEveryValueWithItsTypeAndTextsWithTheirTerminator,
                             RoundTripKeepsEveryFieldAndTheOutsideDirectory,
@@ -286,4 +302,5 @@ REGISTER_TYPED_TEST_SUITE_P(SettingsStoreCases, EmptyRegistryLeavesLoadDefaults,
                             ShorterTextReplacesLongerAndAbsentValuesKeepFields,
                             StoredTerminatorEndsTheText, OverLongTextsKeepTheFieldAndNeverOverrun,
                             NumbersOfAnotherTypeOrSizeKeepTheField,
-                            TextsOfANumberOrBinaryTypeKeepTheField);
+                            TextsOfANumberOrBinaryTypeKeepTheField,
+                            OddTourValuesReadAsTheNearestOneOffered);

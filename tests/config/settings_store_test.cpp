@@ -97,7 +97,10 @@ TEST(SettingsStore, LoadReadsInTableOrderAndSaveWritesInItsOwnOrder) {
                                               "[Background Path]",
                                               "[Background Title]",
                                               "[Select Flag]",
-                                              "[Desktop Mode]"};
+                                              "[Desktop Mode]",
+                                              "[Change Minutes]",
+                                              "[Flag Region]",
+                                              "[Same Flag]"};
   EXPECT_EQ(readOrder, reg.reads);
   EXPECT_TRUE(reg.writes.empty());
   EXPECT_EQ(1, reg.openCount);
@@ -124,7 +127,10 @@ TEST(SettingsStore, LoadReadsInTableOrderAndSaveWritesInItsOwnOrder) {
                                                "[Version]",
                                                "[Background Path]",
                                                "[Background Title]",
-                                               "[Desktop Mode]"};
+                                               "[Desktop Mode]",
+                                               "[Change Minutes]",
+                                               "[Flag Region]",
+                                               "[Same Flag]"};
   EXPECT_EQ(writeOrder, saved.writes);
   EXPECT_EQ(1, saved.closeCount);
   // Nothing is written but the values of the order above.

@@ -31,7 +31,10 @@ DIALOG_CONTROLS = (harness.IDC_DEFAULTS, harness.IDC_RESOLUTION, harness.IDC_USE
                    harness.IDC_LINK_BUTTON, harness.IDC_USE_LOGO, harness.IDC_USE_PICTURE,
                    harness.IDC_PICTURE_TITLE, harness.IDC_CHANGE_PICTURE, harness.IDC_PICTURE_DEFAULT,
                    harness.IDC_BACKGROUND_TITLE, harness.IDC_CHANGE_BACKGROUND, harness.IDC_BACKGROUND_DEFAULT,
+                   harness.IDC_CHANGE_MINUTES, harness.IDC_FLAG_REGION, harness.IDC_SAME_FLAG,
                    harness.IDOK, harness.IDCANCEL)
+TOUR_CONTROLS = (harness.IDC_CHANGE_MINUTES, harness.IDC_FLAG_REGION, harness.IDC_SAME_FLAG)
+TOUR_VALUES = ("[Change Minutes]", "[Flag Region]", "[Same Flag]")
 
 
 # The chooser's file name: the box with id 1148 itself (a ComboBoxEx32, whose
@@ -182,6 +185,8 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertTrue(dialog.checked(harness.IDC_SHOW_COMMAND))
         self.assertFalse(dialog.checked(harness.IDC_SHOW_FPS))
         self.assertEqual(dialog.trackbar(), 50)
+        self.assertEqual([dialog.selected_text(harness.IDC_CHANGE_MINUTES), dialog.selected_text(harness.IDC_FLAG_REGION),
+                          dialog.checked(harness.IDC_SAME_FLAG)], ["never", "All", False])
         # "Use TnL" follows the adapter; off by default either way.
         self.assertFalse(dialog.checked(harness.IDC_USE_TNL))
         print(f"\nUse TnL enabled by the adapter: {dialog.enabled(harness.IDC_USE_TNL)}")
@@ -200,8 +205,10 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
         dialog.toggle(harness.IDC_RANDOM_LOGO, False)
         self.assertTrue(dialog.enabled(harness.IDC_FLAG_LIST))
+        self.assertEqual([dialog.enabled(i) for i in TOUR_CONTROLS], [False] * 3)
         dialog.toggle(harness.IDC_RANDOM_LOGO, True)
         self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
+        self.assertEqual([dialog.enabled(i) for i in TOUR_CONTROLS], [True] * 3)
         dialog.close_with(harness.IDCANCEL)
 
     def test_use_picture_shows_the_stored_check_boxes_again(self):
@@ -214,6 +221,7 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertTrue(dialog.enabled(harness.IDC_CHANGE_PICTURE))
         self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
         self.assertFalse(dialog.enabled(harness.IDC_RANDOM_LOGO))
+        self.assertEqual([dialog.enabled(i) for i in TOUR_CONTROLS], [False] * 3)
         dialog.close_with(harness.IDCANCEL)
 
     # --- what is stored ---------------------------------------------------------
@@ -229,11 +237,15 @@ class DialogTest(harness.PrefixPerClassTest):
         dialog.toggle(harness.IDC_SHOW_TIME, False)
         dialog.toggle(harness.IDC_SHOW_FPS, True)
         dialog.toggle(harness.IDC_SHOW_COMMAND, False)
+        dialog.select(harness.IDC_CHANGE_MINUTES, "every 15 minutes")
+        dialog.select(harness.IDC_FLAG_REGION, "Oceania")
+        dialog.toggle(harness.IDC_SAME_FLAG, True)
         dialog.toggle(harness.IDC_RANDOM_LOGO, False)
         dialog.select(harness.IDC_FLAG_LIST, "Germany")
         self.assertEqual(dialog.close_with(harness.IDOK), 0)
 
         s = self.stored()
+        self.assertEqual([number(s.get(k)) for k in TOUR_VALUES], [15, 5, 1])
         bpp = 32 if "32" in mode.split(" x ")[2] else 16
         self.assertEqual((number(s.get("[Screen X]")), number(s.get("[Screen Y]")),
                           number(s.get("[BPP]"))), (800, 600, bpp))
@@ -304,9 +316,11 @@ class DialogTest(harness.PrefixPerClassTest):
                                   ("[Logo Full Path]", "REG_SZ", "C:\\old.jpg"),
                                   ("[Logo Title]", "REG_SZ", "old.jpg"), ("[Desktop Mode]", "REG_DWORD", 0)):
             self.wine.reg_add(name, kind, value)
+        self.wine.reg_add_all({k: ("REG_DWORD", v) for k, v in zip(TOUR_VALUES, (3000, 2, 1))})
         dialog = self.open()
         self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "old.jpg")
         self.assertTrue(dialog.checked(harness.IDC_USE_PICTURE))
+        self.assertEqual([dialog.selected_text(i) for i in TOUR_CONTROLS[:2]], ["every hour", "Americas"])
 
         dialog.click(harness.IDC_DEFAULTS)
         self.assertTrue(harness.wait_for(
@@ -317,6 +331,7 @@ class DialogTest(harness.PrefixPerClassTest):
                     "[bFps]": 0, "[bTime]": 1, "[bCountry]": 1, "[bTnL]": 0, "[Use Flag-Logo]": 0,
                     "[Desktop Mode]": 1}
         self.assertEqual({k: number(s.get(k)) for k in expected}, expected)
+        self.assertEqual([number(s.get(k)) for k in TOUR_VALUES], [3, 0, 0])
         self.assertEqual(text(s.get("[Select Flag]")), "France - AJ Auxerre")
         self.assertEqual(text(s.get("[Logo Title]")), "Default")
         self.assertEqual(self.wine.reg_values()["[Logo Full Path]"], harness.stored_text("\0"))
@@ -328,6 +343,8 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertTrue(dialog.checked(harness.IDC_USE_LOGO))
         self.assertEqual(dialog.trackbar(), 50)
         self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
+        self.assertEqual([dialog.selected_text(harness.IDC_CHANGE_MINUTES), dialog.selected_text(harness.IDC_FLAG_REGION),
+                          dialog.checked(harness.IDC_SAME_FLAG)], ["every 3 minutes", "All", False])
         dialog.close_with(harness.IDCANCEL)
         self.assertEqual(number(self.stored().get("[Wind Power]")), 50)
 

@@ -202,6 +202,7 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), self.system_saver)
         # A new install runs Desktop mode.
         self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Desktop Mode]"), ("REG_DWORD", 1))
+        self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Change Minutes]"), ("REG_DWORD", 3))
 
         saver = self.show_saver_with_test_flag(folder)
         self.end_saver(saver)
@@ -216,11 +217,13 @@ class InstallerTest(unittest.TestCase):
         self.wine.reg_add("SCRNSAVE.EXE", "REG_SZ", OTHER_SAVER, key=harness.DESKTOP_KEY)
         # An upgrade keeps the mode the user chose.
         self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 0)
+        self.wine.reg_add("[Change Minutes]", "REG_SZ", "0")
         folder = r"C:\Flag Savers\Brevanto"
         self.assertEqual(self.install("/S", "/D=" + folder), 0)
         self.assert_installed(folder)
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
         self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Desktop Mode]"), ("REG_DWORD", 0))
+        self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Change Minutes]"), ("REG_SZ", "0"))
 
         self.uninstall_quietly(folder)
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
