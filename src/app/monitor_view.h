@@ -7,9 +7,11 @@
 #include <cstdint>
 
 #include "app/host_state.h"
+#include "app/settings.h"
 #include "sim/simulation.h"
 #include "sim/vector_math.h"
 
+struct FlagTour;
 struct HWND__;
 struct IDirect3DSwapChain8;
 struct IDirect3DSurface8;
@@ -33,6 +35,15 @@ struct MonitorView {
   // builds); every other view's is ownSim, made afresh with the view.
   SimState* sim;
   SimState ownSim;
+  // The flags changing on their own (Random Logo with a change interval):
+  // the view's tour of the folder (a heap block, like the cloth's arrays),
+  // when its next change is due and the cross-fade to the next flag, which
+  // fades in over flagTexture. Seconds of the render clock (renderSeconds).
+  FlagTour* tour;
+  double nextChangeSeconds;            // 0: no change is due
+  IDirect3DTexture8* incomingTexture;  // the next flag while it fades in, else null
+  double fadeStartSeconds;             // when the fade began
+  char fadingName[kNameCapacity];      // the first view's flag name before the change
 };
 
 // The first view and one for each monitor window at most.

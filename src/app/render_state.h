@@ -74,7 +74,10 @@ struct RenderState {
   // A Reset that failed (a display change, a device lost and not yet back)
   // is tried again at the next frame with these parameters.
   uint32_t resetPending;
-  uint32_t refusedResets;  // Resets refused in a row; after some, the last parameters that worked
+  uint32_t refusedResets;
+  // When the run's first scene was built (render seconds), for its fade in
+  // from black; 0 before.
+  double softStartSeconds;  // Resets refused in a row; after some, the last parameters that worked
 #ifdef _WIN32
   D3DPRESENT_PARAMETERS pendingParams;
 #endif

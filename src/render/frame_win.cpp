@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "render/flag_change.h"
 #include "render/scene.h"
 #include "render/scene_math.h"
 #include "render/text_overlay.h"
@@ -92,6 +93,57 @@ void drawFlag(IDirect3DDevice8* device, IDirect3DTexture8* flagTexture) {
   device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0, triangles);
 }
 
+DWORD opacityFactor(float opacity) {
+  return (static_cast<DWORD>(opacity * 255.0f + 0.5f) << 24) | 0x00FFFFFF;
+}
+
+// The next flag over the last, on the same cloth at the same depth, its
+// opacity the texture factor's alpha; the stage states go back after.
+void drawIncomingFlag(IDirect3DDevice8* device, IDirect3DTexture8* texture, float amount) {
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  device->SetRenderState(D3DRS_TEXTUREFACTOR, opacityFactor(amount));
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
+  device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+  drawFlag(device, texture);
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+  device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+}
+
+// The run's first second: black over the whole view, fading out.
+void drawShade(IDirect3DDevice8* device, float shade) {
+  D3DVIEWPORT8 viewport = {};
+  device->GetViewport(&viewport);
+  float w = static_cast<float>(viewport.Width), h = static_cast<float>(viewport.Height);
+  const TextVertex corners[4] = {{0, 0, 0, 1, 0, 0}, {w, 0, 0, 1, 0, 0}, {0, h, 0, 1, 0, 0},
+                                 {w, h, 0, 1, 0, 0}};
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  device->SetRenderState(D3DRS_TEXTUREFACTOR, static_cast<DWORD>(shade * 255.0f + 0.5f) << 24);
+  device->SetTexture(0, nullptr);
+  device->SetTexture(1, nullptr);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
+  device->SetVertexShader(kTextVertexFormat);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, corners, sizeof(TextVertex));
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+}
+
+// The first view's flag name while its flag changes: the last name fades
+// out over the first half of the fade, the next fades in over the second.
+void drawViewOverlay(const MonitorView& view) {
+  float amount = crossFadeAmount(view);
+  if (!view.incomingTexture) return drawOverlay(app.settings.selectFlag, 1.0f);
+  if (amount < 0.5f) return drawOverlay(view.fadingName, 1.0f - 2.0f * amount);
+  drawOverlay(app.settings.selectFlag, 2.0f * amount - 1.0f);
+}
+
 void drawViewParts(IDirect3DDevice8* device, const MonitorView& view, bool first) {
   if (!aimAt(device, view)) return;
   device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&view.projectionMatrix));
@@ -99,7 +151,10 @@ void drawViewParts(IDirect3DDevice8* device, const MonitorView& view, bool first
   device->BeginScene();
   drawBackground(device, view.backgroundQuad);
   drawFlag(device, view.flagTexture);
-  if (first) drawOverlay();  // the texts show on the saver window only
+  if (view.incomingTexture) drawIncomingFlag(device, view.incomingTexture, crossFadeAmount(view));
+  if (first) drawViewOverlay(view);  // the texts show on the saver window only
+  float shade = softStartShade();
+  if (shade > 0.0f) drawShade(device, shade);
   device->EndScene();
   if (view.swapChain)
     view.swapChain->Present(nullptr, nullptr, nullptr, nullptr);
@@ -168,6 +223,7 @@ void drawView(uint32_t index) {
 }
 
 void runViewFrame(uint32_t index, bool deviceReady) {
+  advanceFlagChange(index);
   updateView(index);
   if (deviceReady) drawView(index);
 }
@@ -175,6 +231,7 @@ void runViewFrame(uint32_t index, bool deviceReady) {
 namespace {
 
 void releaseView(MonitorView& view) {
+  releaseFlagChange(view);
   releaseSlot(view.swapChain);
   releaseSlot(view.depthSurface);
   releaseSlot(view.flagTexture);

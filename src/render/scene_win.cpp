@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "config/flag_catalogue.h"
 #include "render/device.h"
+#include "render/flag_change.h"
 #include "render/frame.h"
 #include "render/scene_math.h"
 #include "render/text_overlay.h"
@@ -194,15 +195,21 @@ void seedView(MonitorView& view, uint32_t index) {
              (ticks / 31329u + 97u * index) % 30082u);
 }
 
-// The view's flag: its own random pick, or the chosen flag; the first view's
-// name is the settings' own (selectFlag names the flag shown). False when not
-// even the built-in picture could be had (the choice told the user).
+// The view's flag: its own random pick (its tour's start where the flags
+// change on their own), the main monitor's where every monitor shows the
+// same, or the chosen flag; the first view's name is the settings' own
+// (selectFlag names the flag shown). False when not even the built-in
+// picture could be had (the choice told the user).
 bool makeViewFlag(IDirect3DDevice8* device, MonitorView& view, bool first) {
   char name[kNameCapacity];
   copyText(name, sizeof name, app.settings.selectFlag);
   char* target = first ? app.settings.selectFlag : name;
   Picture picture = nullptr;
-  if (chooseFlagPictureInto(&picture, view.sim->random, target) != 0) return false;
+  if (!first && choosesSameFlag(app.settings) && app.settings.randomFlag == 1 &&
+      app.settings.useFlagLogo != 1)
+    picture = loadFolderFlag(app.settings.selectFlag);
+  if (!picture && chooseFlagPictureInto(&picture, view.sim->random, target, view.tour) != 0)
+    return false;
   textureFromBitmap(device, picture, D3DFMT_X8R8G8B8, &view.flagTexture);
   DeleteObject(picture);
   return view.flagTexture != nullptr;
@@ -239,6 +246,7 @@ bool buildView(IDirect3DDevice8* device, MonitorView& view, uint32_t index, uint
     configureSimulation(*view.sim, app.settings.windPower, false);
     seedView(view, index);
   }
+  makeViewTour(view, index);  // without its block the view keeps one flag
   if (!makeViewFlag(device, view, first) && first) return false;
   if (app.host.windowClosed) return false;  // ended while the flag's message was up
   if (!allocateClothArrays(view.sim->cloth)) return false;
@@ -248,6 +256,7 @@ bool buildView(IDirect3DDevice8* device, MonitorView& view, uint32_t index, uint
   if (app.render.backgroundTexture)
     makeBackgroundQuad(device, cameraAspect(view.width, view.height), &view.backgroundQuad);
   startTimer(view.sim->timer);
+  scheduleFlagChanges(view, index);
   return true;
 }
 
@@ -322,6 +331,7 @@ void buildScene() {
   // The texts are an extra: without the font texture or the text buffer the
   // flag still waves and the overlay draws nothing.
   createFontTexture(kOverlayColour, &render.overlay.fontTexture);
+  if (render.softStartSeconds <= 0) render.softStartSeconds = renderSeconds();
 }
 
 void buildMonitorViews(HWND__* const* windows, const ScreenRect* rects, uint32_t count) {

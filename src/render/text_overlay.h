@@ -108,6 +108,7 @@ TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot);
 void createTextBuffer();
 
 // Frame rate, clock and flag name as the settings ask (at most 64 glyphs
-// each); once per frame inside the scene, after the flag. Renews fpsText
-// about twice a second.
-void drawOverlay();
+// each); once per frame inside the scene, after the flag. The name is
+// `flagName`, drawn at `nameOpacity` (0 … 1; 1 as every other text) while
+// the flag changes. Renews fpsText about twice a second.
+void drawOverlay(const char* flagName, float nameOpacity);

@@ -44,8 +44,9 @@ struct OverlayText {
   const char* text;
 };
 
-// The texts the settings ask for, in drawing order; returns how many.
-uint32_t chooseTexts(OverlayText (&texts)[kOverlayTextCount]) {
+// The texts the settings ask for, in drawing order, the flag's name last;
+// returns how many.
+uint32_t chooseTexts(OverlayText (&texts)[kOverlayTextCount], const char* flagName) {
   TextOverlay& overlay = app.render.overlay;
   const Settings& settings = app.settings;
   uint32_t count = 0;
@@ -57,21 +58,25 @@ uint32_t chooseTexts(OverlayText (&texts)[kOverlayTextCount]) {
                     now.wSecond);
     texts[count++] = {&kClockPlace, overlay.clockText};
   }
-  if (settings.showCountry) texts[count++] = {&kFlagNamePlace, settings.selectFlag};
+  if (settings.showCountry) texts[count++] = {&kFlagNamePlace, flagName};
   return count;
 }
 
-// Lays every text out in its own range of one lock; returns the glyphs written.
+// Lays every text out in its own range of one lock; returns the glyphs
+// written, those of the last text in *lastGlyphs.
 uint32_t writeTexts(IDirect3DVertexBuffer8* buffer, const OverlayText* texts, uint32_t count,
-                    const D3DVIEWPORT8& viewport) {
+                    const D3DVIEWPORT8& viewport, uint32_t* lastGlyphs) {
   BYTE* target = nullptr;
+  *lastGlyphs = 0;
   if (FAILED(buffer->Lock(0, kOverlayBufferBytes, &target, D3DLOCK_DISCARD)) || !target) return 0;
   TextVertex* vertices = reinterpret_cast<TextVertex*>(target);
   uint32_t glyphs = 0;
-  for (uint32_t i = 0; i < count; ++i)
-    glyphs += layoutText(vertices + glyphs * kVerticesPerGlyph, kTextBufferGlyphs,
-                         static_cast<float>(viewport.Width), static_cast<float>(viewport.Height),
-                         *texts[i].place, texts[i].text);
+  for (uint32_t i = 0; i < count; ++i) {
+    *lastGlyphs = layoutText(vertices + glyphs * kVerticesPerGlyph, kTextBufferGlyphs,
+                             static_cast<float>(viewport.Width), static_cast<float>(viewport.Height),
+                             *texts[i].place, texts[i].text);
+    glyphs += *lastGlyphs;
+  }
   buffer->Unlock();
   return glyphs;
 }
@@ -110,7 +115,7 @@ TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot) {
   return result;
 }
 
-void drawOverlay() {
+void drawOverlay(const char* flagName, float nameOpacity) {
   IDirect3DDevice8* device = app.render.device;
   if (!device) return;
   TextOverlay& overlay = app.render.overlay;
@@ -120,13 +125,15 @@ void drawOverlay() {
     formatFpsText(overlay.fpsText, sizeof(overlay.fpsText), app.sim.timer.framesPerSecond);
   if (!overlay.fontTexture || !overlay.textBuffer) return;
   OverlayText texts[kOverlayTextCount];
-  uint32_t count = chooseTexts(texts);
+  uint32_t count = chooseTexts(texts, flagName);
   if (count == 0) return;
   D3DVIEWPORT8 viewport = {};
   device->GetViewport(&viewport);
-  uint32_t glyphs = writeTexts(overlay.textBuffer, texts, count, viewport);
+  uint32_t nameGlyphs = 0;
+  uint32_t glyphs = writeTexts(overlay.textBuffer, texts, count, viewport, &nameGlyphs);
   if (glyphs == 0) return;
-  // One texture and one blend for every text: one draw.
+  // One texture and one blend for every text: one draw, and one more for a
+  // name that is fading.
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   device->SetStreamSource(0, overlay.textBuffer, sizeof(TextVertex));
   device->SetVertexShader(kTextVertexFormat);
@@ -134,5 +141,15 @@ void drawOverlay() {
   device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
   device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
   device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2 * glyphs);
+  bool fading = app.settings.showCountry && nameOpacity < 1.0f;
+  uint32_t steady = fading ? glyphs - nameGlyphs : glyphs;
+  if (steady > 0) device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2 * steady);
+  if (!fading || nameGlyphs == 0 || nameOpacity <= 0.0f) return;
+  device->SetRenderState(D3DRS_TEXTUREFACTOR,
+                         (static_cast<DWORD>(nameOpacity * 255.0f + 0.5f) << 24) | 0x00FFFFFF);
+  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_TFACTOR);
+  device->DrawPrimitive(D3DPT_TRIANGLELIST, steady * kVerticesPerGlyph, 2 * nameGlyphs);
+  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
 }

@@ -27,6 +27,54 @@ class SaverTest(harness.PrefixPerClassTest):
         proc = self.wine.start(harness.SCR, "/s")
         return proc, harness.wait_window(self, self.wine)
 
+    def test_the_flag_and_its_name_change_by_a_cross_fade_with_no_black_frame(self):
+        """Random Logo, a change every minute, a folder of a red and a blue
+        flag: after a minute the other flag fades in over the first on the
+        waving cloth (half way, both show), its name replaces the first's,
+        and no picture between is black."""
+        from PIL import Image
+        image = os.path.join(harness.output_folder(), "tour", "IMAGE")
+        os.makedirs(image, exist_ok=True)
+        for name, colour in (("Red", (220, 20, 30)), ("Blue", (20, 40, 220))):
+            Image.new("RGB", (256, 192), colour).save(os.path.join(image, name + ".bmp"), "BMP")
+        self.wine.reg_add_all({"[Directory]": ("REG_SZ", harness.windows_path(os.path.dirname(image))),
+                               "[Change Minutes]": ("REG_DWORD", 1), "[Random Flag]": ("REG_DWORD", 1),
+                               "[bCountry]": ("REG_DWORD", 1)})
+        flag_box, name_box = (260, 200, 540, 400), (0, 0, 320, 40)
+
+        def shares(im):
+            seen = harness.pixels(im, flag_box, step=4)
+            red = sum(1 for p in seen if p[0] > 120 and p[2] < 90) / len(seen)
+            blue = sum(1 for p in seen if p[2] > 120 and p[0] < 90) / len(seen)
+            mixed = sum(1 for p in seen if 60 < p[0] < 190 and 60 < p[2] < 190 and p[1] < 80) / len(seen)
+            dark = sum(1 for p in seen if max(p) < 40) / len(seen)
+            return red, blue, mixed, dark
+
+        proc, window = self.start_saver()
+        _, first = harness.screenshot_when(self, self.wine, "tour-first.png", lambda im: max(shares(im)[:2]) > 0.5)
+        was_red = shares(first)[0] > 0.5
+        seen = []
+
+        def changed():
+            _, im = self.wine.shot("tour.png", save=False)
+            seen.append((shares(im), im))
+            red, blue, _, _ = seen[-1][0]
+            return (blue if was_red else red) > 0.5
+
+        self.assertTrue(harness.wait_for(changed, timeout=120, interval=0.05), "the flag did not change")
+        fading = [im for s, im in seen if s[2] > 0.15]
+        self.assertTrue(fading, "no picture of the fade half way")
+        self.wine.keep_shot(os.path.join(harness.output_folder(), "tour-fade.png"), fading[len(fading) // 2])
+        self.assertEqual([s for s, _ in seen if s[3] > 0.5], [], "a black picture during the change")
+        last = seen[-1][1]
+        self.wine.keep_shot(os.path.join(harness.output_folder(), "tour-after.png"), last)
+        self.assertGreater(harness.changed_fraction(first.crop(name_box), last.crop(name_box)), 0.01,
+                           "the name did not change")
+        self.assertIsNone(proc.poll())
+        watch = harness.watch_exit(self, self.wine, window["hwnd"])
+        harness.post(self, self.wine, window["hwnd"], harness.WM_KEYDOWN, 0x41)
+        self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
+
     def test_window_animation_and_untouched_settings(self):
         before = self.wine.export_key()
         self.assertIsNotNone(before)

@@ -119,7 +119,7 @@ void profiledFrame(Profile& profile) {
     device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kClothVertexCount, 0,
                                  (kClothColumns - 1) * (kClothRows - 1) * 2);
   profile.lap(Flag);
-  if (runs("overlay")) drawOverlay();
+  if (runs("overlay")) drawOverlay(app.settings.selectFlag, 1.0f);
   profile.lap(Overlay);
   device->EndScene();
   device->Present(nullptr, nullptr, nullptr, nullptr);
