@@ -11,6 +11,7 @@
 #include "sim/simulation.h"
 #include "sim/vector_math.h"
 
+struct FlagDecode;
 struct FlagTour;
 struct HWND__;
 struct IDirect3DSwapChain8;
@@ -41,6 +42,7 @@ struct MonitorView {
   // fades in over flagTexture. Seconds of the render clock (renderSeconds).
   FlagTour* tour;
   double nextChangeSeconds;            // 0: no change is due
+  FlagDecode* decode;                  // the next flag's picture, decoded by a thread of its own
   IDirect3DTexture8* incomingTexture;  // the next flag while it fades in, else null
   double fadeStartSeconds;             // when the fade began
   char fadingName[kNameCapacity];      // the first view's flag name before the change

@@ -45,18 +45,60 @@ void beginFade(MonitorView& view, Picture picture, const char* name, bool first)
   }
 }
 
-void changeFlag(uint32_t index) {
-  MonitorView& view = app.views.views[index];
+}  // namespace
+
+// The next flag's picture, decoded apart from the frames: a decode takes
+// several frames' time, and the cloth must not stop for it.
+struct FlagDecode {
+  HANDLE thread;
+  char name[kNameCapacity];
+  Picture picture;  // null when it does not decode
+};
+
+namespace {
+
+DWORD WINAPI decodeFlag(void* data) {
+  FlagDecode& decode = *static_cast<FlagDecode*>(data);
+  decode.picture = loadFolderFlag(decode.name);
+  return 0;
+}
+
+void freeDecode(MonitorView& view) {
+  if (!view.decode) return;
+  if (view.decode->thread) {
+    WaitForSingleObject(view.decode->thread, INFINITE);
+    CloseHandle(view.decode->thread);
+  }
+  if (view.decode->picture) DeleteObject(view.decode->picture);
+  HeapFree(static_cast<HANDLE>(app.host.heap), 0, view.decode);
+  view.decode = nullptr;
+}
+
+void startChange(MonitorView& view) {
   char name[kNameCapacity];
   // One candidate, or none left: the flag stays, with no fade to itself.
-  if (!view.tour || !nextFolderFlag(*view.tour, name)) return;
-  Picture picture = loadFolderFlag(name);
-  if (!picture) return;  // passed over: the flag shown stays until the next change
-  beginFade(view, picture, name, index == 0);
-  if (index == 0)
-    for (uint32_t i = 1; i < app.views.count; ++i)
-      if (sharesMainFlag(i)) beginFade(app.views.views[i], picture, name, false);
-  DeleteObject(picture);
+  if (!view.tour || view.decode || !nextFolderFlag(*view.tour, name)) return;
+  view.decode = static_cast<FlagDecode*>(
+      HeapAlloc(static_cast<HANDLE>(app.host.heap), HEAP_ZERO_MEMORY, sizeof(FlagDecode)));
+  if (!view.decode) return;
+  copyText(view.decode->name, sizeof view.decode->name, name);
+  view.decode->thread = CreateThread(nullptr, 0, decodeFlag, view.decode, 0, nullptr);
+  if (!view.decode->thread) decodeFlag(view.decode);  // then here, at once
+}
+
+// A decoded picture fades in; one that did not decode is passed over, and
+// the flag shown stays until the next change.
+void finishChange(uint32_t index) {
+  MonitorView& view = app.views.views[index];
+  FlagDecode* decode = view.decode;
+  if (!decode || (decode->thread && WaitForSingleObject(decode->thread, 0) != WAIT_OBJECT_0)) return;
+  if (decode->picture) {
+    beginFade(view, decode->picture, decode->name, index == 0);
+    if (index == 0)
+      for (uint32_t i = 1; i < app.views.count; ++i)
+        if (sharesMainFlag(i)) beginFade(app.views.views[i], decode->picture, decode->name, false);
+  }
+  freeDecode(view);
 }
 
 }  // namespace
@@ -77,6 +119,7 @@ void scheduleFlagChanges(MonitorView& view, uint32_t index) {
 }
 
 void releaseFlagChange(MonitorView& view) {
+  freeDecode(view);
   if (view.incomingTexture) {
     view.incomingTexture->Release();
     view.incomingTexture = nullptr;
@@ -90,9 +133,10 @@ void advanceFlagChange(uint32_t index) {
   MonitorView& view = app.views.views[index];
   double now = renderSeconds();
   if (view.incomingTexture && now - view.fadeStartSeconds >= kCrossFadeSeconds) endFade(view);
+  finishChange(index);
   if (view.nextChangeSeconds <= 0 || now < view.nextChangeSeconds) return;
   view.nextChangeSeconds = now + 60.0 * changeIntervalMinutes(app.settings);
-  changeFlag(index);
+  startChange(view);
 }
 
 float crossFadeAmount(const MonitorView& view) {

@@ -4,6 +4,7 @@
 // name), then runs frames for N seconds.
 //
 //   frame_bench [--seconds N] [--directory DIR] [--profile [--skip STEPS]]
+//               [--change-every S]
 //
 // Prints "first_present_ms=<ms from process start to the first frame's
 // Present>" and, at the end, "frames=<n> seconds=<s> fps=<n/s>". --profile
@@ -13,16 +14,24 @@
 // the named steps of the profiled frame (a comma list of upload, states,
 // background, flag, overlay), to see what a figure depends on; "scene" builds
 // no scene at all and leaves each frame a clear and a present on the device.
+// --change-every S tours the folder and has the flag change every S seconds
+// (as the interval would, sooner), then prints each frame's time in three
+// groups: "frames=<kind> count=<n> median_ms=<m> max_ms=<x>" for the frames
+// before the first change, those of a change (its start to its fade's end)
+// and those after.
 #include <windows.h>
 #include <d3d8.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/messages.h"
 #include "render/device.h"
+#include "render/flag_change.h"
 #include "render/frame.h"
 #include "render/scene.h"
 #include "render/scene_math.h"
@@ -126,12 +135,30 @@ void profiledFrame(Profile& profile) {
   profile.lap(EndPresent);
 }
 
+// Frame times (the time from one frame's start to the next's) before the
+// first change, during changes, and after one.
+struct FrameGroups {
+  std::vector<double> seconds[3];
+  void add(double frameSeconds, int group) { seconds[group].push_back(frameSeconds); }
+  void print() {
+    const char* names[3] = {"before", "change", "after"};
+    for (int g = 0; g < 3; ++g) {
+      std::vector<double>& times = seconds[g];
+      if (times.empty()) continue;
+      std::sort(times.begin(), times.end());
+      std::printf("frames=%s count=%zu median_ms=%.2f max_ms=%.2f\n", names[g], times.size(),
+                  times[times.size() / 2] * 1000, times.back() * 1000);
+    }
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   double seconds = 10.0;
   bool profiled = false;
   const char* directory = nullptr;
+  double changeEvery = 0.0;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--profile"))
       profiled = true;
@@ -141,6 +168,8 @@ int main(int argc, char** argv) {
       directory = argv[++i];
     else if (!std::strcmp(argv[i], "--skip") && i + 1 < argc)
       skipped = argv[++i];
+    else if (!std::strcmp(argv[i], "--change-every") && i + 1 < argc)
+      changeEvery = std::atof(argv[++i]);
     else {
       std::fprintf(
           stderr,
@@ -155,6 +184,7 @@ int main(int argc, char** argv) {
   seedRandom(app.sim.random, GetTickCount() % 31329, 1234);
   setLoadDefaults(app.settings);
   app.settings.showFps = 1;  // all three texts, as minimal_d3d8 --layers draws them
+  if (changeEvery > 0) app.settings.changeMinutes = 60;  // the bench makes them due sooner
   if (directory) {
     copyText(app.settings.directory, kPathCapacity, directory);
     SetCurrentDirectoryA(directory);
@@ -170,13 +200,24 @@ int main(int argc, char** argv) {
   host.framesEnabled = 1;
 
   Profile profile;
+  FrameGroups groups;
+  double lastStart = 0.0, nextChange = renderSeconds() + changeEvery, changeEnd = 0.0;
   unsigned long timed = runTimedFrames(seconds, [&](unsigned long frame) {
+    double start = renderSeconds();
+    if (changeEvery > 0 && app.views.count > 0 && start >= nextChange) {
+      app.views.views[0].nextChangeSeconds = start;
+      nextChange = start + changeEvery;
+      changeEnd = start + kCrossFadeSeconds;
+    }
     if (profiled && frame > 0) {
       profiledFrame(profile);
     } else {
       runViewFrame(0, readyDeviceForFrames());
     }
+    if (frame > 0) groups.add(start - lastStart, changeEnd == 0 ? 0 : start <= changeEnd ? 1 : 2);
+    lastStart = start;
   });
+  if (changeEvery > 0) groups.print();
   if (profiled && timed > 0)
     for (int s = 0; s < kSections; ++s)
       std::printf("section=%s us=%.1f\n", kSectionNames[s], profile.total[s] / timed * 1e6);
