@@ -30,7 +30,7 @@ import harness  # importable once soak_support is
 # Every figure settles within the first ten checks. With one flag throughout,
 # clean runs still grow by 6-9 KB per check; with random flags (the saver's
 # default) by 8-82 KB, memory that Wine's Direct3D or Mesa keeps whenever a
-# new device gets a texture of another picture than the last one (README,
+# new device gets a texture of another picture than the last one (docs,
 # "Long runs"), which would leave a limit little room between clean runs and
 # the 140 KB per check that a leak in picture loading once lost. So the run
 # keeps one flag, a PNG (decoded by the Windows Imaging Component, the
