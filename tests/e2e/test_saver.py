@@ -3,6 +3,7 @@ what does not, the settings left untouched, a display that cannot switch to
 the stored mode, a device that cannot be made in any mode, and a device that
 is lost and reset."""
 import os
+import time
 import unittest
 
 import harness
@@ -187,8 +188,18 @@ class SaverTest(harness.PrefixPerClassTest):
         overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
         proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
         window = harness.wait_window(self, self.wine)
-        _, before = harness.screenshot_when(self, self.wine, "lost-device-1.png",
-                                            lambda im: harness.colour_count(im) > 200)
+        # Once the start's fade from black is over: the background as half
+        # a second before.
+        shots = []
+
+        def settled(im):
+            now = time.monotonic()
+            shots.append((now, im))
+            older = [old for t, old in shots if now - t >= 0.5]
+            return harness.colour_count(im) > 200 and bool(older) and all(
+                harness.changed_fraction(older[-1].crop(box), im.crop(box)) < 0.01 for box in BACKGROUND_ONLY)
+
+        _, before = harness.screenshot_when(self, self.wine, "lost-device-1.png", settled)
         log = os.path.join(folder, "reset_calls.txt")
         open(os.path.join(folder, "lose_device_now"), "w").close()
         self.assertTrue(harness.wait_for(lambda: "presented after-reset" in harness.read_file_lines(log),
