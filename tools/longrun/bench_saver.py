@@ -236,10 +236,11 @@ def rate_and_cpu(proc, rates, chains, seconds):
         return sum(1 for chain in set(found) if found.count(chain) >= counts) >= chains
     # The counts that cover the first frames (the scene made, the pictures
     # loaded) come before the measure.
-    harness.wait_for(lambda: chains_counted(0, 1) or proc.poll() is not None, timeout=60, interval=0.1)
+    counting = harness.wait_for(lambda: chains_counted(0, 1) or proc.poll() is not None, timeout=60,
+                                interval=0.1) and proc.poll() is None
     start, cpu_start = time.time(), cpu_seconds(proc.pid)
     harness.wait_for(lambda: (time.time() >= start + seconds and chains_counted(start, COUNTS_MEASURED))
-                     or proc.poll() is not None, timeout=seconds + 60, interval=0.1)
+                     or proc.poll() is not None, timeout=seconds + (60 if counting else 0), interval=0.1)
     end, cpu_end = time.time(), cpu_seconds(proc.pid)
     measured = [rate for _, rate in counted(start, end)] if chains_counted(start, COUNTS_MEASURED) else []
     fps = sum(measured) / len(measured) if measured else None
