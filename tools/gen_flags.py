@@ -6,6 +6,8 @@ IMAGE/regions.txt from the same package's country list, then checks them.
     /usr/bin/python3 tools/gen_flags.py          render every flag and the sheet, then check
     /usr/bin/python3 tools/gen_flags.py --check  render in memory and compare with the
                                                  committed files; writes nothing
+    ... --check --folder DIR                     the same with DIR in place of IMAGE/ (a copy
+                                                 to try the check on)
 
 The drawings are flag-icons' 4:3 set (the cloth is 4:3, so stars and emblems
 keep their shape), with the colours of a few dozen flags set to their official
@@ -15,8 +17,8 @@ outside the checkout; this tool never reaches the network. Each drawing is
 rendered by rsvg-convert (librsvg2-bin) at 512 x 384 and stored as PNG,
 indexed when it has 256 colours or fewer: lossless, so gradients and emblems
 keep every shade, and the same bytes on every rerun. Exits with status 1 and
-a list of faults when a file differs, a name breaks a rule or a flag of a
-nation has no region.
+a list of faults when a file differs or is not the tool's, a name in the
+table or the folder breaks a rule, or a flag of a nation has no region.
 """
 
 import concurrent.futures
@@ -607,27 +609,45 @@ def read(path):
         return None
 
 
-def check(files, sheet, licence, regions):
-    """Faults of the committed folder, sheet, notice and region list against the made ones."""
+def kept_pictures(folder):
+    """{file name: picture} of the kept flags that the folder holds readable;
+    one missing or unreadable is left out (check says which)."""
+    kept = {}
+    for file_name in KEPT_FLAGS:
+        try:
+            with Image.open(os.path.join(folder, file_name)) as picture:
+                kept[file_name] = picture.convert("RGB").resize((WIDTH, HEIGHT))
+        except (OSError, ValueError):
+            pass
+    return kept
+
+
+def check(folder, files, sheet, licence, regions):
+    """Faults of the flag folder, the committed sheet, notice and region list against the made ones."""
     faults = name_faults([name for _, name in FLAGS] +
                          [f.rpartition(".")[0] for f in KEPT_FLAGS])
     if len(FLAGS) + len(KEPT_FLAGS) < MIN_FLAGS:
         faults.append("%d flags, expected at least %d" % (len(FLAGS) + len(KEPT_FLAGS), MIN_FLAGS))
     try:
-        present = set(os.listdir(FLAG_DIR))
+        present = set(os.listdir(folder))
     except OSError as error:
-        return faults + ["%s: cannot list (%s)" % (FLAG_DIR, error)]
-    for file_name in sorted(present - set(files) - set(KEPT_FLAGS) - {REGION_LIST}):
-        faults.append("IMAGE/%s: not made by this tool (rerun it to remove stale flags)" % file_name)
+        return faults + ["%s: cannot list (%s)" % (folder, error)]
+    shown = "IMAGE" if os.path.abspath(folder) == FLAG_DIR else folder
+    strays = sorted(present - set(files) - set(KEPT_FLAGS) - {REGION_LIST})
+    for file_name in strays:
+        faults.append("%s/%s: not made by this tool (rerun it to remove stale flags)" % (shown, file_name))
+    # A picture added by hand is a flag to the saver, and its name must keep
+    # the same rules as the table's.
+    faults += ["%s: %s" % (shown, fault) for fault in name_faults([os.path.splitext(f)[0] for f in strays])]
     for file_name, digest in sorted(KEPT_FLAGS.items()):
-        data = read(os.path.join(FLAG_DIR, file_name))
+        data = read(os.path.join(folder, file_name))
         if data is None or hashlib.sha256(data).hexdigest() != digest:
-            faults.append("IMAGE/%s: missing or changed (it is kept as it was drawn)" % file_name)
+            faults.append("%s/%s: missing or changed (it is kept as it was drawn)" % (shown, file_name))
     for file_name, data in sorted(files.items()):
-        if read(os.path.join(FLAG_DIR, file_name)) != data:
-            faults.append("IMAGE/%s: missing or differs from its rendering" % file_name)
-    if read(os.path.join(FLAG_DIR, REGION_LIST)) != regions:
-        faults.append("IMAGE/%s: missing or differs from %s's country list" % (REGION_LIST, PACKAGE))
+        if read(os.path.join(folder, file_name)) != data:
+            faults.append("%s/%s: missing or differs from its rendering" % (shown, file_name))
+    if read(os.path.join(folder, REGION_LIST)) != regions:
+        faults.append("%s/%s: missing or differs from %s's country list" % (shown, REGION_LIST, PACKAGE))
     if read(SHEET_PATH) != sheet:
         faults.append("%s: missing or differs from the folder's contact sheet" % SHEET_PATH)
     if read(NOTICE_PATH) != licence:
@@ -651,25 +671,36 @@ def write(files, sheet, licence, regions):
             handle.write(data)
 
 
+def options(args):
+    """(checking, the flag folder), or None for a usage error. Only a check
+    takes another folder: a render also writes the checkout's sheet and
+    notice, which go with its own IMAGE/."""
+    if args[:1] != ["--check"]:
+        return (False, FLAG_DIR) if not args else None
+    if len(args) == 1:
+        return True, FLAG_DIR
+    return (True, args[2]) if len(args) == 3 and args[1] == "--folder" else None
+
+
 def main(argv):
-    if argv[1:] not in ([], ["--check"]):
-        sys.stderr.write("usage: gen_flags.py [--check]\n")
+    chosen = options(argv[1:])
+    if chosen is None:
+        sys.stderr.write("usage: gen_flags.py [--check [--folder DIR]]\n")
         return 2
+    checking, folder = chosen
     sources = source_root()
     if not os.path.isdir(os.path.join(sources, PACKAGE)):
         sys.stderr.write("gen_flags: %s is not installed in %s: run tools/setup.sh\n"
                          % (PACKAGE, sources))
         return 1
     files, pictures, faults = render_all(sources)
-    kept = {f: Image.open(os.path.join(FLAG_DIR, f)).convert("RGB").resize((WIDTH, HEIGHT))
-            for f in KEPT_FLAGS if os.path.exists(os.path.join(FLAG_DIR, f))}
-    sheet = contact_sheet(dict(pictures, **kept))
+    sheet = contact_sheet(dict(pictures, **kept_pictures(folder)))
     licence = notice(sources)
     regions, region_faults = region_list(sources)
     faults += region_faults
-    if not faults and not argv[1:]:
+    if not faults and not checking:
         write(files, sheet, licence, regions)
-    faults += check(files, sheet, licence, regions)
+    faults += check(folder, files, sheet, licence, regions)
     if faults:
         sys.stderr.write("gen_flags: %d FAULTS:\n" % len(faults))
         for fault in faults:

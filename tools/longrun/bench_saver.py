@@ -24,6 +24,7 @@ keep to.
 """
 import argparse
 import os
+import re
 import subprocess
 import sys
 import threading
@@ -97,25 +98,26 @@ class EndWatch:
 
 def first_picture(wine, proc, started):
     """Seconds from the start to the first screenshot with a picture on it."""
-    while time.time() - started < 60 and proc.poll() is None:
-        image = soak.screen(wine, "bench-start")
-        if harness.colour_count(image) >= 200:
-            return time.time() - started
-        time.sleep(0.05)  # the cores are shared with the saver being measured
+    def shown_or_ended():
+        return proc.poll() is not None or harness.colour_count(soak.screen(wine, "bench-start")) >= 200
+    # Looked at every 0.05 s: the cores are shared with the saver being measured.
+    if harness.wait_for(shown_or_ended, timeout=started + 60 - time.time(), interval=0.05) and proc.poll() is None:
+        return time.time() - started
     raise soak.LongRunError("the saver showed no picture within 60 s")
 
 
-def end_by_pointer(wine, watch):
+def end_by_pointer(wine, hwnd, watch):
     """Pointer moves until the saver begins to end (its window leaves the
     screen or its process is gone): the moment of the move that ended it,
-    and how many moves were given. Six moves end it, unless moves it read
-    late merged into fewer: then one more follows each MORE_MOVE_SECONDS
-    without an end, and the time runs from the last one, which is the one
-    that ended it. None as the moment when it had not begun to end
-    END_SECONDS after the sixth move."""
+    and how many moves were given. Six moves end it, each given once the
+    saver has handled the one before; unless moves it read late merged into
+    fewer: then one more follows each MORE_MOVE_SECONDS without an end, and
+    the time runs from the last one, which is the one that ended it. None
+    as the moment when it had not begun to end END_SECONDS after the sixth
+    move."""
     x = 0
     for x in range(1, POINTER_MOVES + 1):
-        time.sleep(0.2)
+        harness.window_painted(wine, hwnd)
         wine.xdotool("mousemove", str(x * 10), "0")
     last_input = time.time()
     end = last_input + END_SECONDS
@@ -131,8 +133,9 @@ def end_by_pointer(wine, watch):
         last_input = time.time()
 
 
-def saver_run(wine, managed, settle):
-    """Start to first picture, peak memory, and the last input's way to the end."""
+def saver_run(wine, managed, span):
+    """Start to first picture, peak memory over its first `span` seconds of
+    frames, and the last input's way to the end."""
     wine.reg_add("Managed", "REG_SZ", "Y" if managed else "N", key=X11_DRIVER_KEY)
     wine.xdotool("mousemove", "0", "0")
     started = time.time()
@@ -141,7 +144,7 @@ def saver_run(wine, managed, settle):
     try:
         windows_pid, hwnd = soak.saver_windows_pid(wine, proc)
         shown = first_picture(wine, proc, started)
-        time.sleep(settle)
+        time.sleep(span)  # the span the peaks are taken over
         sampler = soak.Sampler(wine, windows_pid, proc.pid)
         figures = sampler.take()
         if sampler.problems:
@@ -149,7 +152,7 @@ def saver_run(wine, managed, settle):
         watch_code = wine.watch_exit(hwnd)
         watch = EndWatch(wine, hwnd, proc)
         try:
-            last_input, moves = end_by_pointer(wine, watch)
+            last_input, moves = end_by_pointer(wine, hwnd, watch)
             if last_input is None:
                 return {"shown": shown, "figures": figures, "moves": moves, "ended": False}
             try:
@@ -188,38 +191,66 @@ def cpu_seconds(unix_pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+# Wine's Direct3D writes one count per swap chain, "PTR @ approx N fps",
+# at the first Present that comes 1.5 s or more after its last count. (Its
+# OpenGL layer writes one more for all the process's swap chains together,
+# "wglSwapBuffers @ approx N fps, total M fps": not matched.)
+SWAP_CHAIN_COUNT = re.compile(r"trace:fps:\S+ (\w+) @ approx ([0-9.]+)fps\s*$")
+# A count's span is read with GetTickCount, which under Wine advances in
+# steps of 16 ms, so one count of 1.5 s may be 1.1 % off; the errors of
+# consecutive counts cancel but for the first and the last, so a mean over
+# two counts of every swap chain is within 0.6 %.
+COUNTS_MEASURED = 2
+
+
 def fps_reader(proc):
-    """Collects the rates of Wine's +fps trace ("approx N fps", one a second)
-    from the program's error output, with the time each came."""
+    """Collects the counts of Wine's +fps trace from the program's error
+    output as (time it came, swap chain, frames per second). The first count
+    of each swap chain is left out: it is written at the chain's first
+    Present and counts from the system's start, so it reads 0."""
     rates = []
 
     def read():
+        seen = set()
         for line in proc.stderr:
-            if "approx" in line:
-                try:
-                    rates.append((time.time(), float(line.split("approx")[1].strip().rstrip("fps"))))
-                except ValueError:
-                    pass
+            count = SWAP_CHAIN_COUNT.search(line)
+            if count and count.group(1) in seen:
+                rates.append((time.time(), count.group(1), float(count.group(2))))
+            elif count:
+                seen.add(count.group(1))
     threading.Thread(target=read, daemon=True).start()
     return rates
 
 
-def rate_and_cpu(proc, rates, warm_up, seconds):
-    """After `warm_up` seconds, over `seconds`: the mean of the +fps rates
-    (None when none came) and the CPU of the whole process in % of one core."""
-    time.sleep(warm_up)
+def rate_and_cpu(proc, rates, chains, seconds):
+    """Frames per second (the mean of Wine's counts; None when they did not
+    come) and the CPU of the whole process in % of one core, once `chains`
+    swap chains have counted their first frames: over `seconds`, and on
+    until each has given COUNTS_MEASURED counts more. The counts come every
+    1.5 s, so even a run of 1 s is measured over about 3 s."""
+    def counted(since, until=float("inf")):
+        return [(chain, rate) for moment, chain, rate in rates if since < moment <= until]
+
+    def chains_counted(since, counts):
+        found = [chain for chain, _ in counted(since)]
+        return sum(1 for chain in set(found) if found.count(chain) >= counts) >= chains
+    # The counts that cover the first frames (the scene made, the pictures
+    # loaded) come before the measure.
+    counting = harness.wait_for(lambda: chains_counted(0, 1) or proc.poll() is not None, timeout=60,
+                                interval=0.1) and proc.poll() is None
     start, cpu_start = time.time(), cpu_seconds(proc.pid)
-    time.sleep(seconds)
+    harness.wait_for(lambda: (time.time() >= start + seconds and chains_counted(start, COUNTS_MEASURED))
+                     or proc.poll() is not None, timeout=seconds + (60 if counting else 0), interval=0.1)
     end, cpu_end = time.time(), cpu_seconds(proc.pid)
-    counted = [rate for moment, rate in rates if start < moment <= end]
-    fps = sum(counted) / len(counted) if counted else None
+    measured = [rate for _, rate in counted(start, end)] if chains_counted(start, COUNTS_MEASURED) else []
+    fps = sum(measured) / len(measured) if measured else None
     return {"fps": fps, "cpu": 100.0 * (cpu_end - cpu_start) / (end - start)}
 
 
-def paced_run(wine, kind, csmt, warm_up, seconds):
+def paced_run(wine, kind, csmt, seconds):
     """The real saver, full screen ("/s") or as the preview in a host
     window: frames per second and CPU of its whole process, in % of one
-    core, over `seconds` after `warm_up` seconds of frames."""
+    core, as rate_and_cpu measures them over `seconds`."""
     wine.reg_add("Managed", "REG_SZ", "N", key=X11_DRIVER_KEY)
     wine.reg_add("csmt", "REG_DWORD", 1 if csmt else 0, key=DIRECT3D_KEY)
     env = {"WINEDEBUG": "-all,+fps"}
@@ -232,10 +263,7 @@ def paced_run(wine, kind, csmt, warm_up, seconds):
         wine.xdotool("mousemove", "0", "0")
         proc = wine.start(harness.SCR, "/s", env=env)
     try:
-        rates = fps_reader(proc)
-        if not harness.wait_for(lambda: rates, timeout=60, interval=0.1):
-            raise soak.LongRunError(f"the saver's {kind} presented no frames within 60 s")
-        run = rate_and_cpu(proc, rates, warm_up, seconds)
+        run = rate_and_cpu(proc, fps_reader(proc), 1, seconds)
         # With csmt on, Wine's Direct3D thread busy-waits through the
         # teardown too, which Wine's server may cut short by a kill once the
         # code is recorded, and Mesa's teardown under it may crash (seen once
@@ -288,8 +316,8 @@ def paced_failures(paced, limits):
 def print_paced(paced, seconds, on_battery):
     print()
     print(f"The real saver, paced, {'on battery' if on_battery else 'on mains'}, over {seconds:g} s "
-          f"after its first frames (frames per second from Wine's +fps trace; CPU of the whole process "
-          f"in % of one core):")
+          f"or more (until {COUNTS_MEASURED} counts of Wine's +fps trace) after its first frames were counted "
+          f"(frames per second from that trace; CPU of the whole process in % of one core):")
     print()
     print("| run | Wine's csmt | frames per second | CPU, % of one core |")
     print("|---|---|---|---|")
@@ -392,7 +420,7 @@ def paced_only(options):
     wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
     print(f"load average before: {' '.join(f'{v:.2f}' for v in os.getloadavg())}")
     paced_seconds = max(5.0, options.seconds)
-    paced = {(kind, False): paced_run(wine, kind, False, warm_up=2.0, seconds=paced_seconds)
+    paced = {(kind, False): paced_run(wine, kind, False, seconds=paced_seconds)
              for kind in ("full screen", "preview")}
     print_paced(paced, paced_seconds, options.on_battery)
     print(f"load average after: {' '.join(f'{v:.2f}' for v in os.getloadavg())}")
@@ -425,9 +453,8 @@ def main():
     layers, _ = frame_figures(wine, MINIMAL, "--layers", "--loading-device", seconds=seconds)
     minimal, _ = frame_figures(wine, MINIMAL, seconds=seconds)
     profile, profile_text = frame_figures(wine, FRAME_BENCH, "--profile", seconds=seconds)
-    settle = min(5.0, seconds)
-    desktop = saver_run(wine, managed=False, settle=settle)
-    bare = saver_run(wine, managed=True, settle=0.0)
+    desktop = saver_run(wine, managed=False, span=min(5.0, seconds))
+    bare = saver_run(wine, managed=True, span=0.0)
     frames = str(max(1000, int(seconds * 1000)))
     native = flagsim_us([options.native_flagsim, "--frames", frames, "--dt", "0.0166667", "--benchmark"]) \
         if options.native_flagsim else None
@@ -436,7 +463,7 @@ def main():
     # The prefix runs Direct3D without its command thread, as the tests do;
     # once with it, for comparison.
     paced_seconds = max(5.0, seconds)
-    paced = {(kind, csmt): paced_run(wine, kind, csmt, warm_up=2.0, seconds=paced_seconds)
+    paced = {(kind, csmt): paced_run(wine, kind, csmt, seconds=paced_seconds)
              for csmt in (False, True) for kind in ("full screen", "preview")}
     print_table(options, load_before, ours, layers, minimal, desktop, bare, native, under_wine)
     print_profile(profile, profile_text)
