@@ -8,6 +8,10 @@
 #define IDP_BACKGROUND_SECOND 1001
 #define IDP_BACKGROUND_THIRD 1002
 #define IDP_FONT 2000
+// The same pictures for large displays: the three scenes at 2048 x 2048, and
+// the font four times the size (1024 x 1024) in the same layout.
+#define IDP_LARGE_BACKGROUND_FIRST 1010
+#define IDP_LARGE_FONT 2001
 #define IDP_DIALOG 3000
 
 // The "CONFIG" dialog.
