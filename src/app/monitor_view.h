@@ -29,6 +29,8 @@ struct MonitorView {
   // the one view draws with the device's own.
   IDirect3DSurface8* depthSurface;
   IDirect3DTexture8* flagTexture;    // its own flag (its own pick with Random Logo)
+  int32_t flagTextureSide;           // the size limit of its flag pictures, as wide as it draws them
+  uint32_t multiSample;              // its swap chain's and depth buffer's D3DMULTISAMPLE_TYPE
   IDirect3DVertexBuffer8* backgroundQuad;  // the shared picture fitted to its aspect
   Matrix4x4 projectionMatrix;        // its aspect
   // The first view's simulation is AppState::sim, which lives for the

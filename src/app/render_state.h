@@ -37,6 +37,7 @@ struct SceneMaterial {
 // The bitmap-font overlay: frame rate, clock and flag name.
 struct TextOverlay {
   IDirect3DTexture8* fontTexture;      // A4R4G4B4, made at each scene set-up
+  IDirect3DTexture8* largeFontTexture; // the same four times the size, where a view is tall
   IDirect3DVertexBuffer8* textBuffer;  // 3 texts of 64 glyphs of 6 vertices
   float blinkPhase;                    // 0 … 1, renews the frame-rate text; kept across scenes
   char fpsText[32];                    // last frame-rate text, empty at start
@@ -64,6 +65,10 @@ struct RenderState {
   uint32_t mode16Format;         // D3DFMT_R5G6B5, else D3DFMT_X1R5G5B5, else 0
   uint32_t mode32Format;         // D3DFMT_X8R8G8B8 or 0
   uint32_t tnlAvailable;         // hardware transform and lighting reported
+  // The device's limits, read when the scene is built: the largest texture
+  // sides (0: not said) and the anisotropy its minifying filter offers (0:
+  // none, trilinear only).
+  uint32_t maxTextureWidth, maxTextureHeight, maxAnisotropy;
   // What every view shares; each view has its own flag, projection and
   // background quad (app.views).
   Matrix4x4 worldMatrix, viewMatrix;
@@ -74,10 +79,10 @@ struct RenderState {
   // A Reset that failed (a display change, a device lost and not yet back)
   // is tried again at the next frame with these parameters.
   uint32_t resetPending;
-  uint32_t refusedResets;
+  uint32_t refusedResets;  // Resets refused in a row; after some, the last parameters that worked
   // When the run's first scene was built (render seconds), for its fade in
   // from black; 0 before.
-  double softStartSeconds;  // Resets refused in a row; after some, the last parameters that worked
+  double softStartSeconds;
 #ifdef _WIN32
   D3DPRESENT_PARAMETERS pendingParams;
 #endif

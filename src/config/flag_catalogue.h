@@ -19,6 +19,10 @@ bool pickRandomFlag();
 // bytes): the other monitors' picks leave the saver window's sequence alone.
 bool pickRandomFlagInto(RandomGenerator& random, char* name);
 
+// The size limit of a folder flag's picture (fitPictureSize) on the
+// smallest views; a larger view's flag texture may have more (up to 2048).
+constexpr int32_t kFolderFlagLimit = 512;
+
 // Decides the flag picture and loads it into *picture, which the caller
 // deletes. 0 on success; 1 when even the built-in picture failed (message
 // shown, *picture null).
@@ -28,9 +32,10 @@ uint32_t chooseFlagPicture(Picture* picture);
 // name must hold selectFlag on entry: without Random Logo that is the flag.
 // With a `tour` and settings that tour the folder (toursTheFolder), the
 // random pick is the tour's start (startFolderTour); otherwise, and without
-// one, it is pickRandomFlagInto's, as it always was.
+// one, it is pickRandomFlagInto's, as it always was. A folder flag is
+// loaded at `limit` per side, the user's own picture at least at 1024.
 uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name,
-                               FlagTour* tour = nullptr);
+                               FlagTour* tour = nullptr, int32_t limit = kFolderFlagLimit);
 
 // ---- The tour of the folder (flag_tour.h), on the current directory's IMAGE
 
@@ -49,5 +54,5 @@ bool startFolderTour(FlagTour& tour, RandomGenerator& random, FlagRegion region,
 bool nextFolderFlag(FlagTour& tour, char* name);
 
 // The flag of that name from the folder ("Image\" + name, each extension in
-// turn, at the folder's size limit), or null when none decodes.
-Picture loadFolderFlag(const char* name);
+// turn, at `limit` per side), or null when none decodes.
+Picture loadFolderFlag(const char* name, int32_t limit);

@@ -17,7 +17,7 @@
 
 namespace {
 
-const int32_t kFolderFlagLimit = 512;
+// A user's own picture gets at least this much, however small the view.
 const int32_t kUserPictureLimit = 1024;
 const int32_t kBuiltInFlagLimit = 256;
 const uint32_t kBuiltInFlagId = IDP_BACKGROUND_FIRST;
@@ -61,34 +61,34 @@ Picture loadBuiltInFlag(char* name) {
 
 // "Image\<selectFlag>" with each extension in turn; a path that does not fit
 // counts as a file that is not there.
-Picture loadFlagByName(const char* name) {
+Picture loadFlagByName(const char* name, int32_t limit) {
   for (uint32_t attempt = 0; attempt < kLoadExtensionCount; ++attempt) {
     char path[kPathCapacity];
     if (!flagPicturePath(path, sizeof path, name, attempt)) continue;
-    if (Picture picture = loadPictureFile(path, kFolderFlagLimit)) return picture;
+    if (Picture picture = loadPictureFile(path, limit)) return picture;
   }
   return nullptr;
 }
 
-Picture loadUserFlag(char* name) {
+Picture loadUserFlag(char* name, int32_t limit) {
   const Settings& s = app.settings;
   if (s.logoFullPath[0]) {
     copyText(name, kNameCapacity, s.logoTitle);
-    if (Picture picture = loadPictureFile(s.logoFullPath, kUserPictureLimit)) return picture;
+    if (Picture picture = loadPictureFile(s.logoFullPath, limit > kUserPictureLimit ? limit : kUserPictureLimit)) return picture;
   }
   return loadBuiltInFlag(name);
 }
 
-Picture decideFlagPicture(RandomGenerator& random, char* name, FlagTour* tour) {
+Picture decideFlagPicture(RandomGenerator& random, char* name, FlagTour* tour, int32_t limit) {
   const Settings& settings = app.settings;
-  if (settings.useFlagLogo == 1) return loadUserFlag(name);
+  if (settings.useFlagLogo == 1) return loadUserFlag(name, limit);
   if (settings.randomFlag == 1) {
     bool picked = tour && toursTheFolder(settings)
                       ? startFolderTour(*tour, random, chosenFlagRegion(settings), name)
                       : pickRandomFlagInto(random, name);
     if (!picked) return loadBuiltInFlag(name);
   }
-  if (Picture picture = loadFlagByName(name)) return picture;
+  if (Picture picture = loadFlagByName(name, limit)) return picture;
   return loadBuiltInFlag(name);
 }
 
@@ -194,8 +194,8 @@ bool nextFolderFlag(FlagTour& tour, char* name) {
   return nextTourFlag(tour, name);
 }
 
-Picture loadFolderFlag(const char* name) {
-  return loadFlagByName(name);
+Picture loadFolderFlag(const char* name, int32_t limit) {
+  return loadFlagByName(name, limit);
 }
 
 uint32_t chooseFlagPicture(Picture* picture) {
@@ -203,8 +203,8 @@ uint32_t chooseFlagPicture(Picture* picture) {
 }
 
 uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name,
-                               FlagTour* tour) {
-  *picture = decideFlagPicture(random, name, tour);
+                               FlagTour* tour, int32_t limit) {
+  *picture = decideFlagPicture(random, name, tour, limit);
   if (!*picture) {
     showMessage(app.host.mainWindow, kNoFlagText, kErrorCaption, MB_ICONHAND);
     return 1;

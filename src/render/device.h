@@ -43,8 +43,9 @@ bool recreateDevice(HWND__* window);
 // not say ("default"), 0 without a device.
 uint32_t deviceRefreshRate();
 
-// Sets app.render.backgroundPicture: the user's background (limit 512), else
-// built-in 1000 + randomInt(1000) % 3. In the Exclusive screen mode a
+// Sets app.render.backgroundPicture: the user's background (limit 512, 2048
+// where a view is wider than 1024), else built-in 1000 + randomInt(1000) % 3
+// (its 2048 × 2048 twin 1010 + the same where a view is that wide). In the Exclusive screen mode a
 // temporary 800 × 600 full-screen device holds the display meanwhile.
 // Called by createDevice.
 void loadBackground(HWND__* window);

@@ -11,15 +11,16 @@
 #include "app/app_state.h"
 #include "app/messages.h"
 #include "render/display_modes.h"
+#include "render/scene_math.h"
 #include "resources/resource.h"
 
 namespace {
 
 // The display while the background loads, and the picture limits.
 const UINT kLoadingWidth = 800, kLoadingHeight = 600;
-const int32_t kUserBackgroundLimit = 512;
 const int32_t kBuiltInBackgroundLimit = 0;  // the built-in pictures keep their size
 const uint32_t kFirstBackgroundId = IDP_BACKGROUND_FIRST;
+const uint32_t kFirstLargeBackgroundId = IDP_LARGE_BACKGROUND_FIRST;
 const uint32_t kBackgroundCount = 3;
 
 // The adapter's modes as the last listing found them; read by hasDisplayMode.
@@ -90,9 +91,35 @@ DWORD vertexProcessing(BOOL windowed) {
                                           : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
 }
 
-// Direct3D may adjust pp (the back-buffer count); the adjusted values are the
-// ones the device runs with.
-bool tryCreateDevice(HWND window, D3DPRESENT_PARAMETERS& pp) {
+bool offersSamples(IDirect3D8* d3d, D3DFORMAT format, BOOL windowed, D3DMULTISAMPLE_TYPE type) {
+  return SUCCEEDED(d3d->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, format,
+                                                   windowed, type)) &&
+         SUCCEEDED(d3d->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_D16,
+                                                   windowed, type));
+}
+
+// Smooth edges: 4 samples, else the most the adapter offers up to 8, for the
+// back buffer and its depth buffer alike; none in the preview, whose
+// thumbnail gains nothing from them.
+D3DMULTISAMPLE_TYPE chooseMultiSample(IDirect3D8* d3d, const D3DPRESENT_PARAMETERS& pp) {
+  static const D3DMULTISAMPLE_TYPE kTried[] = {
+      D3DMULTISAMPLE_4_SAMPLES, D3DMULTISAMPLE_8_SAMPLES, D3DMULTISAMPLE_7_SAMPLES,
+      D3DMULTISAMPLE_6_SAMPLES, D3DMULTISAMPLE_5_SAMPLES, D3DMULTISAMPLE_3_SAMPLES,
+      D3DMULTISAMPLE_2_SAMPLES};
+  if (app.host.isPreview || app.render.screenMode == ScreenMode::Windowed) return D3DMULTISAMPLE_NONE;
+  for (D3DMULTISAMPLE_TYPE type : kTried)
+    if (offersSamples(d3d, pp.BackBufferFormat, pp.Windowed, type)) return type;
+  return D3DMULTISAMPLE_NONE;
+}
+
+// Direct3D 8 takes a multisampled back buffer only with the discarding swap
+// effect; every frame is drawn whole, so nothing is lost by it.
+void useMultiSample(D3DPRESENT_PARAMETERS& pp, D3DMULTISAMPLE_TYPE type) {
+  pp.MultiSampleType = type;
+  pp.SwapEffect = type == D3DMULTISAMPLE_NONE ? D3DSWAPEFFECT_FLIP : D3DSWAPEFFECT_DISCARD;
+}
+
+bool createWith(HWND window, D3DPRESENT_PARAMETERS& pp) {
   RenderState& render = app.render;
   if (SUCCEEDED(render.direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                               vertexProcessing(pp.Windowed), &pp,
@@ -101,6 +128,16 @@ bool tryCreateDevice(HWND window, D3DPRESENT_PARAMETERS& pp) {
     return true;
   render.device = nullptr;
   return false;
+}
+
+// Direct3D may adjust pp (the back-buffer count); the adjusted values are the
+// ones the device runs with. Multisampling the device refuses (out of video
+// memory) gives way to none, in the same mode.
+bool tryCreateDevice(HWND window, D3DPRESENT_PARAMETERS& pp) {
+  if (createWith(window, pp)) return true;
+  if (pp.MultiSampleType == D3DMULTISAMPLE_NONE) return false;
+  useMultiSample(pp, D3DMULTISAMPLE_NONE);
+  return createWith(window, pp);
 }
 
 void copyAdapterModes(IDirect3D8* d3d, ModeCopy& copy) {
@@ -121,6 +158,24 @@ void endForLackOf(HWND window, const char* text) {
 // the saver meanwhile (WM_CLOSE), which released the Direct3D object.
 bool endedDuringMessage() {
   return app.host.windowClosed || !app.render.direct3d;
+}
+
+BOOL CALLBACK widenToMonitor(HMONITOR, HDC, LPRECT area, LPARAM data) {
+  uint32_t& widest = *reinterpret_cast<uint32_t*>(data);
+  if (area && area->right - area->left > LONG(widest)) widest = uint32_t(area->right - area->left);
+  return TRUE;
+}
+
+// The widest view the one background will fill: the full-screen mode's, the
+// preview's window, or in Desktop mode the widest monitor's.
+uint32_t widestView(HWND window) {
+  if (app.render.screenMode == ScreenMode::Exclusive) return app.settings.screenX;
+  RECT client = {0, 0, 0, 0};
+  GetClientRect(window, &client);
+  uint32_t widest = client.right > client.left ? uint32_t(client.right - client.left) : 0;
+  if (app.render.screenMode == ScreenMode::Desktop)
+    EnumDisplayMonitors(nullptr, nullptr, widenToMonitor, reinterpret_cast<LPARAM>(&widest));
+  return widest;
 }
 
 }  // namespace
@@ -145,14 +200,20 @@ void loadBackground(HWND__* window) {
     DeleteObject(render.backgroundPicture);
     render.backgroundPicture = nullptr;
   }
+  int32_t limit = backgroundLimit(widestView(window));
   if (app.settings.backgroundPath[0]) {
-    render.backgroundPicture = loadPictureFile(app.settings.backgroundPath, kUserBackgroundLimit);
+    render.backgroundPicture = loadPictureFile(app.settings.backgroundPath, limit);
     if (!render.backgroundPicture)
       showMessage(window, kNoBackgroundText, kErrorCaption, MB_ICONHAND);
   }
   if (!render.backgroundPicture) {
-    uint32_t id = kFirstBackgroundId + (uint32_t)randomInt(app.sim.random, 1000) % kBackgroundCount;
-    render.backgroundPicture = loadPictureResource(app.host.instance, id, kBuiltInBackgroundLimit);
+    uint32_t scene = (uint32_t)randomInt(app.sim.random, 1000) % kBackgroundCount;
+    if (limit > kSmallBackgroundLimit)
+      render.backgroundPicture =
+          loadPictureResource(app.host.instance, kFirstLargeBackgroundId + scene, kBuiltInBackgroundLimit);
+    if (!render.backgroundPicture)
+      render.backgroundPicture =
+          loadPictureResource(app.host.instance, kFirstBackgroundId + scene, kBuiltInBackgroundLimit);
   }
   if (render.device) {
     render.device->Release();
@@ -187,14 +248,17 @@ DeviceOutcome createDevice(HWND__* window, uint32_t windowed) {
   if (!windowed) {
     prepareFullScreen(render.direct3d, settings.screenX, settings.screenY,
                       (D3DFORMAT)settings.pixelFormat, pp);
+    useMultiSample(pp, chooseMultiSample(render.direct3d, pp));
     if (tryCreateDevice(window, pp)) return DeviceMade;
     // Many adapters offer 16 bits only as 5-6-5; the rate stays as scanned.
     pp.BackBufferFormat = D3DFMT_R5G6B5;
+    useMultiSample(pp, chooseMultiSample(render.direct3d, pp));
     if (tryCreateDevice(window, pp)) return DeviceMade;
     SetWindowPos(window, nullptr, before.left, before.top, before.right - before.left,
                  before.bottom - before.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   prepareWindowed(render.direct3d, window, pp);
+  useMultiSample(pp, chooseMultiSample(render.direct3d, pp));
   if (tryCreateDevice(window, pp)) return windowed ? DeviceMade : DeviceMadeWindowed;
   endForLackOf(window, kNoDeviceText);
   if (endedDuringMessage()) return DeviceEnded;

@@ -29,10 +29,10 @@ void endFade(MonitorView& view) {
 }
 
 // The next flag starts fading in; a change during a fade ends that one first.
-void beginFade(MonitorView& view, Picture picture, const char* name, bool first) {
+void beginFade(MonitorView& view, const MipChain& picture, const char* name, bool first) {
   endFade(view);
   IDirect3DTexture8* texture = nullptr;
-  if (textureFromBitmap(app.render.device, picture, D3DFMT_X8R8G8B8, &texture) != TextureOk ||
+  if (textureFromMipChain(app.render.device, picture, D3DFMT_X8R8G8B8, &texture) != TextureOk ||
       !texture) {
     if (texture) texture->Release();
     return;  // the flag shown stays until the next change
@@ -47,19 +47,25 @@ void beginFade(MonitorView& view, Picture picture, const char* name, bool first)
 
 }  // namespace
 
-// The next flag's picture, decoded apart from the frames: a decode takes
-// several frames' time, and the cloth must not stop for it.
+// The next flag's picture, decoded and its mip levels made apart from the
+// frames: that takes several frames' time (more for a large display's
+// picture), and the cloth must not stop for it.
 struct FlagDecode {
   HANDLE thread;
   char name[kNameCapacity];
-  Picture picture;  // null when it does not decode
+  int32_t limit;    // the view's flag picture size limit
+  MipChain chain;   // empty when it does not decode
 };
 
 namespace {
 
 DWORD WINAPI decodeFlag(void* data) {
   FlagDecode& decode = *static_cast<FlagDecode*>(data);
-  decode.picture = loadFolderFlag(decode.name);
+  Picture picture = loadFolderFlag(decode.name, decode.limit);
+  if (picture) {
+    mipChainFromBitmap(picture, decode.chain);
+    DeleteObject(picture);
+  }
   return 0;
 }
 
@@ -69,7 +75,7 @@ void freeDecode(MonitorView& view) {
     WaitForSingleObject(view.decode->thread, INFINITE);
     CloseHandle(view.decode->thread);
   }
-  if (view.decode->picture) DeleteObject(view.decode->picture);
+  freeMipChain(view.decode->chain);
   HeapFree(static_cast<HANDLE>(app.host.heap), 0, view.decode);
   view.decode = nullptr;
 }
@@ -82,6 +88,7 @@ void startChange(MonitorView& view) {
       HeapAlloc(static_cast<HANDLE>(app.host.heap), HEAP_ZERO_MEMORY, sizeof(FlagDecode)));
   if (!view.decode) return;
   copyText(view.decode->name, sizeof view.decode->name, name);
+  view.decode->limit = view.flagTextureSide;
   view.decode->thread = CreateThread(nullptr, 0, decodeFlag, view.decode, 0, nullptr);
   if (!view.decode->thread) decodeFlag(view.decode);  // then here, at once
 }
@@ -92,11 +99,11 @@ void finishChange(uint32_t index) {
   MonitorView& view = app.views.views[index];
   FlagDecode* decode = view.decode;
   if (!decode || (decode->thread && WaitForSingleObject(decode->thread, 0) != WAIT_OBJECT_0)) return;
-  if (decode->picture) {
-    beginFade(view, decode->picture, decode->name, index == 0);
+  if (decode->chain.levels > 0) {
+    beginFade(view, decode->chain, decode->name, index == 0);
     if (index == 0)
       for (uint32_t i = 1; i < app.views.count; ++i)
-        if (sharesMainFlag(i)) beginFade(app.views.views[i], decode->picture, decode->name, false);
+        if (sharesMainFlag(i)) beginFade(app.views.views[i], decode->chain, decode->name, false);
   }
   freeDecode(view);
 }

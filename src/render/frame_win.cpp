@@ -277,6 +277,7 @@ void releaseScene() {
   freeCloth(app.sim.cloth);  // a build cut short may have left the arrays
   releaseSlot(render.overlay.textBuffer);
   releaseSlot(render.overlay.fontTexture);
+  releaseSlot(render.overlay.largeFontTexture);
   releaseSlot(render.backgroundTexture);
   releaseSlot(render.lightSpotTexture);
   releaseSlot(render.flagVertexBuffer);

@@ -99,3 +99,21 @@ void fitBackgroundToView(BackgroundVertex corners[6], float aspect) {
     corners[i].y *= scale;
   }
 }
+
+float flagDrawnWidth(uint32_t viewHeight) {
+  float visibleHeight = 2.0f * -kCameraEye.z * std::tan(kFieldOfView / 2.0f);
+  return kClothWidth * static_cast<float>(viewHeight) / visibleHeight;
+}
+
+uint32_t flagTextureSide(uint32_t viewHeight, uint32_t maxTextureWidth, uint32_t maxTextureHeight) {
+  float drawn = flagDrawnWidth(viewHeight);
+  uint32_t side = kSmallestFlagTexture;
+  while (side < kLargestTexture && static_cast<float>(side) < drawn) side *= 2;
+  uint32_t limit = maxTextureWidth < maxTextureHeight ? maxTextureWidth : maxTextureHeight;
+  while (limit > 0 && side > limit && side > 1) side /= 2;
+  return side;
+}
+
+int32_t backgroundLimit(uint32_t widestView) {
+  return widestView >= kLargeBackgroundFromWidth ? int32_t(kLargestTexture) : kSmallBackgroundLimit;
+}

@@ -94,3 +94,19 @@ void fitBackgroundCorners(BackgroundVertex corners[6], uint32_t width, uint32_t 
 // picture keeps its proportions (its overhang is cut off). Corners that
 // already fill the view, and a non-positive aspect, stay as they are.
 void fitBackgroundToView(BackgroundVertex corners[6], float aspect);
+
+// Sharpness on large displays. The flag's texture is as wide as the flag is
+// drawn: the smallest power of two at least flagDrawnWidth, never below
+// today's kSmallestFlagTexture (so the small displays keep theirs), at most
+// kLargestTexture and the device's limits (0: not said).
+constexpr uint32_t kSmallestFlagTexture = 512;
+constexpr uint32_t kLargestTexture = 2048;
+// Screen pixels across the flag at rest (its kClothWidth at the camera's
+// distance) on a view `viewHeight` pixels tall: the camera's field is vertical.
+float flagDrawnWidth(uint32_t viewHeight);
+uint32_t flagTextureSide(uint32_t viewHeight, uint32_t maxTextureWidth, uint32_t maxTextureHeight);
+// The built-in backgrounds at 2048 × 2048 (and a user's at up to 2048) for
+// a view wider than this; 512 up to it.
+constexpr uint32_t kLargeBackgroundFromWidth = 1025;
+constexpr int32_t kSmallBackgroundLimit = 512;
+int32_t backgroundLimit(uint32_t widestView);

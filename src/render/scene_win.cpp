@@ -20,6 +20,9 @@ static_assert(sizeof(Matrix4x4) == sizeof(D3DMATRIX), "Matrix4x4 is what SetTran
 
 namespace {
 
+// Past 8 the software renderers pay more than the folds gain.
+constexpr uint32_t kMaxAnisotropy = 8;
+
 // The scene cannot be completed: the close request ends the saver before any
 // frame runs, and the frame skips an incomplete scene meanwhile.
 void requestClose() {
@@ -92,6 +95,36 @@ void fillIndexBuffer(IDirect3DIndexBuffer8* buffer, const void* data, UINT bytes
 // Only the states that differ from Direct3D's defaults: lighting stays on with
 // no light, so every vertex is the white ambient; stage 1 multiplies by the
 // light-spot texel that the shading coordinates pick. Set once by the scene
+// Every texture has its mip chain: trilinear, and anisotropic where the
+// device offers it, so that the folds that turn the flag away from the eye
+// do not sparkle. The light spot is stretched over the same folds.
+void setTextureFilters(IDirect3DDevice8* device) {
+  const RenderState& render = app.render;
+  for (DWORD stage = 0; stage < 2; ++stage) {
+    device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetTextureStageState(stage, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
+    if (render.maxAnisotropy > 1) {
+      device->SetTextureStageState(stage, D3DTSS_MINFILTER, D3DTEXF_ANISOTROPIC);
+      device->SetTextureStageState(stage, D3DTSS_MAXANISOTROPY, render.maxAnisotropy);
+    } else {
+      device->SetTextureStageState(stage, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+    }
+  }
+}
+
+// The device's limits the textures and filters follow.
+void readDeviceLimits(IDirect3DDevice8* device) {
+  RenderState& render = app.render;
+  D3DCAPS8 caps;
+  std::memset(&caps, 0, sizeof caps);
+  if (FAILED(device->GetDeviceCaps(&caps))) std::memset(&caps, 0, sizeof caps);
+  render.maxTextureWidth = caps.MaxTextureWidth;
+  render.maxTextureHeight = caps.MaxTextureHeight;
+  render.maxAnisotropy = 0;
+  if (caps.TextureFilterCaps & D3DPTFILTERCAPS_MINFANISOTROPIC)
+    render.maxAnisotropy = caps.MaxAnisotropy < kMaxAnisotropy ? caps.MaxAnisotropy : kMaxAnisotropy;
+}
+
 // and again after every device reset, which returns them all to the defaults.
 void setDeviceStates(IDirect3DDevice8* device) {
   RenderState& render = app.render;
@@ -104,9 +137,7 @@ void setDeviceStates(IDirect3DDevice8* device) {
   device->SetVertexShader(kFlagVertexFormat);
   device->SetStreamSource(0, render.flagVertexBuffer, kFlagVertexStride);
   device->SetIndices(render.flagIndexBuffer, 0);
-  device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
-  device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
-  device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+  setTextureFilters(device);
   device->SetTexture(1, render.lightSpotTexture);
   device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
@@ -174,14 +205,26 @@ bool makeViewSurfaces(IDirect3DDevice8* device, MonitorView& view, bool first) {
     present.BackBufferWidth = view.width;
     present.BackBufferHeight = view.height;
     present.BackBufferFormat = app.render.presentParams.BackBufferFormat;
-    present.SwapEffect = D3DSWAPEFFECT_FLIP;
     present.hDeviceWindow = view.window;
     present.Windowed = TRUE;
-    if (FAILED(device->CreateAdditionalSwapChain(&present, &view.swapChain))) view.swapChain = nullptr;
+    view.swapChain = nullptr;
+    // The device's samples, else none (Direct3D 8 multisamples only with
+    // the discarding swap effect); the depth buffer follows the chain.
+    const D3DMULTISAMPLE_TYPE tried[] = {app.render.presentParams.MultiSampleType, D3DMULTISAMPLE_NONE};
+    for (D3DMULTISAMPLE_TYPE samples : tried) {
+      present.MultiSampleType = samples;
+      present.SwapEffect = samples == D3DMULTISAMPLE_NONE ? D3DSWAPEFFECT_FLIP : D3DSWAPEFFECT_DISCARD;
+      if (SUCCEEDED(device->CreateAdditionalSwapChain(&present, &view.swapChain)) && view.swapChain) break;
+      view.swapChain = nullptr;
+      if (samples == D3DMULTISAMPLE_NONE) break;
+    }
+    if (view.swapChain) view.multiSample = present.MultiSampleType;
   }
+  if (first) view.multiSample = app.render.presentParams.MultiSampleType;
   if (!view.depthSurface &&
       FAILED(device->CreateDepthStencilSurface(view.width, view.height, D3DFMT_D16,
-                                               D3DMULTISAMPLE_NONE, &view.depthSurface)))
+                                               D3DMULTISAMPLE_TYPE(view.multiSample),
+                                               &view.depthSurface)))
     view.depthSurface = nullptr;
   return (first || view.swapChain) && view.depthSurface;
 }
@@ -207,8 +250,9 @@ bool makeViewFlag(IDirect3DDevice8* device, MonitorView& view, bool first) {
   Picture picture = nullptr;
   if (!first && choosesSameFlag(app.settings) && app.settings.randomFlag == 1 &&
       app.settings.useFlagLogo != 1)
-    picture = loadFolderFlag(app.settings.selectFlag);
-  if (!picture && chooseFlagPictureInto(&picture, view.sim->random, target, view.tour) != 0)
+    picture = loadFolderFlag(app.settings.selectFlag, view.flagTextureSide);
+  if (!picture && chooseFlagPictureInto(&picture, view.sim->random, target, view.tour,
+                                        view.flagTextureSide) != 0)
     return false;
   textureFromBitmap(device, picture, D3DFMT_X8R8G8B8, &view.flagTexture);
   DeleteObject(picture);
@@ -246,6 +290,8 @@ bool buildView(IDirect3DDevice8* device, MonitorView& view, uint32_t index, uint
     configureSimulation(*view.sim, app.settings.windPower, false);
     seedView(view, index);
   }
+  view.flagTextureSide = int32_t(
+      flagTextureSide(view.height, app.render.maxTextureWidth, app.render.maxTextureHeight));
   makeViewTour(view, index);  // without its block the view keeps one flag
   if (!makeViewFlag(device, view, first) && first) return false;
   if (app.host.windowClosed) return false;  // ended while the flag's message was up
@@ -307,6 +353,7 @@ void buildScene() {
   IDirect3DDevice8* device = render.device;
   if (!device) return;
   render.resetPending = 0;
+  readDeviceLimits(device);
   uint16_t* indices = static_cast<uint16_t*>(heapBlock(kClothIndexBytes));
   bool built = makeLightSpotTexture(device);
   if (built) buildBackground();  // optional: without it the flag shows over black
@@ -331,6 +378,7 @@ void buildScene() {
   // The texts are an extra: without the font texture or the text buffer the
   // flag still waves and the overlay draws nothing.
   createFontTexture(kOverlayColour, &render.overlay.fontTexture);
+  createLargeFontTexture(kOverlayColour);
   if (render.softStartSeconds <= 0) render.softStartSeconds = renderSeconds();
 }
 
@@ -357,6 +405,7 @@ void buildMonitorViews(HWND__* const* windows, const ScreenRect* rects, uint32_t
     makeViewSurfaces(device, view, false);
   }
   ++views.generation;
+  createLargeFontTexture(kOverlayColour);  // a tall monitor beside a small saver window
 }
 
 void remakeViewSurfaces() {

@@ -190,3 +190,9 @@ bool advanceBlinkPhase(float& blinkPhase, float frameSeconds) {
 void recolourFontPixels(uint32_t* pixels, uint32_t count, uint32_t colour) {
   for (uint32_t k = 0; k < count; ++k) pixels[k] = (pixels[k] & 0x00FFFFFF) != 0 ? colour : 0;
 }
+
+bool wantsLargeFont(float viewportHeight) {
+  float widestScale = kClockPlace.widthScale > kFlagNamePlace.widthScale ? kClockPlace.widthScale
+                                                                          : kFlagNamePlace.widthScale;
+  return viewportHeight / static_cast<float>(kGlyphCellRows) * widestScale > 1.5f;
+}

@@ -49,6 +49,10 @@ constexpr uint32_t kOverlayBufferBytes = kOverlayTextCount * kTextBufferBytes;
 constexpr uint32_t kOverlayColour = 0xC000A020;
 constexpr uint32_t kFontPictureId = 2000;
 constexpr uint32_t kFontPictureSize = 256;  // pixels on a side
+// The same layout four times the size, for tall views: texture coordinates
+// are fractions of the picture, so every text's quads stay as they are.
+constexpr uint32_t kLargeFontPictureId = 2001;
+constexpr uint32_t kLargeFontPictureSize = 1024;
 
 // Where and how large a text is drawn: fractions of the viewport for the
 // start, scales of the font unit (viewport height / 42) for the glyphs.
@@ -58,6 +62,11 @@ struct TextPlace {
 constexpr TextPlace kFpsPlace = {0.01f, 0.96f, 0.0f, 0.055f, 0.035f};     // bottom left
 constexpr TextPlace kClockPlace = {0.85f, 0.95f, 0.0f, 0.08f, 0.05f};     // bottom right
 constexpr TextPlace kFlagNamePlace = {0.01f, 0.01f, 0.0f, 0.08f, 0.05f};  // top left
+
+// True where one pixel of the 256 × 256 font would cover more than about one
+// and a half screen pixels across (the widest texts' width scale): from
+// about 790 pixels tall. The view then draws with the large font.
+bool wantsLargeFont(float viewportHeight);
 
 // The glyph of a character byte; codes outside 32 … 123 give kBlankGlyph.
 const FontGlyph& glyphFor(unsigned char code);
@@ -102,6 +111,11 @@ bool advanceBlinkPhase(float& blinkPhase, float frameSeconds);
 // released before a device reset) when it does not exist yet.
 // Returns the texture maker's result; the buffer's failure leaves it null.
 TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot);
+
+// Makes app.render.overlay.largeFontTexture, the same from the 1024 × 1024
+// picture, when a view built wants it (wantsLargeFont) and it is not made
+// yet; without it every view draws with the small font.
+void createLargeFontTexture(uint32_t colour);
 
 // Makes app.render.overlay.textBuffer when it does not exist yet (left null
 // on failure); also after a device reset, which needs it released first.

@@ -5,39 +5,69 @@
 
 #include "config/picture.h"
 #include "app/app_state.h"
+#include "resources/resource.h"
+
+static_assert(kFontPictureId == IDP_FONT && kLargeFontPictureId == IDP_LARGE_FONT,
+              "the font pictures' resource ids");
 
 namespace {
 
-constexpr int kFontPixelCount = kFontPictureSize * kFontPictureSize;
-
-BITMAPINFO fontPixelFormat() {
+BITMAPINFO fontPixelFormat(uint32_t side) {
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = kFontPictureSize;
-  info.bmiHeader.biHeight = kFontPictureSize;  // bottom-up
+  info.bmiHeader.biWidth = static_cast<LONG>(side);
+  info.bmiHeader.biHeight = static_cast<LONG>(side);  // bottom-up
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   return info;
 }
 
-bool isFontSized(Picture picture) {
+// The glyph table is laid out for the font's square; any other picture
+// would be read past its rows.
+bool isFontSized(Picture picture, uint32_t side) {
   BITMAP description = {};
   if (!GetObjectA(picture, sizeof(description), &description)) return false;
-  return description.bmWidth == static_cast<LONG>(kFontPictureSize) &&
-         description.bmHeight == static_cast<LONG>(kFontPictureSize);
+  return description.bmWidth == static_cast<LONG>(side) &&
+         description.bmHeight == static_cast<LONG>(side);
 }
 
 // The font picture's own greys are not kept: see recolourFontPixels.
-void recolourFont(Picture picture, uint32_t colour, uint32_t* pixels) {
+void recolourFont(Picture picture, uint32_t side, uint32_t colour, uint32_t* pixels) {
   HDC dc = CreateCompatibleDC(nullptr);
-  BITMAPINFO info = fontPixelFormat();
-  GetDIBits(dc, picture, 0, kFontPictureSize, pixels, &info, DIB_RGB_COLORS);
-  recolourFontPixels(pixels, kFontPixelCount, colour);
-  info = fontPixelFormat();
-  SetDIBits(dc, picture, 0, kFontPictureSize, pixels, &info, DIB_RGB_COLORS);
+  BITMAPINFO info = fontPixelFormat(side);
+  GetDIBits(dc, picture, 0, side, pixels, &info, DIB_RGB_COLORS);
+  recolourFontPixels(pixels, side * side, colour);
+  info = fontPixelFormat(side);
+  SetDIBits(dc, picture, 0, side, pixels, &info, DIB_RGB_COLORS);
   DeleteDC(dc);
 }
+
+TextureResult makeFontTexture(uint32_t pictureId, uint32_t side, uint32_t colour,
+                              IDirect3DTexture8** slot) {
+  IDirect3DDevice8* device = app.render.device;
+  TextureResult result = TextureCreateFailed;
+  HANDLE heap = GetProcessHeap();
+  uint32_t* pixels =
+      static_cast<uint32_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, side * side * sizeof(uint32_t)));
+  Picture picture = loadPictureResource(app.host.instance, pictureId, 0);
+  if (pixels && picture && isFontSized(picture, side)) {
+    recolourFont(picture, side, colour, pixels);
+    result = textureFromBitmap(device, picture, D3DFMT_A4R4G4B4, slot);
+  }
+  if (pixels) HeapFree(heap, 0, pixels);
+  if (picture) DeleteObject(picture);
+  return result;
+}
+
+// The tallest view's height: one large font serves every view that wants it.
+uint32_t tallestView() {
+  uint32_t tallest = 0;
+  for (uint32_t i = 0; i < app.views.count; ++i)
+    if (app.views.views[i].height > tallest) tallest = app.views.views[i].height;
+  return tallest;
+}
+
 
 struct OverlayText {
   const TextPlace* place;
@@ -96,30 +126,31 @@ void createTextBuffer() {
 }
 
 TextureResult createFontTexture(uint32_t colour, IDirect3DTexture8** slot) {
-  IDirect3DDevice8* device = app.render.device;
-  if (!device) return TextureNoDevice;
-  TextureResult result = TextureCreateFailed;
-  HANDLE heap = GetProcessHeap();
-  uint32_t* pixels =
-      static_cast<uint32_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, kFontPixelCount * sizeof(uint32_t)));
-  Picture picture = loadPictureResource(app.host.instance, kFontPictureId, 0);
-  // The glyph table is laid out for a 256 × 256 font; any other picture would
-  // be read past its rows.
-  if (pixels && picture && isFontSized(picture)) {
-    recolourFont(picture, colour, pixels);
-    result = textureFromBitmap(device, picture, D3DFMT_A4R4G4B4, slot);
-  }
-  if (pixels) HeapFree(heap, 0, pixels);
-  if (picture) DeleteObject(picture);
+  if (!app.render.device) return TextureNoDevice;
+  TextureResult result = makeFontTexture(kFontPictureId, kFontPictureSize, colour, slot);
   createTextBuffer();
   return result;
+}
+
+void createLargeFontTexture(uint32_t colour) {
+  IDirect3DTexture8*& slot = app.render.overlay.largeFontTexture;
+  if (!app.render.device || slot || !wantsLargeFont(static_cast<float>(tallestView()))) return;
+  // Without it the small font serves, magnified as before.
+  if (makeFontTexture(kLargeFontPictureId, kLargeFontPictureSize, colour, &slot) != TextureOk &&
+      slot) {
+    slot->Release();
+    slot = nullptr;
+  }
 }
 
 void drawOverlay(const char* flagName, float nameOpacity) {
   IDirect3DDevice8* device = app.render.device;
   if (!device) return;
   TextOverlay& overlay = app.render.overlay;
-  device->SetTexture(0, overlay.fontTexture);
+  D3DVIEWPORT8 viewport = {};
+  device->GetViewport(&viewport);
+  bool large = overlay.largeFontTexture && wantsLargeFont(static_cast<float>(viewport.Height));
+  device->SetTexture(0, large ? overlay.largeFontTexture : overlay.fontTexture);
   device->SetTexture(1, nullptr);  // the flag's light spot must not shade the text
   if (advanceBlinkPhase(overlay.blinkPhase, app.sim.timer.frameSeconds) && app.settings.showFps)
     formatFpsText(overlay.fpsText, sizeof(overlay.fpsText), app.sim.timer.framesPerSecond);
@@ -127,8 +158,6 @@ void drawOverlay(const char* flagName, float nameOpacity) {
   OverlayText texts[kOverlayTextCount];
   uint32_t count = chooseTexts(texts, flagName);
   if (count == 0) return;
-  D3DVIEWPORT8 viewport = {};
-  device->GetViewport(&viewport);
   uint32_t nameGlyphs = 0;
   uint32_t glyphs = writeTexts(overlay.textBuffer, texts, count, viewport, &nameGlyphs);
   if (glyphs == 0) return;

@@ -1,6 +1,8 @@
 #include "render/texture.h"
 
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 
 static uint32_t channelA(uint32_t p) {
   return p >> 24;
@@ -78,4 +80,54 @@ void copyPixelsTopDown(const uint32_t* source, uint32_t width, uint32_t height,
     }
     destination += pitch;
   }
+}
+
+uint32_t mipLevelCount(uint32_t width, uint32_t height) {
+  uint32_t side = width > height ? width : height;
+  uint32_t levels = 1;
+  while (side > 1 && levels < kMaxMipLevels) {
+    side >>= 1;
+    ++levels;
+  }
+  return levels;
+}
+
+bool buildMipChain(const uint32_t* source, uint32_t width, uint32_t height, MipChain& chain) {
+  chain = MipChain{};
+  if (!source || width == 0 || height == 0) return false;
+  uint32_t levels = mipLevelCount(width, height);
+  size_t total = 0;
+  for (uint32_t i = 0; i < levels; ++i) {
+    chain.width[i] = width >> i ? width >> i : 1;
+    chain.height[i] = height >> i ? height >> i : 1;
+    chain.offset[i] = total;
+    total += size_t(chain.width[i]) * chain.height[i];
+  }
+  chain.pixels = static_cast<uint32_t*>(std::malloc(total * sizeof(uint32_t)));
+  if (!chain.pixels) return false;
+  chain.levels = levels;
+  std::memcpy(chain.pixels, source, size_t(width) * height * sizeof(uint32_t));
+  for (uint32_t i = 1; i < levels; ++i)
+    averagePixels(chain.pixels + chain.offset[i - 1], int32_t(chain.width[i - 1]),
+                  int32_t(chain.height[i - 1]), chain.pixels + chain.offset[i],
+                  int32_t(chain.width[i]), int32_t(chain.height[i]));
+  return true;
+}
+
+void singleLevelChain(const uint32_t* source, uint32_t width, uint32_t height, MipChain& chain) {
+  chain = MipChain{};
+  chain.pixels = const_cast<uint32_t*>(source);
+  chain.borrowed = true;
+  chain.levels = 1;
+  chain.width[0] = width;
+  chain.height[0] = height;
+}
+
+const uint32_t* mipLevelPixels(const MipChain& chain, uint32_t level) {
+  return chain.pixels + chain.offset[level];
+}
+
+void freeMipChain(MipChain& chain) {
+  if (!chain.borrowed) std::free(chain.pixels);
+  chain = MipChain{};
 }

@@ -1,7 +1,9 @@
 // Textures from 32-bit pixels: a bottom-up source (a Picture or a pixel
-// array) becomes a one-level managed texture, top row first, in any of the
-// eleven formats of pixelFormatTable.
+// array) becomes a managed texture with a full chain of mip levels, top row
+// first, in any of the eleven formats of pixelFormatTable. A device that
+// refuses the picture's size gets it halved, step by step.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "config/picture.h"
@@ -39,6 +41,30 @@ const PixelFormatEntry* findPixelFormat(uint32_t format);
 void copyPixelsTopDown(const uint32_t* source, uint32_t width, uint32_t height,
                        uint8_t* destination, int32_t pitch, const PixelFormatEntry& entry);
 
+// Levels of a full mip chain down to 1 × 1 for a width × height picture
+// (1 for a side of 0); at most kMaxMipLevels.
+constexpr uint32_t kMaxMipLevels = 32;
+uint32_t mipLevelCount(uint32_t width, uint32_t height);
+
+// A picture's pixels with every mip level below them in one block: the top
+// level the source's own (bottom-up, as the source), each next one the mean
+// of the one above (averagePixels), halved down to 1 × 1. Plain memory, made
+// apart from any device: a decode thread may make it.
+struct MipChain {
+  uint32_t* pixels;  // owned unless `borrowed`
+  bool borrowed;
+  uint32_t levels;   // 0: empty
+  uint32_t width[kMaxMipLevels], height[kMaxMipLevels];
+  size_t offset[kMaxMipLevels];  // of each level, in pixels
+};
+// False, with the chain empty, when the memory cannot be had or a side is 0.
+bool buildMipChain(const uint32_t* source, uint32_t width, uint32_t height, MipChain& chain);
+// The source alone as a one-level chain that borrows its pixels.
+void singleLevelChain(const uint32_t* source, uint32_t width, uint32_t height, MipChain& chain);
+const uint32_t* mipLevelPixels(const MipChain& chain, uint32_t level);
+// Frees what the chain owns and empties it; harmless twice.
+void freeMipChain(MipChain& chain);
+
 // Makes a texture of `format` from a 32-bit Picture into *slot (the caller
 // releases it). The picture stays the caller's.
 TextureResult textureFromBitmap(IDirect3DDevice8* device, Picture picture, uint32_t format,
@@ -46,3 +72,9 @@ TextureResult textureFromBitmap(IDirect3DDevice8* device, Picture picture, uint3
 // The same from width × height bottom-up pixels (0xAARRGGBB); no bit-count check.
 TextureResult textureFromPixels(IDirect3DDevice8* device, const uint32_t* pixels, uint32_t width,
                                 uint32_t height, uint32_t format, IDirect3DTexture8** slot);
+// The chain of a 32-bit Picture (as textureFromBitmap takes), on any thread.
+bool mipChainFromBitmap(Picture picture, MipChain& chain);
+// A texture of the chain: the largest of its levels the device takes, with
+// every level below it.
+TextureResult textureFromMipChain(IDirect3DDevice8* device, const MipChain& chain, uint32_t format,
+                                  IDirect3DTexture8** slot);

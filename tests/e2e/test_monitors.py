@@ -15,6 +15,7 @@ import unittest
 import harness
 
 import os
+import re
 
 COVER_CLASS = "Brevanto Flags Cover"
 MONITOR_CLASS = "Brevanto Flags Monitor"
@@ -242,10 +243,10 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         self.assertLessEqual(int(counts["device-looks"]), int(counts["device-presents"]) + 2, counts)
 
         calls = harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
-        self.assertEqual(calls[0], "create windowed=1 size=800x600 result=0", calls)
+        self.assertEqual(calls[0], "create windowed=1 size=800x600 samples=4 result=0", calls)
         self.assertEqual([c for c in calls if c.startswith("create")], calls[:1], "one device")
         chains = [c for c in calls if c.startswith("swap-chain")]
-        self.assertEqual(chains, ["swap-chain windowed=1 size=640x480 result=0"] * 2,
+        self.assertEqual(chains, ["swap-chain windowed=1 size=640x480 samples=4 result=0"] * 2,
                          "one swap chain for the other monitor, made again after the Reset")
         self.assertEqual([c for c in calls if "windowed=0" in c], [], "nothing full screen")
         watch = harness.watch_exit(self, self.wine, saver["hwnd"])
@@ -340,10 +341,10 @@ class MonitorsThatComeAndGoTest(MonitorChecks, unittest.TestCase):
         self.assertTrue(harness.wait_for(lambda: shown() == ["1024,0,1440,300"], timeout=30), shown())
         calls = lambda: [c for c in harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
                          if c.startswith("reset ")]
-        self.assertTrue(harness.wait_for(lambda: "reset windowed=1 size=800x600 result=0" in calls(), timeout=30),
+        self.assertTrue(harness.wait_for(lambda: "reset windowed=1 size=800x600 samples=4 result=0" in calls(), timeout=30),
                         f"{len(calls())} Resets, the last {calls()[-3:]}")
-        self.assertEqual(calls(), ["reset windowed=1 size=1024x768 result=8876086c"] * 5 +
-                         ["reset windowed=1 size=800x600 result=0"])
+        self.assertEqual(calls(), ["reset windowed=1 size=1024x768 samples=4 result=8876086c"] * 5 +
+                         ["reset windowed=1 size=800x600 samples=4 result=0"])
         self.assertEqual(harness.window_line(self.wine, saver["hwnd"])["rect"], "0,0,1024,768")
         self.assert_waves(1024, 768, "primary monitor at the size that worked")
         self.assert_waves(416, 300, "second monitor at its new size")
@@ -401,9 +402,8 @@ class DesktopModeOnOneDisplayTest(unittest.TestCase):
             lambda im: harness.changed_fraction(first.crop(middle), im.crop(middle)) > 0.01)
         # One windowed device at the display's size: no full-screen one, not
         # even for loading the background.
-        with open(os.path.join(folder, "device_calls.txt")) as f:
-            self.assertEqual([line.strip() for line in f if line.strip()],
-                             ["create windowed=1 size=1024x768 result=0"])
+        self.assertEqual([c for c in harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
+                          if not c.startswith("depth ")], ["create windowed=1 size=1024x768 samples=4 result=0"])
         # The display goes from 120 Hz to 20: the next frames are paced at
         # 20 a second (a bound the pace keeps on any machine), with no Reset.
         log = os.path.join(folder, "reset_calls.txt")
@@ -423,29 +423,71 @@ class DesktopModeOnOneDisplayTest(unittest.TestCase):
         self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
 
 
-class DesktopModeOnAWideDisplayTest(unittest.TestCase):
-    """A 16:9 display: the background, made for 4:3, fills it to the edges
-    (the full-screen mode, fallen back to the display's own mode, leaves
-    black bars beside it)."""
+class DesktopModeOnLargeDisplaysTest(unittest.TestCase):
+    """Wide and large displays in Desktop mode: the background, made for 4:3,
+    fills a 16:9 display to the edges, and the textures are as large as the
+    display draws them (the background by the view's width, the flag and the
+    font by its height), with smooth edges; where the device refuses large
+    textures and multisampling, smaller ones and none, and the flag still
+    shows."""
 
-    def test_the_background_fills_the_wide_display(self):
+    # display, files beside the recording d3d8.dll, the textures made (light
+    # spot, background, flag, font, large font), the device's samples
+    ROWS = [
+        ("1280x720x24", {}, ["256x256 levels=9", "2048x2048 levels=12", "512x512 levels=10",
+                             "256x256 levels=9"], 4),
+        ("3840x2160x24", {}, ["256x256 levels=9", "2048x2048 levels=12", "2048x2048 levels=12",
+                              "256x256 levels=9", "1024x1024 levels=11"], 4),
+        ("3840x2160x24", {"max_texture_side": "1024", "refuse_multisample": ""},
+         ["256x256 levels=9", "1024x1024 levels=11", "1024x1024 levels=11", "256x256 levels=9",
+          "1024x1024 levels=11"], 0),
+    ]
+
+    def test_each_display_gets_textures_of_its_size_and_smooth_edges(self):
         harness.require_display()
-        display = harness.start_xvfb(self, "1280x720x24")
-        wine = harness.Wine(display=display)
-        self.addCleanup(wine.close)
-        harness.use_flag_folder(wine)
-        wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
-        proc = wine.start(harness.SCR, "/s")
+        wine = None
+        for screen, knobs, textures, samples in self.ROWS:
+            with self.subTest(screen=screen, knobs=sorted(knobs)):
+                if not wine or wine.screen != screen:
+                    wine = harness.Wine(display=harness.start_xvfb(self, screen))
+                    wine.screen = screen
+                    self.addCleanup(wine.close)
+                    harness.use_flag_folder(wine)
+                    wine.reg_add_all({"[Desktop Mode]": ("REG_DWORD", 1), "[Random Flag]": ("REG_DWORD", 0),
+                                      "[Select Flag]": ("REG_SZ", "United States")})
+                    folder, scr = harness.install_program(wine, D3D8_RECORDING)
+                self.check_display(wine, folder, scr, screen, knobs, textures, samples)
+
+    def check_display(self, wine, folder, scr, screen, knobs, textures, samples):
+        for name in ("texture_calls.txt", "device_calls.txt", "max_texture_side", "refuse_multisample"):
+            if os.path.exists(os.path.join(folder, name)):
+                os.remove(os.path.join(folder, name))
+        for name, text in knobs.items():
+            with open(os.path.join(folder, name), "w") as f:
+                f.write(text)
+        width, height = (int(n) for n in screen.split("x")[:2])
+        overrides = wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
+        proc = wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
         saver = harness.wait_window(self, wine)
-        self.assertEqual(saver["rect"], "0,0,1280,720")
-        # The side strips a 4:3 rectangle leaves black, below the texts.
-        strips = ((0, 100, 140, 600), (1140, 100, 1280, 600))
+        self.assertEqual(saver["rect"], f"0,0,{width},{height}")
+        # The side strips a 4:3 rectangle would leave black, below the
+        # texts, and the flag's red stripes in the middle.
+        strips = ((0, height // 7, width // 9, height * 5 // 6), (width * 8 // 9, height // 7, width, height * 5 // 6))
+        middle = (width * 3 // 8, height * 3 // 8, width * 5 // 8, height * 5 // 8)
         harness.screenshot_when(
-            self, wine, "desktop-wide.png",
-            lambda im: im.size == (1280, 720) and all(harness.colour_count(im.crop(box)) > 100 for box in strips))
+            self, wine, f"desktop-{width}x{height}-{samples}.png",
+            lambda im: im.size == (width, height) and all(harness.colour_count(im.crop(box)) > 100 for box in strips)
+            and sum(map(harness.is_reddish, harness.pixels(im, middle, step=8))) > 50)
         watch = harness.watch_exit(self, wine, saver["hwnd"])
         harness.post(self, wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)
         self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
+        calls = harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
+        self.assertEqual([c for c in calls if c.startswith("create ") and c.endswith(" result=0")],
+                         [f"create windowed=1 size={width}x{height} samples={samples} result=0"], calls)
+        self.assertIn(f"depth size={width}x{height} samples={samples} result=0", calls)
+        made = [re.sub(r" format=\d+", "", t)[len("texture size="):]
+                for t in harness.read_file_lines(os.path.join(folder, "texture_calls.txt")) if t.startswith("texture ")]
+        self.assertEqual([t[:-len(" result=0")] for t in made if t.endswith(" result=0")], textures, made)
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@ what does not, the settings left untouched, a display that cannot switch to
 the stored mode, a device that cannot be made in any mode, and a device that
 is lost and reset."""
 import os
+import re
 import time
 import unittest
 
@@ -241,6 +242,16 @@ class SaverTest(harness.PrefixPerClassTest):
             "vertex-buffer refused",  # made at a later frame: nothing ends
             "presented after-reset",
         ])
+        # On a small display the textures keep their sizes (light spot and
+        # font, then background and flag), each with its mip chain, sampled
+        # trilinear or better; the full-screen device has smooth edges.
+        textures = harness.read_file_lines(os.path.join(folder, "texture_calls.txt"))
+        self.assertEqual(sorted(re.sub(r" format=\d+", "", t) for t in textures if t.startswith("texture ")),
+                         ["texture size=256x256 levels=9 result=0"] * 2 +
+                         ["texture size=512x512 levels=10 result=0"] * 2, textures)
+        self.assertIn("stage 0 state=18 value=2", textures, "linear between mip levels")
+        self.assertIn("create windowed=0 size=800x600 samples=4 result=0",
+                      harness.read_file_lines(os.path.join(folder, "device_calls.txt")))
 
 
 class TodaysDisplayTest(unittest.TestCase):

@@ -32,10 +32,19 @@ void expectTexels(IDirect3DTexture8* texture, uint32_t format, const std::vector
   EXPECT_EQ(format, uint32_t(desc.Format)) << what;
   EXPECT_EQ(kWidth, desc.Width) << what;
   EXPECT_EQ(kHeight, desc.Height) << what;
-  EXPECT_EQ(1u, texture->GetLevelCount()) << what;
+  // Every level down to 1 × 1; the last is the mean of the one above it.
+  ASSERT_EQ(3u, texture->GetLevelCount()) << what;
+  uint32_t half[2], last = 0;
+  averagePixels(source.data(), kWidth, kHeight, half, 2, 1);
+  averagePixels(half, 2, 1, &last, 1, 1);
   D3DLOCKED_RECT locked;
-  ASSERT_EQ(D3D_OK, texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)) << what;
+  ASSERT_EQ(D3D_OK, texture->LockRect(2, &locked, nullptr, D3DLOCK_READONLY)) << what;
   const PixelFormatEntry& entry = *findPixelFormat(format);
+  uint32_t smallest = 0;
+  std::memcpy(&smallest, locked.pBits, entry.bytesPerPixel);
+  EXPECT_EQ(entry.convert(last), smallest) << what << ": 1 x 1 level";
+  texture->UnlockRect(2);
+  ASSERT_EQ(D3D_OK, texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)) << what;
   for (uint32_t row = 0; row < kHeight; ++row) {
     const uint8_t* texel = static_cast<const uint8_t*>(locked.pBits) + row * locked.Pitch;
     for (uint32_t x = 0; x < kWidth; ++x) {

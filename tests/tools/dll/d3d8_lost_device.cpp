@@ -33,10 +33,19 @@
 // While a file refuse_other_sizes lies beside the DLL, every Reset to a
 // size other than the device's first is refused (D3DERR_INVALIDCALL).
 // Every device and additional swap chain made, and every Reset, goes into
-// device_calls.txt:
-//   create windowed=<0|1> size=<w>x<h> result=<hex>
-//   swap-chain windowed=<0|1> size=<w>x<h> result=<hex>
-//   reset windowed=<0|1> size=<w>x<h> result=<hex>
+// device_calls.txt (s: the multisample type asked for):
+//   create windowed=<0|1> size=<w>x<h> samples=<s> result=<hex>
+//   swap-chain windowed=<0|1> size=<w>x<h> samples=<s> result=<hex>
+//   reset windowed=<0|1> size=<w>x<h> samples=<s> result=<hex>
+//   depth size=<w>x<h> samples=<s> result=<hex>
+// Every texture asked for, and every change of a stage's minifying filter,
+// mip filter or anisotropy (D3DTSS_ 17, 18, 21), go into texture_calls.txt:
+//   texture size=<w>x<h> levels=<asked> format=<n> result=<hex>
+//   stage <n> state=<type> value=<v>
+// While a file max_texture_side beside the DLL holds a number, a texture
+// with a larger side is refused (D3DERR_OUTOFVIDEOMEMORY); while a file
+// refuse_multisample lies there, so is every multisampled device, swap
+// chain, Reset and depth buffer.
 #define CINTERFACE
 #include <windows.h>
 #include <d3d8.h>
@@ -78,6 +87,9 @@ HRESULT(WINAPI* realCreateDepthStencilSurface)
 HRESULT(WINAPI* realGetDepthStencilSurface)(IDirect3DDevice8*, IDirect3DSurface8**);
 HRESULT(WINAPI* realDrawIndexedPrimitive)(IDirect3DDevice8*, D3DPRIMITIVETYPE, UINT, UINT, UINT, UINT);
 HRESULT(WINAPI* realGetAdapterDisplayMode)(IDirect3D8*, UINT, D3DDISPLAYMODE*);
+HRESULT(WINAPI* realCreateTexture)
+(IDirect3DDevice8*, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture8**);
+HRESULT(WINAPI* realSetTextureStageState)(IDirect3DDevice8*, DWORD, D3DTEXTURESTAGESTATETYPE, DWORD);
 IDirect3DSwapChain8Vtbl patchedSwapChain;
 HRESULT(WINAPI* realSwapChainPresent)
 (IDirect3DSwapChain8*, const RECT*, const RECT*, HWND, const RGNDATA*);
@@ -94,11 +106,36 @@ void record(const char* line) {
 
 void recordMade(const char* what, const D3DPRESENT_PARAMETERS* parameters, HRESULT result) {
   char line[128];
-  snprintf(line, sizeof line, "%s windowed=%d size=%ux%u result=%lx", what,
+  snprintf(line, sizeof line, "%s windowed=%d size=%ux%u samples=%d result=%lx", what,
            parameters ? static_cast<int>(parameters->Windowed) : -1,
            parameters ? parameters->BackBufferWidth : 0u,
-           parameters ? parameters->BackBufferHeight : 0u, static_cast<unsigned long>(result));
+           parameters ? parameters->BackBufferHeight : 0u,
+           parameters ? static_cast<int>(parameters->MultiSampleType) : -1,
+           static_cast<unsigned long>(result));
   recordIn("device_calls.txt", line);
+}
+
+bool fileBeside(const char* name) {
+  char path[MAX_PATH];
+  pathBesideDll(name, path, MAX_PATH);
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The number in `name` beside the DLL, or 0 while there is none.
+unsigned numberBeside(const char* name) {
+  char path[MAX_PATH];
+  pathBesideDll(name, path, MAX_PATH);
+  FILE* file = fopen(path, "r");
+  unsigned number = 0;
+  if (file) {
+    if (fscanf(file, "%u", &number) != 1) number = 0;
+    fclose(file);
+  }
+  return number;
+}
+
+bool refusesSamples(D3DMULTISAMPLE_TYPE samples) {
+  return samples != D3DMULTISAMPLE_NONE && fileBeside("refuse_multisample");
 }
 
 
@@ -108,17 +145,8 @@ bool lossRequested() {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The number in refresh_hz beside the DLL, or 0 while there is none.
 unsigned fakedRefresh() {
-  char path[MAX_PATH];
-  pathBesideDll("refresh_hz", path, MAX_PATH);
-  FILE* file = fopen(path, "r");
-  unsigned hz = 0;
-  if (file) {
-    if (fscanf(file, "%u", &hz) != 1) hz = 0;
-    fclose(file);
-  }
-  return hz;
+  return numberBeside("refresh_hz");
 }
 
 HRESULT WINAPI getAdapterDisplayMode(IDirect3D8* direct3d, UINT adapter, D3DDISPLAYMODE* mode) {
@@ -145,14 +173,12 @@ HRESULT WINAPI testCooperativeLevel(IDirect3DDevice8* device) {
 }
 
 bool refusesSize(const D3DPRESENT_PARAMETERS* parameters) {
-  char path[MAX_PATH];
-  pathBesideDll("refuse_other_sizes", path, MAX_PATH);
-  return parameters && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES &&
+  return parameters && fileBeside("refuse_other_sizes") &&
          (parameters->BackBufferWidth != deviceWidth || parameters->BackBufferHeight != deviceHeight);
 }
 
 HRESULT WINAPI reset(IDirect3DDevice8* device, D3DPRESENT_PARAMETERS* parameters) {
-  if (refusesSize(parameters)) {
+  if (refusesSize(parameters) || (parameters && refusesSamples(parameters->MultiSampleType))) {
     recordMade("reset", parameters, D3DERR_INVALIDCALL);
     return D3DERR_INVALIDCALL;
   }
@@ -285,11 +311,17 @@ bool refuseDepth(UINT width, UINT height) {
 HRESULT WINAPI createDepthStencilSurface(IDirect3DDevice8* device, UINT width, UINT height,
                                          D3DFORMAT format, D3DMULTISAMPLE_TYPE samples,
                                          IDirect3DSurface8** surface) {
-  if (refuseDepth(width, height)) {
+  HRESULT result = D3DERR_OUTOFVIDEOMEMORY;
+  if (refuseDepth(width, height) || refusesSamples(samples)) {
     if (surface) *surface = nullptr;
-    return D3DERR_OUTOFVIDEOMEMORY;
+  } else {
+    result = realCreateDepthStencilSurface(device, width, height, format, samples, surface);
   }
-  return realCreateDepthStencilSurface(device, width, height, format, samples, surface);
+  char line[96];
+  snprintf(line, sizeof line, "depth size=%ux%u samples=%d result=%lx", width, height,
+           static_cast<int>(samples), static_cast<unsigned long>(result));
+  recordIn("device_calls.txt", line);
+  return result;
 }
 
 HRESULT WINAPI getDepthStencilSurface(IDirect3DDevice8* device, IDirect3DSurface8** surface) {
@@ -300,10 +332,48 @@ HRESULT WINAPI getDepthStencilSurface(IDirect3DDevice8* device, IDirect3DSurface
   return realGetDepthStencilSurface(device, surface);
 }
 
+HRESULT WINAPI createTexture(IDirect3DDevice8* device, UINT width, UINT height, UINT levels,
+                             DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                             IDirect3DTexture8** texture) {
+  unsigned largest = numberBeside("max_texture_side");
+  HRESULT result = D3DERR_OUTOFVIDEOMEMORY;
+  if (largest && (width > largest || height > largest)) {
+    if (texture) *texture = nullptr;
+  } else {
+    result = realCreateTexture(device, width, height, levels, usage, format, pool, texture);
+  }
+  char line[128];
+  snprintf(line, sizeof line, "texture size=%ux%u levels=%u format=%d result=%lx", width, height,
+           levels, static_cast<int>(format), static_cast<unsigned long>(result));
+  recordIn("texture_calls.txt", line);
+  return result;
+}
+
+HRESULT WINAPI setTextureStageState(IDirect3DDevice8* device, DWORD stage,
+                                    D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+  static DWORD last[8][3];
+  static bool seen[8][3];
+  int kind = type == D3DTSS_MINFILTER ? 0 : type == D3DTSS_MIPFILTER ? 1 : type == D3DTSS_MAXANISOTROPY ? 2 : -1;
+  if (kind >= 0 && stage < 8 && (!seen[stage][kind] || last[stage][kind] != value)) {
+    seen[stage][kind] = true;
+    last[stage][kind] = value;
+    char line[64];
+    snprintf(line, sizeof line, "stage %lu state=%d value=%lu", static_cast<unsigned long>(stage),
+             static_cast<int>(type), static_cast<unsigned long>(value));
+    recordIn("texture_calls.txt", line);
+  }
+  return realSetTextureStageState(device, stage, type, value);
+}
+
 HRESULT WINAPI createAdditionalSwapChain(IDirect3DDevice8* device,
                                          D3DPRESENT_PARAMETERS* parameters,
                                          IDirect3DSwapChain8** swapChain) {
-  HRESULT result = realCreateAdditionalSwapChain(device, parameters, swapChain);
+  HRESULT result = D3DERR_OUTOFVIDEOMEMORY;
+  if (parameters && refusesSamples(parameters->MultiSampleType)) {
+    if (swapChain) *swapChain = nullptr;
+  } else {
+    result = realCreateAdditionalSwapChain(device, parameters, swapChain);
+  }
   recordMade("swap-chain", parameters, result);
   if (FAILED(result) || !swapChain || !*swapChain) return result;
   if (!realSwapChainPresent) {
@@ -318,7 +388,12 @@ HRESULT WINAPI createAdditionalSwapChain(IDirect3DDevice8* device,
 HRESULT WINAPI createDevice(IDirect3D8* direct3d, UINT adapter, D3DDEVTYPE type, HWND window,
                             DWORD flags, D3DPRESENT_PARAMETERS* parameters,
                             IDirect3DDevice8** device) {
-  HRESULT result = realCreateDevice(direct3d, adapter, type, window, flags, parameters, device);
+  HRESULT result = D3DERR_OUTOFVIDEOMEMORY;
+  if (parameters && refusesSamples(parameters->MultiSampleType)) {
+    if (device) *device = nullptr;
+  } else {
+    result = realCreateDevice(direct3d, adapter, type, window, flags, parameters, device);
+  }
   recordMade("create", parameters, result);
   if (FAILED(result) || !device || !*device) return result;
   deviceWidth = parameters->BackBufferWidth;
@@ -334,6 +409,10 @@ HRESULT WINAPI createDevice(IDirect3D8* direct3d, UINT adapter, D3DDEVTYPE type,
     realCreateDepthStencilSurface = patchedDevice.CreateDepthStencilSurface;
     realGetDepthStencilSurface = patchedDevice.GetDepthStencilSurface;
     realDrawIndexedPrimitive = patchedDevice.DrawIndexedPrimitive;
+    realCreateTexture = patchedDevice.CreateTexture;
+    realSetTextureStageState = patchedDevice.SetTextureStageState;
+    patchedDevice.CreateTexture = createTexture;
+    patchedDevice.SetTextureStageState = setTextureStageState;
     patchedDevice.CreateDepthStencilSurface = createDepthStencilSurface;
     patchedDevice.GetDepthStencilSurface = getDepthStencilSurface;
     patchedDevice.DrawIndexedPrimitive = drawIndexedPrimitive;
