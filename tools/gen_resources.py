@@ -5,8 +5,10 @@
     /usr/bin/python3 tools/gen_resources.py --check  only check the committed files
 
 Writes src/resources/background1000.jpg .. background1002.jpg (512 x 512 scenes),
-font2000.gif (the overlay font, laid out as FONT_GLYPHS says), dialog3000.jpg
-(158 x 118), icon100.ico and the contact sheet docs/resources.png; the flag
+background1010.jpg .. background1012.jpg (the same scenes at 2048 x 2048 for
+large displays), font2000.gif (the overlay font, laid out as FONT_GLYPHS says),
+font2001.gif (the same font and layout four times the size, 1024 x 1024),
+dialog3000.jpg (158 x 118), icon100.ico and the contact sheet docs/resources.png; the flag
 folder IMAGE/ is made by tools/gen_flags.py. Needs Debian's Pillow and
 fonts-dejavu-core. Every random number comes from a seeded generator, so a
 rerun gives the same pixels.
@@ -326,26 +328,33 @@ def textured(base, rng, colour_dark, colour_light, cells, octaves, low=40, high=
 
 
 def cloud_sky(rng, sky, rows, coverage, colour_lit, colour_shade, scale=1.0, haze_rows=(40, 140)):
-    """Lays perspective cumulus clouds over the first `rows` rows of `sky` (in place)."""
+    """Lays perspective cumulus clouds over the first `rows` rows of `sky` (in place).
+
+    `haze_rows` are in rows of the 512-pixel scene; a larger sky gets the same
+    clouds drawn at its own resolution.
+    """
     width = sky.size[0]
-    texture = fractal_noise(rng, (512, 512), (int(4 / scale), int(4 / scale)), 5, 0.55)
+    k = width / float(BACKGROUND_SIZE)
+    tex = int(round(512 * k))
+    texture = fractal_noise(rng, (tex, tex), (int(4 / scale), int(4 / scale)), 5, 0.55)
     noise = plane_view(texture, width, [rows - y for y in range(rows)], rows * scale,
-                       1.5 * rows * rows * scale, (256, 0))
+                       1.5 * rows * rows * scale, (tex / 2, 0))
     density = curve(noise, 255 - coverage, 255 - coverage + 70)
     # Clouds thin out into the haze near the horizon.
-    fade = vertical_ramp((width, rows), [(0.0, 255), (1.0 - haze_rows[1] / float(rows), 255),
-                                         (1.0 - haze_rows[0] / float(rows), 0), (1.0, 0)])
+    fade = vertical_ramp((width, rows), [(0.0, 255), (1.0 - haze_rows[1] * k / float(rows), 255),
+                                         (1.0 - haze_rows[0] * k / float(rows), 0), (1.0, 0)])
     density = ImageChops.multiply(density, fade)
     # A pixel with much cloud above it lies in a cloud's underside: shade it.
-    blurred = density.filter(ImageFilter.GaussianBlur(3))
+    blurred = density.filter(ImageFilter.GaussianBlur(3 * k))
+    drop = int(round(7 * k))
     above = Image.new("L", (width, rows))
-    above.paste(blurred.crop((0, 0, width, rows - 7)), (0, 7))
-    above.paste(blurred.crop((0, 0, width, 1)).resize((width, 7)), (0, 0))
+    above.paste(blurred.crop((0, 0, width, rows - drop)), (0, drop))
+    above.paste(blurred.crop((0, 0, width, 1)).resize((width, drop)), (0, 0))
     shade = curve(above, 60, 255, 0.8)
     cloud = Image.composite(solid((width, rows), colour_shade), solid((width, rows), colour_lit),
                             shade)
     region = sky.crop((0, 0, width, rows))
-    region = Image.composite(cloud, region, density.filter(ImageFilter.GaussianBlur(0.7)))
+    region = Image.composite(cloud, region, density.filter(ImageFilter.GaussianBlur(0.7 * k)))
     sky.paste(region, (0, 0))
 
 
@@ -357,25 +366,38 @@ def vignette(image, strength):
     return ImageChops.multiply(image, Image.merge("RGB", (darken, darken, darken)))
 
 
-def background_sea(seed):
+def finish(scene, strength):
+    """The last softening and the vignette. The blur is one pixel's worth at any size,
+    so a large scene keeps its detail."""
+    return vignette(scene.filter(ImageFilter.GaussianBlur(0.4)), strength)
+
+
+# Every scene is laid out in the pixels of the 512 x 512 picture and drawn at
+# `size`, k = size / 512 times that: the same seed gives the same scene, the
+# large one with its own detail rather than an enlarged small one. The random
+# numbers are drawn in the same order and number at every size.
+
+
+def background_sea(seed, size=BACKGROUND_SIZE):
     """Sky with cumulus clouds over the sea, a low island and sunlight on the water."""
     rng = random.Random(seed)
-    size = BACKGROUND_SIZE
-    horizon = 318
-    sun = (352, 118)
+    k = size / float(BACKGROUND_SIZE)
+    horizon = int(round(318 * k))
+    sun = (352 * k, 118 * k)
     sky = vertical_gradient((size, horizon), [(0.0, (34, 86, 160)), (0.55, (92, 146, 204)),
                                               (1.0, (196, 214, 228))])
     cloud_sky(rng, sky, horizon, 118, (255, 255, 252), (160, 170, 188))
     # The sun shines through thin cloud, so its glow goes on top.
-    sky = add_light(sky, (255, 230, 190), radial_glow(sky.size, sun, 220, 80))
-    sky = add_light(sky, (255, 250, 235), radial_glow(sky.size, sun, 40, 255))
+    sky = add_light(sky, (255, 230, 190), radial_glow(sky.size, sun, 220 * k, 80))
+    sky = add_light(sky, (255, 250, 235), radial_glow(sky.size, sun, 40 * k, 255))
 
     sea_rows = size - horizon
     sea = vertical_gradient((size, sea_rows), [(0.0, (150, 175, 192)), (0.08, (70, 118, 150)),
                                                (0.45, (34, 86, 122)), (1.0, (16, 58, 92))])
-    waves = fractal_noise(rng, (512, 512), (6, 48), 3, 0.6)
-    ripples = plane_view(waves, size, [y + 1.0 for y in range(sea_rows)], 120.0, 40000.0,
-                         (256, 0))
+    tex = int(round(512 * k))
+    waves = fractal_noise(rng, (tex, tex), (6, 48), 3, 0.6)
+    ripples = plane_view(waves, size, [y + k for y in range(sea_rows)], 120.0 * k,
+                         40000.0 * k * k, (tex / 2, 0))
     light_sea = ImageChops.screen(sea, solid(sea.size, (60, 70, 80)))
     dark_sea = ImageChops.multiply(sea, solid(sea.size, (200, 205, 210)))
     sea = Image.composite(light_sea, dark_sea, curve(ripples, 60, 200))
@@ -383,9 +405,9 @@ def background_sea(seed):
     path = Image.new("L", sea.size, 0)
     draw = ImageDraw.Draw(path)
     for y in range(sea_rows):
-        half = 6 + y * 0.55
+        half = 6 * k + y * 0.55
         draw.line([(sun[0] - half, y), (sun[0] + half, y)], fill=int(255 - 150 * y / sea_rows))
-    path = path.filter(ImageFilter.GaussianBlur(14))
+    path = path.filter(ImageFilter.GaussianBlur(14 * k))
     sparkle = ImageChops.multiply(curve(ripples, 120, 190), path)
     sea = add_light(sea, (255, 240, 210), sparkle)
 
@@ -393,20 +415,20 @@ def background_sea(seed):
     scene.paste(sky, (0, 0))
     scene.paste(sea, (0, horizon))
     # A hazy island low on the horizon, to the left.
-    island_rows = ridge_line(rng, size, horizon + 2, 10, 5)
-    island_rows = [r - 9 * smoothstep(0, 60, x) * (1 - smoothstep(120, 230, x)) for x, r in
-                   enumerate(island_rows)]
-    island_rows = [r if 20 < x < 240 else horizon + 4 for x, r in enumerate(island_rows)]
+    island_rows = ridge_line(rng, size, horizon + 2 * k, 10 * k, 5)
+    island_rows = [r - 9 * k * smoothstep(0, 60 * k, x) * (1 - smoothstep(120 * k, 230 * k, x))
+                   for x, r in enumerate(island_rows)]
+    island_rows = [r if 20 * k < x < 240 * k else horizon + 4 * k
+                   for x, r in enumerate(island_rows)]
     island = ridge_mask((size, size), island_rows)
     island = ImageChops.multiply(island, vertical_ramp((size, size), [(0, 255), (
-        (horizon + 1) / float(size), 255), ((horizon + 2) / float(size), 0), (1, 0)]))
+        (horizon + k) / float(size), 255), ((horizon + 2 * k) / float(size), 0), (1, 0)]))
     scene = Image.composite(solid(scene.size, (120, 142, 160)), scene, island)
-    scene = scene.filter(ImageFilter.GaussianBlur(0.4))
-    return vignette(scene, 0.25)
+    return finish(scene, 0.25)
 
 
-def tree_clumps(rng, layer, mask_rows, count, size_range, colours, band):
-    """Scatters groves of small round trees in a band below a ridge."""
+def tree_clumps(rng, layer, mask_rows, count, size_range, colours, band, k=1.0):
+    """Scatters groves of small round trees in a band below a ridge (k: the scene's scale)."""
     draw = ImageDraw.Draw(layer)
     dark, mid, light = colours
     width = layer.size[0]
@@ -414,7 +436,7 @@ def tree_clumps(rng, layer, mask_rows, count, size_range, colours, band):
     while len(trees) < count:
         centre_x = rng.uniform(0, width)
         centre_y = rng.uniform(band[0], band[1])
-        spread = rng.uniform(6, 30)
+        spread = rng.uniform(6 * k, 30 * k)
         for _ in range(rng.randint(2, 9)):
             x = centre_x + rng.gauss(0, spread)
             trees.append((x, mask_rows[int(x) % width] + centre_y + rng.gauss(0, spread * 0.15)))
@@ -428,55 +450,59 @@ def tree_clumps(rng, layer, mask_rows, count, size_range, colours, band):
 
 def hill_layer(rng, scene, rows, colour_dark, colour_light, cells, trees=None, haze=0.0,
                haze_colour=(0, 0, 0)):
-    """Draws one range of hills whose ridge follows `rows` over `scene`."""
+    """Draws one range of hills whose ridge follows `rows` over `scene`.
+
+    The trees' radii and bands are in pixels of the 512 scene, doubled.
+    """
     size = scene.size
+    k = size[0] / float(BACKGROUND_SIZE)
     fill = textured(scene, rng, colour_dark, colour_light, cells, 4)
     # Sun from the upper left: the tops of the hills catch more light.
     top = min(rows)
     lit = vertical_ramp(size, [(0.0, 70), (top / float(size[1]), 70),
-                               (min(1.0, (top + 120) / float(size[1])), 0), (1.0, 0)])
+                               (min(1.0, (top + 120 * k) / float(size[1])), 0), (1.0, 0)])
     fill = add_light(fill, (60, 60, 20), lit)
     if trees:
         big = fill.resize((size[0] * 2, size[1] * 2), Image.BICUBIC)
         for count, radius, band in trees:
-            tree_clumps(rng, big, [2 * r for r in rows] * 2, count, radius,
-                        ((28, 52, 24), (44, 78, 34), (70, 104, 46)), band)
+            tree_clumps(rng, big, [2 * r for r in rows] * 2, count,
+                        (radius[0] * k, radius[1] * k),
+                        ((28, 52, 24), (44, 78, 34), (70, 104, 46)), (band[0] * k, band[1] * k), k)
         fill = big.resize(size, Image.LANCZOS)
     if haze:
         fill = Image.blend(fill, solid(size, haze_colour), haze)
     return Image.composite(fill, scene, ridge_mask(size, rows))
 
 
-def background_hills(seed):
+def background_hills(seed, size=BACKGROUND_SIZE):
     """Rolling green hills with trees under a fair-weather sky."""
     rng = random.Random(seed)
-    size = BACKGROUND_SIZE
-    horizon = 300
+    k = size / float(BACKGROUND_SIZE)
+    horizon = int(round(300 * k))
     sky = vertical_gradient((size, horizon), [(0.0, (52, 112, 190)), (0.6, (118, 168, 218)),
                                               (1.0, (206, 224, 236))])
     cloud_sky(rng, sky, horizon, 95, (255, 255, 255), (170, 180, 196), scale=0.8)
     scene = Image.new("RGB", (size, size))
     scene.paste(sky, (0, 0))
     haze = (190, 210, 226)
-    scene = hill_layer(rng, scene, ridge_line(rng, size, 262, 30, 4), (92, 120, 146),
+    scene = hill_layer(rng, scene, ridge_line(rng, size, 262 * k, 30 * k, 4), (92, 120, 146),
                        (130, 154, 176), (8, 8), haze=0.35, haze_colour=haze)
-    scene = hill_layer(rng, scene, ridge_line(rng, size, 300, 22, 3), (88, 128, 78),
+    scene = hill_layer(rng, scene, ridge_line(rng, size, 300 * k, 22 * k, 3), (88, 128, 78),
                        (132, 164, 96), (10, 10), trees=[(260, (2, 4), (4, 50))],
                        haze=0.3, haze_colour=haze)
-    scene = hill_layer(rng, scene, ridge_line(rng, size, 352, 28, 3), (70, 122, 50),
+    scene = hill_layer(rng, scene, ridge_line(rng, size, 352 * k, 28 * k, 3), (70, 122, 50),
                        (120, 164, 70), (8, 8), trees=[(90, (5, 9), (6, 16)),
                                                        (120, (4, 7), (50, 110))],
                        haze=0.12, haze_colour=haze)
-    scene = hill_layer(rng, scene, ridge_line(rng, size, 436, 24, 2), (60, 112, 36),
+    scene = hill_layer(rng, scene, ridge_line(rng, size, 436 * k, 24 * k, 2), (60, 112, 36),
                        (124, 170, 62), (6, 6))
     # Grass in the foreground: fine vertical streaks.
     grass = fractal_noise(rng, (size, size), (128, 16), 2, 0.5)
     streaks = curve(grass, 40, 230, 0.35)
-    foreground = ridge_mask((size, size), ridge_line(rng, size, 440, 24, 2))
+    foreground = ridge_mask((size, size), ridge_line(rng, size, 440 * k, 24 * k, 2))
     scene = Image.composite(ImageChops.multiply(scene, solid(scene.size, (200, 210, 180))),
                             scene, ImageChops.multiply(streaks, foreground))
-    scene = scene.filter(ImageFilter.GaussianBlur(0.4))
-    return vignette(scene, 0.22)
+    return finish(scene, 0.22)
 
 
 def pitch_texture(size):
@@ -490,98 +516,106 @@ def pitch_texture(size):
     return pitch
 
 
-def background_stadium(seed):
+def background_stadium(seed, size=BACKGROUND_SIZE):
     """A football stadium at dusk: glowing sky, floodlights, stands and the pitch."""
     rng = random.Random(seed)
-    size = BACKGROUND_SIZE
-    roof_top = 196
-    pitch_top = 336
-    sky = vertical_gradient((size, roof_top + 30), [
+    k = size / float(BACKGROUND_SIZE)
+    roof_top = int(round(196 * k))
+    pitch_top = int(round(336 * k))
+    sky = vertical_gradient((size, roof_top + int(round(30 * k))), [
         (0.0, (22, 30, 74)), (0.45, (72, 62, 124)), (0.78, (214, 120, 104)),
         (1.0, (250, 178, 108))])
-    cloud_sky(rng, sky, roof_top + 30, 80, (238, 150, 140), (92, 70, 112), scale=0.7,
-              haze_rows=(60, 120))
+    cloud_sky(rng, sky, roof_top + int(round(30 * k)), 80, (238, 150, 140), (92, 70, 112),
+              scale=0.7, haze_rows=(60, 120))
     scene = Image.new("RGB", (size, size), (0, 0, 0))
     scene.paste(sky, (0, 0))
 
     # The far stand: a bowl whose sides rise towards the edges of the view.
-    def bowl(x, base, lift):
+    def bowl(x, base, lift=30 * k):
         return base - lift * ((x - size / 2.0) / (size / 2.0)) ** 2
 
-    stand_mask = ridge_mask((size, size), [bowl(x, roof_top + 14, 30) for x in range(size)])
-    crowd = Image.frombytes("RGB", (size, size), rng.randbytes(size * size * 3))
-    crowd = crowd.resize((size // 2, size // 2), Image.BOX).resize((size, size), Image.NEAREST)
+    stand_mask = ridge_mask((size, size), [bowl(x, roof_top + 14 * k) for x in range(size)])
+    # One spectator per two pixels of the small scene, whatever the size.
+    small = BACKGROUND_SIZE
+    crowd = Image.frombytes("RGB", (small, small), rng.randbytes(small * small * 3))
+    crowd = crowd.resize((small // 2, small // 2), Image.BOX).resize((size, size), Image.NEAREST)
     crowd = Image.blend(crowd, crowd.convert("L").convert("RGB"), 0.5)
     crowd = ImageChops.multiply(crowd, solid(crowd.size, (110, 96, 104)))
-    crowd = crowd.filter(ImageFilter.GaussianBlur(0.6))
+    crowd = crowd.filter(ImageFilter.GaussianBlur(0.6 * k))
     tiers = Image.new("L", (size, size), 255)
     draw = ImageDraw.Draw(tiers)
-    y = float(roof_top + 20)
+    y = float(roof_top + 20 * k)
     while y < pitch_top:
-        draw.line([(0, int(y)), (size, int(y))], fill=120)
-        y += 3.0 + (y - roof_top) * 0.05
+        draw.line([(0, int(y)), (size, int(y))], fill=120, width=max(1, int(round(k))))
+        y += 3.0 * k + (y - roof_top) * 0.05
     crowd = ImageChops.multiply(crowd, Image.merge("RGB", (tiers, tiers, tiers)))
     # The roof shades the upper tiers; the floodlights light the lower ones.
     crowd = add_light(crowd, (70, 64, 50), vertical_ramp((size, size), [
         (0.0, 0), (roof_top / float(size), 0), (pitch_top / float(size), 255), (1.0, 255)]))
-    shadow = vertical_ramp((size, size), [(0.0, 90), ((roof_top + 14) / float(size), 90),
-                                          ((roof_top + 60) / float(size), 255), (1.0, 255)])
+    shadow = vertical_ramp((size, size), [(0.0, 90), ((roof_top + 14 * k) / float(size), 90),
+                                          ((roof_top + 60 * k) / float(size), 255), (1.0, 255)])
     crowd = ImageChops.multiply(crowd, Image.merge("RGB", (shadow, shadow, shadow)))
     scene = Image.composite(crowd, scene, stand_mask)
     roof_mask = ImageChops.subtract(
-        ridge_mask((size, size), [bowl(x, roof_top, 30) for x in range(size)]),
-        ridge_mask((size, size), [bowl(x, roof_top + 14, 30) for x in range(size)]))
+        ridge_mask((size, size), [bowl(x, roof_top) for x in range(size)]),
+        ridge_mask((size, size), [bowl(x, roof_top + 14 * k) for x in range(size)]))
     scene = Image.composite(solid(scene.size, (24, 22, 34)), scene, roof_mask)
     # Lamps along the roof's edge.
     lamps = Image.new("L", (size, size), 0)
     draw = ImageDraw.Draw(lamps)
-    for x in range(6, size, 14):
-        y = bowl(x, roof_top + 12, 30)
-        draw.ellipse([x - 1.2, y - 1.2, x + 1.2, y + 1.2], fill=255)
-    scene = add_light(scene, (255, 236, 190), lamps.filter(ImageFilter.GaussianBlur(0.8)))
-    scene = add_light(scene, (255, 210, 150), lamps.filter(ImageFilter.GaussianBlur(6)))
+    for step in range(6, BACKGROUND_SIZE, 14):
+        x = step * k
+        y = bowl(x, roof_top + 12 * k)
+        draw.ellipse([x - 1.2 * k, y - 1.2 * k, x + 1.2 * k, y + 1.2 * k], fill=255)
+    scene = add_light(scene, (255, 236, 190), lamps.filter(ImageFilter.GaussianBlur(0.8 * k)))
+    scene = add_light(scene, (255, 210, 150), lamps.filter(ImageFilter.GaussianBlur(6 * k)))
     # Advertising boards along the touchline: bands of lit colour.
-    for x in range(0, size, 36):
+    for step in range(0, BACKGROUND_SIZE, 36):
         colour = [(30, 90, 200), (220, 220, 220), (200, 40, 40), (250, 190, 40), (40, 150, 80)][
             rng.randrange(5)]
-        ImageDraw.Draw(scene).rectangle([x, pitch_top - 9, x + 35, pitch_top - 1],
+        x = step * k
+        ImageDraw.Draw(scene).rectangle([x, pitch_top - 9 * k, x + 36 * k - 1, pitch_top - 1],
                                         fill=mix(colour, (0, 0, 0), 0.25))
 
     # The pitch in perspective, lit brightest in the middle.
     rows = size - pitch_top
-    stripes = plane_view(pitch_texture((512, 512)), size, [y + 12.0 for y in range(rows)],
-                         140.0, 14000.0, (256, 0))
+    tex = int(round(512 * k))
+    stripes = plane_view(pitch_texture((tex, tex)), size, [y + 12.0 * k for y in range(rows)],
+                         140.0 * k, 14000.0 * k * k, (tex / 2, 0))
     pitch = vertical_gradient((size, rows), [(0.0, (52, 120, 54)), (1.0, (40, 104, 40))])
     pitch = add_light(pitch, (44, 48, 30), stripes)
     lines = Image.new("L", (size, rows), 0)
     draw = ImageDraw.Draw(lines)
-    draw.line([(0, 3), (size, 3)], fill=220, width=2)
-    draw.line([(size / 2.0, 3), (size / 2.0 - 30, rows)], fill=210, width=2)
-    draw.ellipse([size / 2.0 - 150, 30, size / 2.0 + 130, 120], outline=210, width=2)
-    pitch = add_light(pitch, (230, 230, 220), lines.filter(ImageFilter.GaussianBlur(0.5)))
+    line_width = int(round(2 * k))
+    draw.line([(0, 3 * k), (size, 3 * k)], fill=220, width=line_width)
+    draw.line([(size / 2.0, 3 * k), (size / 2.0 - 30 * k, rows)], fill=210, width=line_width)
+    draw.ellipse([size / 2.0 - 150 * k, 30 * k, size / 2.0 + 130 * k, 120 * k], outline=210,
+                 width=line_width)
+    pitch = add_light(pitch, (230, 230, 220), lines.filter(ImageFilter.GaussianBlur(0.5 * k)))
     scene.paste(pitch, (0, pitch_top))
 
     # Floodlight masts with their banks of lamps and a wide glow.
+    masts = [(x * k, top * k) for x, top in ((44, 70), (468, 70))]
     draw = ImageDraw.Draw(scene)
-    for mast_x, top in ((44, 70), (468, 70)):
-        draw.line([(mast_x, top + 10), (mast_x, bowl(mast_x, roof_top, 30) + 4)],
-                  fill=(30, 26, 38), width=4)
-        draw.rectangle([mast_x - 26, top - 12, mast_x + 26, top + 12], fill=(40, 36, 48))
+    for mast_x, top in masts:
+        draw.line([(mast_x, top + 10 * k), (mast_x, bowl(mast_x, roof_top) + 4 * k)],
+                  fill=(30, 26, 38), width=int(round(4 * k)))
+        draw.rectangle([mast_x - 26 * k, top - 12 * k, mast_x + 26 * k, top + 12 * k],
+                       fill=(40, 36, 48))
     glow = Image.new("L", (size, size), 0)
     bulbs = Image.new("L", (size, size), 0)
     bulb_draw = ImageDraw.Draw(bulbs)
-    for mast_x, top in ((44, 70), (468, 70)):
-        glow = ImageChops.lighter(glow, radial_glow((size, size), (mast_x, top), 170, 150))
+    for mast_x, top in masts:
+        glow = ImageChops.lighter(glow, radial_glow((size, size), (mast_x, top), 170 * k, 150))
         for i in range(6):
             for j in range(3):
-                bx = mast_x - 22 + i * 8.8
-                by = top - 8 + j * 8
-                bulb_draw.rectangle([bx, by, bx + 5, by + 4], fill=255)
+                bx = mast_x - 22 * k + i * 8.8 * k
+                by = top - 8 * k + j * 8 * k
+                bulb_draw.rectangle([bx, by, bx + 5 * k, by + 4 * k], fill=255)
     scene = add_light(scene, (255, 232, 190), glow)
-    scene = add_light(scene, (255, 255, 240), bulbs.filter(ImageFilter.GaussianBlur(0.6)))
-    scene = add_light(scene, (255, 240, 200), bulbs.filter(ImageFilter.GaussianBlur(7)))
-    scene = scene.filter(ImageFilter.GaussianBlur(0.4))
-    return vignette(scene, 0.3)
+    scene = add_light(scene, (255, 255, 240), bulbs.filter(ImageFilter.GaussianBlur(0.6 * k)))
+    scene = add_light(scene, (255, 240, 200), bulbs.filter(ImageFilter.GaussianBlur(7 * k)))
+    return finish(scene, 0.3)
 
 
 # ---------------------------------------------------------------------------
@@ -604,51 +638,58 @@ def drawn_glyphs():
     return glyphs
 
 
-def render_glyph(font, char, width):
-    """The glyph as a width x CELL_HEIGHT L picture, condensed to fit its cell.
+def render_glyph(font, char, width, factor=1):
+    """The glyph as a width x CELL_HEIGHT * factor L picture, condensed to fit its cell.
 
     The glyph keeps its side bearings (scaled) so that glyphs set edge to edge
     stay apart, but never less than one blank column on either side: the
     overlay samples the texture a fraction of a texel off, and ink in a cell's
-    edge column would bleed into its neighbour.
+    edge column would bleed into its neighbour. `factor` is the picture's size
+    over the small font's; every margin and empty row grows with it, so the
+    large glyph covers the same fraction of its cell.
     """
     scale = SUPERSAMPLE
-    pad = 8 * scale
+    height = CELL_HEIGHT * factor
+    pad = 8 * scale * factor
     advance = font.getlength(char)
-    canvas = Image.new("L", (int(advance) + 2 * pad, CELL_HEIGHT * scale), 0)
-    ImageDraw.Draw(canvas).text((pad, GLYPH_BASELINE * scale), char, font=font, fill=255,
-                                anchor="ls")
+    canvas = Image.new("L", (int(advance) + 2 * pad, height * scale), 0)
+    ImageDraw.Draw(canvas).text((pad, GLYPH_BASELINE * factor * scale), char, font=font,
+                                fill=255, anchor="ls")
     ink = canvas.getbbox()
     ink_left, ink_right = ink[0] - pad, ink[2] - pad
-    if width < NARROW_CELL:
+    if width < NARROW_CELL * factor:
         margin_left = margin_right = 0.0
     else:
         box_left, box_right = min(0.0, ink_left), max(advance, ink_right)
         fit = width / float(box_right - box_left)
-        margin_left = max(1.0, (ink_left - box_left) * fit)
-        margin_right = max(1.0, (box_right - ink_right) * fit)
+        margin_left = max(1.0 * factor, (ink_left - box_left) * fit)
+        margin_right = max(1.0 * factor, (box_right - ink_right) * fit)
     ink_width = width - margin_left - margin_right
-    glyph = Image.new("L", (width * scale, CELL_HEIGHT * scale), 0)
-    squeezed = canvas.crop((ink[0], 0, ink[2], CELL_HEIGHT * scale)).resize(
-        (max(1, int(round(ink_width * scale))), CELL_HEIGHT * scale), Image.LANCZOS)
+    glyph = Image.new("L", (width * scale, height * scale), 0)
+    squeezed = canvas.crop((ink[0], 0, ink[2], height * scale)).resize(
+        (max(1, int(round(ink_width * scale))), height * scale), Image.LANCZOS)
     glyph.paste(squeezed, (int(round(margin_left * scale)), 0))
-    glyph = glyph.resize((width, CELL_HEIGHT), Image.BOX)
+    glyph = glyph.resize((width, height), Image.BOX)
     # Keep the cell's top and bottom rows empty; cut faint pixels to black.
-    glyph.paste(0, (0, 0, width, 1))
-    glyph.paste(0, (0, CELL_HEIGHT - 1, width, CELL_HEIGHT))
+    glyph.paste(0, (0, 0, width, factor))
+    glyph.paste(0, (0, height - factor, width, height))
     cut = GLYPH_DARK_CUT
     return glyph.point([0 if v < cut else int(round(150 + 105 * (v - cut) / (255.0 - cut)))
                         for v in range(256)])
 
 
-def font_picture():
-    """The 256 x 256 overlay font: light glyphs on exact black, cells as FONT_GLYPHS."""
-    font = ImageFont.truetype(GLYPH_FONT, GLYPH_PIXEL_SIZE * SUPERSAMPLE)
-    picture = Image.new("L", (FONT_PICTURE_SIZE, FONT_PICTURE_SIZE), 0)
+def font_picture(factor=1):
+    """The overlay font: light glyphs on exact black, cells as FONT_GLYPHS times `factor`.
+
+    The large font is drawn from the outlines at its own size, not enlarged."""
+    font = ImageFont.truetype(GLYPH_FONT, GLYPH_PIXEL_SIZE * SUPERSAMPLE * factor)
+    side = FONT_PICTURE_SIZE * factor
+    picture = Image.new("L", (side, side), 0)
     for char, (row, left, right) in drawn_glyphs():
-        glyph = render_glyph(font, char, right - left)
-        region = picture.crop((left, row, right, row + CELL_HEIGHT))
-        picture.paste(ImageChops.lighter(region, glyph), (left, row))
+        glyph = render_glyph(font, char, (right - left) * factor, factor)
+        box = (left * factor, row * factor, right * factor, (row + CELL_HEIGHT) * factor)
+        region = picture.crop(box)
+        picture.paste(ImageChops.lighter(region, glyph), box[:2])
     return picture
 
 
@@ -785,7 +826,7 @@ def palette_image(palette):
 # Contact sheet
 
 SHEET_GREY = (96, 96, 100)
-def contact_sheet(backgrounds, font, dialog, icons):
+def contact_sheet(backgrounds, font, dialog, icons, large_font, large_background):
     """One PNG that shows every built-in picture, labelled (the flags have docs/flags.png)."""
     label_font = ImageFont.truetype(PLAIN_FONT, 15)
     sheet = Image.new("RGB", (1260, 930), (228, 228, 224))
@@ -817,6 +858,18 @@ def contact_sheet(backgrounds, font, dialog, icons):
         pos = (560 + (i % 2) * 350, 312) if i < 2 else (20, 560)
         sheet.paste(background.resize((340, 340), Image.LANCZOS), pos)
         label(pos[0], pos[1] + 342, "background%d.jpg" % (1000 + i))
+    # The large pictures at 1 : 1 beside the small font enlarged to the same size.
+    factor = LARGE_FONT_FACTOR
+    box = (7, 45, 82, 87)  # B, C and D
+    large_box = tuple(v * factor for v in box)
+    label(380, 690, "font2000.gif enlarged %d times" % factor)
+    enlarged = font.crop(box).resize((large_box[2] - large_box[0], large_box[3] - large_box[1]),
+                                     Image.NEAREST)
+    sheet.paste(enlarged, (380, 712))
+    label(700, 690, "%s (1 : 1)" % LARGE_FONT_FILE)
+    sheet.paste(large_font.crop(large_box), (700, 712))
+    label(1020, 690, "background1012.jpg (1 : 1)")
+    sheet.paste(large_background.crop((400, 1240, 620, 1408)), (1020, 712))
     return sheet
 
 
@@ -828,11 +881,36 @@ BACKGROUNDS = (
     ("background1001.jpg", background_hills, 1001),
     ("background1002.jpg", background_stadium, 1002),
 )
+# The same scenes (same seeds) for large displays, each with its small one.
+LARGE_BACKGROUND_SIZE = 2048
+LARGE_BACKGROUNDS = (
+    ("background1010.jpg", "background1000.jpg"),
+    ("background1011.jpg", "background1001.jpg"),
+    ("background1012.jpg", "background1002.jpg"),
+)
 FONT_FILE = "font2000.gif"
+LARGE_FONT_FILE = "font2001.gif"
+LARGE_FONT_FACTOR = 4
 DIALOG_FILE = "dialog3000.jpg"
 ICON_FILE = "icon100.ico"
 JPEG_QUALITY = 92
 BACKGROUND_BYTES = (30000, 120000)
+LARGE_BACKGROUND_BYTES = (150000, 900000)
+# A large scene reduced to 512 against its small one, mean difference per
+# channel: the same scene differs by its finer detail (about 1 to 4); a shifted
+# or different scene by tens.
+LARGE_BACKGROUND_MEAN_DIFFERENCE = 7.0
+# The large scenes hold two to three times the fine detail of a small one
+# enlarged; an enlarged copy, saved as JPEG, 1.1 to 1.3 times.
+LARGE_BACKGROUND_DETAIL_GAIN = 1.5
+# The large font reduced by its factor against the small font, per glyph: the
+# ink's centre (in small pixels) and area, and its box. A glyph one small pixel
+# off or drawn at another size fails.
+GLYPH_CENTRE_TOLERANCE = 0.75
+GLYPH_AREA_TOLERANCE = 0.2
+# Drawn at its own size, a glyph's edge crosses many 4 x 4 blocks; an enlarged
+# copy of the small font would have none but whole blocks.
+LARGE_FONT_MIN_EDGE_SHARE = 0.2
 LIT_MINIMUM = 128  # lit font pixels are light; anything darker would be stray noise
 GLYPH_MIN_LIT = 4
 
@@ -907,6 +985,11 @@ def check_glyph_table(faults):
     for code, cell in ((32, (3, 0, 7)), (95, (3, 0, 4)), (34, (3, 0, 5))):
         if FONT_GLYPHS[code - FIRST_GLYPH_CODE] != cell:
             faults.append("glyph table: code %d must be the blank cell %r" % (code, cell))
+    cells = [cell for _, cell in drawn_glyphs()]
+    for i, (row, left, right) in enumerate(cells):
+        for other in cells[i + 1:]:
+            if other[0] == row and left < other[2] and other[1] < right:
+                faults.append("glyph table: cells %r and %r overlap" % ((row, left, right), other))
 
 
 def check_gif_palette(faults, path):
@@ -922,36 +1005,42 @@ def check_gif_palette(faults, path):
         faults.append("%s: colour table is not the grey ramp with black at 0" % path)
 
 
-def check_font(faults, path):
+def lit_mask(picture):
+    """255 where the program lights a font pixel (any non-black), else 0."""
+    return picture.convert("L").point([0] + [255] * 255)
+
+
+def lit_pixels(mask, box=None):
+    return (mask.crop(box) if box else mask).histogram()[255]
+
+
+def check_font(faults, path, factor=1):
+    """The font picture FONT_PICTURE_SIZE * factor square, ink inside its cells times factor.
+
+    Returns the picture as L, or None when it cannot be read."""
     check_glyph_table(faults)
     picture = open_picture(faults, path, "GIF")
     if picture is None:
-        return
+        return None
     check_gif_palette(faults, path)
-    if picture.size != (FONT_PICTURE_SIZE, FONT_PICTURE_SIZE):
-        faults.append("%s: size %r, expected 256 x 256" % (path, picture.size))
-        return
-    rgb = picture.convert("RGB")
-    pixels = rgb.load()
-    glyphs = drawn_glyphs()
-    lit_count = {cell: 0 for _, cell in glyphs}
-    stray = dark = edge = 0
-    for y in range(FONT_PICTURE_SIZE):
-        for x in range(FONT_PICTURE_SIZE):
-            value = pixels[x, y]
-            if value == (0, 0, 0):
-                continue
-            if min(value) < LIT_MINIMUM:
-                dark += 1
-            owners = [cell for _, cell in glyphs
-                      if cell[0] <= y < cell[0] + CELL_HEIGHT and cell[1] <= x < cell[2]]
-            if len(owners) != 1:
-                stray += 1
-                continue
-            lit_count[owners[0]] += 1
-            if y in (owners[0][0], owners[0][0] + CELL_HEIGHT - 1):
-                edge += 1
-    if pixels[0, 0] != (0, 0, 0) or pixels[255, 255] != (0, 0, 0):
+    side = FONT_PICTURE_SIZE * factor
+    if picture.size != (side, side):
+        faults.append("%s: size %r, expected %d x %d" % (path, picture.size, side, side))
+        return None
+    grey = picture.convert("L")
+    lit = lit_mask(grey)
+    glyphs = [(char, cell, tuple(v * factor for v in (cell[1], cell[0], cell[2],
+                                                       cell[0] + CELL_HEIGHT)))
+              for char, cell in drawn_glyphs()]
+    cells = Image.new("L", grey.size, 0)
+    for _, _, box in glyphs:
+        cells.paste(255, box)
+    stray = lit_pixels(ImageChops.subtract(lit, cells))
+    dark = sum(grey.histogram()[1:LIT_MINIMUM])
+    edge = sum(lit_pixels(lit, (left, top, right, top + factor)) +
+               lit_pixels(lit, (left, bottom - factor, right, bottom))
+               for _, _, (left, top, right, bottom) in glyphs)
+    if grey.getpixel((0, 0)) != 0 or grey.getpixel((side - 1, side - 1)) != 0:
         faults.append("%s: background is not exactly black" % path)
     if stray:
         faults.append("%s: %d lit pixels outside their own glyph cell" % (path, stray))
@@ -959,13 +1048,101 @@ def check_font(faults, path):
         faults.append("%s: %d lit pixels darker than %d (stray grey)" % (path, dark, LIT_MINIMUM))
     if edge:
         faults.append("%s: %d lit pixels in a cell's top or bottom row" % (path, edge))
-    for char, cell in glyphs:
-        if lit_count[cell] < GLYPH_MIN_LIT:
+    for char, cell, box in glyphs:
+        count = lit_pixels(lit, box)
+        if count < GLYPH_MIN_LIT * factor * factor:
             faults.append("%s: glyph %r in cell %r has only %d lit pixels"
-                          % (path, char, cell, lit_count[cell]))
+                          % (path, char, cell, count))
     for row, left, right in BLANK_CELLS:
-        if rgb.crop((left, row, right, row + CELL_HEIGHT)).getbbox() is not None:
+        box = tuple(v * factor for v in (left, row, right, row + CELL_HEIGHT))
+        if lit.crop(box).getbbox() is not None:
             faults.append("%s: blank cell %r is not black" % (path, (row, left, right)))
+    return grey
+
+
+def ink_centre(mask):
+    """(x, y, area) of an L coverage picture's ink, area in full pixels."""
+    width, height = mask.size
+    columns = mask.resize((width, 1), Image.BOX).getdata()
+    rows = mask.resize((1, height), Image.BOX).getdata()
+    total = float(sum(columns)) or 1.0
+    return (sum(x * v for x, v in enumerate(columns)) / total,
+            sum(y * v for y, v in enumerate(rows)) / float(sum(rows) or 1.0),
+            total * height / 255.0)
+
+
+def check_large_font(faults, path, small, large, factor):
+    """Every glyph of the large font, reduced by `factor`, where the small font has it."""
+    small_lit = lit_mask(small)
+    large_lit = lit_mask(large)
+    reduced = large_lit.resize(small.size, Image.BOX)
+    for char, (row, left, right) in drawn_glyphs():
+        box = (left, row, right, row + CELL_HEIGHT)
+        sx, sy, s_area = ink_centre(small_lit.crop(box))
+        lx, ly, l_area = ink_centre(reduced.crop(box))
+        off = max(abs(sx - lx), abs(sy - ly))
+        if off > GLYPH_CENTRE_TOLERANCE:
+            faults.append("%s: glyph %r lies %.2f small pixels from the small font's"
+                          % (path, char, off))
+        if abs(l_area - s_area) > GLYPH_AREA_TOLERANCE * s_area:
+            faults.append("%s: glyph %r covers %.0f small pixels, the small font %.0f"
+                          % (path, char, l_area, s_area))
+        half = reduced.crop(box).point([0] * 128 + [255] * 128).getbbox()
+        whole = small_lit.crop(box).getbbox()
+        if half is None or whole is None or max(abs(a - b) for a, b in zip(half, whole)) > 1:
+            faults.append("%s: glyph %r spans %r in its cell, the small font %r"
+                          % (path, char, half, whole))
+    histogram = reduced.histogram()
+    inked = sum(histogram[1:])
+    if inked and sum(histogram[1:255]) < LARGE_FONT_MIN_EDGE_SHARE * inked:
+        faults.append("%s: glyph edges are whole %d x %d blocks: an enlarged small font?"
+                      % (path, factor, factor))
+
+
+def mean_difference(picture_a, picture_b):
+    """Mean absolute difference of two RGB pictures, averaged over the channels."""
+    histogram = ImageChops.difference(picture_a, picture_b).histogram()
+    pixels = picture_a.size[0] * picture_a.size[1] * 3.0
+    return sum((i % 256) * n for i, n in enumerate(histogram)) / pixels
+
+
+def check_large_background(faults, path, picture, small_path):
+    """Reduced to the small one's size, the large scene is close to it and lies on it:
+    moved one pixel any way, the two differ more."""
+    small = open_picture(faults, small_path, "JPEG")
+    if small is None:
+        return
+    side = small.size[0]
+    reduced = picture.convert("RGB").resize(small.size, Image.BOX)
+    margin = 2
+    inner = small.convert("RGB").crop((margin, margin, side - margin, side - margin))
+
+    def against(dx, dy):
+        return mean_difference(inner, reduced.crop((margin + dx, margin + dy,
+                                                    side - margin + dx, side - margin + dy)))
+
+    aligned = against(0, 0)
+    if aligned > LARGE_BACKGROUND_MEAN_DIFFERENCE:
+        faults.append("%s: reduced to %d it differs from %s by %.1f on average"
+                      % (path, side, os.path.basename(small_path), aligned))
+    for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
+        if against(dx, dy) <= aligned:
+            faults.append("%s: reduced to %d it matches %s better moved by (%d, %d)"
+                          % (path, side, os.path.basename(small_path), dx, dy))
+    # Its own detail: what a picture at twice the small size loses when reduced
+    # to the small size and enlarged back, against the same loss of the small
+    # one enlarged. (Twice, not four times: the finest scale holds JPEG's noise.)
+    large = picture.convert("RGB")
+
+    def detail(full):
+        middle = full.resize((side * 2, side * 2), Image.BOX)
+        coarse = middle.resize(small.size, Image.BOX).resize(middle.size, Image.BICUBIC)
+        return mean_difference(middle, coarse)
+
+    enlarged = detail(small.convert("RGB").resize(large.size, Image.BICUBIC))
+    if detail(large) < LARGE_BACKGROUND_DETAIL_GAIN * enlarged:
+        faults.append("%s: no finer detail than %s enlarged (%.2f against %.2f)"
+                      % (path, os.path.basename(small_path), detail(large), enlarged))
 
 
 def check_icon(faults, path):
@@ -992,19 +1169,28 @@ def check_icon(faults, path):
 def check_outputs():
     """Every fault found in the written files, as readable lines; empty when all is well."""
     faults = []
-    for file_name, _, _ in BACKGROUNDS:
+    backgrounds = [(name, BACKGROUND_SIZE, BACKGROUND_BYTES, None) for name, _, _ in BACKGROUNDS]
+    backgrounds += [(name, LARGE_BACKGROUND_SIZE, LARGE_BACKGROUND_BYTES, small)
+                    for name, small in LARGE_BACKGROUNDS]
+    for file_name, side, byte_range, small_name in backgrounds:
         path = os.path.join(RESOURCE_DIR, file_name)
-        picture = check_jpeg(faults, path, (BACKGROUND_SIZE, BACKGROUND_SIZE))
+        picture = check_jpeg(faults, path, (side, side))
         if picture is None:
             continue
         size = os.path.getsize(path)
-        if not BACKGROUND_BYTES[0] <= size <= BACKGROUND_BYTES[1]:
-            faults.append("%s: %d bytes, outside %r" % (path, size, BACKGROUND_BYTES))
+        if not byte_range[0] <= size <= byte_range[1]:
+            faults.append("%s: %d bytes, outside %r" % (path, size, byte_range))
         # A photograph, not a flat field: its pixels must spread.
         spread = max(high - low for low, high in picture.convert("RGB").getextrema())
         if spread < 100:
             faults.append("%s: looks flat (value spread %d)" % (path, spread))
-    check_font(faults, os.path.join(RESOURCE_DIR, FONT_FILE))
+        if small_name:
+            check_large_background(faults, path, picture, os.path.join(RESOURCE_DIR, small_name))
+    small_font = check_font(faults, os.path.join(RESOURCE_DIR, FONT_FILE))
+    large_path = os.path.join(RESOURCE_DIR, LARGE_FONT_FILE)
+    large_font = check_font(faults, large_path, LARGE_FONT_FACTOR)
+    if small_font is not None and large_font is not None:
+        check_large_font(faults, large_path, small_font, large_font, LARGE_FONT_FACTOR)
     check_jpeg(faults, os.path.join(RESOURCE_DIR, DIALOG_FILE), DIALOG_SIZE)
     check_icon(faults, os.path.join(RESOURCE_DIR, ICON_FILE))
     open_picture(faults, SHEET_PATH, "PNG")
@@ -1019,19 +1205,26 @@ def generate():
     os.makedirs(RESOURCE_DIR, exist_ok=True)
     os.makedirs(os.path.dirname(SHEET_PATH), exist_ok=True)
     backgrounds = []
-    for file_name, make, seed in BACKGROUNDS:
+    large = None
+    for (file_name, make, seed), (large_name, _) in zip(BACKGROUNDS, LARGE_BACKGROUNDS):
         picture = make(seed)
         picture.save(os.path.join(RESOURCE_DIR, file_name), "JPEG", quality=JPEG_QUALITY,
                      progressive=False, optimize=True)
         backgrounds.append(picture)
+        large = make(seed, LARGE_BACKGROUND_SIZE)  # the last, the stadium, is on the sheet
+        large.save(os.path.join(RESOURCE_DIR, large_name), "JPEG", quality=JPEG_QUALITY,
+                   progressive=False, optimize=True)
     font = font_picture()
     save_font_gif(font, os.path.join(RESOURCE_DIR, FONT_FILE))
+    large_font = font_picture(LARGE_FONT_FACTOR)
+    save_font_gif(large_font, os.path.join(RESOURCE_DIR, LARGE_FONT_FILE))
     dialog = dialog_picture(backgrounds[0])
     dialog.save(os.path.join(RESOURCE_DIR, DIALOG_FILE), "JPEG", quality=90, progressive=False)
     icons = [flag_on_pole((size, size)) for size in ICON_SIZES]
     with open(os.path.join(RESOURCE_DIR, ICON_FILE), "wb") as handle:
         handle.write(icon_file(icons))
-    contact_sheet(backgrounds, font, dialog, icons).save(SHEET_PATH, "PNG", optimize=True)
+    contact_sheet(backgrounds, font, dialog, icons, large_font, large).save(
+        SHEET_PATH, "PNG", optimize=True)
 
 
 def main(argv):
@@ -1046,8 +1239,8 @@ def main(argv):
         for fault in faults:
             sys.stderr.write("  FAULT: %s\n" % fault)
         return 1
-    print("gen_resources: all outputs checked: 3 backgrounds, font, dialog picture, icon, "
-          "contact sheet")
+    print("gen_resources: all outputs checked: 3 backgrounds and their large ones, font and "
+          "large font, dialog picture, icon, contact sheet")
     return 0
 
 
