@@ -636,12 +636,18 @@ def rendering(sources):
     folder = os.path.join(cache_root(), "render-" + render_key())
     found = cached(folder)
     if found is not None:
-        os.utime(folder)
+        try:
+            os.utime(folder)  # the newest few renderings stay
+        except OSError:
+            pass
         return found + ([],)
     files, thumbs, faults = render_all(sources)
     sheet = contact_sheet(dict(thumbs, **kept_thumbs()))
     if not faults:
-        keep(folder, files, sheet)
+        try:
+            keep(folder, files, sheet)
+        except OSError as error:  # a cache that cannot be written only costs time
+            sys.stderr.write("gen_flags: rendering not kept in %s (%s)\n" % (folder, error))
     return files, sheet, faults
 
 
