@@ -324,7 +324,8 @@ class Wine:
         """{name: RegValue} with every value's exact bytes, or None when the key is absent."""
         code, out = self.wintool("reg-list", key)
         lines = parse_lines(out)
-        if code == 1 and lines == [{"absent": "1"}]:
+        # 1018: the key was deleted while it was listed (an uninstaller at work).
+        if (code == 1 and lines == [{"absent": "1"}]) or lines[-1:] == [{"error": "1018"}]:
             return None
         assert code == 0 and lines and "values" in lines[-1], f"reg-list {key}: {out!r}"
         return {f["name"]: RegValue(f["kind"] or int(f["type"]), bytes.fromhex(f["data"])) for f in lines[:-1]}
