@@ -2,7 +2,8 @@
 ;
 ; Built by installer/CMakeLists.txt with:
 ;   makensis -DARCH=x86-unicode|amd64-unicode -DSCR=<path of BrevantoFlags.scr>
-;            -DSOURCE=<repository root> -DOUTFILE=<setup program>
+;            -DSOURCE=<repository root> -DFLAG_ROOT=<the folder that holds the build's IMAGE>
+;            -DOUTFILE=<setup program>
 ;            -DFLAG_FILES=<flag-files.nsh> -DREMOVE_EARLIER_FLAGS=<its .exe> BrevantoFlags.nsi
 ;
 ; Installs the saver and its flag folder IMAGE into a folder of the user's
@@ -25,6 +26,7 @@
 !insertmacro REQUIRE_DEFINE ARCH
 !insertmacro REQUIRE_DEFINE SCR
 !insertmacro REQUIRE_DEFINE SOURCE
+!insertmacro REQUIRE_DEFINE FLAG_ROOT
 !insertmacro REQUIRE_DEFINE OUTFILE
 !insertmacro REQUIRE_DEFINE FLAG_FILES
 !insertmacro REQUIRE_DEFINE REMOVE_EARLIER_FLAGS
@@ -134,7 +136,7 @@ Function .onInit
 FunctionEnd
 
 !macro INSTALL_FLAG name
-  File "${SOURCE}\IMAGE\${name}"
+  File "${FLAG_ROOT}\IMAGE\${name}"
 !macroend
 !macro REMOVE_FLAG name
   Delete "$INSTDIR\IMAGE\${name}"

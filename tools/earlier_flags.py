@@ -24,8 +24,9 @@ import os
 import subprocess
 import sys
 
+import gen_flags
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-FLAG_DIR = os.path.join(ROOT, "IMAGE")
 LIST_PATH = os.path.join(ROOT, "installer", "earlier-flags.txt")
 COPIES_DIR = os.path.join(ROOT, "tests", "e2e", "earlier_flags")
 # The commit that put the rendered flags in place of the hand-drawn ones.
@@ -61,7 +62,8 @@ def made_files():
     if any(len(found) > 1 for found in versions.values()):
         # One folder of copies cannot hold two versions under one name.
         raise SystemExit("earlier_flags: a name with two versions: the copies need another layout")
-    today = set(os.listdir(FLAG_DIR))
+    # The files of today's folder, as the build renders it.
+    today = {name + ".png" for _, name in gen_flags.FLAGS} | set(gen_flags.KEPT_FLAGS) | {gen_flags.REGION_LIST}
     lines = ["%s %d %s\n" % (hashlib.sha256(data).hexdigest(), len(data), name)
              for name, found in sorted(versions.items()) if name not in today for data in found]
     files = {LIST_PATH: (HEADER + "".join(lines)).encode("utf-8")}

@@ -1,24 +1,39 @@
 #!/usr/bin/python3
-"""Renders the flag folder IMAGE/ and its contact sheet docs/flags.png from the
-pinned flag drawings of tools/flags (npm), writes the folder's region list
-IMAGE/regions.txt from the same package's country list, then checks them.
+"""Renders the flag folder IMAGE that ships with the saver from the pinned
+flag drawings of tools/flags (npm), with the folder's region list and the
+contact sheet docs/flags.png, and checks what is committed.
 
-    /usr/bin/python3 tools/gen_flags.py          render every flag and the sheet, then check
-    /usr/bin/python3 tools/gen_flags.py --check  render in memory and compare with the
-                                                 committed files; writes nothing
-    ... --check --folder DIR                     the same with DIR in place of IMAGE/ (a copy
-                                                 to try the check on)
+    /usr/bin/python3 tools/gen_flags.py               write the committed files (sheet, licence
+                                                      notice, tools/flags/regions.txt), then check
+    /usr/bin/python3 tools/gen_flags.py --render DIR  make DIR the shipped folder: every flag,
+                                                      the kept one and regions.txt, nothing else
+    /usr/bin/python3 tools/gen_flags.py --check       compare the committed files with the
+                                                      rendering and check the names; writes nothing
+    ... --check --folder DIR                          also that DIR is exactly the rendering
+
+The folder is not committed (at 2048 x 1536 it is about 30 MB): each build
+tree renders its own (CMake target flag_folder). The committed parts are
+tools/flags: the packages' lock, the kept flag (the saver's own drawing) and
+the region list; the sheet; installer/FLAGS-LICENSE.txt.
 
 The drawings are flag-icons' 4:3 set (the cloth is 4:3, so stars and emblems
 keep their shape), with the colours of a few dozen flags set to their official
 shades as svg-country-flags (Wikimedia's drawings) gives them; COLOURS says
-which. tools/setup.sh installs the packages with `npm ci` into SOURCE_ROOT,
-outside the checkout; this tool never reaches the network. Each drawing is
-rendered by rsvg-convert (librsvg2-bin) at 512 x 384 and stored as PNG,
-indexed when it has 256 colours or fewer: lossless, so gradients and emblems
-keep every shade, and the same bytes on every rerun. Exits with status 1 and
-a list of faults when a file differs or is not the tool's, a name in the
-table or the folder breaks a rule, or a flag of a nation has no region.
+which. tools/setup.sh installs the packages with `npm ci` outside the
+checkout; this tool never reaches the network. Each drawing is rendered by
+rsvg-convert (librsvg2-bin) at 2048 x 1536, which a 3840 x 2160 display shows
+at 1 : 1, and stored as PNG, indexed when it has 256 colours or fewer:
+lossless, so gradients and emblems keep every shade, and the same bytes on
+every rerun. A rendering is kept in ~/.cache/brevanto-flags/render-KEY, KEY a
+digest of everything it is made from (the lock, this tool, the size, the
+renderer's and Pillow's versions, the kept flag and the sheet's font); a
+second build tree copies it in seconds. Each use checks its files against its
+list of digests and renders afresh on a mismatch; deleting the folder forces
+a fresh rendering.
+
+Exits with status 1 and a list of faults when a file differs or is not the
+tool's, a name in the table or the folder breaks a rule, or a flag of a
+nation has no region.
 """
 
 import concurrent.futures
@@ -27,26 +42,32 @@ import io
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 
+import PIL
 from PIL import Image, ImageDraw, ImageFont
 
 import gen_resources
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-FLAG_DIR = os.path.join(ROOT, "IMAGE")
+# What the folder is made from, committed: the lock, the kept flags, the region list.
+MADE_FROM = os.path.join(ROOT, "tools", "flags")
 SHEET_PATH = os.path.join(ROOT, "docs", "flags.png")
 # The drawings' licence notice, installed beside the saver.
 NOTICE_PATH = os.path.join(ROOT, "installer", "FLAGS-LICENSE.txt")
-LOCK_PATH = os.path.join(ROOT, "tools", "flags", "package-lock.json")
+LOCK_PATH = os.path.join(MADE_FROM, "package-lock.json")
 # The saver's region choice reads it (src/config/flag_tour.h).
 REGION_LIST = "regions.txt"
+REGION_PATH = os.path.join(MADE_FROM, REGION_LIST)
 PACKAGE = "flag-icons"
 PACKAGE_VERSION = "7.5.0"
 COLOUR_PACKAGE = "svg-country-flags"
 COLOUR_PACKAGE_VERSION = "1.2.10"
-WIDTH, HEIGHT = 512, 384
+# A 3840 x 2160 display draws the flag about 1,400 pixels wide; the saver
+# loads it into a texture of at most 2048 per side.
+WIDTH, HEIGHT = 2048, 1536
 RENDERER = "rsvg-convert"
 
 # The default flag is the saver's own drawing and stays as it was made.
@@ -72,12 +93,16 @@ OVERLAY_ROOM = 800 - 8
 OVERLAY_GLYPHS = 64
 
 
+def cache_root():
+    cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    return os.path.join(cache, "brevanto-flags")
+
+
 def source_root():
     """Where setup.sh installs the lock's packages: one folder per lock file."""
     with open(LOCK_PATH, "rb") as handle:
         digest = hashlib.sha256(handle.read()).hexdigest()[:16]
-    cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.path.join(cache, "brevanto-flags", "sources-" + digest, "node_modules")
+    return os.path.join(cache_root(), "sources-" + digest, "node_modules")
 
 
 # flag-icons code, file name (English short name, only what the overlay's font
@@ -501,19 +526,31 @@ def render(svg):
 
 
 def png_bytes(picture):
-    """Indexed with the exact palette when 256 colours suffice, else 24-bit."""
+    """Indexed with the exact palette when 256 colours suffice, else 24-bit.
+    zlib's level 9 without Pillow's optimize pass: the same size within a
+    few hundred bytes at a quarter of the time; 24-bit at level 6, 2 % larger
+    than 9 at a fifth of its time."""
     colours = picture.getcolors(256)
-    if colours is not None:
-        palette = [c for _, rgb in sorted(colours, key=lambda c: (-c[0], c[1])) for c in rgb]
-        picture = picture.quantize(palette=gen_resources.palette_image(palette),
-                                   dither=Image.NONE)
     out = io.BytesIO()
-    picture.save(out, "PNG", optimize=True)
+    if colours is None:
+        picture.save(out, "PNG", compress_level=6)
+    else:
+        holder = Image.new("P", (1, 1))
+        holder.putpalette([c for _, rgb in sorted(colours, key=lambda c: (-c[0], c[1])) for c in rgb])
+        picture.quantize(palette=holder, dither=Image.NONE).save(out, "PNG", compress_level=9)
     return out.getvalue()
 
 
+def render_flag(job):
+    """(file name, PNG bytes, digest of the pixels, the sheet's thumbnail) of one drawing."""
+    file_name, svg = job
+    picture = render(svg)
+    return (file_name, png_bytes(picture), hashlib.sha256(picture.tobytes()).hexdigest(),
+            picture.resize(THUMB, Image.LANCZOS))
+
+
 def render_all(sources):
-    """{file name: PNG bytes}, {file name: picture}, faults."""
+    """{file name: PNG bytes}, {file name: thumbnail}, faults."""
     faults = []
     jobs = []
     for code, name in FLAGS:
@@ -522,16 +559,96 @@ def render_all(sources):
             faults.append(fault)
         else:
             jobs.append((name + ".png", svg))
-    files, pictures, first_of = {}, {}, {}
-    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
-        for (file_name, _), picture in zip(jobs, pool.map(lambda job: render(job[1]), jobs)):
-            pictures[file_name] = picture
-            files[file_name] = png_bytes(picture)
-            pixels = hashlib.sha256(picture.tobytes()).hexdigest()
+    files, thumbs, first_of = {}, {}, {}
+    # Processes, not threads: encoding the PNGs holds Python's lock.
+    with concurrent.futures.ProcessPoolExecutor(max_workers=min(2, os.cpu_count() or 1)) as pool:
+        for file_name, data, pixels, thumb in pool.map(render_flag, jobs, chunksize=4):
+            files[file_name], thumbs[file_name] = data, thumb
             if pixels in first_of and (first_of[pixels], file_name) not in SAME_FLAGS:
                 faults.append("%s: the same picture as %s" % (file_name, first_of[pixels]))
             first_of.setdefault(pixels, file_name)
-    return files, pictures, faults
+    return files, thumbs, faults
+
+
+def render_key():
+    """The digest of everything a rendering is made from."""
+    digest = hashlib.sha256()
+    for path in [LOCK_PATH, os.path.abspath(__file__), gen_resources.PLAIN_FONT] + \
+            [os.path.join(MADE_FROM, f) for f in sorted(KEPT_FLAGS)]:
+        digest.update(read(path) or b"missing")
+    version = subprocess.run([RENDERER, "--version"], capture_output=True, check=True).stdout
+    digest.update(b"%dx%d %s %s" % (WIDTH, HEIGHT, version.strip(), PIL.__version__.encode()))
+    return digest.hexdigest()[:16]
+
+
+CACHE_LIST = "SHA256SUMS"
+SHEET_NAME = "sheet.png"
+KEEP_RENDERINGS = 3
+
+
+def cached(folder):
+    """({file name: bytes}, sheet bytes) of an intact rendering in folder, or None."""
+    listing = read(os.path.join(folder, CACHE_LIST))
+    if listing is None:
+        return None
+    found = {}
+    for line in listing.decode("utf-8").splitlines():
+        digest, _, name = line.partition("  ")
+        data = read(os.path.join(folder, name))
+        if data is None or hashlib.sha256(data).hexdigest() != digest:
+            return None
+        found[name] = data
+    sheet = found.pop(SHEET_NAME, None)
+    if sheet is None or set(found) != {name + ".png" for _, name in FLAGS}:
+        return None
+    return found, sheet
+
+
+def keep(folder, files, sheet):
+    """Stores a rendering in folder whole or not at all; drops all but the
+    newest few others."""
+    parent = os.path.dirname(folder)
+    temp = "%s.new-%d" % (folder, os.getpid())
+    shutil.rmtree(temp, ignore_errors=True)
+    os.makedirs(temp)
+    listing = []
+    for name, data in sorted(dict(files, **{SHEET_NAME: sheet}).items()):
+        with open(os.path.join(temp, name), "wb") as handle:
+            handle.write(data)
+        listing.append("%s  %s\n" % (hashlib.sha256(data).hexdigest(), name))
+    with open(os.path.join(temp, CACHE_LIST), "w", encoding="utf-8") as handle:
+        handle.write("".join(listing))
+    shutil.rmtree(folder, ignore_errors=True)
+    try:
+        os.rename(temp, folder)
+    except OSError:  # another build stored the same rendering first
+        shutil.rmtree(temp, ignore_errors=True)
+    others = sorted((os.path.join(parent, f) for f in os.listdir(parent) if f.startswith("render-")
+                     and ".new-" not in f), key=os.path.getmtime, reverse=True)
+    for old in others[KEEP_RENDERINGS:]:
+        shutil.rmtree(old, ignore_errors=True)
+
+
+def rendering(sources):
+    """{file name: PNG bytes} of every flag of the table, the contact sheet,
+    faults: the cache's copy when it is intact, else rendered (and kept when
+    faultless)."""
+    folder = os.path.join(cache_root(), "render-" + render_key())
+    found = cached(folder)
+    if found is not None:
+        try:
+            os.utime(folder)  # the newest few renderings stay
+        except OSError:
+            pass
+        return found + ([],)
+    files, thumbs, faults = render_all(sources)
+    sheet = contact_sheet(dict(thumbs, **kept_thumbs()))
+    if not faults:
+        try:
+            keep(folder, files, sheet)
+        except OSError as error:  # a cache that cannot be written only costs time
+            sys.stderr.write("gen_flags: rendering not kept in %s (%s)\n" % (folder, error))
+    return files, sheet, faults
 
 
 SHEET_COLUMNS = 12
@@ -541,9 +658,9 @@ SHEET_MARGIN = 12
 SHEET_TITLE = 34
 
 
-def contact_sheet(pictures):
-    """Every flag of the folder, in its order, with its name."""
-    names = sorted(pictures, key=str.lower)
+def contact_sheet(thumbs):
+    """Every flag of the folder (THUMB-sized pictures), in its order, with its name."""
+    names = sorted(thumbs, key=str.lower)
     rows = (len(names) + SHEET_COLUMNS - 1) // SHEET_COLUMNS
     size = (2 * SHEET_MARGIN + SHEET_COLUMNS * CELL[0],
             SHEET_MARGIN + SHEET_TITLE + rows * CELL[1])
@@ -551,12 +668,13 @@ def contact_sheet(pictures):
     draw = ImageDraw.Draw(sheet)
     title_font = ImageFont.truetype(gen_resources.PLAIN_FONT, 18)
     label_font = ImageFont.truetype(gen_resources.PLAIN_FONT, 11)
-    draw.text((SHEET_MARGIN, SHEET_MARGIN), "IMAGE/: %d flags, %s %s (MIT), 512 x 384 PNG"
-              % (len(names), PACKAGE, PACKAGE_VERSION), font=title_font, fill=(20, 20, 20))
+    draw.text((SHEET_MARGIN, SHEET_MARGIN), "IMAGE: %d flags, %s %s (MIT), %d x %d PNG"
+              % (len(names), PACKAGE, PACKAGE_VERSION, WIDTH, HEIGHT), font=title_font,
+              fill=(20, 20, 20))
     for i, file_name in enumerate(names):
         x = SHEET_MARGIN + (i % SHEET_COLUMNS) * CELL[0]
         y = SHEET_MARGIN + SHEET_TITLE + (i // SHEET_COLUMNS) * CELL[1]
-        thumb = pictures[file_name].resize(THUMB, Image.LANCZOS)
+        thumb = thumbs[file_name]
         draw.rectangle([x - 1, y - 1, x + THUMB[0], y + THUMB[1]], outline=(150, 150, 150))
         sheet.paste(thumb, (x, y))
         label = file_name.rpartition(".")[0]
@@ -580,7 +698,7 @@ def notice(sources):
 
 
 def region_list(sources):
-    """IMAGE/regions.txt as bytes (one line a flag: file name, tab, region;
+    """The folder's regions.txt as bytes (one line a flag: file name, tab, region;
     Windows line ends), and its faults: a flag without a region."""
     with open(os.path.join(sources, PACKAGE, "country.json"), encoding="utf-8") as handle:
         continents = {entry["code"]: entry.get("continent") for entry in json.load(handle)}
@@ -609,105 +727,124 @@ def read(path):
         return None
 
 
-def kept_pictures(folder):
-    """{file name: picture} of the kept flags that the folder holds readable;
+def kept_thumbs():
+    """{file name: thumbnail} of the committed kept flags that are readable;
     one missing or unreadable is left out (check says which)."""
     kept = {}
     for file_name in KEPT_FLAGS:
         try:
-            with Image.open(os.path.join(folder, file_name)) as picture:
-                kept[file_name] = picture.convert("RGB").resize((WIDTH, HEIGHT))
+            with Image.open(os.path.join(MADE_FROM, file_name)) as picture:
+                kept[file_name] = picture.convert("RGB").resize(THUMB, Image.LANCZOS)
         except (OSError, ValueError):
             pass
     return kept
 
 
+def folder_files(files, regions):
+    """{file name: bytes} of the shipped folder."""
+    kept = {f: read(os.path.join(MADE_FROM, f)) for f in KEPT_FLAGS}
+    return dict(files, **kept, **{REGION_LIST: regions})
+
+
 def check(folder, files, sheet, licence, regions):
-    """Faults of the flag folder, the committed sheet, notice and region list against the made ones."""
+    """Faults of the committed files against the made ones, and of the
+    folder (None: none) against the rendering."""
     faults = name_faults([name for _, name in FLAGS] +
                          [f.rpartition(".")[0] for f in KEPT_FLAGS])
     if len(FLAGS) + len(KEPT_FLAGS) < MIN_FLAGS:
         faults.append("%d flags, expected at least %d" % (len(FLAGS) + len(KEPT_FLAGS), MIN_FLAGS))
-    try:
-        present = set(os.listdir(folder))
-    except OSError as error:
-        return faults + ["%s: cannot list (%s)" % (folder, error)]
-    shown = "IMAGE" if os.path.abspath(folder) == FLAG_DIR else folder
-    strays = sorted(present - set(files) - set(KEPT_FLAGS) - {REGION_LIST})
-    for file_name in strays:
-        faults.append("%s/%s: not made by this tool (rerun it to remove stale flags)" % (shown, file_name))
-    # A picture added by hand is a flag to the saver, and its name must keep
-    # the same rules as the table's.
-    faults += ["%s: %s" % (shown, fault) for fault in name_faults([os.path.splitext(f)[0] for f in strays])]
     for file_name, digest in sorted(KEPT_FLAGS.items()):
-        data = read(os.path.join(folder, file_name))
+        data = read(os.path.join(MADE_FROM, file_name))
         if data is None or hashlib.sha256(data).hexdigest() != digest:
-            faults.append("%s/%s: missing or changed (it is kept as it was drawn)" % (shown, file_name))
-    for file_name, data in sorted(files.items()):
-        if read(os.path.join(folder, file_name)) != data:
-            faults.append("%s/%s: missing or differs from its rendering" % (shown, file_name))
-    if read(os.path.join(folder, REGION_LIST)) != regions:
-        faults.append("%s/%s: missing or differs from %s's country list" % (shown, REGION_LIST, PACKAGE))
+            faults.append("%s: missing or changed (it is kept as it was drawn)"
+                          % os.path.join(MADE_FROM, file_name))
+    if read(REGION_PATH) != regions:
+        faults.append("%s: missing or differs from %s's country list" % (REGION_PATH, PACKAGE))
     if read(SHEET_PATH) != sheet:
         faults.append("%s: missing or differs from the folder's contact sheet" % SHEET_PATH)
     if read(NOTICE_PATH) != licence:
         faults.append("%s: missing or differs from %s's licence" % (NOTICE_PATH, PACKAGE))
+    if folder is None:
+        return faults
+    try:
+        present = set(os.listdir(folder))
+    except OSError as error:
+        return faults + ["%s: cannot list (%s)" % (folder, error)]
+    made = folder_files(files, regions)
+    strays = sorted(present - set(made))
+    for file_name in strays:
+        faults.append("%s/%s: not made by this tool" % (folder, file_name))
+    # A picture added by hand is a flag to the saver, and its name must keep
+    # the same rules as the table's.
+    faults += ["%s: %s" % (folder, fault) for fault in name_faults([os.path.splitext(f)[0] for f in strays])]
+    for file_name, data in sorted(made.items()):
+        if read(os.path.join(folder, file_name)) != data:
+            faults.append("%s/%s: missing or differs from its rendering" % (folder, file_name))
     return faults
 
 
-def write(files, sheet, licence, regions):
-    os.makedirs(FLAG_DIR, exist_ok=True)
-    for file_name in os.listdir(FLAG_DIR):
-        if file_name not in files and file_name not in KEPT_FLAGS and file_name != REGION_LIST:
-            os.remove(os.path.join(FLAG_DIR, file_name))
-    for file_name, data in files.items():
-        path = os.path.join(FLAG_DIR, file_name)
+def write_files(folder, made, exactly):
+    """Writes each file of made into folder where its bytes differ (so the
+    others keep their times); exactly: and removes everything else there."""
+    os.makedirs(folder, exist_ok=True)
+    for file_name in os.listdir(folder) if exactly else []:
+        if file_name not in made:
+            path = os.path.join(folder, file_name)
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path)
+            else:
+                os.remove(path)
+    for file_name, data in made.items():
+        path = os.path.join(folder, file_name)
         if read(path) != data:
             with open(path, "wb") as handle:
                 handle.write(data)
-    for path, data in ((SHEET_PATH, sheet), (NOTICE_PATH, licence),
-                       (os.path.join(FLAG_DIR, REGION_LIST), regions)):
-        with open(path, "wb") as handle:
-            handle.write(data)
 
 
 def options(args):
-    """(checking, the flag folder), or None for a usage error. Only a check
-    takes another folder: a render also writes the checkout's sheet and
-    notice, which go with its own IMAGE/."""
-    if args[:1] != ["--check"]:
-        return (False, FLAG_DIR) if not args else None
-    if len(args) == 1:
-        return True, FLAG_DIR
-    return (True, args[2]) if len(args) == 3 and args[1] == "--folder" else None
+    """(what to do: "write", "render" or "check", the folder or None), or None
+    for a usage error."""
+    if not args:
+        return "write", None
+    if len(args) == 2 and args[0] == "--render":
+        return "render", args[1]
+    if args == ["--check"]:
+        return "check", None
+    return ("check", args[2]) if len(args) == 3 and args[:2] == ["--check", "--folder"] else None
 
 
 def main(argv):
     chosen = options(argv[1:])
     if chosen is None:
-        sys.stderr.write("usage: gen_flags.py [--check [--folder DIR]]\n")
+        sys.stderr.write("usage: gen_flags.py [--render DIR | --check [--folder DIR]]\n")
         return 2
-    checking, folder = chosen
+    action, folder = chosen
     sources = source_root()
     if not os.path.isdir(os.path.join(sources, PACKAGE)):
         sys.stderr.write("gen_flags: %s is not installed in %s: run tools/setup.sh\n"
                          % (PACKAGE, sources))
         return 1
-    files, pictures, faults = render_all(sources)
-    sheet = contact_sheet(dict(pictures, **kept_pictures(folder)))
+    files, sheet, faults = rendering(sources)
     licence = notice(sources)
     regions, region_faults = region_list(sources)
     faults += region_faults
-    if not faults and not checking:
-        write(files, sheet, licence, regions)
-    faults += check(folder, files, sheet, licence, regions)
+    if action == "render":
+        if not faults:
+            write_files(folder, folder_files(files, regions), exactly=True)
+            print("gen_flags: %s holds the %d flags and their regions" % (folder, len(files) + len(KEPT_FLAGS)))
+            return 0
+    else:
+        if not faults and action == "write":
+            for path, data in ((SHEET_PATH, sheet), (NOTICE_PATH, licence), (REGION_PATH, regions)):
+                write_files(os.path.dirname(path), {os.path.basename(path): data}, exactly=False)
+        faults += check(folder, files, sheet, licence, regions)
     if faults:
         sys.stderr.write("gen_flags: %d FAULTS:\n" % len(faults))
         for fault in faults:
             sys.stderr.write("  FAULT: %s\n" % fault)
         return 1
-    print("gen_flags: %d flags, their regions, the contact sheet and the licence notice match %s %s" %
-          (len(files) + len(KEPT_FLAGS), PACKAGE, PACKAGE_VERSION))
+    print("gen_flags: %d flags, their regions, the contact sheet and the licence notice%s match %s %s" %
+          (len(files) + len(KEPT_FLAGS), " and " + folder if folder else "", PACKAGE, PACKAGE_VERSION))
     return 0
 
 

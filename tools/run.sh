@@ -15,12 +15,12 @@ source tools/wine_env.sh
 build="$(realpath -m "${BUILD_DIR:-$root/build}")"
 jobs="${JOBS:-2}"
 cmake -S . -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build/win32" -j "$jobs" --target brevanto_flags wintool >&2
+cmake --build "$build/win32" -j "$jobs" --target brevanto_flags wintool flag_folder >&2
 winbuild="$build/win32"
 if [ "$(wine_env_bits)" = 64 ]; then
   # This machine cannot execute 32-bit x86 code: run the 64-bit build.
   cmake -S . -B "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
-  cmake --build "$build/win64" -j "$jobs" --target brevanto_flags wintool >&2
+  cmake --build "$build/win64" -j "$jobs" --target brevanto_flags wintool flag_folder >&2
   winbuild="$build/win64"
 fi
 scr="$winbuild/BrevantoFlags.scr"
@@ -39,9 +39,10 @@ fi
 # Settings are written with the test tool built beside the saver.
 set_value() { "$WINE" "$winbuild/wintool.exe" reg-set "$key" "$@" >/dev/null; }
 # What a new install writes: the saver finds its flag folder through
-# "[Directory]" (here the repository's own IMAGE folder), and runs Desktop
-# mode, a flag on every monitor in the display's own mode.
-set_value "[Directory]" REG_SZ "$(wine_env_windows_path "$root")"
+# "[Directory]" (here the build's shipped/, which holds the IMAGE folder it
+# rendered), and runs Desktop mode, a flag on every monitor in the display's
+# own mode.
+set_value "[Directory]" REG_SZ "$(wine_env_windows_path "$winbuild/shipped")"
 set_value "[Desktop Mode]" REG_DWORD 1
 if [ "$on_desktop" = 1 ]; then
   echo "Brevanto Flags runs on $DISPLAY; move the mouse or press a key to end it." >&2

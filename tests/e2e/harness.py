@@ -28,6 +28,8 @@ import unittest
 BUILD = os.environ.get("FLAGS_BUILD", "")
 SOURCE = os.environ.get("FLAGS_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
 SCR = os.path.join(BUILD, "BrevantoFlags.scr")
+# The folder that holds the build's "IMAGE", the flags that ship (rendered by the build).
+FLAG_ROOT = os.path.join(BUILD, "shipped")
 WINTOOL = os.path.join(BUILD, "wintool.exe")
 SETTINGS_KEY = r"HKCU\Control Panel\Desktop\Brevanto Flags"
 OUTPUT = os.path.join(BUILD, "test-output")
@@ -322,7 +324,8 @@ class Wine:
         """{name: RegValue} with every value's exact bytes, or None when the key is absent."""
         code, out = self.wintool("reg-list", key)
         lines = parse_lines(out)
-        if code == 1 and lines == [{"absent": "1"}]:
+        # 1018: the key was deleted while it was listed (an uninstaller at work).
+        if (code == 1 and lines == [{"absent": "1"}]) or lines[-1:] == [{"error": "1018"}]:
             return None
         assert code == 0 and lines and "values" in lines[-1], f"reg-list {key}: {out!r}"
         return {f["name"]: RegValue(f["kind"] or int(f["type"]), bytes.fromhex(f["data"])) for f in lines[:-1]}
@@ -1095,7 +1098,7 @@ def install_program(wine, *dlls):
 
 def use_flag_folder(wine):
     """The saver finds "IMAGE" through "[Directory]", which an installer writes."""
-    wine.reg_add("[Directory]", "REG_SZ", windows_path(SOURCE))
+    wine.reg_add("[Directory]", "REG_SZ", windows_path(FLAG_ROOT))
 
 
 def wait_window(test, wine, title=SAVER_CLASS, class_name=SAVER_CLASS, timeout_ms=30000):

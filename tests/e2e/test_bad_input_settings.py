@@ -124,7 +124,7 @@ class RegistryValuesTest(SettingsTestBase):
                 "[Select Flag]": ("REG_SZ", b""), "[Random Flag]": ("REG_DWORD", 0),
                 "[Logo Title]": ("REG_SZ", b""), "[Background Path]": ("REG_SZ", b""),
                 "[Background Title]": ("REG_SZ", harness.stored_text("T" * 1024).data),
-                "[Directory]": ("REG_SZ", harness.stored_text(harness.windows_path(harness.SOURCE)).data)}, []),
+                "[Directory]": ("REG_SZ", harness.stored_text(harness.windows_path(harness.FLAG_ROOT)).data)}, []),
         ]
         for name, values, errors in cases:
             with self.subTest(name):

@@ -3,8 +3,9 @@
 The tests of a class share one prefix (harness.PrefixPerClassTest): each
 starts with no settings key and removes whatever else it adds (files in
 C:\, the web handler); the saver runs of SaverFollowsDialogTest have a
-prefix of their own. The flag folder "IMAGE" lies at the repository
-root, so "[Directory]" points there (it is never written by the program).
+prefix of their own. The flag folder "IMAGE" lies in the build
+(harness.FLAG_ROOT), so "[Directory]" points there (it is never written by
+the program).
 """
 import os
 import shutil
@@ -145,7 +146,7 @@ class DialogTest(harness.PrefixPerClassTest):
     def setUp(self):
         super().setUp()
         self.dialogs = []
-        self.wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
+        harness.use_flag_folder(self.wine)
 
     def open(self, *args, **options):
         dialog = Dialog(self.wine, *args, **options)
@@ -260,7 +261,7 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertEqual(number(s.get("[Desktop Mode]")), 0)
         self.assertEqual(text(s.get("[Select Flag]")), "Germany")
         self.assertEqual(text(s.get("[Version]")), "1.0")
-        self.assertEqual(text(s.get("[Directory]")), harness.windows_path(harness.SOURCE))
+        self.assertEqual(text(s.get("[Directory]")), harness.windows_path(harness.FLAG_ROOT))
         # Texts are stored with their terminator, an empty one as the terminator alone.
         stored = self.wine.reg_values()
         for name, data in (("[Version]", "1.0\0"), ("[Select Flag]", "Germany\0"),
@@ -667,7 +668,7 @@ class SaverFollowsDialogTest(unittest.TestCase):
 
     def setUp(self):
         self.wine = harness.Wine()
-        self.wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
+        harness.use_flag_folder(self.wine)
 
     def tearDown(self):
         self.wine.close()

@@ -46,7 +46,7 @@ def digests(folder):
 
 
 def shipped_flags():
-    return digests(os.path.join(harness.SOURCE, "IMAGE"))
+    return digests(os.path.join(harness.FLAG_ROOT, "IMAGE"))
 
 
 def magenta_share(path, half=60):

@@ -1,5 +1,6 @@
-"""tools/gen_flags.py --check on a tampered copy of the flag folder: it names
-each tampering, exits with 1 and writes nothing. Runs natively, without Wine."""
+"""tools/gen_flags.py --check on a tampered copy of the build's flag folder
+(FLAG_FOLDER): it names each tampering, exits with 1 and writes nothing. Runs
+natively, without Wine."""
 import hashlib
 import os
 import shutil
@@ -10,6 +11,7 @@ import unittest
 from PIL import Image
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+FOLDER = os.environ.get("FLAG_FOLDER", "")
 
 
 def files_below(top):
@@ -25,9 +27,10 @@ def files_below(top):
 
 class TamperedCopyTest(unittest.TestCase):
     def test_each_tampering_named_and_nothing_written(self):
+        self.assertTrue(os.path.isfile(os.path.join(FOLDER, "Chad.png")), f"no flag folder FLAG_FOLDER={FOLDER!r}")
         temp = tempfile.mkdtemp(prefix="flags-")
         self.addCleanup(shutil.rmtree, temp)
-        copy = shutil.copytree(os.path.join(ROOT, "IMAGE"), os.path.join(temp, "IMAGE"))
+        copy = shutil.copytree(FOLDER, os.path.join(temp, "IMAGE"))
         with Image.open(os.path.join(copy, "Chad.png")) as chad:
             chad.convert("RGB").rotate(180).save(os.path.join(copy, "Chad.png"))
         with open(os.path.join(copy, "desktop.ini"), "w") as stray:

@@ -417,7 +417,7 @@ def paced_only(options):
         raise soak.LongRunError(f"{harness.SCR} is missing: build the Windows program first")
     wine = harness.Wine(prefix=os.environ["WINEPREFIX"])
     harness.start_desktop(wine)
-    wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
+    harness.use_flag_folder(wine)
     print(f"load average before: {' '.join(f'{v:.2f}' for v in os.getloadavg())}")
     paced_seconds = max(5.0, options.seconds)
     paced = {(kind, False): paced_run(wine, kind, False, seconds=paced_seconds)
@@ -445,11 +445,11 @@ def main():
             raise soak.LongRunError(f"{program} is missing: build the Windows program first")
     wine = harness.Wine(prefix=os.environ["WINEPREFIX"])
     harness.start_desktop(wine)
-    wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
+    harness.use_flag_folder(wine)
     load_before = os.getloadavg()
     seconds = options.seconds
 
-    ours, _ = frame_figures(wine, FRAME_BENCH, "--directory", harness.windows_path(harness.SOURCE), seconds=seconds)
+    ours, _ = frame_figures(wine, FRAME_BENCH, "--directory", harness.windows_path(harness.FLAG_ROOT), seconds=seconds)
     layers, _ = frame_figures(wine, MINIMAL, "--layers", "--loading-device", seconds=seconds)
     minimal, _ = frame_figures(wine, MINIMAL, seconds=seconds)
     profile, profile_text = frame_figures(wine, FRAME_BENCH, "--profile", seconds=seconds)

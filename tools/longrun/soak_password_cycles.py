@@ -115,7 +115,7 @@ def main():
         f.write(f"{options.cycles + 1}\n")
     record = os.path.join(folder, "verify_calls.txt")
     wine.reg_add("ScreenSaveUsePassword", "REG_DWORD", 1, key=harness.DESKTOP_KEY)
-    wine.reg_add_all({"[Directory]": ("REG_SZ", harness.windows_path(harness.SOURCE)),
+    wine.reg_add_all({"[Directory]": ("REG_SZ", harness.windows_path(harness.FLAG_ROOT)),
                       "[Random Flag]": ("REG_DWORD", 0), "[Select Flag]": ("REG_SZ", FLAG)})
     before = wine.export_key()
 

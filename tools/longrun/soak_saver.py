@@ -80,7 +80,7 @@ def main():
 
     wine = harness.Wine(prefix=os.environ["WINEPREFIX"])
     harness.start_desktop(wine)
-    wine.reg_add("[Directory]", "REG_SZ", harness.windows_path(harness.SOURCE))
+    harness.use_flag_folder(wine)
     wine.reg_add("[bFps]", "REG_DWORD", 1)
     wine.xdotool("mousemove", "0", "0")
     proc = wine.start(harness.SCR, "/s")
