@@ -159,9 +159,31 @@ HBITMAP copyOverWhite(IWICBitmapSource* source, int32_t width, int32_t height) {
   return bitmap;
 }
 
-// Decodes the first frame of a PNG file into a picture of fitPictureSize per
-// side. COM must be initialised. Null on any failure.
-Picture loadPngFile(const WCHAR* path, int32_t maxSize) {
+// A new picture of width × height, the mean of `source`'s pixels; null
+// when it cannot be made. The source stays the caller's.
+HBITMAP averagedPicture(HBITMAP source, int32_t sourceWidth, int32_t sourceHeight, int32_t width,
+                        int32_t height) {
+  DIBSECTION section;
+  std::memset(&section, 0, sizeof section);
+  if (!source || !GetObjectA(source, sizeof section, &section) || !section.dsBm.bmBits) return nullptr;
+  HDC screen = GetDC(nullptr);
+  uint32_t* pixels = nullptr;
+  HBITMAP bitmap = createPictureBitmap(screen, width, height, &pixels);
+  ReleaseDC(nullptr, screen);
+  if (bitmap)
+    averagePixels(static_cast<const uint32_t*>(section.dsBm.bmBits), sourceWidth, sourceHeight,
+                  pixels, width, height);
+  return bitmap;
+}
+
+// Decodes the first frame of a file the Windows Imaging Component reads into
+// a picture of fitPictureSize per side. COM must be initialised. Null on
+// any failure. A larger picture is copied at its natural size and averaged
+// down, as the OLE path does (the component's own scalers interpolate, or
+// on Wine take the nearest pixel); one beyond kNaturalDrawPixels is first
+// brought to twice the fitted size by the component's scaler, which reads
+// the decoder a row at a time, so that no copy of the whole picture is made.
+Picture loadWicFile(const WCHAR* path, int32_t maxSize) {
   ComRef<IWICImagingFactory> factory;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IWICImagingFactory, factory.outVoid())))
@@ -172,9 +194,9 @@ Picture loadPngFile(const WCHAR* path, int32_t maxSize) {
     return nullptr;
   ComRef<IWICBitmapFrameDecode> frame;
   if (FAILED(decoder->GetFrame(0, frame.out()))) return nullptr;
-  // Premultiplied, so that the scaler weighs each pixel by how much of it is
-  // there: the colour hidden under a transparent pixel must not bleed into
-  // its neighbours before the picture is laid over white.
+  // Premultiplied, so that the average weighs each pixel by how much of it
+  // is there: the colour hidden under a transparent pixel must not bleed
+  // into its neighbours before the picture is laid over white.
   ComRef<IWICFormatConverter> converter;
   if (FAILED(factory->CreateFormatConverter(converter.out())) ||
       FAILED(converter->Initialize(frame.p, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
@@ -184,17 +206,44 @@ Picture loadPngFile(const WCHAR* path, int32_t maxSize) {
   if (FAILED(converter->GetSize(&naturalWidth, &naturalHeight)) || naturalWidth < 1 ||
       naturalHeight < 1 || naturalWidth > INT32_MAX || naturalHeight > INT32_MAX)
     return nullptr;
-  // A PNG's size is its pixel count; its optional physical size is ignored.
+  // The size is the pixel count; an optional physical size is ignored.
   const int32_t width = fitPictureSize(int32_t(naturalWidth), maxSize);
   const int32_t height = fitPictureSize(int32_t(naturalHeight), maxSize);
   if (width == int32_t(naturalWidth) && height == int32_t(naturalHeight))
     return copyOverWhite(converter.p, width, height);
+  IWICBitmapSource* source = converter.p;
+  int32_t sourceWidth = int32_t(naturalWidth), sourceHeight = int32_t(naturalHeight);
   ComRef<IWICBitmapScaler> scaler;
-  if (FAILED(factory->CreateBitmapScaler(scaler.out())) ||
-      FAILED(scaler->Initialize(converter.p, UINT(width), UINT(height),
-                                WICBitmapInterpolationModeFant)))
-    return nullptr;
-  return copyOverWhite(scaler.p, width, height);
+  if (!drawableAtNaturalSize(sourceWidth, sourceHeight)) {
+    sourceWidth = std::min(sourceWidth, 2 * width);
+    sourceHeight = std::min(sourceHeight, 2 * height);
+    if (FAILED(factory->CreateBitmapScaler(scaler.out())) ||
+        FAILED(scaler->Initialize(converter.p, UINT(sourceWidth), UINT(sourceHeight),
+                                  WICBitmapInterpolationModeFant)))
+      return nullptr;
+    source = scaler.p;
+  }
+  HBITMAP natural = copyOverWhite(source, sourceWidth, sourceHeight);
+  if (!natural || (sourceWidth == width && sourceHeight == height)) return natural;
+  HBITMAP bitmap = averagedPicture(natural, sourceWidth, sourceHeight, width, height);
+  DeleteObject(natural);
+  return bitmap;
+}
+
+// The first frame's pixels as the Windows Imaging Component reads them: 0
+// when it cannot read the file.
+int64_t wicPixelCount(const WCHAR* path) {
+  ComRef<IWICImagingFactory> factory;
+  ComRef<IWICBitmapDecoder> decoder;
+  ComRef<IWICBitmapFrameDecode> frame;
+  UINT width = 0, height = 0;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IWICImagingFactory, factory.outVoid())) ||
+      FAILED(factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, decoder.out())) ||
+      FAILED(decoder->GetFrame(0, frame.out())) || FAILED(frame->GetSize(&width, &height)))
+    return 0;
+  return int64_t(width) * int64_t(height);
 }
 
 }  // namespace
@@ -243,7 +292,10 @@ Picture loadPictureFile(const char* path, int32_t maxSize) {
   WCHAR widePath[4096];
   if (MultiByteToWideChar(CP_ACP, 0, fullPath, -1, widePath, 4096) == 0) return nullptr;
 
-  if (startsAsPng(widePath)) return loadPngFile(widePath, maxSize);
+  // The OLE service reads no PNG on Windows, and it decodes the whole of a
+  // huge picture before anything can shrink it.
+  if (startsAsPng(widePath) || wicPixelCount(widePath) > kNaturalDrawPixels)
+    return loadWicFile(widePath, maxSize);
 
   IPicture* decoded = nullptr;
   if (FAILED(OleLoadPicturePath(widePath, nullptr, 0, 0, IID_IPicture,

@@ -2,7 +2,7 @@
 printed as one Markdown table. Run through tools/desktop_bench.sh (the
 build that tools/test.sh tests, a prefix of its own).
 
-    bench_desktop.py [--seconds 15] [--picture FILE]
+    bench_desktop.py [--seconds 15] [--picture FILE] [--large] [--own-flag FILE]
 
 Four runs of the real saver ("/s"), each on a private Xvfb of its own:
 Desktop mode and the exclusive 800 x 600 x 16 mode, on one display
@@ -15,6 +15,10 @@ trace, the mean over every swap chain's counts) and the CPU of the whole
 process in % of one core over `seconds`, or longer until every swap chain
 has given two counts (they come every 1.5 s). --picture writes the two
 monitors of the Desktop-mode run side by side, as the README shows them.
+--large measures Desktop mode on one 1920 x 1080 and one 3840 x 2160
+display instead, with the process's peak memory (its largest resident
+size). --own-flag shows that picture as the user's own flag (a huge one
+measures the decode's scaling).
 The bench fails (code 1, "BENCH FAILED") when a run gives no frame rate,
 when a Desktop-mode run's windowed swap chains run above the display's
 rate (60 Hz where Xvfb gives none; a windowed Present never waits for the
@@ -35,6 +39,7 @@ PROGRAM = os.path.basename(harness.SCR)
 ONE = ("one display", ("800x600x16",), [(800, 600)])
 TWO = ("two monitors", ("800x600x16", "-screen", "1", "640x480x16", "-extension", "RANDR", "+xinerama"),
        [(800, 600), (640, 480)])
+LARGE = [(f"{w} x {h}", (f"{w}x{h}x24",), [(w, h)]) for w, h in ((1920, 1080), (3840, 2160))]
 # A windowed swap chain at most this fast on a 60 Hz display. The 1 % holds
 # the error of a mean of COUNTS_MEASURED counts (0.6 % at most; a window
 # paced at 60 gave single counts up to 60.69, means of two up to 60.34), and
@@ -62,7 +67,7 @@ def pictures(pixels, wine, sizes):
     return shown
 
 
-def run(layout, desktop, seconds, failures):
+def run(layout, desktop, seconds, failures, own_flag=None):
     """The run's figures; what fails the bench is added to failures."""
     name, screens, sizes = layout
     what = f"{name}, {'Desktop' if desktop else 'exclusive'}"
@@ -78,6 +83,9 @@ def run(layout, desktop, seconds, failures):
         wine.reg_add_all({"[Desktop Mode]": ("REG_DWORD", 1 if desktop else 0),
                           "[Screen X]": ("REG_DWORD", 800), "[Screen Y]": ("REG_DWORD", 600),
                           "[BPP]": ("REG_DWORD", 16)})
+        if own_flag:
+            wine.reg_add_all({"[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Title]": ("REG_SZ", "Own"),
+                              "[Logo Full Path]": ("REG_SZ", harness.windows_path(os.path.abspath(own_flag)))})
         wine.xdotool("mousemove", "0", "0")
         started = time.time()
         proc = wine.start(harness.SCR, "/s", env={"WINEDEBUG": "-all,+fps"})
@@ -96,7 +104,8 @@ def run(layout, desktop, seconds, failures):
             start_seconds = time.time() - started
             figures = rate_and_cpu(proc, rates, len(drawn), seconds)
             # By now the flags wave.
-            figures.update(start=start_seconds, pictures=pictures(pixels, wine, drawn) or shown)
+            figures.update(start=start_seconds, pictures=pictures(pixels, wine, drawn) or shown,
+                           memory=peak_memory_mb(proc.pid))
             if figures["fps"] is None:
                 failures.append(f"{what}: no frame rate ({COUNTS_MEASURED} counts of Wine's +fps trace from "
                                 f"each of {len(drawn)} swap chain(s)) within 60 s")
@@ -116,6 +125,18 @@ def run(layout, desktop, seconds, failures):
         holder.doCleanups()
 
 
+def peak_memory_mb(pid):
+    """The process's largest resident size so far, in MB (VmHWM); None when unread."""
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1]) / 1024.0
+    except OSError:
+        pass
+    return None
+
+
 def side_by_side(images):
     from PIL import Image
     gap = 16
@@ -133,23 +154,27 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--seconds", type=float, default=15.0)
     parser.add_argument("--picture", help="write the two monitors in Desktop mode here")
+    parser.add_argument("--large", action="store_true", help="Desktop mode on 1920 x 1080 and 3840 x 2160")
+    parser.add_argument("--own-flag", help="the user's own flag picture")
     args = parser.parse_args()
     load = os.getloadavg()[0]
     results = {}
     failures = []
-    for layout in (ONE, TWO):
-        for desktop in (True, False):
-            results[(layout[0], desktop)] = run(layout, desktop, args.seconds, failures)
+    runs = [(layout, True) for layout in LARGE] if args.large else \
+        [(layout, desktop) for layout in (ONE, TWO) for desktop in (True, False)]
+    for layout, desktop in runs:
+        results[(layout[0], desktop)] = run(layout, desktop, args.seconds, failures, args.own_flag)
     print(f"\nload average before: {load:.2f}; {args.seconds:g} s per run or more, until {COUNTS_MEASURED} "
           f"counts of every swap chain, after their first counts")
     print("| display | mode | start to a picture on every monitor | frames per second per swap chain "
-          "| CPU, % of one core |")
-    print("|---|---|---|---|---|")
+          "| CPU, % of one core | peak memory |")
+    print("|---|---|---|---|---|---|")
     for (layout, desktop), r in results.items():
         fps = "-" if r["fps"] is None else f"{r['fps']:.1f}"
+        memory = "-" if r["memory"] is None else f"{r['memory']:.0f} MB"
         print(f"| {layout} | {'Desktop' if desktop else 'exclusive 800 x 600 x 16'} | {r['start']:.2f} s "
-              f"| {fps} | {r['cpu']:.0f} |")
-    if args.picture:
+              f"| {fps} | {r['cpu']:.0f} | {memory} |")
+    if args.picture and not args.large:
         side_by_side(results[(TWO[0], True)]["pictures"]).save(args.picture, optimize=True)
         print(args.picture)
     print()
