@@ -69,6 +69,9 @@ struct RenderState {
   // sides (0: not said) and the anisotropy its minifying filter offers (0:
   // none, trilinear only).
   uint32_t maxTextureWidth, maxTextureHeight, maxAnisotropy;
+  // Multisampling and anisotropic filtering were given up for the run: the
+  // frames could not pay for them, or the saver runs on battery.
+  uint32_t extrasDropped;
   // What every view shares; each view has its own flag, projection and
   // background quad (app.views).
   Matrix4x4 worldMatrix, viewMatrix;

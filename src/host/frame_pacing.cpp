@@ -34,3 +34,18 @@ void startPacedFrame(FramePacer& pacer, double nowMs) {
   if (nowMs - due >= pacer.periodMs) due = nowMs;
   pacer.nextDueMs = due + pacer.periodMs;
 }
+
+PaceCheck startPaceCheck(double nowMs) {
+  return PaceCheck{nowMs + kPaceCheckDelayMs, 0, false};
+}
+
+bool frameFallsShort(PaceCheck& check, double nowMs, uint32_t frameRate) {
+  if (check.over || nowMs < check.startMs) return false;
+  double elapsed = nowMs - check.startMs;
+  if (elapsed < kPaceCheckMs) {
+    ++check.frames;
+    return false;
+  }
+  check.over = true;
+  return check.frames < kPaceCheckShare * frameRate * elapsed / 1000.0;
+}

@@ -54,6 +54,24 @@ uint32_t pacedFrameRate(PacedView view, PowerState power, uint32_t refreshRateHz
 // ahead of it for an exclusive device; the first frame due at once.
 FramePacer makeFramePacer(uint32_t frameRate, bool exclusive, double nowMs);
 
+// Multisampling and anisotropic filtering are extras the frames pay for (a
+// software renderer pays several times the frame for them): the saver
+// window's frames are counted over kPaceCheckMs once kPaceCheckDelayMs have
+// passed (the start and its fade in from black), and when fewer than
+// kPaceCheckShare of its pace's frames were drawn, the extras go.
+constexpr double kPaceCheckDelayMs = 3000.0;
+constexpr double kPaceCheckMs = 3000.0;
+constexpr double kPaceCheckShare = 0.9;
+struct PaceCheck {
+  double startMs;   // when the count begins
+  uint32_t frames;  // counted since
+  bool over;        // decided: nothing more is counted
+};
+PaceCheck startPaceCheck(double nowMs);
+// Counts a frame drawn at nowMs; true once, when the count is over and the
+// frames fell short of `frameRate` frames per second.
+bool frameFallsShort(PaceCheck& check, double nowMs, uint32_t frameRate);
+
 // Milliseconds to wait from nowMs before the next frame; 0 when it is due.
 double msUntilFrame(const FramePacer& pacer, double nowMs);
 

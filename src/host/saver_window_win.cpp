@@ -215,6 +215,7 @@ struct Pacing {
   uint32_t generation;
   PowerState power;
   bool deviceReady;  // the last look at the device let the views draw
+  PaceCheck extrasCheck;  // whether the saver window keeps its pace with the extras
 };
 
 void makePacers(Pacing& pacing) {
@@ -225,6 +226,7 @@ void makePacers(Pacing& pacing) {
   pacing.power = app.host.power;
   pacing.count = app.views.count;
   pacing.deviceReady = false;
+  pacing.extrasCheck = startPaceCheck(now);
   for (uint32_t i = 0; i < pacing.count; ++i)
     pacing.pacers[i] = makeFramePacer(viewFrameRate(i), exclusive, now);
 }
@@ -243,6 +245,8 @@ void followDeviceAndViews(Pacing& pacing) {
   if (app.render.device != pacing.device || app.views.generation != pacing.generation || paceChanged)
     makePacers(pacing);
   if (paceChanged) restartCalibrations();
+  // On battery the extras' cost is the battery's.
+  if (paceChanged && savesPower(app.host.power)) dropRenderExtras();
 }
 
 // Without views (no scene) the loop waits for messages only.
@@ -270,6 +274,8 @@ void runDueFrames(Pacing& pacing) {
     // A Reset may have built the views again.
     if (app.views.generation != pacing.generation) return;
     runViewFrame(i, pacing.deviceReady);
+    if (i == 0 && pacing.deviceReady && frameFallsShort(pacing.extrasCheck, now, viewFrameRate(0)))
+      dropRenderExtras();
   }
 }
 
@@ -280,6 +286,8 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   if (!registerSaverClass()) return 0;
   HWND window = createSaverWindow(parentWindow);
   if (!window) return 0;
+  // Read before the device is made: on battery it is made without extras.
+  host.power = readPowerState();
   startRun(window);
   // Ended during a start-up message: the loop only waits for the quit.
   if (!host.windowClosed) host.framesEnabled = 1;
@@ -288,7 +296,6 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   // the monitor's power, which later ones still send too. The battery
   // saver's state comes as a setting of its own (Windows 10 and later), at
   // once and at every change: slower on battery and in battery saver.
-  host.power = readPowerState();
   HPOWERNOTIFY notices[3] = {nullptr, nullptr, nullptr};
   const unsigned char* settings[3] = {kConsoleDisplayGuid, kMonitorPowerGuid, kPowerSavingGuid};
   for (int i = 0; i < 3; ++i) {

@@ -107,6 +107,9 @@ D3DMULTISAMPLE_TYPE chooseMultiSample(IDirect3D8* d3d, const D3DPRESENT_PARAMETE
       D3DMULTISAMPLE_6_SAMPLES, D3DMULTISAMPLE_5_SAMPLES, D3DMULTISAMPLE_3_SAMPLES,
       D3DMULTISAMPLE_2_SAMPLES};
   if (app.host.isPreview || app.render.screenMode == ScreenMode::Windowed) return D3DMULTISAMPLE_NONE;
+  // On battery, or once the frames could not pay for them: none.
+  const PowerState& power = app.host.power;
+  if (app.render.extrasDropped || power.onBattery || power.batterySaver) return D3DMULTISAMPLE_NONE;
   for (D3DMULTISAMPLE_TYPE type : kTried)
     if (offersSamples(d3d, pp.BackBufferFormat, pp.Windowed, type)) return type;
   return D3DMULTISAMPLE_NONE;

@@ -43,6 +43,11 @@ bool restoreLostDevice();
 // the Reset failed (pending then, as in restoreLostDevice).
 bool resizeSaverView(uint32_t width, uint32_t height);
 
+// Gives up multisampling (a Reset without it, every swap chain and depth
+// buffer made again to match) and anisotropic filtering for the rest of the
+// run; later devices and Resets are made without them too. Harmless twice.
+void dropRenderExtras();
+
 // What a failed Reset may have left missing, made again: the surfaces of
 // every view, the flag vertex buffer (and the device states that
 // bind it), the text buffer. Each call tries what is still missing.

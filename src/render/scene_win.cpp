@@ -20,7 +20,7 @@ static_assert(sizeof(Matrix4x4) == sizeof(D3DMATRIX), "Matrix4x4 is what SetTran
 
 namespace {
 
-// Past 8 the software renderers pay more than the folds gain.
+// The most anisotropy asked for; the device's own limit may be lower.
 constexpr uint32_t kMaxAnisotropy = 8;
 
 // The scene cannot be completed: the close request ends the saver before any
@@ -121,7 +121,10 @@ void readDeviceLimits(IDirect3DDevice8* device) {
   render.maxTextureWidth = caps.MaxTextureWidth;
   render.maxTextureHeight = caps.MaxTextureHeight;
   render.maxAnisotropy = 0;
-  if (caps.TextureFilterCaps & D3DPTFILTERCAPS_MINFANISOTROPIC)
+  // Not in the preview, nor on battery: trilinear costs them no more than before.
+  const PowerState& power = app.host.power;
+  bool extras = !render.extrasDropped && !app.host.isPreview && !power.onBattery && !power.batterySaver;
+  if (extras && caps.TextureFilterCaps & D3DPTFILTERCAPS_MINFANISOTROPIC)
     render.maxAnisotropy = caps.MaxAnisotropy < kMaxAnisotropy ? caps.MaxAnisotropy : kMaxAnisotropy;
 }
 
@@ -437,6 +440,10 @@ bool resetScene(D3DPRESENT_PARAMETERS present) {
   IDirect3DDevice8* device = render.device;
   releaseDefaultPool(device);
   followDesktopFormat(present);
+  if (render.extrasDropped) {
+    present.MultiSampleType = D3DMULTISAMPLE_NONE;
+    present.SwapEffect = D3DSWAPEFFECT_FLIP;
+  }
   render.pendingParams = present;
   render.resetPending = 1;
   if (FAILED(device->Reset(&present))) {
@@ -476,6 +483,20 @@ bool restoreLostDevice() {
   // window shows that back buffer stretched until the next display change.
   bool giveWay = render.refusedResets >= kRefusalsBeforeFallback;
   return resetScene(render.resetPending && !giveWay ? render.pendingParams : render.presentParams);
+}
+
+void dropRenderExtras() {
+  RenderState& render = app.render;
+  if (render.extrasDropped) return;
+  render.extrasDropped = 1;
+  render.maxAnisotropy = 0;
+  if (!render.device) return;
+  setTextureFilters(render.device);
+  if (render.presentParams.MultiSampleType == D3DMULTISAMPLE_NONE) return;
+  // Refused now: pending, as any Reset, and the frame tries again.
+  D3DPRESENT_PARAMETERS present = render.resetPending ? render.pendingParams : render.presentParams;
+  render.refusedResets = 0;
+  resetScene(present);
 }
 
 bool resizeSaverView(uint32_t width, uint32_t height) {
