@@ -176,8 +176,8 @@ HBITMAP averagedPicture(HBITMAP source, int32_t sourceWidth, int32_t sourceHeigh
   return bitmap;
 }
 
-// Decodes the first frame of a file the Windows Imaging Component reads into
-// a picture of fitPictureSize per side. COM must be initialised. Null on
+// Decodes the first frame of a PNG file (or any the Windows Imaging
+// Component reads) into a picture of fitPictureSize per side. COM must be initialised. Null on
 // any failure. A larger picture is copied at its natural size and averaged
 // down, as the OLE path does (the component's own scalers interpolate, or
 // on Wine take the nearest pixel); one beyond kNaturalDrawPixels is first
@@ -230,22 +230,6 @@ Picture loadWicFile(const WCHAR* path, int32_t maxSize) {
   return bitmap;
 }
 
-// The first frame's pixels as the Windows Imaging Component reads them: 0
-// when it cannot read the file.
-int64_t wicPixelCount(const WCHAR* path) {
-  ComRef<IWICImagingFactory> factory;
-  ComRef<IWICBitmapDecoder> decoder;
-  ComRef<IWICBitmapFrameDecode> frame;
-  UINT width = 0, height = 0;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IWICImagingFactory, factory.outVoid())) ||
-      FAILED(factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
-                                                WICDecodeMetadataCacheOnDemand, decoder.out())) ||
-      FAILED(decoder->GetFrame(0, frame.out())) || FAILED(frame->GetSize(&width, &height)))
-    return 0;
-  return int64_t(width) * int64_t(height);
-}
-
 }  // namespace
 
 Picture renderPicture(IPicture* picture, int32_t maxSize) {
@@ -292,10 +276,7 @@ Picture loadPictureFile(const char* path, int32_t maxSize) {
   WCHAR widePath[4096];
   if (MultiByteToWideChar(CP_ACP, 0, fullPath, -1, widePath, 4096) == 0) return nullptr;
 
-  // The OLE service reads no PNG on Windows, and it decodes the whole of a
-  // huge picture before anything can shrink it.
-  if (startsAsPng(widePath) || wicPixelCount(widePath) > kNaturalDrawPixels)
-    return loadWicFile(widePath, maxSize);
+  if (startsAsPng(widePath)) return loadWicFile(widePath, maxSize);
 
   IPicture* decoded = nullptr;
   if (FAILED(OleLoadPicturePath(widePath, nullptr, 0, 0, IID_IPicture,

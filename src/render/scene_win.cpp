@@ -95,14 +95,24 @@ void fillIndexBuffer(IDirect3DIndexBuffer8* buffer, const void* data, UINT bytes
 // Only the states that differ from Direct3D's defaults: lighting stays on with
 // no light, so every vertex is the white ambient; stage 1 multiplies by the
 // light-spot texel that the shading coordinates pick. Set once by the scene
+// Multisampling, anisotropic and trilinear filtering: given up for the run
+// where the frames cannot pay for them, and never taken on battery or in
+// the preview, which may cost no more than they always did.
+bool extrasWanted() {
+  const PowerState& power = app.host.power;
+  return !app.render.extrasDropped && !app.host.isPreview && !power.onBattery && !power.batterySaver;
+}
+
 // Every texture has its mip chain: trilinear, and anisotropic where the
 // device offers it, so that the folds that turn the flag away from the eye
-// do not sparkle. The light spot is stretched over the same folds.
+// do not sparkle; without the extras the nearest level, filtered as before.
+// The light spot is stretched over the same folds.
 void setTextureFilters(IDirect3DDevice8* device) {
   const RenderState& render = app.render;
+  DWORD mip = extrasWanted() ? D3DTEXF_LINEAR : D3DTEXF_POINT;
   for (DWORD stage = 0; stage < 2; ++stage) {
     device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
-    device->SetTextureStageState(stage, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
+    device->SetTextureStageState(stage, D3DTSS_MIPFILTER, mip);
     if (render.maxAnisotropy > 1) {
       device->SetTextureStageState(stage, D3DTSS_MINFILTER, D3DTEXF_ANISOTROPIC);
       device->SetTextureStageState(stage, D3DTSS_MAXANISOTROPY, render.maxAnisotropy);
@@ -121,10 +131,7 @@ void readDeviceLimits(IDirect3DDevice8* device) {
   render.maxTextureWidth = caps.MaxTextureWidth;
   render.maxTextureHeight = caps.MaxTextureHeight;
   render.maxAnisotropy = 0;
-  // Not in the preview, nor on battery: trilinear costs them no more than before.
-  const PowerState& power = app.host.power;
-  bool extras = !render.extrasDropped && !app.host.isPreview && !power.onBattery && !power.batterySaver;
-  if (extras && caps.TextureFilterCaps & D3DPTFILTERCAPS_MINFANISOTROPIC)
+  if (extrasWanted() && caps.TextureFilterCaps & D3DPTFILTERCAPS_MINFANISOTROPIC)
     render.maxAnisotropy = caps.MaxAnisotropy < kMaxAnisotropy ? caps.MaxAnisotropy : kMaxAnisotropy;
 }
 
