@@ -105,11 +105,12 @@ bool extrasWanted() {
 
 // Every texture has its mip chain: trilinear, and anisotropic where the
 // device offers it, so that the folds that turn the flag away from the eye
-// do not sparkle; without the extras the nearest level, filtered as before.
+// do not sparkle. Without the extras, filtered as before: a software
+// renderer pays for choosing among the levels at every pixel.
 // The light spot is stretched over the same folds.
 void setTextureFilters(IDirect3DDevice8* device) {
   const RenderState& render = app.render;
-  DWORD mip = extrasWanted() ? D3DTEXF_LINEAR : D3DTEXF_POINT;
+  DWORD mip = extrasWanted() ? D3DTEXF_LINEAR : D3DTEXF_NONE;
   for (DWORD stage = 0; stage < 2; ++stage) {
     device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
     device->SetTextureStageState(stage, D3DTSS_MIPFILTER, mip);

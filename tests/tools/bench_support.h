@@ -50,6 +50,15 @@ inline HWND makeFullScreenWindow(const char* className, HINSTANCE instance) {
   return window;
 }
 
+// Prints "first_present_ms=" once, at the process's first frame.
+inline void noteFirstPresent() {
+  static bool shown = false;
+  if (shown) return;
+  shown = true;
+  std::printf("first_present_ms=%.0f\n", msSinceProcessStart());
+  std::fflush(stdout);
+}
+
 // Calls frame(n) for n = 0, 1, ... with the window's messages handled between
 // frames, until `seconds` have passed since the first frame or the window is
 // gone. Prints "first_present_ms=" after the first frame and "frames=
@@ -68,8 +77,7 @@ unsigned long runTimedFrames(double seconds, Frame frame) {
     }
     frame(frames);
     if (frames++ == 0) {
-      std::printf("first_present_ms=%.0f\n", msSinceProcessStart());
-      std::fflush(stdout);
+      noteFirstPresent();
       start = nowSeconds();
     }
     if (nowSeconds() - start >= seconds) break;

@@ -162,6 +162,7 @@ void settleExtras() {
   PaceCheck check = startPaceCheck(renderSeconds() * 1000.0);
   while (!check.over) {
     runViewFrame(0, readyDeviceForFrames());
+    noteFirstPresent();
     if (frameFallsShort(check, renderSeconds() * 1000.0, kDefaultRefreshRate)) dropRenderExtras();
   }
   std::printf("extras=%s\n", app.render.extrasDropped ? "dropped" : "kept");
