@@ -25,10 +25,11 @@ class ProductFileTest(unittest.TestCase):
 
 
 class StartupTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = harness.Wine()
-        cls.addClassCleanup(cls.wine.close)
+    def setUp(self):
+        self.wine = harness.Wine()
+
+    def tearDown(self):
+        self.wine.close()
 
     def test_manifest_runs_as_invoker_per_monitor_dpi_aware_with_common_controls_6_on_windows_7_to_11(self):
         # Windows reads the manifest of resource type 24, id 1, as it starts the program.
