@@ -3,6 +3,7 @@ what does not, the settings left untouched and a device that cannot be made
 in any mode. (A lost device, and a display that cannot switch to the stored
 mode: test_monitors.py.)"""
 import os
+import time
 
 import harness
 
@@ -57,6 +58,7 @@ class SaverTest(harness.PrefixPerClassTest):
 
         before = self.wine.export_key()
         proc, window = self.start_saver()
+        started = time.monotonic()
         hwnd = window["hwnd"]
         self.assertEqual(window["title"], harness.SAVER_CLASS)
         self.assertEqual(window["rect"], "0,0,800,600")
@@ -100,12 +102,16 @@ class SaverTest(harness.PrefixPerClassTest):
 
         def changed():
             _, im = self.wine.shot("tour.png", save=False)
-            seen.append((shares(im), im))
-            red, blue, _, _ = seen[-1][0]
+            share = shares(im)
+            seen.append((share, im if share[2] > 0.15 else None))  # only the fade's pictures are kept
+            red, blue, _, _ = share
             return (blue if was_red else red) > 0.5
 
+        # The change is due a minute after the start: looked for twice a
+        # second until shortly before, then at every frame or so.
+        harness.wait_for(lambda: time.monotonic() > started + 50 or changed(), timeout=60, interval=0.5)
         self.assertTrue(harness.wait_for(changed, timeout=120, interval=0.05), "the flag did not change")
-        fading = [im for s, im in seen if s[2] > 0.15]
+        fading = [im for _, im in seen if im is not None]
         self.assertTrue(fading, "no picture of the fade half way")
         self.wine.keep_shot(os.path.join(harness.output_folder(), "tour-fade.png"), fading[len(fading) // 2])
         self.assertEqual([s for s, _ in seen if s[3] > 0.5], [], "a black picture during the change")
