@@ -12,24 +12,21 @@
 void fillFlagList();
 
 // Takes one of the folder's candidates, each with the same chance (one draw
-// from app.sim.random); its file name, cut at its first inner dot, goes into
-// selectFlag. False, without a draw, when the folder has no candidate.
-bool pickRandomFlag();
-// The same with its own generator, the name going into `name` (kNameCapacity
-// bytes): the other monitors' picks leave the saver window's sequence alone.
+// from `random`, each view's own: the other monitors' picks leave the saver
+// window's sequence alone); its file name, cut at its first inner dot, goes
+// into `name` (kNameCapacity bytes). False, without a draw, when the folder
+// has no candidate.
 bool pickRandomFlagInto(RandomGenerator& random, char* name);
 
 // The size limit of a folder flag's picture (fitPictureSize) on the
 // smallest views; a larger view's flag texture may have more (up to 2048).
 constexpr int32_t kFolderFlagLimit = 512;
 
-// Decides the flag picture and loads it into *picture, which the caller
-// deletes. 0 on success; 1 when even the built-in picture failed (message
-// shown, *picture null).
-uint32_t chooseFlagPicture(Picture* picture);
-// The same for any monitor: draws from `random`, and the name of the flag
-// it shows goes into `name` (kNameCapacity bytes) instead of selectFlag. The
-// name must hold selectFlag on entry: without Random Logo that is the flag.
+// Decides a monitor's flag picture and loads it into *picture, which the
+// caller deletes: draws from `random`, and the name of the flag it shows goes
+// into `name` (kNameCapacity bytes). The name must hold selectFlag on entry:
+// without Random Logo that is the flag. 0 on success; 1 when even the
+// built-in picture failed (message shown, *picture null).
 // With a `tour` and settings that tour the folder (toursTheFolder), the
 // random pick is the tour's start (startFolderTour); otherwise, and without
 // one, it is pickRandomFlagInto's, as it always was. A folder flag is

@@ -103,10 +103,6 @@ void fillFlagList() {
   if (selected >= 0) SendMessageA(list, CB_SETCURSEL, (WPARAM)selected, 0);
 }
 
-bool pickRandomFlag() {
-  return pickRandomFlagInto(app.sim.random, app.settings.selectFlag);
-}
-
 namespace {
 
 // currentDirectory + "\IMAGE\" + fileName (kPathCapacity bytes); false when
@@ -196,10 +192,6 @@ bool nextFolderFlag(FlagTour& tour, char* name) {
 
 Picture loadFolderFlag(const char* name, int32_t limit) {
   return loadFlagByName(name, limit);
-}
-
-uint32_t chooseFlagPicture(Picture* picture) {
-  return chooseFlagPictureInto(picture, app.sim.random, app.settings.selectFlag);
 }
 
 uint32_t chooseFlagPictureInto(Picture* picture, RandomGenerator& random, char* name,

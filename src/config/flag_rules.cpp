@@ -45,10 +45,6 @@ bool imageFolderPath(char* out, uint32_t capacity, const char* currentDirectory,
                        separatorAfter(currentDirectory), fileName);
 }
 
-bool randomPickPattern(char* out, uint32_t capacity, const char* currentDirectory) {
-  return imageFolderPath(out, capacity, currentDirectory, "*.*");
-}
-
 static bool equalIgnoringAsciiCase(const char* a, const char* b, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     char x = a[i], y = b[i];

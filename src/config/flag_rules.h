@@ -24,9 +24,8 @@ extern const char* const flagLoadExtensions[kLoadExtensionCount];
 // False (out empty) when it does not fit in capacity bytes.
 bool flagListPattern(char* out, uint32_t capacity, const char* directory, const char* extension);
 
-// Pattern of the random pick: currentDirectory + "\IMAGE\*.*". False when too long.
-bool randomPickPattern(char* out, uint32_t capacity, const char* currentDirectory);
-// A file of that folder: currentDirectory + "\IMAGE\" + fileName. False when too long.
+// A file of the folder (or "*.*", the random pick's pattern): currentDirectory
+// + "\IMAGE\" + fileName. False when too long.
 bool imageFolderPath(char* out, uint32_t capacity, const char* currentDirectory,
                      const char* fileName);
 

@@ -6,7 +6,7 @@
 //
 // A tour lives for one run: nothing of it is stored. The first flag is one
 // fair draw over the candidates in the folder's order, exactly the draw of
-// drawCandidateNumber that pickRandomFlag makes; the rest of the first round
+// drawCandidateNumber that pickRandomFlagInto makes; the rest of the first round
 // is shuffled only at the first change, so a run without changes draws no
 // more than the single pick always did.
 #pragma once

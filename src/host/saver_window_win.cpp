@@ -226,7 +226,6 @@ void makePacers(Pacing& pacing) {
   pacing.power = app.host.power;
   pacing.count = app.views.count;
   pacing.deviceReady = false;
-  pacing.extrasCheck = startPaceCheck(now);
   for (uint32_t i = 0; i < pacing.count; ++i)
     pacing.pacers[i] = makeFramePacer(viewFrameRate(i), exclusive, now);
 }
@@ -309,6 +308,8 @@ uint32_t runSaverWindow(HWND__* parentWindow) {
   FrameWait wait = openFrameWait();
   Pacing pacing;
   makePacers(pacing);
+  // Once a run: the extras kept or given up stay so.
+  pacing.extrasCheck = startPaceCheck(clockMs());
   MSG message;
   std::memset(&message, 0, sizeof message);
   for (;;) {

@@ -140,86 +140,55 @@ TEST_F(FlagList, AMissingFolderOrAnOverlongDirectoryGivesAnEmptyList) {
 
 class RandomFlag : public FlagFolder {};
 
-TEST_F(RandomFlag, TakesOnlyLowerCaseEndingsAndCutsAtTheFirstInnerDot) {
-  addEmpty({"Red. Stars.jpg", "FRANCE.JPG", "ITALY.GIF", "SPAIN.BMP", "PERU.JPEG", "CHILE.PNG",
-            "notes.txt"});
-  for (int call = 0; call < 3; ++call) {
-    copyText(app.settings.selectFlag, kNameCapacity, "before");
-    EXPECT_TRUE(pickRandomFlag()) << "the one candidate is always taken";
-    EXPECT_STREQ("Red", app.settings.selectFlag);
-  }
-
-  // Another monitor's pick: its own generator and name; the saver window's
-  // generator and selectFlag stay as they were.
-  copyText(app.settings.selectFlag, kNameCapacity, "before");
-  const RandomGenerator saver = app.sim.random;
-  RandomGenerator own;
-  seedRandom(own, 1234, 5678);
-  const RandomGenerator ownBefore = own;
-  char name[kNameCapacity] = "none";
-  EXPECT_TRUE(pickRandomFlagInto(own, name));
-  EXPECT_STREQ("Red", name);
-  EXPECT_STREQ("before", app.settings.selectFlag);
-  EXPECT_EQ(0, std::memcmp(&saver, &app.sim.random, sizeof saver));
-  EXPECT_NE(0, std::memcmp(&ownBefore, &own, sizeof own)) << "drawn from its own generator";
-}
-
-// The folder's candidates in the order the file system gives them; one draw
-// of k / N takes the k-th, so each has the same share.
+// The folder's candidates (lower-case endings only) in the order the file
+// system gives them; one draw of k / N from the generator passed takes the
+// k-th, so each has the same share, its name cut at the first inner dot.
 TEST_F(RandomFlag, OneDrawTakesTheCandidateAtItsPlaceInTheFolder) {
-  addEmpty({"Peru.gif", "notes.txt", "Chad.png", "MALI.GIF", "Red. Stars.jpg", "Togo.bmp"});
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"Peru.gif", "Peru"}, {"notes.txt", ""},         {"Chad.png", "Chad"},
+      {"MALI.GIF", ""},     {"Red. Stars.jpg", "Red"}, {"Togo.bmp", "Togo"},
+      {"SPAIN.BMP", ""},    {"Name.jpeg", "Name"},     {".Hidden.gif", ".Hidden"}};
+  for (const auto& f : files) ASSERT_TRUE(writeFileBytes(flagPath(f.first.c_str()), "")) << f.first;
   std::vector<std::string> order;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((imageDir_ + "\\*.*").c_str(), &found);
   ASSERT_NE(INVALID_HANDLE_VALUE, search);
   do
-    if (isRandomCandidate(found.cFileName)) {
-      char name[kNameCapacity];
-      cutFlagName(name, sizeof name, found.cFileName);
-      order.push_back(name);
-    }
+    for (const auto& f : files)
+      if (f.first == found.cFileName && !f.second.empty()) order.push_back(f.second);
   while (FindNextFileA(search, &found));
   FindClose(search);
-  ASSERT_EQ(4u, order.size());
+  ASSERT_EQ(6u, order.size());
+  const RandomGenerator saver = app.sim.random;
   for (size_t k = 0; k < order.size(); ++k) {
-    forceNextDraw(app.sim.random, float(k) / float(order.size()));
-    RandomGenerator oneDrawLater = app.sim.random;
+    RandomGenerator own;
+    seedRandom(own, 1234, 5678);
+    forceNextDraw(own, float(k) / float(order.size()));
+    RandomGenerator oneDrawLater = own;
     randomUniform(oneDrawLater);
-    ASSERT_TRUE(pickRandomFlag());
-    EXPECT_EQ(order[k], app.settings.selectFlag) << k;
-    EXPECT_EQ(0, std::memcmp(&oneDrawLater, &app.sim.random, sizeof oneDrawLater)) << "one draw";
+    char name[kNameCapacity] = "before";
+    ASSERT_TRUE(pickRandomFlagInto(own, name));
+    EXPECT_EQ(order[k], name) << k;
+    EXPECT_EQ(0, std::memcmp(&oneDrawLater, &own, sizeof own)) << "one draw";
   }
-}
-
-TEST_F(RandomFlag, JpegAndPngFilesCanBeTakenAndKeepALeadingDot) {
-  addEmpty({"Name.jpeg", ".Hidden.gif", "Band.png"});
-  bool sawName = false, sawHidden = false, sawBand = false;
-  for (int call = 0; call < 90 && !(sawName && sawHidden && sawBand); ++call) {
-    if (!pickRandomFlag()) continue;
-    std::string name = app.settings.selectFlag;
-    EXPECT_TRUE(name == "Name" || name == ".Hidden" || name == "Band") << name;
-    sawName |= name == "Name";
-    sawHidden |= name == ".Hidden";
-    sawBand |= name == "Band";
-  }
-  EXPECT_TRUE(sawName);
-  EXPECT_TRUE(sawHidden);
-  EXPECT_TRUE(sawBand);
+  EXPECT_EQ(0, std::memcmp(&saver, &app.sim.random, sizeof saver)) << "another view's pick";
 }
 
 TEST_F(RandomFlag, NoCandidateOrNoFolderGivesFalseWithoutDrawing) {
   const RandomGenerator before = app.sim.random;
+  char name[kNameCapacity] = "";
   addEmpty({"FRANCE.JPG", "ITALY.GIF"});
-  EXPECT_FALSE(pickRandomFlag()) << "upper-case endings only";
+  EXPECT_FALSE(pickRandomFlagInto(app.sim.random, name)) << "upper-case endings only";
   removeFlags();
-  EXPECT_FALSE(pickRandomFlag()) << "empty folder";
+  EXPECT_FALSE(pickRandomFlagInto(app.sim.random, name)) << "empty folder";
   RemoveDirectoryA(imageDir_.c_str());
-  EXPECT_FALSE(pickRandomFlag()) << "no folder";
+  EXPECT_FALSE(pickRandomFlagInto(app.sim.random, name)) << "no folder";
   EXPECT_EQ(0, std::memcmp(&before, &app.sim.random, sizeof before));
-  EXPECT_STREQ("", app.settings.selectFlag);
+  EXPECT_STREQ("", name);
 }
 
-// chooseFlagPicture; the picture's size shows which file loaded.
+// The flag picture chosen as the saver window's view chooses it; the
+// picture's size shows which file loaded.
 class FlagPicture : public FlagFolder {
  protected:
   void SetUp() override {
@@ -234,7 +203,7 @@ class FlagPicture : public FlagFolder {
   // Chooses the picture and gives its width, 0 when none.
   UINT chooseWidth() {
     Picture picture = nullptr;
-    EXPECT_EQ(0u, chooseFlagPicture(&picture));
+    EXPECT_EQ(0u, chooseFlagPictureInto(&picture, app.sim.random, app.settings.selectFlag));
     if (!picture) return 0;
     BITMAP bitmap = {};
     GetObjectA(picture, sizeof bitmap, &bitmap);
@@ -377,7 +346,7 @@ TEST_F(FlagPicture, FailingBuiltInPictureIsReportedAndFails) {
   app.host.instance = GetModuleHandleA("kernel32.dll");
   copyText(app.settings.selectFlag, kNameCapacity, "Nowhere");
   Picture picture = nullptr;
-  EXPECT_EQ(1u, chooseFlagPicture(&picture));
+  EXPECT_EQ(1u, chooseFlagPictureInto(&picture, app.sim.random, app.settings.selectFlag));
   EXPECT_EQ(nullptr, picture);
   ASSERT_EQ(1u, shownMessages.size());
   EXPECT_EQ("Flag Texture Loading Error", shownMessages[0].text);

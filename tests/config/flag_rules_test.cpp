@@ -245,13 +245,13 @@ TEST(FolderPatterns, JoinTheDirectoryAndTheImageFolder) {
   EXPECT_STREQ(out, "\\IMAGE\\*.jpg") << "an empty directory means the drive's root";
   ASSERT_TRUE(flagListPattern(out, sizeof out, "C:\\", "bmp"));
   EXPECT_STREQ(out, "C:\\IMAGE\\*.bmp");
-  ASSERT_TRUE(randomPickPattern(out, sizeof out, "Z:\\tmp\\flags"));
+  ASSERT_TRUE(imageFolderPath(out, sizeof out, "Z:\\tmp\\flags", "*.*"));
   EXPECT_STREQ(out, "Z:\\tmp\\flags\\IMAGE\\*.*");
 
   std::string huge(kPathCapacity - 5, 'd');
   EXPECT_FALSE(flagListPattern(out, sizeof out, huge.c_str(), "gif"));
   EXPECT_STREQ(out, "");
-  EXPECT_FALSE(randomPickPattern(out, sizeof out, huge.c_str()));
+  EXPECT_FALSE(imageFolderPath(out, sizeof out, huge.c_str(), "*.*"));
 }
 
 TEST(RandomPick, EveryCandidateOfALargeFolderHasTheSameShare) {

@@ -170,7 +170,7 @@ class DialogTest(harness.PrefixPerClassTest):
 
     # --- what the dialog shows ------------------------------------------------
 
-    def test_first_run_shows_the_load_defaults(self):
+    def test_first_run_shows_the_load_defaults_and_the_check_boxes_switch_their_controls(self):
         dialog = self.open()
         self.assertEqual(dialog.control(harness.IDC_PICTURE_TITLE)["text"], "")
         self.assertEqual(dialog.control(harness.IDC_BACKGROUND_TITLE)["text"], "")
@@ -199,21 +199,16 @@ class DialogTest(harness.PrefixPerClassTest):
         # The picture static takes the size of the 158 x 118 built-in picture.
         left, top, right, bottom = map(int, dialog.control(harness.IDC_LINK_PICTURE)["rect"].split(","))
         self.assertEqual((right - left, bottom - top), (158, 118))
-        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
 
-    def test_random_logo_switches_the_flag_list_at_once(self):
-        dialog = self.open()
-        self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
+        # Random Logo switches the flag list at once.
         dialog.toggle(harness.IDC_RANDOM_LOGO, False)
         self.assertTrue(dialog.enabled(harness.IDC_FLAG_LIST))
         self.assertEqual([dialog.enabled(i) for i in TOUR_CONTROLS], [False] * 3)
         dialog.toggle(harness.IDC_RANDOM_LOGO, True)
         self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
         self.assertEqual([dialog.enabled(i) for i in TOUR_CONTROLS], [True] * 3)
-        dialog.close_with(harness.IDCANCEL)
 
-    def test_use_picture_shows_the_stored_check_boxes_again(self):
-        dialog = self.open()
+        # Use Picture shows the stored check boxes again.
         dialog.toggle(harness.IDC_SHOW_TIME, False)
         dialog.click(harness.IDC_USE_PICTURE)
         self.assertTrue(harness.wait_for(lambda: dialog.checked(harness.IDC_SHOW_TIME), timeout=10))
@@ -223,7 +218,7 @@ class DialogTest(harness.PrefixPerClassTest):
         self.assertFalse(dialog.enabled(harness.IDC_FLAG_LIST))
         self.assertFalse(dialog.enabled(harness.IDC_RANDOM_LOGO))
         self.assertEqual([dialog.enabled(i) for i in TOUR_CONTROLS], [False] * 3)
-        dialog.close_with(harness.IDCANCEL)
+        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
 
     # --- what is stored ---------------------------------------------------------
 
@@ -555,19 +550,16 @@ class DialogTest(harness.PrefixPerClassTest):
             return readings[-1] is not None and readings[-3:] == [readings[-1]] * 3
         return readings[-1] if harness.wait_for(steady, timeout=timeout, interval=0.3) else None
 
-    def test_dialog_is_owned_by_the_window_on_the_command_line(self):
+    def test_dialog_is_owned_by_the_window_on_the_command_line_if_there_is_one(self):
         host = self.wine.start(harness.WINTOOL, "host", "200", "100", "owner window")
         owner = harness.parse_fields(harness.read_line(host, 60))["hwnd"]
-        dialog = self.open(f"/c:{owner}")
-        self.assertEqual(dialog.window()["owner"], owner)
-        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
-
-    # The number after "/c" may name a window that is gone (or never was):
-    # the dialog then opens without an owner.
-    def test_dialog_starts_with_a_number_that_is_no_window(self):
-        dialog = self.open("/c:5678", wait_ms=10000)
-        self.assertEqual(dialog.window()["owner"], "0")
-        self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
+        # The number after "/c" may name a window that is gone (or never was):
+        # the dialog then opens without an owner.
+        for number, expected in ((owner, owner), ("5678", "0")):
+            with self.subTest(number):
+                dialog = self.open(f"/c:{number}")
+                self.assertEqual(dialog.window()["owner"], expected)
+                self.assertEqual(dialog.close_with(harness.IDCANCEL), 0)
 
     def test_an_adapter_without_full_screen_formats_offers_desktop_mode_and_stores_no_format_0(self):
         # Wine's "no3d" renderer offers no full-screen format, as an adapter

@@ -3,19 +3,20 @@ does not use gets a black top-most cover of the saver's own process; in
 Desktop mode it gets a window that shows a flag of its own. Either window's
 input ends the saver as the saver window's does (with one mouse count for
 both windows); it follows a layout change without ending anything and goes
-with the saver window. On one display Desktop mode keeps the display's mode.
+with the saver window. A lost device comes back in either mode. On one
+display that cannot show the stored mode Desktop mode keeps the display's.
 
 The display is a private Xvfb with two heads under Xinerama (RandR off),
 which Wine reports as two monitors. Xvfb puts both heads at one origin, so
 the second monitor (640 x 480) lies inside the first (800 x 600): the saver
 window must stay above its cover there, and the X pointer always meets the
 saver window, so input reaches the cover by posted messages."""
+import os
+import re
+import time
 import unittest
 
 import harness
-
-import os
-import re
 
 COVER_CLASS = "Brevanto Flags Cover"
 MONITOR_CLASS = "Brevanto Flags Monitor"
@@ -31,6 +32,23 @@ WS_EX_TOPMOST = 0x8
 WS_EX_TOOLWINDOW = 0x80
 PRIMARY = "0,0,800,600"
 SECOND = "0,0,640,480"
+# Parts of the primary monitor where only the background shows, well away
+# from the flag (x 208 ... 592, y 158 ... 447 while it hangs flat) and the texts.
+BACKGROUND_ONLY = [(200, 20, 600, 90), (620, 20, 790, 140), (10, 200, 170, 400)]
+
+
+def background_settled():
+    """A predicate on screenshots: the start's fade from black is over, the
+    background as half a second before."""
+    shots = []
+
+    def settled(im):
+        now = time.monotonic()
+        shots.append((now, im))
+        older = [old for t, old in shots if now - t >= 0.5]
+        return harness.colour_count(im) > 200 and bool(older) and all(
+            harness.changed_fraction(older[-1].crop(box), im.crop(box)) < 0.01 for box in BACKGROUND_ONLY)
+    return settled
 
 
 class MonitorChecks:
@@ -73,13 +91,24 @@ class MonitorChecks:
 
 
 class TwoMonitorTest(MonitorChecks, unittest.TestCase):
-    def setUp(self):
+    """One display and prefix for the class: each test starts with only the
+    flag folder stored and none of the earlier tests' programs running."""
+
+    @classmethod
+    def setUpClass(cls):
         harness.require_display()
-        display = harness.start_xvfb(self, "800x600x16", "-screen", "1", "640x480x16",
-                             "-extension", "RANDR", "+xinerama")
-        self.display = display
-        self.wine = harness.Wine(display=display)
-        self.addCleanup(self.wine.close)
+        cls.display, stop = harness._xvfb("800x600x16", "-screen", "1", "640x480x16",
+                                          "-extension", "RANDR", "+xinerama")
+        if cls.display is None:
+            raise AssertionError("Xvfb did not start")
+        cls.addClassCleanup(stop)
+        cls.wine = harness.Wine(display=cls.display)
+        cls.addClassCleanup(cls.wine.close)
+
+    def setUp(self):
+        self.addCleanup(self.wine.stop_programs)
+        self.wine.reg_delete_key()
+        self.wine.reg_delete(harness.DESKTOP_KEY, "ScreenSaveUsePassword")
         harness.use_flag_folder(self.wine)
         self.wine.xdotool("mousemove", "0", "0")
 
@@ -206,52 +235,97 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         harness.post(self, self.wine, box["hwnd"], harness.WM_COMMAND, harness.IDOK, must_arrive=False)
         self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
 
-    def test_a_lost_device_in_desktop_mode_comes_back_on_every_monitor_and_ends_nothing(self):
-        """The device is lost through a swap chain's Present as well as its
-        own; its first Resets are refused, and then a vertex buffer. One windowed device and one
-        windowed swap chain per other monitor, made again after the Reset;
-        nothing full screen at any point."""
-        self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
-        self.pixels = harness.WindowPixels(self, self.display)
+    def test_a_lost_device_is_reset_in_either_mode_and_draws_again_on_every_monitor(self):
+        """The device is lost (in Desktop mode through a swap chain's Present
+        as well as its own); its first Resets are refused, and then a vertex
+        buffer. Nothing is presented and nothing reset while it is lost; once
+        a Reset succeeds it is never reset again, and the picture comes back
+        with the device's states. Desktop mode: one windowed device and one
+        windowed swap chain per other monitor, made again after the Reset,
+        the saver window's depth buffer too; nothing full screen."""
+        for desktop in (0, 1):
+            with self.subTest(desktop_mode=desktop):
+                self.wine.stop_programs()
+                self.wine.reg_add("[Desktop Mode]", "REG_DWORD", desktop)
+                self.check_lost_device(desktop)
+
+    def check_lost_device(self, desktop):
+        if desktop:
+            self.pixels = harness.WindowPixels(self, self.display)
         folder, scr = harness.install_program(self.wine, D3D8_RECORDING)
+        # Without multisampling from the start: a software renderer's frames
+        # cannot pay for it, and the Reset that gives it up must not mix
+        # with the loss's.
+        open(os.path.join(folder, "refuse_multisample"), "w").close()
         overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
         proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
         saver = harness.wait_window(self, self.wine)
-        self.assert_waves(800, 600, "primary monitor")
-        self.assert_waves(640, 480, "second monitor")
         log = os.path.join(folder, "reset_calls.txt")
         self.assertTrue(harness.wait_for(lambda: any(line.startswith("counts ") for line in harness.read_file_lines(log)),
                                          timeout=60), "120 frames before the loss")
+        if desktop:
+            self.assert_waves(800, 600, "primary monitor")
+            self.assert_waves(640, 480, "second monitor")
+        else:
+            _, before = harness.screenshot_when(self, self.wine, "lost-device-1.png", background_settled())
         open(os.path.join(folder, "lose_device_now"), "w").close()
         self.assertTrue(harness.wait_for(lambda: "presented after-reset" in harness.read_file_lines(log),
                                          timeout=90), harness.read_file_lines(log))
-        self.assert_waves(800, 600, "primary monitor after the reset")
-        self.assert_waves(640, 480, "second monitor after the reset")
+        if desktop:
+            self.assert_waves(800, 600, "primary monitor after the reset")
+            self.assert_waves(640, 480, "second monitor after the reset")
+        else:
+            # The camera, the material and the textures are the device's
+            # states again: the background shows where it did, and the flag waves.
+            _, after = harness.screenshot_when(
+                self, self.wine, "lost-device-2.png", lambda im: harness.colour_count(im) > 200 and all(
+                    harness.changed_fraction(before.crop(box), im.crop(box)) < 0.01 for box in BACKGROUND_ONLY))
+            harness.screenshot_when(self, self.wine, "lost-device-3.png",
+                                    lambda im: harness.changed_fraction(after, im) > 0.002)
         self.assertIsNone(proc.poll())
         self.assertFalse(harness.end_requested(self.wine, saver["hwnd"]))
-        refused = [line for line in harness.read_file_lines(log)
-                   if line.startswith("reset ") and " result=0 " not in line]
-        self.assertEqual(len(refused), 3, harness.read_file_lines(log))
         lines = harness.read_file_lines(log)
-        self.assertIn("vertex-buffer refused", lines)
+        events = [line for line in lines if not line.startswith(("counts ", "depth refused"))]
+        if desktop:
+            # The other monitor's view may present once more in the turn whose
+            # first Present began the loss; never after it.
+            events = [line.replace("presents-while-lost=1", "presents-while-lost=0") for line in events]
+        self.assertRegex(events[0] if events else "", r"^lost present=\d+$")
+        self.assertEqual(events[1:], [
+            "not-reset lost-answers=10",
+            *["reset phase=not-reset result=88760868 presents-while-lost=0"] * 3,
+            "reset phase=not-reset result=0 presents-while-lost=0",
+            "vertex-buffer refused",  # made at a later frame: nothing ends
+            "presented after-reset",
+        ])
         self.assertNotIn("drawn before filled", lines, "the buffer made again is filled first")
-        self.assertIn("depth refused", lines, "the saver window's depth buffer, made again")
-        # The device is looked at once per turn, with the saver window's
-        # frame, not once more for every other monitor's.
-        counts = harness.parse_fields(next(line for line in lines if line.startswith("counts ")))
-        self.assertGreater(int(counts["chain-presents"]), 60, counts)
-        self.assertLessEqual(int(counts["device-looks"]), int(counts["device-presents"]) + 2, counts)
-
         calls = harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
-        self.assertEqual(calls[0], "create windowed=1 size=800x600 samples=4 result=0", calls)
-        self.assertEqual([c for c in calls if c.startswith("create")], calls[:1], "one device")
-        chains = [c for c in calls if c.startswith("swap-chain")]
-        self.assertEqual(chains, ["swap-chain windowed=1 size=640x480 samples=4 result=0"] * 2,
-                         "one swap chain for the other monitor, made again after the Reset")
-        self.assertEqual([c for c in calls if "windowed=0" in c], [], "nothing full screen")
+        if desktop:
+            self.assertIn("depth refused", lines, "the saver window's depth buffer, made again")
+            # The device is looked at once per turn, with the saver window's
+            # frame, not once more for every other monitor's.
+            counts = harness.parse_fields(next(line for line in lines if line.startswith("counts ")))
+            self.assertGreater(int(counts["chain-presents"]), 60, counts)
+            self.assertLessEqual(int(counts["device-looks"]), int(counts["device-presents"]) + 2, counts)
+            chains = [c for c in calls if c.startswith("swap-chain")]
+            self.assertEqual(chains, ["swap-chain windowed=1 size=640x480 samples=0 result=0"] * 2,
+                             "one swap chain for the other monitor, made again after the Reset")
+            self.assertEqual([c for c in calls if "windowed=0" in c], [], "nothing full screen")
+        else:
+            self.assertEqual(len(self.covers()), 1, "the cover stays")
+        made = [c for c in calls if c.startswith("create") and c.endswith(" result=0")]
+        self.assertEqual(made, [f"create windowed={desktop} size=800x600 samples=0 result=0"], "one device")
+        # A small display's textures keep their sizes (light spot, font,
+        # background, each view's flag), each with its mip chain.
+        textures = harness.read_file_lines(os.path.join(folder, "texture_calls.txt"))
+        self.assertEqual(sorted(re.sub(r" format=\d+", "", t) for t in textures if t.startswith("texture ")),
+                         ["texture size=256x256 levels=9 result=0"] * 2 +
+                         ["texture size=512x512 levels=10 result=0"] * (2 + desktop), textures)
         watch = harness.watch_exit(self, self.wine, saver["hwnd"])
         harness.post(self, self.wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)
         self.assert_gone_with_the_saver(proc, watch, saver)
+        if desktop:
+            self.pixels.close()
 
     def check_password_from_the_other_window(self, desktop):
         """A key on the other monitor's window asks for the password for the
@@ -361,20 +435,20 @@ class MonitorsThatComeAndGoTest(MonitorChecks, unittest.TestCase):
         self.assertEqual(harness.wait_exit(self, proc, watch=watch), 0)
 
 
-class DesktopModeOnOneDisplayTest(unittest.TestCase):
-    """One 1024 x 768 x 24 display, 800 x 600 x 16 stored: Desktop mode draws
-    at the display's own size and changes no mode."""
+class FirstRunOnAWideDisplayTest(unittest.TestCase):
+    """A first run (only what an installer writes) on one 1280 x 720 x 24
+    display, which cannot show the stored 800 x 600 x 16: Desktop mode at the
+    display's own size, with no mode changed and nothing stored."""
 
-    def setUp(self):
+    def test_one_window_at_the_display_size_filled_to_its_edges_paced_at_its_refresh(self):
         harness.require_display()
-        self.display = harness.start_xvfb(self, "1024x768x24")
+        self.display = harness.start_xvfb(self, "1280x720x24")
         self.wine = harness.Wine(display=self.display)
         self.addCleanup(self.wine.close)
         harness.use_flag_folder(self.wine)
-
-    def test_one_window_at_the_display_size_with_a_flag_across_it(self):
-        self.wine.reg_add_all({"[Desktop Mode]": ("REG_DWORD", 1), "[Screen X]": ("REG_DWORD", 800),
-                               "[Screen Y]": ("REG_DWORD", 600), "[BPP]": ("REG_DWORD", 16)})
+        self.wine.xdotool("mousemove", "0", "0")
+        before = self.wine.export_key()
+        self.assertEqual(list(before), ["[Directory]"])
         # Xvfb cannot change its mode either way: a d3d8.dll around Wine's
         # records every device the saver makes.
         folder, scr = harness.install_program(self.wine, D3D8_RECORDING)
@@ -384,26 +458,39 @@ class DesktopModeOnOneDisplayTest(unittest.TestCase):
         overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
         proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
         saver = harness.wait_window(self, self.wine)
-        self.assertEqual(saver["rect"], "0,0,1024,768")
+        self.assertEqual(saver["rect"], "0,0,1280,720")
+
+        # The clock (bottom right) in glyphs, not a filled box: on a 24-bit
+        # screen the font picture's black reads back with its top byte set.
+        # The start fades in from black, so wait for the text to be lit. The
+        # text's green, blended over any background, is far greener than grass.
+        def text_green(im):
+            clock = list(im.crop((1090, 686, 1191, 712)).getdata())
+            return sum(1 for r, g, b in clock if g >= 110 and g > r + 80 and g > b + 60) / len(clock)
+
+        # The background, made for 4:3, fills the display to its corners and
+        # the side strips a 4:3 rectangle leaves black, below the texts.
+        edges = ((0, 0, 64, 64), (1216, 0, 1280, 64), (0, 656, 64, 720), (1216, 656, 1280, 720),
+                 (0, 100, 140, 600), (1140, 100, 1280, 600))
+        _, first = harness.screenshot_when(
+            self, self.wine, "first-run-wide.png",
+            lambda im: im.size == (1280, 720) and text_green(im) > 0.05 and
+            all(harness.colour_count(im.crop(box)) > 20 for box in edges))
+        middle = (320, 180, 960, 540)
+        path, later = harness.screenshot_when(
+            self, self.wine, "first-run-wide-later.png",
+            lambda im: harness.changed_fraction(first.crop(middle), im.crop(middle)) > 0.01)
+        self.assertTrue(0.05 < text_green(later) < 0.75,
+                        f"clock text covers {text_green(later):.2f} of its box in {path}")
         code, out = self.wine.wintool("list")
+        self.assertNotIn("Error", [w.get("title") for w in harness.parse_lines(out)])
         others = [w for w in harness.parse_lines(out)
                   if w.get("pid") == saver["pid"] and w.get("visible") == "1" and w["hwnd"] != saver["hwnd"]]
         self.assertEqual(others, [], "one window")
-        # The background fills the window to its corners, and the flag waves
-        # in its middle.
-        _, first = harness.screenshot_when(
-            self, self.wine, "desktop-one-display.png",
-            lambda im: im.size == (1024, 768) and harness.colour_count(im) > 200 and
-            all(harness.colour_count(im.crop(box)) > 20 for box in
-                ((0, 0, 64, 64), (960, 0, 1024, 64), (0, 704, 64, 768), (960, 704, 1024, 768))))
-        middle = (256, 192, 768, 576)
-        harness.screenshot_when(
-            self, self.wine, "desktop-one-display-later.png",
-            lambda im: harness.changed_fraction(first.crop(middle), im.crop(middle)) > 0.01)
         # One windowed device at the display's size: no full-screen one, not
         # even for loading the background.
         self.assertEqual([c for c in harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
-                          if not c.startswith("depth ")], ["create windowed=1 size=1024x768 samples=4 result=0"])
+                          if c.startswith("create ")], ["create windowed=1 size=1280x720 samples=4 result=0"])
         # The display goes from 120 Hz to 20: the next frames are paced at
         # 20 a second (a bound the pace keeps on any machine), with no Reset.
         log = os.path.join(folder, "reset_calls.txt")
@@ -411,16 +498,16 @@ class DesktopModeOnOneDisplayTest(unittest.TestCase):
                             if line.startswith("presents ")]
         with open(refresh, "w") as f:
             f.write("20")
-        before = len(presents())
-        harness.post(self, self.wine, saver["hwnd"], WM_DISPLAYCHANGE, 24, harness.mouse_lparam(1024, 768))
-        self.assertTrue(harness.wait_for(lambda: len(presents()) >= before + 3, timeout=60), presents())
+        before_change = len(presents())
+        harness.post(self, self.wine, saver["hwnd"], WM_DISPLAYCHANGE, 24, harness.mouse_lparam(1280, 720))
+        self.assertTrue(harness.wait_for(lambda: len(presents()) >= before_change + 3, timeout=60), presents())
         last, previous = presents()[-1], presents()[-2]
         self.assertGreaterEqual(int(last["ms"]) - int(previous["ms"]), 20 * 1000 / 21,
                                 "20 frames at no more than 21 a second")
         self.assertIsNone(proc.poll())
         watch = harness.watch_exit(self, self.wine, saver["hwnd"])
-        harness.post(self, self.wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)
-        self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
+        self.assertEqual(harness.end_saver_by_input(self.wine, saver["hwnd"], proc, watch), 0)
+        self.assertEqual(self.wine.export_key(), before)
 
 
 class DesktopModeOnLargeDisplaysTest(unittest.TestCase):

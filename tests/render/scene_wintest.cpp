@@ -3,7 +3,7 @@
 // everything twice over, failures end through the close request without
 // a frame touching an empty slot, and a reset device gets its buffers and
 // states back. The pixels are checked end to end by tests/e2e/test_scene.py;
-// a lost full-screen device by tests/e2e/test_saver.py.
+// a lost device, full screen and in Desktop mode, by tests/e2e/test_monitors.py.
 #include <windows.h>
 #include <d3d8.h>
 
