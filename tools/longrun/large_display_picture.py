@@ -1,5 +1,5 @@
-"""The same corner of a 3840 x 2160 frame (the flag's stars and its name)
-from two builds, side by side: what a 4K monitor shows before and after.
+"""The flag's name and stars of a 3840 x 2160 frame, 1 : 1, from two
+builds side by side: what a 4K monitor shows before and after.
 Run through tools/large_display_picture.sh.
 
     large_display_picture.py OUT.png BEFORE_BUILD AFTER_BUILD
@@ -15,8 +15,13 @@ import unittest
 import soak_support as soak
 import harness  # importable once soak_support is
 
-CORNER = (0, 0, 1920, 1080)     # the name, and the flag's stars below it
+NAME = (0, 0, 960, 150)          # the flag's name, 1 : 1
+STARS = (1230, 560, 2190, 1100)  # the flag's stars at its top-left corner, 1 : 1
 SHOWN = (1440, 810, 2400, 1350)  # the flag's stripes
+# Both builds show the same photograph: the built-in lake scene's large
+# picture as the user's own background (the earlier build loads it at 512).
+BACKGROUND = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "resources",
+                          "background1010.jpg")
 
 
 class Display(unittest.TestCase):
@@ -35,7 +40,9 @@ def frame(build):
         holder.addCleanup(wine.close)
         wine.reg_add_all({"[Directory]": ("REG_SZ", harness.windows_path(os.path.join(build, "shipped"))),
                           "[Desktop Mode]": ("REG_DWORD", 1), "[Random Flag]": ("REG_DWORD", 0),
-                          "[Select Flag]": ("REG_SZ", "United States")})
+                          "[Select Flag]": ("REG_SZ", "United States"),
+                          "[Background Path]": ("REG_SZ", harness.windows_path(os.path.abspath(BACKGROUND))),
+                          "[Background Width]": ("REG_DWORD", 2048), "[Background Height]": ("REG_DWORD", 2048)})
         wine.xdotool("mousemove", "0", "0")
         proc = wine.start(os.path.join(build, os.path.basename(harness.SCR)), "/s")
         saver = harness.wait_window(holder, wine)
@@ -54,14 +61,17 @@ def frame(build):
 def main():
     from PIL import Image, ImageDraw, ImageFont
     out, before, after = sys.argv[1:4]
-    corners = [frame(build).crop(CORNER).resize((960, 540), Image.LANCZOS) for build in (before, after)]
+    frames = [frame(build) for build in (before, after)]
     gap, title = 16, 28
-    sheet = Image.new("RGB", (2 * 960 + gap, 540 + title), (255, 255, 255))
+    width, height = NAME[2] - NAME[0], (NAME[3] - NAME[1]) + (STARS[3] - STARS[1])
+    sheet = Image.new("RGB", (2 * width + gap, height + title), (255, 255, 255))
     draw = ImageDraw.Draw(sheet)
     font = ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 18)
-    for i, (image, label) in enumerate(zip(corners, ("before", "after"))):
-        sheet.paste(image, (i * (960 + gap), title))
-        draw.text((i * (960 + gap) + 4, 4), f"{label}: the top-left quarter of a 3840 x 2160 frame, halved",
+    for i, (image, label) in enumerate(zip(frames, ("before", "after"))):
+        x = i * (width + gap)
+        sheet.paste(image.crop(NAME), (x, title))
+        sheet.paste(image.crop(STARS), (x, title + NAME[3] - NAME[1]))
+        draw.text((x + 4, 4), f"{label}: the name and the stars of a 3840 x 2160 frame, 1 : 1",
                   font=font, fill=(20, 20, 20))
     sheet.save(out, optimize=True)
     print(out)
