@@ -57,10 +57,10 @@ FramePacer makeFramePacer(uint32_t frameRate, bool exclusive, double nowMs);
 // Multisampling and anisotropic filtering are extras the frames pay for (a
 // software renderer pays several times the frame for them): the saver
 // window's frames are counted over kPaceCheckMs once kPaceCheckDelayMs have
-// passed (the start and its fade in from black), and when fewer than
+// passed (the start's fade in from black), and when fewer than
 // kPaceCheckShare of its pace's frames were drawn, the extras go.
-constexpr double kPaceCheckDelayMs = 1500.0;
-constexpr double kPaceCheckMs = 2000.0;
+constexpr double kPaceCheckDelayMs = 1000.0;
+constexpr double kPaceCheckMs = 1000.0;
 constexpr double kPaceCheckShare = 0.9;
 struct PaceCheck {
   double startMs;   // when the count begins
