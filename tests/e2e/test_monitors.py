@@ -404,19 +404,19 @@ class DesktopModeOnOneDisplayTest(unittest.TestCase):
         # even for loading the background.
         self.assertEqual([c for c in harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
                           if not c.startswith("depth ")], ["create windowed=1 size=1024x768 samples=4 result=0"])
-        # The display goes from 120 Hz to 20: the next frames are paced at
-        # 20 a second (a bound the pace keeps on any machine), with no Reset.
+        # The display goes from 120 Hz to 5: the next frames are paced at
+        # 5 a second (slower than any machine draws them), with no Reset.
         log = os.path.join(folder, "reset_calls.txt")
         presents = lambda: [harness.parse_fields(line) for line in harness.read_file_lines(log)
                             if line.startswith("presents ")]
         with open(refresh, "w") as f:
-            f.write("20")
+            f.write("5")
         before = len(presents())
         harness.post(self, self.wine, saver["hwnd"], WM_DISPLAYCHANGE, 24, harness.mouse_lparam(1024, 768))
         self.assertTrue(harness.wait_for(lambda: len(presents()) >= before + 3, timeout=60), presents())
         last, previous = presents()[-1], presents()[-2]
-        self.assertGreaterEqual(int(last["ms"]) - int(previous["ms"]), 20 * 1000 / 21,
-                                "20 frames at no more than 21 a second")
+        self.assertGreaterEqual(int(last["ms"]) - int(previous["ms"]), 20 * 1000 / 6,
+                                "20 frames at no more than 6 a second")
         self.assertIsNone(proc.poll())
         watch = harness.watch_exit(self, self.wine, saver["hwnd"])
         harness.post(self, self.wine, saver["hwnd"], harness.WM_KEYDOWN, 0x41)
