@@ -348,6 +348,8 @@ class MonitorsThatComeAndGoTest(MonitorChecks, unittest.TestCase):
         self.assertEqual(harness.window_line(self.wine, saver["hwnd"])["rect"], "0,0,1024,768")
         self.assert_waves(1024, 768, "primary monitor at the size that worked")
         self.assert_waves(416, 300, "second monitor at its new size")
+        chains = [c for c in harness.read_file_lines(os.path.join(folder, "device_calls.txt")) if c.startswith("swap-chain")]
+        self.assertTrue(chains[-1].startswith("swap-chain windowed=1 size=416x300 "), chains)
 
         # Input still ends the saver through the password check: refused,
         # then accepted.
