@@ -244,6 +244,7 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
 
         calls = harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
         self.assertEqual(calls[0], "create windowed=1 size=800x600 samples=4 result=0", calls)
+        self.assertIn("depth size=640x480 samples=4 result=0", calls, "the other view's depth buffer as its chain")
         self.assertEqual([c for c in calls if c.startswith("create")], calls[:1], "one device")
         chains = [c for c in calls if c.startswith("swap-chain")]
         self.assertEqual(chains, ["swap-chain windowed=1 size=640x480 samples=4 result=0"] * 2,
