@@ -215,15 +215,15 @@ class InstallerTest(unittest.TestCase):
         # The user's own saver survives both the install (not asked to
         # activate) and the uninstall (the value does not name this saver).
         self.wine.reg_add("SCRNSAVE.EXE", "REG_SZ", OTHER_SAVER, key=harness.DESKTOP_KEY)
-        # An upgrade keeps the mode the user chose.
-        self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 0)
-        self.wine.reg_add("[Change Minutes]", "REG_SZ", "0")
+        # An upgrade keeps the mode the user chose, also as a string.
+        self.wine.reg_add("[Desktop Mode]", "REG_SZ", "0")
+        self.wine.reg_add("[Change Minutes]", "REG_DWORD", 0)
         folder = r"C:\Flag Savers\Brevanto"
         self.assertEqual(self.install("/S", "/D=" + folder), 0)
         self.assert_installed(folder)
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)
-        self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Desktop Mode]"), ("REG_DWORD", 0))
-        self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Change Minutes]"), ("REG_SZ", "0"))
+        self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Desktop Mode]"), ("REG_SZ", "0"))
+        self.assertEqual(self.wine.reg_query(harness.SETTINGS_KEY, "[Change Minutes]"), ("REG_DWORD", 0))
 
         self.uninstall_quietly(folder)
         self.assertEqual(self.value(harness.DESKTOP_KEY, "SCRNSAVE.EXE"), OTHER_SAVER)

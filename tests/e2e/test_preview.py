@@ -1,5 +1,7 @@
 """The preview ("/p <hwnd>"): the saver draws as a child of the given window,
 input ends nothing, and the host destroying its window ends the saver."""
+import os
+
 import harness
 
 WIDTH, HEIGHT = 152, 112
@@ -25,14 +27,16 @@ class PreviewTest(harness.PrefixPerClassTest):
         self.assertEqual(code, 0, out)
         return harness.parse_fields(out)["down"] == "1"
 
-    def start_preview(self):
-        proc = self.wine.start(harness.SCR, "/p", self.host_hwnd)
+    def start_preview(self, scr=harness.SCR, env=None):
+        proc = self.wine.start(scr, "/p", self.host_hwnd, env=env)
         child = harness.wait_for(self.child, timeout=30)
         self.assertIsNotNone(child, "no saver window inside the host")
         return proc, child
 
     def test_draws_as_a_child_and_ends_with_its_host(self):
-        proc, child = self.start_preview()
+        # Through a d3d8.dll that records the triangles each flag draw asks for.
+        folder, scr = harness.install_program(self.wine, os.path.join(harness.TEST_DLLS, "d3d8-lost-device", "d3d8.dll"))
+        proc, child = self.start_preview(scr, {"WINEDLLOVERRIDES": self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"})
         host_rect = harness.window_line(self.wine, self.host_hwnd)["rect"]
         self.assertEqual(child["rect"], host_rect)
         self.assertEqual(child["visible"], "1")
@@ -79,6 +83,8 @@ class PreviewTest(harness.PrefixPerClassTest):
         harness.post(self, self.wine, self.host_hwnd, harness.WM_CLOSE)
         self.assertEqual(self.host.wait(timeout=harness.END_SECONDS), 0)
         self.assertEqual(harness.wait_exit(self, proc, timeout=harness.END_SECONDS, watch=watch), 0)
+        draws = [c for c in harness.read_file_lines(os.path.join(folder, "device_calls.txt")) if c.startswith("draw ")]
+        self.assertEqual(draws, ["draw triangles=512"], "the preview draws its quarter mesh")
 
     def test_suspend_notification_ends_the_preview(self):
         proc, child = self.start_preview()

@@ -38,6 +38,7 @@
 //   swap-chain windowed=<0|1> size=<w>x<h> samples=<s> result=<hex>
 //   reset windowed=<0|1> size=<w>x<h> samples=<s> result=<hex>
 //   depth size=<w>x<h> samples=<s> result=<hex>
+//   draw triangles=<n>    an indexed draw of another triangle count than the last
 // Every texture asked for, and every change of a stage's minifying filter,
 // mip filter or anisotropy (D3DTSS_ 17, 18, 21), go into texture_calls.txt:
 //   texture size=<w>x<h> levels=<asked> format=<n> result=<hex>
@@ -295,6 +296,13 @@ HRESULT WINAPI drawIndexedPrimitive(IDirect3DDevice8* device, D3DPRIMITIVETYPE t
       if (unfilled) record("drawn before filled");
     }
     stream->lpVtbl->Release(stream);
+  }
+  static UINT lastPrimitives = 0;
+  if (primitives != lastPrimitives) {
+    lastPrimitives = primitives;
+    char line[48];
+    snprintf(line, sizeof line, "draw triangles=%u", primitives);
+    recordIn("device_calls.txt", line);
   }
   return realDrawIndexedPrimitive(device, type, first, count, start, primitives);
 }
