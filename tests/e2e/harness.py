@@ -179,7 +179,7 @@ def main():
     here (CannotRun: no display, prefix or built program) fails the file, with
     one line that says what is missing and how to run it; tests that need
     none of it still run."""
-    unittest.main(testRunner=_Runner, argv=[sys.argv[0]] + os.environ.get("ONLY", "").split())
+    unittest.main(testRunner=_Runner)
 
 
 WINE_INF = "/usr/share/wine/wine.inf"
