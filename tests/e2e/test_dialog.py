@@ -638,6 +638,10 @@ class Shot:
         picture's colour or black."""
         return harness.colour_count(self.image.crop(self.BESIDE_FLAG)) > 100
 
+    def settled(self, later):
+        """The start's fade from black is over: beside the flag nothing changed."""
+        return harness.changed_fraction(self.image.crop(self.BESIDE_FLAG), later.image.crop(self.BESIDE_FLAG)) < 0.01
+
     def drawn(self):
         """Frames are on the screen: far more colours than a cleared screen."""
         return harness.colour_count(self.image) >= 200
@@ -706,7 +710,8 @@ class SaverFollowsDialogTest(unittest.TestCase):
         self.assertEqual(dialog.close_with(harness.IDOK), 0)
         # Ready once the frame rate shows and the full wind moves the cloth.
         a, a_motion = self.run_saver("saver-a.png", lambda shot, previous: shot.marks(Shot.FPS_CORNER) > 20
-                                     and previous is not None and previous.drawn() and previous.motion(shot) > 100)
+                                     and previous is not None and previous.drawn() and previous.settled(shot)
+                                     and previous.motion(shot) > 100)
 
         # B: France at the least wind, clock and flag name instead of the frame rate.
         dialog = Dialog(self.wine)
@@ -720,7 +725,8 @@ class SaverFollowsDialogTest(unittest.TestCase):
         # wind's strength, sim/wind.cpp): the flag still waves.
         b, b_motion = self.run_saver("saver-b.png", lambda shot, previous: shot.marks(Shot.CLOCK_CORNER) > 20
                                      and shot.marks(Shot.NAME_CORNER) > 20
-                                     and previous is not None and previous.drawn() and previous.motion(shot) > 100)
+                                     and previous is not None and previous.drawn() and previous.settled(shot)
+                                     and previous.motion(shot) > 100)
 
         # C: the built-in background again: Use Default forgets the chosen
         # picture, and OK stores that.
