@@ -36,11 +36,16 @@ void startPacedFrame(FramePacer& pacer, double nowMs) {
 }
 
 PaceCheck startPaceCheck(double nowMs) {
-  return PaceCheck{nowMs + kPaceCheckDelayMs, 0, false};
+  return PaceCheck{nowMs + kPaceCheckDelayMs, 0, 0.0, false};
 }
 
 bool frameFallsShort(PaceCheck& check, double nowMs, uint32_t frameRate) {
   if (check.over || nowMs < check.startMs) return false;
+  if (check.lastMs > 0.0 && nowMs - check.lastMs >= kPaceCheckPauseMs) {
+    check.startMs = nowMs;
+    check.frames = 0;
+  }
+  check.lastMs = nowMs;
   double elapsed = nowMs - check.startMs;
   if (elapsed < kPaceCheckMs) {
     ++check.frames;

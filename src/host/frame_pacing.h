@@ -62,9 +62,13 @@ FramePacer makeFramePacer(uint32_t frameRate, bool exclusive, double nowMs);
 constexpr double kPaceCheckDelayMs = 1000.0;
 constexpr double kPaceCheckMs = 1000.0;
 constexpr double kPaceCheckShare = 0.9;
+// A gap between frames this long is a pause (a password dialog, the display
+// off), not a slow frame: the count starts again after it.
+constexpr double kPaceCheckPauseMs = 2000.0;
 struct PaceCheck {
   double startMs;   // when the count begins
   uint32_t frames;  // counted since
+  double lastMs;    // the last frame counted, 0 before
   bool over;        // decided: nothing more is counted
 };
 PaceCheck startPaceCheck(double nowMs);

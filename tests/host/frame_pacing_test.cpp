@@ -89,3 +89,19 @@ TEST(FramePacing, AnOverrunIsFollowedByNoCatchUpAndASmallDelayKeepsTheCadence) {
   EXPECT_DOUBLE_EQ(15.0, msUntilFrame(late, 35.0));
   EXPECT_DOUBLE_EQ(0.0, msUntilFrame(late, 60.0));
 }
+
+TEST(FramePacing, TheExtrasCheckFallsShortOnlyOnSlowFramesNotAcrossAPause) {
+  // Frames every frameMs from the check's start, one gap of 5 s after pauseAtMs.
+  auto fallsShort = [](double frameMs, double pauseAtMs) {
+    PaceCheck c = startPaceCheck(0.0);
+    bool paused = false;
+    for (double t = kPaceCheckDelayMs; !c.over; t += frameMs) {
+      if (!paused && t >= pauseAtMs) t += 5000.0, paused = true;
+      if (frameFallsShort(c, t, 60)) return true;
+    }
+    return false;
+  };
+  EXPECT_FALSE(fallsShort(1000.0 / 60, 1e9));  // keeps the pace
+  EXPECT_TRUE(fallsShort(1000.0 / 30, 1e9));   // half of it
+  EXPECT_FALSE(fallsShort(1000.0 / 60, kPaceCheckDelayMs + 300.0));  // a pause in the count
+}
