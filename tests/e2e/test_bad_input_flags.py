@@ -26,16 +26,13 @@ def truncated(data):
     return data[: len(data) // 3]
 
 
-# name -> {file name in IMAGE: bytes, or None for a sub-folder}
+# name -> {file name in IMAGE: bytes, or None for a sub-folder}. Each way a
+# file fails to decode (empty, truncated JPEG, GIF or PNG) is checked on the
+# loader itself; one such file here stands for them on the random pick.
 def folder_cases():
     jpeg = b.encoded(b.band_flag(), "JPEG")
     return {
         "not a picture": {"Fake%d.jpg" % k: b"this is no picture\n" * 20 for k in range(COPIES)},
-        "truncated JPEG": {"Cut%d.jpg" % k: truncated(jpeg) for k in range(COPIES)},
-        "truncated GIF": {"Cut%d.gif" % k: truncated(RED) for k in range(COPIES)},
-        "truncated PNG": {"Cut%d.png" % k: truncated(b.encoded(b.band_flag(), "PNG"))
-                          for k in range(COPIES)},
-        "zero bytes": {"Empty%d.gif" % k: b"" for k in range(COPIES)},
         "sub-folder named like a picture": {"Folder%d.jpg" % k: None for k in range(COPIES)},
         "upper-case endings": {"FRANCE%d.JPG" % k: jpeg for k in range(COPIES)},
         "several dots": {"Red. Stars%d.jpg" % k: jpeg for k in range(COPIES)},
@@ -85,9 +82,7 @@ class FlagFolderTest(harness.PrefixPerClassTest):
             ("empty folder", {}, True, False),
             ("no IMAGE folder", {}, False, False),
         ] + [(name, files, True, None) for name, files in folder_cases().items()]
-        expect = {"not a picture": False, "truncated JPEG": None, "truncated GIF": None,
-                  "truncated PNG": None,
-                  "zero bytes": False, "sub-folder named like a picture": False,
+        expect = {"not a picture": False, "sub-folder named like a picture": False,
                   # the random pick's ending test is case-sensitive
                   "upper-case endings": False,
                   # "Red" is taken, which loads nothing by that name
@@ -106,20 +101,18 @@ class FlagFolderTest(harness.PrefixPerClassTest):
 
     def test_named_choice_of_bad_files(self):
         jpeg = b.encoded(b.band_flag(), "JPEG")
+        # Files that do not decode: one stands for the kinds the loader's own
+        # check goes through, and one truncated picture for those the decoder
+        # may still read in part.
         files = {
             "Fake.jpg": b"this is no picture\n" * 20,
             "CutJ.jpg": truncated(jpeg),
-            "CutG.gif": truncated(RED),
-            "FakeP.png": b"this is no picture\n" * 20,
-            "CutP.png": truncated(b.encoded(b.band_flag(), "PNG")),
             "Band.png": b.encoded(b.band_flag().convert("RGBA"), "PNG"),
-            "Empty.gif": b"",
             "Dot.bmp": b.encoded(b.solid((1, 1), b.BAND_RED), "BMP"),
             "Huge.jpg": b.huge_jpeg(),
             # Over 64 megapixels: shrunk without its natural-size drawing.
             "Vast.jpg": b.huge_jpeg((8200, 8200)),
             "Anim.gif": b.animated_gif(),
-            "Folder.jpg": None,
             "FRANCE.JPG": jpeg,
             "a.b.c.gif": RED,
             LONG_NAME + ".gif": RED,
@@ -130,10 +123,8 @@ class FlagFolderTest(harness.PrefixPerClassTest):
         # selected name -> the picture itself shows (True), the built-in one (False),
         # or either is sound (None: the decoder may or may not read a damaged file).
         cases = [
-            ("Fake", False), ("CutJ", None), ("CutG", None), ("Empty", False),
-            # A PNG that does not decode ends like a JPEG that does not.
-            ("FakeP", False), ("CutP", None), ("Band", True),
-            ("Dot", True), ("Huge", True), ("Vast", True), ("Anim", None), ("Folder", False),
+            ("Fake", False), ("CutJ", None), ("Band", True),
+            ("Dot", True), ("Huge", True), ("Vast", True), ("Anim", None),
             ("FRANCE", True), ("a.b.c", True), (LONG_NAME, True), (LONGEST_NAME, None),
             (LATIN_NAME, True), ("Missing", False),
             # A name that makes the path longer than a path buffer.

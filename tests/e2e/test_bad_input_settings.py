@@ -20,21 +20,14 @@ class SettingsTestBase(harness.PrefixPerClassTest):
 
     def bad_files(self):
         """name -> Windows path of a file that is no usable picture, and whether
-        the decoder may still read it (True: either outcome is sound)."""
+        the decoder may still read it (True: either outcome is sound). Each
+        way a file fails to decode is checked on the loader itself; here, that
+        a failure of either kind reaches the saver's fallback."""
         missing = os.path.join(self.files, "missing.jpg")
-        folder = os.path.join(self.files, "folder.jpg")
-        os.makedirs(folder, exist_ok=True)
-        locked = b.write(os.path.join(self.files, "locked.jpg"), b.encoded(b.band_flag(), "JPEG"))
-        os.chmod(locked, 0)
         text = b.write(os.path.join(self.files, "text.jpg"), b"no picture at all\n" * 50)
-        huge = b.write(os.path.join(self.files, "huge.jpg"), b.huge_jpeg())
         return [
             ("missing", harness.windows_path(missing), False),
-            ("a directory", harness.windows_path(folder), False),
-            # Root reads any file, so the picture may still load.
-            ("no read permission", harness.windows_path(locked), True),
             ("not a picture", harness.windows_path(text), False),
-            ("8000 x 6000", harness.windows_path(huge), True),
         ]
 
     def run_case(self, name, values, errors=None, outcomes=(b.FLAG,), inspect=None):
@@ -65,7 +58,8 @@ class UserPicturesTest(SettingsTestBase):
                     self.assertLess(b.band_flag_share(run.image), 0.05, run.screenshot)
 
     def test_bad_user_background_is_reported_and_replaced(self):
-        for name, path, may_load in self.bad_files():
+        huge = b.write(os.path.join(self.files, "huge.jpg"), b.huge_jpeg())
+        for name, path, may_load in self.bad_files() + [("8000 x 6000", harness.windows_path(huge), True)]:
             with self.subTest(name):
                 allowed = [[b.BACKGROUND_FAILED]] + ([[]] if may_load else [])
                 self.run_case("background " + name, {
@@ -75,7 +69,9 @@ class UserPicturesTest(SettingsTestBase):
                     "[Background Height]": ("REG_DWORD", 600)}, errors=allowed)
 
     def test_stored_background_size_that_does_not_fit_the_file(self):
-        sizes = [(0, 0), (1, 100000), (100000, 1), (0xFFFFFFFF, 0xFFFFFFFF), (256, 192)]
+        # The fit itself is checked for every odd size on its own; here, that
+        # the stored size reaches it unchecked and nothing breaks.
+        sizes = [(0, 0), (0xFFFFFFFF, 0xFFFFFFFF)]
         for width, height in sizes:
             with self.subTest(f"{width} x {height}"):
                 self.run_case(f"background size {width}x{height}", {
@@ -134,7 +130,8 @@ class RegistryValuesTest(SettingsTestBase):
         def flag_visible(run):
             self.assertGreater(b.band_flag_share(run.image), 0.1, f"no flag left: {run.screenshot}")
 
-        for power in (-1000000, 2147483647, 0x80000000, 101, -1):
+        # Both ends of a 32-bit value; the clamp's boundaries are checked on its own.
+        for power in (2147483647, 0x80000000):
             with self.subTest(power):
                 self.run_case(f"wind {power}", {
                     "[Wind Power]": ("REG_DWORD", power & 0xFFFFFFFF),
@@ -147,12 +144,10 @@ class RegistryValuesTest(SettingsTestBase):
         # is told and the program ends by itself: both end with code 0.
         either = (b.FLAG, b.ENDED)
         cases = [
+            # Sizes and formats that no adapter lists all take one way (the
+            # choice of mode is checked for each on its own): both ends here.
             ("screen 0 x 0", {"[Screen X]": 0, "[Screen Y]": 0}, either),
-            ("screen 1 x 1", {"[Screen X]": 1, "[Screen Y]": 1}, either),
-            ("screen 100000 x 100000", {"[Screen X]": 100000, "[Screen Y]": 100000}, either),
             ("screen 0xFFFFFFFF square", {"[Screen X]": 0xFFFFFFFF, "[Screen Y]": 0xFFFFFFFF}, either),
-            # Taken by nobody: the second attempt with R5G6B5 works.
-            ("pixel format 999", {"[Pixel Format]": 999}, (b.FLAG,)),
             ("pixel format 0", {"[Pixel Format]": 0}, (b.FLAG,)),
             ("32-bit format on a 16-bit screen", {"[Pixel Format]": 22}, (b.FLAG,)),
             ("hardware vertex processing", {"[bTnL]": 1}, either),

@@ -214,6 +214,8 @@ TEST_F(Device, TheScreenModeFollowsTheStoredChoiceAndTheListedModes) {
        ScreenMode::Desktop},
       {"format 0 of an older dialog", false, 0, desktop.Width, desktop.Height, 0,
        ScreenMode::Desktop},
+      {"a format no adapter knows", false, 0, desktop.Width, desktop.Height, 999, ScreenMode::Desktop},
+      {"a size of one pixel", false, 0, 1, 1, uint32_t(desktop.Format), ScreenMode::Desktop},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

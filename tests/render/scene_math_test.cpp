@@ -101,6 +101,8 @@ TEST(BackgroundFit, UserPicturesKeepTheirProportions) {
   const Case cases[] = {
       {1600, 1200, 53.0f, 40.5f}, {1000, 1000, 40.0f, 40.0f},  {1200, 1600, 30.0f, 40.0f},
       {2000, 1000, 53.0f, 27.0f}, {1333, 1000, 53.32f, 40.0f}, {1334, 1000, 53.0f, 40.479f},
+      // Sizes a damaged setting may hold: thin, but finite.
+      {1, 100000, 0.0004f, 40.0f}, {100000, 1, 53.0f, 0.00054f}, {0xFFFFFFFFu, 0xFFFFFFFFu, 40.0f, 40.0f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
