@@ -11,6 +11,7 @@ which Wine reports as two monitors. Xvfb puts both heads at one origin, so
 the second monitor (640 x 480) lies inside the first (800 x 600): the saver
 window must stay above its cover there, and the X pointer always meets the
 saver window, so input reaches the cover by posted messages."""
+import colorsys
 import os
 import re
 import time
@@ -32,6 +33,8 @@ WS_EX_TOPMOST = 0x8
 WS_EX_TOOLWINDOW = 0x80
 PRIMARY = "0,0,800,600"
 SECOND = "0,0,640,480"
+# Flags of this many hues tell whether two monitors show the same one.
+HUES = 18
 # Parts of the primary monitor where only the background shows, well away
 # from the flag (x 208 ... 592, y 158 ... 447 while it hangs flat) and the texts.
 BACKGROUND_ONLY = [(200, 20, 600, 90), (620, 20, 790, 140), (10, 200, 170, 400)]
@@ -112,8 +115,8 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         harness.use_flag_folder(self.wine)
         self.wine.xdotool("mousemove", "0", "0")
 
-    def start_saver(self, scr=harness.SCR):
-        proc = self.wine.start(scr, "/s")
+    def start_saver(self, scr=harness.SCR, env=None):
+        proc = self.wine.start(scr, "/s", env=env)
         saver = harness.wait_window(self, self.wine)
         return proc, saver
 
@@ -175,12 +178,37 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         harness.post(self, self.wine, cover["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
         self.assert_gone_with_the_saver(proc, watch, saver)
 
+    def flag_hue(self, width, height):
+        """The hue bin (of HUES) most of the middle of the program's window
+        of that size shows: the flag's, however its folds shade it."""
+        ids = self.pixels.windows_of(PROGRAM, width, height, self.wine.env)
+        image = self.pixels.grab(ids[0], width, height) if len(ids) == 1 else None
+        if image is None:
+            return None
+        bins = [0] * HUES
+        for p in harness.pixels(image, (width * 2 // 5, height * 2 // 5, width * 3 // 5, height * 3 // 5), step=3):
+            h, sat, v = colorsys.rgb_to_hsv(*(c / 255 for c in p))
+            if sat > 0.6 and v > 0.4:
+                bins[round(h * HUES) % HUES] += 1
+        return max(range(HUES), key=bins.__getitem__) if max(bins) else None
+
     def test_desktop_mode_shows_a_flag_on_every_monitor_and_ends_by_either(self):
-        self.wine.reg_add("[Desktop Mode]", "REG_DWORD", 1)
+        # "The same flag on every monitor" over a folder of flags in HUES hues:
+        # another monitor's own pick would match the first one's once in HUES.
+        from PIL import Image
+        image = os.path.join(self.wine.tmp, "hues", "IMAGE")
+        os.makedirs(image, exist_ok=True)
+        for k in range(HUES):
+            colour = tuple(round(255 * c) for c in colorsys.hsv_to_rgb(k / HUES, 1, 1))
+            Image.new("RGB", (64, 48), colour).save(os.path.join(image, f"Hue{k}.bmp"), "BMP")
+        self.wine.reg_add_all({"[Desktop Mode]": ("REG_DWORD", 1), "[Same Flag]": ("REG_DWORD", 1),
+                               "[Random Flag]": ("REG_DWORD", 1),
+                               "[Directory]": ("REG_SZ", harness.windows_path(os.path.dirname(image)))})
         # Before the saver's windows exist: where the heads overlap, each
         # window's own pixels are kept.
         self.pixels = harness.WindowPixels(self, self.display)
-        proc, saver = self.start_saver()
+        folder, scr = harness.install_program(self.wine, D3D8_RECORDING)
+        proc, saver = self.start_saver(scr, {"WINEDLLOVERRIDES": self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"})
         self.assertEqual(saver["rect"], PRIMARY)
         mine = lambda: [w for w in self.windows() if w.get("pid") == saver["pid"] and w.get("visible") == "1"]
         shown = self.shown_covers(MONITOR_CLASS)
@@ -196,6 +224,9 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
                          sorted([harness.SAVER_CLASS, MONITOR_CLASS]), "one window per monitor")
         self.assert_waves(800, 600, "primary monitor")
         self.assert_waves(640, 480, "second monitor")
+        hues = (self.flag_hue(800, 600), self.flag_hue(640, 480))
+        self.assertIsNotNone(hues[0], "no flag's hue on the primary monitor")
+        self.assertEqual(hues[0], hues[1], "the same flag on every monitor")
         self.assertEqual(self.monitors(), [(PRIMARY, "1"), (SECOND, "0")], "no display mode changed")
 
         # A layout change ends nothing; the window returns to its monitor and
@@ -220,6 +251,18 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         watch = harness.watch_exit(self, self.wine, saver["hwnd"])
         harness.post(self, self.wine, window["hwnd"], harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(515, 385))
         self.assert_gone_with_the_saver(proc, watch, saver)
+        # The second monitor's depth buffers take its swap chain's samples,
+        # multisampled at first, then none once the extras are given up.
+        chains, depths = {}, []
+        for line in harness.read_file_lines(os.path.join(folder, "device_calls.txt")):
+            call = harness.parse_fields(line)
+            if call.get("size") == "640x480" and call.get("result") == "0":
+                if line.startswith("swap-chain "):
+                    chains["samples"] = call["samples"]
+                elif line.startswith("depth "):
+                    depths.append((call["samples"], chains.get("samples")))
+        self.assertIn(("4", "4"), depths)
+        self.assertEqual([d for d in depths if d[0] != d[1]], [], depths)
 
     def test_the_saver_ended_while_a_start_up_message_is_open_goes_no_further(self):
         """The system ends a saver by WM_CLOSE, also while "Background

@@ -38,7 +38,8 @@
 //   swap-chain windowed=<0|1> size=<w>x<h> samples=<s> result=<hex>
 //   reset windowed=<0|1> size=<w>x<h> samples=<s> result=<hex>
 //   depth size=<w>x<h> samples=<s> result=<hex>
-//   draw triangles=<n>    an indexed draw of another triangle count than the last
+//   draw triangles=<n> highest=<i>    an indexed draw of another triangle count
+//                         than the last, and the highest vertex its indices name
 // Every texture asked for, and every change of a stage's minifying filter,
 // mip filter or anisotropy (D3DTSS_ 17, 18, 21), go into texture_calls.txt:
 //   texture size=<w>x<h> levels=<asked> format=<n> result=<hex>
@@ -280,6 +281,29 @@ HRESULT WINAPI createVertexBuffer(IDirect3DDevice8* device, UINT length, DWORD u
   return result;
 }
 
+// The highest vertex that a draw's indices name: a sparse mesh over the
+// whole cloth names the last vertex, the full mesh's first rows do not.
+UINT highestIndex(IDirect3DDevice8* device, UINT start, UINT count) {
+  IDirect3DIndexBuffer8* indices = nullptr;
+  UINT base = 0;
+  UINT highest = 0;
+  if (FAILED(device->lpVtbl->GetIndices(device, &indices, &base)) || !indices) return 0;
+  D3DINDEXBUFFER_DESC desc = {};
+  BYTE* data = nullptr;
+  bool wide = SUCCEEDED(indices->lpVtbl->GetDesc(indices, &desc)) && desc.Format == D3DFMT_INDEX32;
+  UINT size = wide ? 4 : 2;
+  if ((start + count) * size <= desc.Size &&
+      SUCCEEDED(indices->lpVtbl->Lock(indices, 0, 0, &data, D3DLOCK_READONLY)) && data) {
+    for (UINT i = start; i < start + count; ++i) {
+      UINT index = size == 4 ? reinterpret_cast<const UINT*>(data)[i] : reinterpret_cast<const WORD*>(data)[i];
+      if (index > highest) highest = index;
+    }
+    indices->lpVtbl->Unlock(indices);
+  }
+  indices->lpVtbl->Release(indices);
+  return highest;
+}
+
 HRESULT WINAPI drawIndexedPrimitive(IDirect3DDevice8* device, D3DPRIMITIVETYPE type, UINT first,
                                     UINT count, UINT start, UINT primitives) {
   IDirect3DVertexBuffer8* stream = nullptr;
@@ -300,8 +324,9 @@ HRESULT WINAPI drawIndexedPrimitive(IDirect3DDevice8* device, D3DPRIMITIVETYPE t
   static UINT lastPrimitives = 0;
   if (primitives != lastPrimitives) {
     lastPrimitives = primitives;
-    char line[48];
-    snprintf(line, sizeof line, "draw triangles=%u", primitives);
+    char line[64];
+    snprintf(line, sizeof line, "draw triangles=%u highest=%u", primitives,
+             highestIndex(device, start, primitives * 3));
     recordIn("device_calls.txt", line);
   }
   return realDrawIndexedPrimitive(device, type, first, count, start, primitives);
