@@ -34,7 +34,7 @@ WS_EX_TOOLWINDOW = 0x80
 PRIMARY = "0,0,800,600"
 SECOND = "0,0,640,480"
 # Flags of this many hues tell whether two monitors show the same one.
-HUES = 18
+HUES = 30
 # Parts of the primary monitor where only the background shows, well away
 # from the flag (x 208 ... 592, y 158 ... 447 while it hangs flat) and the texts.
 BACKGROUND_ONLY = [(200, 20, 600, 90), (620, 20, 790, 140), (10, 200, 170, 400)]
