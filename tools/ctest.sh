@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs chosen tests of the Windows build in a private Xvfb display and Wine
 # prefix, as tools/test.sh runs them all, on the builds it made:
-#   tools/ctest.sh -R e2e_test_dialog          (any ctest arguments; JOBS=N tests at a time, 2)
+#   tools/ctest.sh -R e2e_test_dialog          (any ctest arguments; JOBS=N tests at a time, 3)
 # The end-to-end and long-run tests need this environment: run directly by
 # ctest they fail and say so. BUILD_DIR as for tools/test.sh; nothing is built.
 set -euo pipefail
@@ -21,4 +21,6 @@ mkdir -p "$env_dir"
 template="$(wine_env_template "$winbuild")"
 wine_env_copy_prefix "$template" "$env_dir/wineprefix-template"
 wine_env_start "$env_dir"
-(cd "$winbuild" && ctest --output-on-failure --timeout 900 -j "${JOBS:-2}" "$@")
+# As tools/test.sh runs them.
+export LP_NUM_THREADS="${LP_NUM_THREADS:-0}"
+(cd "$winbuild" && ctest --output-on-failure --timeout 900 -j "${JOBS:-3}" "$@")

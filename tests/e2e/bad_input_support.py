@@ -190,7 +190,12 @@ def run_program(test, wine, args=("/s",), name="run", timeout=120, settle=20.0, 
         test.fail(f"{name}: {args[:3]} did not end (outcome so far: {run.outcome}, errors {run.errors}): {failure}")
     left = [w for w in _windows(wine) if _is_own(w)]
     test.assertEqual(left, [], f"{name}: windows left behind")
-    test.assertEqual(run.code, 0, f"{name}: exit code")
+    said = ""
+    if run.code != 0 and proc.stderr:
+        # Without waiting: a program the saver started may hold the pipe open.
+        os.set_blocking(proc.stderr.fileno(), False)
+        said = (proc.stderr.read() or "")[-400:]
+    test.assertEqual(run.code, 0, f"{name}: exit code (outcome {run.outcome}; Wine said {said!r})")
     return run
 
 
