@@ -300,6 +300,8 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         # cannot pay for it, and the Reset that gives it up must not mix
         # with the loss's.
         open(os.path.join(folder, "refuse_multisample"), "w").close()
+        # One 4:3 flag on every monitor: the folder's one GIF is of other proportions.
+        self.wine.reg_add_all({"[Random Flag]": ("REG_DWORD", 0), "[Select Flag]": ("REG_SZ", "United States")})
         overrides = self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"
         proc = self.wine.start(scr, "/s", env={"WINEDLLOVERRIDES": overrides})
         saver = harness.wait_window(self, self.wine)
