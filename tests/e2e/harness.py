@@ -1236,10 +1236,6 @@ def colour_count(image):
     return COLOUR_COUNT_CAP if colours is None else len(colours)
 
 
-def is_uniform(image):
-    return colour_count(image) <= 1
-
-
 def changed_fraction(a, b, threshold=24):
     """Share of pixels whose largest channel difference exceeds threshold."""
     from PIL import ImageChops

@@ -103,7 +103,8 @@ class SaverTest(harness.PrefixPerClassTest):
         def changed():
             _, im = self.wine.shot("tour.png", save=False)
             share = shares(im)
-            seen.append((share, im if share[2] > 0.15 else None))  # only the fade's pictures are kept
+            # Only the fade's pictures and black ones are kept, with their time from the start.
+            seen.append((share, im if share[2] > 0.15 or share[3] > 0.5 else None, time.monotonic() - started))
             red, blue, _, _ = share
             return (blue if was_red else red) > 0.5
 
@@ -111,10 +112,15 @@ class SaverTest(harness.PrefixPerClassTest):
         # second until shortly before, then at every frame or so.
         harness.wait_for(lambda: time.monotonic() > started + 50 or changed(), timeout=60, interval=0.5)
         self.assertTrue(harness.wait_for(changed, timeout=120, interval=0.05), "the flag did not change")
-        fading = [im for _, im in seen if im is not None]
+        fading = [im for share, im, _ in seen if im is not None and share[2] > 0.15]
         self.assertTrue(fading, "no picture of the fade half way")
         self.wine.keep_shot(os.path.join(harness.output_folder(), "tour-fade.png"), fading[len(fading) // 2])
-        self.assertEqual([s for s, _ in seen if s[3] > 0.5], [], "a black picture during the change")
+        # From 40 s on: early in the run a software renderer gives up the
+        # extras by a Reset, which may show a black frame in full screen.
+        black = [(round(t, 1), im) for share, im, t in seen if share[3] > 0.5 and t > 40]
+        if black:
+            self.wine.keep_shot(os.path.join(harness.output_folder(), "tour-black.png"), black[0][1])
+        self.assertEqual([t for t, _ in black], [], "seconds from the start of black pictures")
         # Once the fade is over the name stays, and it is the other flag's.
         harness.screenshot_when(self, self.wine, "tour-after.png", steady_name(
             lambda im: harness.changed_fraction(first.crop(name_box), im.crop(name_box)) > 0.01), timeout=20)
@@ -136,8 +142,8 @@ class SaverTest(harness.PrefixPerClassTest):
             ("key press", ("key", "space")),
             ("left button", ("click", "1")),
             ("right button", ("click", "3")),
-            ("middle button", ("post", harness.WM_MBUTTONDOWN, 0x10, 0)),
-            ("another program activated", ("post", harness.WM_ACTIVATEAPP, 0, 0)),
+            # Posted: one message the rules end the saver on (each such
+            # message has its row there) and the one the system acts on.
             ("suspend", ("post", harness.WM_POWERBROADCAST, harness.PBT_APMSUSPEND, 0)),
             # Not one of the swallowed commands as a whole value: the system
             # closes the window, which also ends the program.

@@ -32,8 +32,6 @@
 //                                          at this program's start, and sends WM_DISPLAYCHANGE
 //   move HWND X Y W H                      SetWindowPos to that place and size, Z order kept
 //   xwindow HWND                           whole=, client=: Wine's X window ids (0 when none)
-//   exit-code HWND                         watching=PID once the window's process is held,
-//                                          then code= when that process has ended
 //   hold HWND                              watching=PID: the window's process is held by this
 //                                          wintool (kept between the verbs of serve)
 //   held-code PID [--timeout MS]           code= once the held process has ended; it is then
@@ -483,27 +481,8 @@ int commandPidOf(HWND window) {
   return kOk;
 }
 
-// The exit code Windows records for the process. Wine's server may still kill
-// the Unix process when its teardown after ExitProcess is slow, so the Unix
-// status alone does not tell how the program ended.
-int commandExitCode(HWND window) {
-  DWORD pid = 0;
-  if (!GetWindowThreadProcessId(window, &pid)) return kNotFound;
-  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (!process) return kNotFound;
-  printf("watching=%lu\n", static_cast<unsigned long>(pid));
-  fflush(stdout);
-  DWORD code = 0;
-  bool ended =
-      WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
-  CloseHandle(process);
-  if (!ended) return kNotFound;
-  printf("code=%lu\n", static_cast<unsigned long>(code));
-  return kOk;
-}
-
 // Processes held by "hold", by id: a served wintool holds them while the
-// tests go on, where exit-code would need a Wine program of its own each.
+// tests go on, where waiting on each would need a Wine program of its own.
 std::map<DWORD, HANDLE>& heldProcesses() {
   static std::map<DWORD, HANDLE> held;
   return held;
@@ -860,7 +839,7 @@ int usage() {
       "W L\n"
       "       | combo HWND | click HWND | trackbar HWND | host W H [TITLE] | cursor | pid-of HWND\n"
       "       | keystate VK | painted HWND [--timeout MS]\n"
-      "       | xwindow HWND | exit-code HWND | hold HWND | held-code PID [--timeout MS]\n"
+      "       | xwindow HWND | hold HWND | held-code PID [--timeout MS]\n"
       "       | run COMMAND_LINE | reg-list KEY\n"
       "       | reg-set KEY NAME TYPE DATA | reg-set-bytes KEY NAME TYPE HEX ... | reg-delete KEY "
       "[NAME]\n"
@@ -892,7 +871,6 @@ int runWindowCommand(const std::wstring& name, int argc, wchar_t** argv) {
   if (name == L"trackbar") return commandTrackbar(window);
   if (name == L"pid-of") return commandPidOf(window);
   if (name == L"xwindow") return commandXWindow(window);
-  if (name == L"exit-code") return commandExitCode(window);
   if (name == L"hold") return commandHold(window);
   if (name == L"move") {
     int code = commandMove(window, argv + 1);
