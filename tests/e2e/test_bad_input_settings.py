@@ -47,37 +47,44 @@ class SettingsTestBase(harness.PrefixPerClassTest):
 
 
 class UserPicturesTest(SettingsTestBase):
-    def test_bad_user_flag_picture_falls_back_to_the_built_in_flag(self):
-        for name, path, may_load in self.bad_files():
-            with self.subTest(name):
-                run = self.run_case("logo " + name, {
-                    "[Use Flag-Logo]": ("REG_DWORD", 1),
-                    "[Logo Full Path]": ("REG_SZ", path),
-                    "[Logo Title]": ("REG_SZ", "Mine")}, errors=[[]])
-                if not may_load:
-                    self.assertLess(b.band_flag_share(run.image), 0.05, run.screenshot)
-
-    def test_bad_user_background_is_reported_and_replaced(self):
+    def test_bad_user_pictures_fall_back_and_a_bad_background_is_reported(self):
+        # The flag and the background named the same bad file in one run: the
+        # built-in flag shows, and only the background's failure is told.
         huge = b.write(os.path.join(self.files, "huge.jpg"), b.huge_jpeg())
         for name, path, may_load in self.bad_files() + [("8000 x 6000", harness.windows_path(huge), True)]:
             with self.subTest(name):
+                flag = {} if may_load else {
+                    "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Full Path]": ("REG_SZ", path),
+                    "[Logo Title]": ("REG_SZ", "Mine")}
                 allowed = [[b.BACKGROUND_FAILED]] + ([[]] if may_load else [])
-                self.run_case("background " + name, {
+                run = self.run_case("pictures " + name, {
+                    **flag,
                     "[Background Path]": ("REG_SZ", path),
                     "[Background Title]": ("REG_SZ", "Mine"),
                     "[Background Width]": ("REG_DWORD", 800),
                     "[Background Height]": ("REG_DWORD", 600)}, errors=allowed)
+                if not may_load:
+                    self.assertLess(b.band_flag_share(run.image), 0.05, run.screenshot)
 
-    def test_stored_background_size_that_does_not_fit_the_file(self):
-        # The fit itself is checked for every odd size on its own; here, that
-        # the stored size reaches it unchecked and nothing breaks.
-        sizes = [(0, 0), (0xFFFFFFFF, 0xFFFFFFFF)]
-        for width, height in sizes:
-            with self.subTest(f"{width} x {height}"):
-                self.run_case(f"background size {width}x{height}", {
-                    "[Background Path]": ("REG_SZ", harness.windows_path(self.red)),
-                    "[Background Width]": ("REG_DWORD", width),
-                    "[Background Height]": ("REG_DWORD", height)}, errors=[[]])
+    def test_numbers_out_of_range_keep_the_scene_finite(self):
+        # Both ends of a 32-bit wind power, beside a stored background size
+        # that does not fit the file; the clamp's boundaries and the fit of
+        # every odd size are checked on their own. Here: the values reach
+        # them unchecked, and the red flag still hangs before a blue picture.
+        blue = b.write(os.path.join(self.files, "blue.gif"), b.encoded(b.solid((256, 192)), "GIF"))
+
+        def flag_visible(run):
+            self.assertGreater(b.band_flag_share(run.image), 0.1, f"no flag left: {run.screenshot}")
+
+        for power, side in ((2147483647, 0), (0x80000000, 0xFFFFFFFF)):
+            with self.subTest(power=power, background_side=side):
+                self.run_case(f"wind {power} background {side}", {
+                    "[Wind Power]": ("REG_DWORD", power & 0xFFFFFFFF),
+                    "[Use Flag-Logo]": ("REG_DWORD", 1),
+                    "[Logo Full Path]": ("REG_SZ", harness.windows_path(self.red)),
+                    "[Background Path]": ("REG_SZ", harness.windows_path(blue)),
+                    "[Background Width]": ("REG_DWORD", side),
+                    "[Background Height]": ("REG_DWORD", side)}, errors=[[]], inspect=flag_visible)
 
 
 class RegistryValuesTest(SettingsTestBase):
@@ -88,11 +95,9 @@ class RegistryValuesTest(SettingsTestBase):
         # is no background at all.
         cases = [
             ("every value absent", {}, []),
-            ("numbers stored as text", {
-                "[Screen X]": ("REG_SZ", "1024"), "[Screen Y]": ("REG_SZ", "768"),
-                "[Wind Power]": ("REG_SZ", "1024"), "[bFps]": ("REG_SZ", "1"),
-                "[Pixel Format]": ("REG_SZ", "22"), "[Random Flag]": ("REG_SZ", "0")}, []),
-            ("numbers as wide binary", {
+            ("numbers stored as text or as wide binary", {
+                "[Screen Y]": ("REG_SZ", "768"), "[bFps]": ("REG_SZ", "1"),
+                "[Pixel Format]": ("REG_SZ", "22"), "[Random Flag]": ("REG_SZ", "0"),
                 "[Screen X]": ("REG_BINARY", "00040000000000000000"),
                 "[Wind Power]": ("REG_BINARY", "ffffffffffffff7f")}, []),
             ("texts stored as numbers", {
@@ -109,10 +114,9 @@ class RegistryValuesTest(SettingsTestBase):
                 "[Directory]": ("REG_SZ", "D" * 10000), "[Logo Full Path]": ("REG_SZ", "P" * 10000),
                 "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Title]": ("REG_SZ", "T" * 10000),
                 "[Background Path]": ("REG_SZ", "B" * 10000), "[Select Flag]": ("REG_SZ", "S" * 10000)}, []),
-            ("a long user title on the flag", {
+            ("a long user title on the flag, a directory that does not exist", {
                 "[Use Flag-Logo]": ("REG_DWORD", 1), "[Logo Full Path]": ("REG_SZ", harness.windows_path(self.red)),
-                "[Logo Title]": ("REG_SZ", "\u00e9\u00e8~" * 300)}, []),
-            ("a directory that does not exist", {"[Directory]": ("REG_SZ", r"Z:\no\such\folder")}, []),
+                "[Logo Title]": ("REG_SZ", "\u00e9\u00e8~" * 300), "[Directory]": ("REG_SZ", r"Z:\no\such\folder")}, []),
             # Texts of no bytes at all, and without their terminator as earlier versions stored them.
             ("texts of no bytes or without terminator", {
                 "[Select Flag]": ("REG_SZ", b""), "[Random Flag]": ("REG_DWORD", 0),
@@ -123,19 +127,6 @@ class RegistryValuesTest(SettingsTestBase):
         for name, values, errors in cases:
             with self.subTest(name):
                 self.run_case(name, values, errors=[errors])
-
-    def test_wind_power_outside_its_range_keeps_the_cloth_finite(self):
-        def flag_visible(run):
-            self.assertGreater(b.band_flag_share(run.image), 0.1, f"no flag left: {run.screenshot}")
-
-        # Both ends of a 32-bit value; the clamp's boundaries are checked on its own.
-        for power in (2147483647, 0x80000000):
-            with self.subTest(power):
-                self.run_case(f"wind {power}", {
-                    "[Wind Power]": ("REG_DWORD", power & 0xFFFFFFFF),
-                    "[Use Flag-Logo]": ("REG_DWORD", 1),
-                    "[Logo Full Path]": ("REG_SZ", harness.windows_path(self.red))},
-                    errors=[[]], inspect=flag_visible)
 
     def test_display_modes_that_cannot_or_can_hardly_be_made(self):
         # Either the device is made and the flag shows, or "CreateDevice FAILED"
