@@ -537,8 +537,16 @@ class FirstRunOnAWideDisplayTest(unittest.TestCase):
         self.assertEqual(others, [], "one window")
         # One windowed device at the display's size: no full-screen one, not
         # even for loading the background.
-        self.assertEqual([c for c in harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
-                          if c.startswith("create ")], ["create windowed=1 size=1280x720 samples=4 result=0"])
+        calls = harness.read_file_lines(os.path.join(folder, "device_calls.txt"))
+        self.assertEqual([c for c in calls if c.startswith("create ")], ["create windowed=1 size=1280x720 samples=4 result=0"])
+        self.assertIn("depth size=1280x720 samples=4 result=0", calls)
+        # Textures as large as the display draws them: the background by its
+        # width, the flag (the random pick's, 4:3 or not) and the font by its height.
+        made = [re.sub(r" format=\d+| result=0", "", t) for t in harness.read_file_lines(
+            os.path.join(folder, "texture_calls.txt")) if t.startswith("texture ") and t.endswith(" result=0")]
+        self.assertEqual([re.sub(r"512x256", "512x512", t) for t in made], [
+            f"texture size={side}x{side} levels={levels}" for side, levels in
+            ((256, 9), (2048, 12), (512, 10), (256, 9))], made)
         # The display goes from 120 Hz to 5: the next frames are paced at
         # 5 a second (slower than any machine draws them), with no Reset.
         log = os.path.join(folder, "reset_calls.txt")
@@ -570,10 +578,9 @@ class DesktopModeOnLargeDisplaysTest(unittest.TestCase):
     # spot, background, flag, font, large font), the device's samples, and
     # whether its frames fall so short of the pace (a software renderer at
     # 2560 x 1600 always does) that multisampling is given up. 1600 rows
-    # take the largest textures (those of a 4K display) at half its pixels.
+    # take the largest textures (those of a 4K display) at half its pixels;
+    # a 1280 x 720 display's are the first run's (FirstRunOnAWideDisplayTest).
     ROWS = [
-        ("1280x720x24", {}, ["256x256 levels=9", "2048x2048 levels=12", "512x512 levels=10",
-                             "256x256 levels=9"], 4, None),
         ("2560x1600x24", {}, ["256x256 levels=9", "2048x2048 levels=12", "2048x2048 levels=12",
                               "256x256 levels=9", "1024x1024 levels=11"], 4, True),
         ("2560x1600x24", {"max_texture_side": "1024", "refuse_multisample": ""},
