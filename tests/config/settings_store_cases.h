@@ -176,16 +176,6 @@ TYPED_TEST_P(SettingsStoreCases, ShorterTextReplacesLongerAndAbsentValuesKeepFie
   EXPECT_EQ(0, std::memcmp(&expected, &s, sizeof expected));
 }
 
-// A text is taken up to its first terminator, of either text type, as it stands.
-TYPED_TEST_P(SettingsStoreCases, StoredTerminatorEndsTheText) {
-  this->registry.put("[Logo Title]", kRegSz, std::string("abc\0def", 7));
-  this->registry.put("[Background Title]", kRegExpandSz, "%HOME%");
-  Settings s = defaults();
-  this->registry.load(s);
-  EXPECT_STREQ("abc", s.logoTitle);
-  EXPECT_STREQ("%HOME%", s.backgroundTitle);
-}
-
 // A text as long as its field or longer keeps the old value and never writes
 // past the field; shorter ones are taken whole, with or without a terminator.
 TYPED_TEST_P(SettingsStoreCases, OverLongTextsKeepTheFieldAndNeverOverrun) {
@@ -267,16 +257,20 @@ TYPED_TEST_P(SettingsStoreCases, NumbersOfAnotherTypeOrSizeKeepTheField) {
   }
 }
 
-TYPED_TEST_P(SettingsStoreCases, TextsOfANumberOrBinaryTypeKeepTheField) {
+// A text is taken up to its first terminator, of either text type, as it
+// stands; a text stored as a number or binary keeps the field.
+TYPED_TEST_P(SettingsStoreCases, TextsEndAtTheirTerminatorAndOtherTypesKeepTheField) {
+  this->registry.put("[Logo Title]", kRegSz, std::string("abc\0def", 7));
+  this->registry.put("[Background Title]", kRegExpandSz, "%HOME%");
   this->registry.put("[Select Flag]", kRegDword, "AAAA");
-  this->registry.put("[Logo Title]", kRegBinary, "binary");
-  this->registry.put("[Background Title]", kRegExpandSz, "Sunset.jpg");
+  this->registry.put("[Logo Full Path]", kRegBinary, "binary");
   Settings s = defaults();
   copyText(s.selectFlag, kNameCapacity, "Chile");
   this->registry.load(s);
+  EXPECT_STREQ("abc", s.logoTitle);
+  EXPECT_STREQ("%HOME%", s.backgroundTitle);
   EXPECT_STREQ("Chile", s.selectFlag);
-  EXPECT_STREQ("", s.logoTitle);
-  EXPECT_STREQ("Sunset.jpg", s.backgroundTitle);
+  EXPECT_STREQ("", s.logoFullPath);
 }
 
 // The interval clamped to 0 … 60 and taken down to an offered one; a region out of range is All.
@@ -300,7 +294,7 @@ REGISTER_TYPED_TEST_SUITE_P(SettingsStoreCases, EmptyRegistryLeavesLoadDefaults,
                             RoundTripKeepsEveryFieldAndTheOutsideDirectory,
                             PixelFormatIsSavedFromTheAdapterFormatByBpp,
                             ShorterTextReplacesLongerAndAbsentValuesKeepFields,
-                            StoredTerminatorEndsTheText, OverLongTextsKeepTheFieldAndNeverOverrun,
+                            OverLongTextsKeepTheFieldAndNeverOverrun,
                             NumbersOfAnotherTypeOrSizeKeepTheField,
-                            TextsOfANumberOrBinaryTypeKeepTheField,
+                            TextsEndAtTheirTerminatorAndOtherTypesKeepTheField,
                             OddTourValuesReadAsTheNearestOneOffered);

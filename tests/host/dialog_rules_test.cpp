@@ -12,7 +12,7 @@ struct ResolutionCase {
   uint32_t width, height, bpp;
 };
 
-TEST(ResolutionText, WellFormedEntriesGiveWidthHeightAndDepth) {
+TEST(ResolutionText, WellFormedEntriesSetTheModeAndLeaveDesktopMode) {
   const ResolutionCase cases[] = {
       {"1024 x 768 x 32 bpp", 1024, 768, 32},   {"800 x 600 x 16 bpp", 800, 600, 16},
       {"640 x 480 x 24 bpp", 640, 480, 32},  // only "16" is 16 bits
@@ -20,11 +20,14 @@ TEST(ResolutionText, WellFormedEntriesGiveWidthHeightAndDepth) {
       {"65535 x 1 x 8", 65535, 1, 32},          {"800 x 600 x 16", 800, 600, 16},
   };
   for (const ResolutionCase& c : cases) {
-    ResolutionChoice choice{};
-    ASSERT_TRUE(parseResolutionText(c.text, uint32_t(std::strlen(c.text) + 1), choice)) << c.text;
-    EXPECT_EQ(choice.width, c.width) << c.text;
-    EXPECT_EQ(choice.height, c.height) << c.text;
-    EXPECT_EQ(choice.bpp, c.bpp) << c.text;
+    Settings settings{};
+    settings.screenX = settings.screenY = settings.bpp = 7;
+    settings.desktopMode = 1;
+    ASSERT_TRUE(applyResolutionText(settings, c.text, uint32_t(std::strlen(c.text) + 1))) << c.text;
+    EXPECT_EQ(settings.screenX, c.width) << c.text;
+    EXPECT_EQ(settings.screenY, c.height) << c.text;
+    EXPECT_EQ(settings.bpp, c.bpp) << c.text;
+    EXPECT_EQ(settings.desktopMode, 0u) << c.text;
   }
 }
 
@@ -74,19 +77,10 @@ TEST(ResolutionText, MalformedEntriesKeepTheCurrentMode) {
   EXPECT_EQ(settings.screenX, 640u);
 }
 
-TEST(ResolutionText, AWellFormedEntrySetsTheMode) {
+TEST(ResolutionText, TheDesktopEntryKeepsTheStoredModeForALaterSwitchBack) {
   Settings settings{};
-  settings.screenX = 1024;
-  settings.screenY = 768;
-  settings.bpp = 32;
-  settings.desktopMode = 1;
-  EXPECT_TRUE(applyResolutionText(settings, "800 x 600 x 16 bpp", 32));
-  EXPECT_EQ(settings.screenX, 800u);
-  EXPECT_EQ(settings.screenY, 600u);
-  EXPECT_EQ(settings.bpp, 16u);
-  EXPECT_EQ(settings.desktopMode, 0u) << "a mode entry leaves Desktop mode";
-
-  // The Desktop entry keeps the stored mode for a later switch back.
+  settings.screenX = 800;
+  settings.bpp = 16;
   EXPECT_TRUE(applyResolutionText(settings, kDesktopEntryText, sizeof kDesktopEntryText));
   EXPECT_EQ(settings.desktopMode, 1u);
   EXPECT_EQ(settings.screenX, 800u);

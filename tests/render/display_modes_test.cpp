@@ -78,54 +78,45 @@ TEST(ModeCopy, StopsAtItsCapacityWithoutOverrun) {
   EXPECT_FALSE(modeCopyHas(copy, 100 + kModeCopyCapacity, 100, kR5G6B5));
 }
 
-TEST(ModeList, SixEntriesForBothFormatsInCandidateOrderWithTheCurrentModeSelected) {
-  std::vector<DisplayMode> modes;
+TEST(ModeList, CandidateSizesInTheChosenFormatsInCandidateOrderWithTheCurrentModeSelected) {
+  std::vector<DisplayMode> both;
   for (uint32_t format : {kR5G6B5, kX8R8G8B8})
     for (ScreenSize s : {ScreenSize{640, 480}, ScreenSize{800, 600}, ScreenSize{1024, 768}})
-      modes.push_back({s.width, s.height, 60, format});
-  ModeList list;
-  buildModeList(list, copyOf(modes), kR5G6B5, kX8R8G8B8, 800, 600, 32);
-  const std::vector<std::string> expected = {"1024 x 768 x 16 bpp", "1024 x 768 x 32 bpp",
-                                             "800 x 600 x 16 bpp",  "800 x 600 x 32 bpp",
-                                             "640 x 480 x 16 bpp",  "640 x 480 x 32 bpp"};
-  EXPECT_EQ(texts(list), expected);
-  EXPECT_EQ(list.selected, 3);
-  EXPECT_EQ(list.entries[3].bits, 32u);
-
-  buildModeList(list, copyOf(modes), kR5G6B5, kX8R8G8B8, 640, 480, 16);
-  EXPECT_EQ(list.selected, 4);
-  buildModeList(list, copyOf(modes), kR5G6B5, kX8R8G8B8, 1280, 1024, 32);
-  EXPECT_EQ(list.selected, -1) << "no entry for a mode the list does not offer";
-}
-
-TEST(ModeList, SizeOfferedOnlyIn32BitsIsListedOnce) {
-  ModeList list;
-  buildModeList(list, copyOf({{1280, 1024, 60, kX8R8G8B8}}), kR5G6B5, kX8R8G8B8, 800, 600, 16);
-  EXPECT_EQ(texts(list), std::vector<std::string>{"1280 x 1024 x 32 bpp"});
-  EXPECT_EQ(list.selected, -1);
-}
-
-TEST(ModeList, OnlyCandidateSizesInTheChosenFormatsAreOffered) {
-  ModeList list;
-  buildModeList(list,
-                copyOf({{1152, 864, 60, kR5G6B5},
-                        {1600, 1200, 60, kX8R8G8B8},
-                        {800, 600, 60, kX1R5G5B5},
-                        {600, 800, 60, kR5G6B5},
-                        {480, 640, 60, kX8R8G8B8}}),
-                kR5G6B5, kX8R8G8B8, 600, 800, 16);
-  const std::vector<std::string> expected = {"600 x 800 x 16 bpp", "480 x 640 x 32 bpp"};
-  EXPECT_EQ(texts(list), expected);
-  EXPECT_EQ(list.selected, 0);
-}
-
-TEST(ModeList, NeitherFormatGivesAnEmptyList) {
-  ModeList list;
-  buildModeList(list,
-                copyOf({{800, 600, 60, kR5G6B5}, {800, 600, 60, kX8R8G8B8}, {800, 600, 0, 0}}), 0,
-                0, 800, 600, 16);
-  EXPECT_EQ(list.count, 0u);
-  EXPECT_EQ(list.selected, -1);
+      both.push_back({s.width, s.height, 60, format});
+  const std::vector<std::string> six = {"1024 x 768 x 16 bpp", "1024 x 768 x 32 bpp",
+                                        "800 x 600 x 16 bpp",  "800 x 600 x 32 bpp",
+                                        "640 x 480 x 16 bpp",  "640 x 480 x 32 bpp"};
+  struct Case {
+    const char* name;
+    std::vector<DisplayMode> modes;
+    uint32_t mode16, mode32, width, height, bpp;
+    std::vector<std::string> texts;
+    int32_t selected;
+  };
+  const Case cases[] = {
+      {"both formats, 32 bits current", both, kR5G6B5, kX8R8G8B8, 800, 600, 32, six, 3},
+      {"both formats, 16 bits current", both, kR5G6B5, kX8R8G8B8, 640, 480, 16, six, 4},
+      {"a current mode the list does not offer", both, kR5G6B5, kX8R8G8B8, 1280, 1024, 32, six, -1},
+      {"a size offered only in 32 bits is listed once",
+       {{1280, 1024, 60, kX8R8G8B8}}, kR5G6B5, kX8R8G8B8, 800, 600, 16,
+       {"1280 x 1024 x 32 bpp"}, -1},
+      {"other sizes and formats are left out",
+       {{1152, 864, 60, kR5G6B5}, {1600, 1200, 60, kX8R8G8B8}, {800, 600, 60, kX1R5G5B5},
+        {600, 800, 60, kR5G6B5}, {480, 640, 60, kX8R8G8B8}},
+       kR5G6B5, kX8R8G8B8, 600, 800, 16, {"600 x 800 x 16 bpp", "480 x 640 x 32 bpp"}, 0},
+      {"no 16-bit format: the 32-bit entries alone", both, 0, kX8R8G8B8, 800, 600, 32,
+       {"1024 x 768 x 32 bpp", "800 x 600 x 32 bpp", "640 x 480 x 32 bpp"}, 1},
+      {"neither format: an empty list",
+       {{800, 600, 60, kR5G6B5}, {800, 600, 60, kX8R8G8B8}, {800, 600, 0, 0}}, 0, 0, 800, 600,
+       16, {}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModeList list;
+    buildModeList(list, copyOf(c.modes), c.mode16, c.mode32, c.width, c.height, c.bpp);
+    EXPECT_EQ(texts(list), c.texts);
+    EXPECT_EQ(list.selected, c.selected);
+  }
 }
 
 TEST(ModeList, EverySizeInBothFormatsFillsTheListExactly) {

@@ -9,10 +9,6 @@
 
 namespace {
 
-uint8_t greyOf(uint32_t pixel) {
-  return static_cast<uint8_t>(pixel & 0xFF);
-}
-
 RenderState freshCorners() {
   return RenderState{};
 }
@@ -55,9 +51,6 @@ TEST(LightSpot, PixelArrayIsBottomUpGreyWithTheTopByteClear) {
       ASSERT_EQ((uint32_t(level) << 16) | (uint32_t(level) << 8) | level, p)
           << column << "," << row;
     }
-  // Texture row 0 (the top) is the array's last row.
-  EXPECT_EQ(167, greyOf(pixels[255 * 256 + 129]));
-  EXPECT_EQ(255, greyOf(pixels[(255 - 126) * 256 + 129]));
 }
 
 TEST(Camera, AspectIsTheBackBufferRatioAndAZeroSideFallsBack) {
@@ -70,7 +63,8 @@ TEST(Camera, AspectIsTheBackBufferRatioAndAZeroSideFallsBack) {
 
 TEST(Camera, MatricesFor800x600) {
   Matrix4x4 world, view, projection;
-  std::memset(&world, 0x55, sizeof(world));
+  // Every element of all three is written, the zeros as well.
+  for (Matrix4x4* m : {&world, &view, &projection}) std::memset(m, 0x55, sizeof *m);
   setUpCamera(world, view, projection, 800, 600);
   for (int k = 0; k < 16; ++k) EXPECT_EQ(k % 5 == 0 ? 1.0f : 0.0f, world.m[k]) << k;
   // The identity moved 60 units along z.
@@ -94,19 +88,22 @@ TEST(Camera, PreviewSizeChangesOnlyTheHorizontalScale) {
 
 TEST(BackgroundFit, UserPicturesKeepTheirProportions) {
   // 1333 × 1000 is exactly the threshold: not wide, so it fills the height.
+  // Each picture is fitted onto the rectangle the row before left: the fit
+  // depends on the last picture only, and a zero size leaves it as it is.
   struct Case {
     uint32_t width, height;
     float halfWidth, halfHeight;
   };
   const Case cases[] = {
       {1600, 1200, 53.0f, 40.5f}, {1000, 1000, 40.0f, 40.0f},  {1200, 1600, 30.0f, 40.0f},
-      {2000, 1000, 53.0f, 27.0f}, {1333, 1000, 53.32f, 40.0f}, {1334, 1000, 53.0f, 40.479f},
+      {2000, 1000, 53.0f, 27.0f}, {0, 0, 53.0f, 27.0f},         {1333, 1000, 53.32f, 40.0f},
+      {0, 1200, 53.32f, 40.0f},   {1334, 1000, 53.0f, 40.479f}, {1600, 0, 53.0f, 40.479f},
       // Sizes a damaged setting may hold: thin, but finite.
       {1, 100000, 0.0004f, 40.0f}, {100000, 1, 53.0f, 0.00054f}, {0xFFFFFFFFu, 0xFFFFFFFFu, 40.0f, 40.0f},
   };
+  RenderState render = freshCorners();
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
-    RenderState render = freshCorners();
     fitBackgroundCorners(render.backgroundCorners, c.width, c.height);
     const BackgroundVertex* v = render.backgroundCorners;
     for (int k : {0, 1, 3}) EXPECT_NEAR(-c.halfWidth, v[k].x, 1e-3f) << k;
@@ -130,26 +127,6 @@ TEST(BackgroundFit, TheThresholdIsTheFloatNearest1Point333) {
   std::memcpy(&bits, &threshold, sizeof(bits));
   EXPECT_EQ(0x3FAA9FBEu, bits);
   EXPECT_FLOAT_EQ(1.33299994f, threshold);
-}
-
-TEST(BackgroundFit, AZeroSizeLeavesTheRectangleAsItIs) {
-  const uint32_t sizes[][2] = {{0, 0}, {0, 1200}, {1600, 0}};
-  for (const auto& size : sizes) {
-    RenderState render = freshCorners();
-    fitBackgroundCorners(render.backgroundCorners, size[0], size[1]);
-    EXPECT_EQ(0, std::memcmp(freshCorners().backgroundCorners, render.backgroundCorners,
-                             sizeof(render.backgroundCorners)))
-        << size[0] << "x" << size[1];
-  }
-}
-
-TEST(BackgroundFit, FittingTwiceDependsOnlyOnTheLastPicture) {
-  RenderState once = freshCorners(), twice = freshCorners();
-  fitBackgroundCorners(once.backgroundCorners, 1600, 1200);
-  fitBackgroundCorners(twice.backgroundCorners, 1200, 1600);
-  fitBackgroundCorners(twice.backgroundCorners, 1600, 1200);
-  EXPECT_EQ(0, std::memcmp(once.backgroundCorners, twice.backgroundCorners,
-                           sizeof(once.backgroundCorners)));
 }
 
 // Each monitor of the Desktop mode: the rectangle fills the view of its

@@ -59,20 +59,6 @@ TEST(VectorNormalize, DegenerateVectorsGiveZeroNotNaN) {
   expectVector(vectorNormalize(out, Vector3{0, 1e-18f, 0}), 0, 1, 0, 1e-5f);
 }
 
-TEST(MatrixIdentity, HasOnesOnTheDiagonalOnly) {
-  Matrix4x4 m;
-  for (float& e : m.m) e = 5.0f;
-  matrixIdentity(m);
-  for (int n = 0; n < 16; ++n) EXPECT_EQ(m.m[n], n % 5 == 0 ? 1.0f : 0.0f) << n;
-}
-
-TEST(MatrixLookAtLH, CameraOnNegativeZLookingAtOrigin) {
-  Matrix4x4 m;
-  matrixLookAtLH(m, Vector3{0, 0, -60}, Vector3{0, 0, 0}, Vector3{0, 1, 0});
-  const float expected[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 60, 1};
-  for (int n = 0; n < 16; ++n) EXPECT_NEAR(m.m[n], expected[n], 1e-6f) << n;
-}
-
 TEST(MatrixLookAtLH, MapsEyeToOriginAndTargetOntoPositiveZ) {
   Matrix4x4 m;
   Vector3 eye = {10, 5, -20};
@@ -88,33 +74,6 @@ TEST(MatrixLookAtLH, MapsEyeToOriginAndTargetOntoPositiveZ) {
   EXPECT_NEAR(target.x, 0, 1e-4f);
   EXPECT_NEAR(target.y, 0, 1e-4f);
   EXPECT_NEAR(target.z, std::sqrt(81.0f + 9.0f + 529.0f), 1e-4f);
-}
-
-TEST(MatrixPerspectiveFovLH, QuarterPiFourThirdsOneToHundred) {
-  Matrix4x4 m;
-  for (float& e : m.m) e = 5.0f;
-  matrixPerspectiveFovLH(m, 0.78539819f, 4.0f / 3.0f, 1.0f, 100.0f);
-  for (int n = 0; n < 16; ++n) {
-    switch (n) {
-      case 5:
-        EXPECT_NEAR(m.m[n], 2.41421f, 1e-5f);
-        break;
-      case 0:
-        EXPECT_NEAR(m.m[n], 1.81066f, 1e-5f);
-        break;
-      case 10:
-        EXPECT_NEAR(m.m[n], 100.0f / 99.0f, 1e-6f);
-        break;
-      case 14:
-        EXPECT_NEAR(m.m[n], -100.0f / 99.0f, 1e-6f);
-        break;
-      case 11:
-        EXPECT_EQ(m.m[n], 1.0f);
-        break;
-      default:
-        EXPECT_EQ(m.m[n], 0.0f) << n;
-    }
-  }
 }
 
 TEST(HermiteBasis, WeightsAtStartMiddleAndEnd) {
