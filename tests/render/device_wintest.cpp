@@ -160,29 +160,6 @@ TEST_F(Device, FullScreenInTheScreensOwnModeWithTheScannedRate) {
   EXPECT_NE(nullptr, app.render.backgroundPicture);
 }
 
-// Both attempts in the stored mode fail: a windowed device (the host then
-// runs Desktop mode) in the display's own format, with no other mode tried and
-// no message; the settings keep the mode the user chose. (The mode is
-// normally found missing before any device: chooseScreenMode, below. No
-// device at all: tests/e2e/test_saver.py, with a device that never opens.)
-TEST_F(Device, AModeTheScreenCannotShowFallsBackToDesktopMode) {
-  app.settings.screenX = 1024;
-  app.settings.screenY = 768;
-  EXPECT_EQ(DeviceMadeWindowed, createDevice(window_, 0));
-  ASSERT_NE(nullptr, app.render.device) << "windowed on the 800x600x16 screen";
-  EXPECT_TRUE(shownMessages.empty());
-  EXPECT_EQ(0, destroyMessages);
-  EXPECT_FALSE(quitPosted());
-  D3DDISPLAYMODE desktop = desktopMode();
-  EXPECT_EQ(TRUE, params().Windowed);
-  EXPECT_EQ(desktop.Format, params().BackBufferFormat);
-  // The window's client area, as it was before the full-screen attempts.
-  EXPECT_EQ(152u, params().BackBufferWidth);
-  EXPECT_EQ(112u, params().BackBufferHeight);
-  expectSettingsMode(1024, 768, 24);
-  EXPECT_EQ(desktop.Width, desktopMode().Width) << "no display mode changed";
-}
-
 // Desktop mode where the settings choose it or the adapter does not list the
 // stored mode (5-5-5 also taken as the 5-6-5 that creation tries second);
 // the preview is windowed whatever they say.
@@ -221,9 +198,15 @@ TEST_F(Device, TheScreenModeFollowsTheStoredChoiceAndTheListedModes) {
   EXPECT_EQ(nullptr, app.render.device) << "no device made";
 }
 
+// Full screen in a mode the screen cannot show (both attempts fail): a
+// windowed device (the host then runs Desktop mode) in the display's own
+// format and the window's client size, with no other mode tried, no
+// message, and the settings keeping the mode the user chose. (The mode is
+// normally found missing before any device: chooseScreenMode, above. No
+// device at all: tests/e2e/test_saver.py, with a device that never opens.)
 // After a refused password the settings are read again; the device comes
 // back as it was, whatever they request, and in the same vertex processing.
-TEST_F(Device, RecreationKeepsTheModeTheDeviceGot) {
+TEST_F(Device, AModeTheScreenCannotShowFallsBackToWindowedAndRecreationKeepsIt) {
   struct Case {
     const char* what;
     uint32_t windowed;
@@ -235,8 +218,16 @@ TEST_F(Device, RecreationKeepsTheModeTheDeviceGot) {
     app.settings.screenX = 1024;  // full screen: neither 5-5-5 nor 5-6-5 at this size
     app.settings.screenY = 768;
     app.settings.useTnL = 1;
-    createDevice(window_, c.windowed);
+    EXPECT_EQ(c.windowed ? DeviceMade : DeviceMadeWindowed, createDevice(window_, c.windowed));
     ASSERT_NE(nullptr, app.render.device);
+    EXPECT_EQ(TRUE, params().Windowed);
+    EXPECT_EQ(desktopMode().Format, params().BackBufferFormat);
+    EXPECT_EQ(152u, params().BackBufferWidth);
+    EXPECT_EQ(112u, params().BackBufferHeight);
+    expectSettingsMode(1024, 768, 24);
+    EXPECT_EQ(800u, desktopMode().Width) << "no display mode changed";
+    EXPECT_EQ(0, destroyMessages);
+    EXPECT_FALSE(quitPosted());
     D3DPRESENT_PARAMETERS first = params();
     DWORD firstBehaviour = behaviour();
     // Windowed either way: software vertex processing, whatever useTnL says.
