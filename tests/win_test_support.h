@@ -121,6 +121,13 @@ std::string bmpFileBytes(int width, int height, int bitCount, Colour rgbAt) {
   return data;
 }
 
+// A picture's DIB section; all zero (no bits) when it is not one.
+inline DIBSECTION dibOf(HBITMAP picture) {
+  DIBSECTION section = {};
+  if (!picture || GetObjectA(picture, sizeof section, &section) != sizeof section) section = {};
+  return section;
+}
+
 // ---- Windows and devices ---------------------------------------------------
 
 // A top-level window of its own class whose client area, for WS_POPUP, is

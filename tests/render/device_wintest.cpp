@@ -31,12 +31,6 @@ bool quitPosted() {
   return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
 }
 
-SIZE pictureSize(HBITMAP picture) {
-  BITMAP info = {};
-  GetObjectA(picture, sizeof info, &info);
-  return SIZE{info.bmWidth, info.bmHeight};
-}
-
 class Device : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -280,7 +274,7 @@ TEST_F(Device, MissingUserBackgroundIsReportedOnceThenABuiltInOneIsUsed) {
   EXPECT_EQ("Error", shownMessages[0].caption);
   EXPECT_EQ(uint32_t(MB_ICONHAND), shownMessages[0].type);
   ASSERT_NE(nullptr, app.render.backgroundPicture);
-  EXPECT_EQ(512, pictureSize(app.render.backgroundPicture).cx);
+  EXPECT_EQ(512, dibOf(app.render.backgroundPicture).dsBm.bmWidth);
 }
 
 // Writes the bytes of a built-in picture to a file of the temporary folder.
@@ -302,15 +296,14 @@ TEST_F(Device, UserBackgroundLoadsAtLimit512) {
   DeleteFileA(path.c_str());
   EXPECT_TRUE(shownMessages.empty());
   ASSERT_NE(nullptr, app.render.backgroundPicture);
-  SIZE size = pictureSize(app.render.backgroundPicture);
-  EXPECT_EQ(256, size.cx);
-  EXPECT_EQ(128, size.cy);
+  BITMAP size = dibOf(app.render.backgroundPicture).dsBm;
+  EXPECT_EQ(256, size.bmWidth);
+  EXPECT_EQ(128, size.bmHeight);
   EXPECT_EQ(nullptr, app.render.device) << "no loading device in preview";
 }
 
 std::vector<uint8_t> pictureBits(HBITMAP picture) {
-  DIBSECTION section = {};
-  if (!picture || GetObjectA(picture, sizeof section, &section) != sizeof section) return {};
+  DIBSECTION section = dibOf(picture);
   const uint8_t* bits = static_cast<const uint8_t*>(section.dsBm.bmBits);
   return std::vector<uint8_t>(bits, bits + section.dsBm.bmWidthBytes * section.dsBm.bmHeight);
 }
@@ -395,10 +388,7 @@ TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
   for (const ScreenSize& size : candidateResolutions) {
     for (uint32_t bits : {16u, 32u}) {
       uint32_t format = bits == 16 ? app.render.mode16Format : app.render.mode32Format;
-      bool reported = format != 0 && adapterHas(size.width, size.height, format);
-      EXPECT_EQ(reported, hasDisplayMode(size.width, size.height, format))
-          << size.width << " x " << size.height << " x " << bits;
-      if (reported) {
+      if (format != 0 && adapterHas(size.width, size.height, format)) {
         char text[32];
         formatModeText(text, sizeof text, size.width, size.height, bits);
         expected.push_back(text);
@@ -406,16 +396,11 @@ TEST_F(DisplayModes, ListsWhatTheAdapterReportsAndSelectsTheCurrentMode) {
     }
   }
   EXPECT_EQ(expected, entries());
-  EXPECT_FALSE(hasDisplayMode(800, 600, 0));
+  // The screen's own mode is offered, and selected as the stored one.
   LRESULT selected = SendMessageA(combo_, CB_GETCURSEL, 0, 0);
-  if (hasDisplayMode(800, 600, app.render.mode16Format)) {
-    ASSERT_GE(selected, 0);
-    EXPECT_EQ("800 x 600 x 16 bpp", entries()[selected]);
-  } else {
-    EXPECT_EQ(CB_ERR, selected);
-  }
-
-  if (app.render.mode32Format && hasDisplayMode(800, 600, 22)) {
+  ASSERT_GE(selected, 0);
+  EXPECT_EQ("800 x 600 x 16 bpp", entries()[selected]);
+  if (app.render.mode32Format && adapterHas(800, 600, app.render.mode32Format)) {
     app.settings.bpp = 32;
     ASSERT_EQ(1u, fillResolutionList());
     selected = SendMessageA(combo_, CB_GETCURSEL, 0, 0);
