@@ -1,6 +1,6 @@
 // What the Windows tests share: the message recorder that stands in for the
 // program's message boxes, BMP files written by the test, files in the
-// temporary folder, a test window, the entries of a combo box, and a hidden
+// temporary folder, a flag folder, a test window, the entries of a combo box, and a hidden
 // window with a windowed Direct3D 8 device on it.
 #pragma once
 #include <windows.h>
@@ -55,6 +55,41 @@ inline bool writeFileBytes(const std::string& path, const std::string& bytes) {
   return ok && written == bytes.size();
 }
 
+// A new folder of the temporary folder holding an empty "IMAGE" folder, made
+// the current directory as the saver's is; at the end the files of "IMAGE"
+// and both folders are removed and the current directory is put back.
+struct FlagFolderOnDisk {
+  char savedDirectory[MAX_PATH] = "";
+  std::string root, image;
+  bool made = false;
+
+  explicit FlagFolderOnDisk(const std::string& name) {
+    static int count = 0;
+    GetCurrentDirectoryA(sizeof savedDirectory, savedDirectory);
+    root = tempFilePath(name + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++count));
+    image = root + "\\IMAGE";
+    made = CreateDirectoryA(root.c_str(), nullptr) && CreateDirectoryA(image.c_str(), nullptr) &&
+           SetCurrentDirectoryA(root.c_str());
+  }
+  ~FlagFolderOnDisk() {
+    SetCurrentDirectoryA(savedDirectory);
+    removeFiles();
+    RemoveDirectoryA(image.c_str());
+    RemoveDirectoryA(root.c_str());
+  }
+  FlagFolderOnDisk(const FlagFolderOnDisk&) = delete;
+  FlagFolderOnDisk& operator=(const FlagFolderOnDisk&) = delete;
+  std::string path(const char* name) const { return image + "\\" + name; }
+  void removeFiles() const {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((image + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do DeleteFileA(path(found.cFileName).c_str());
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+};
+
 // A bottom-up 24- or 32-bit BMP file whose pixel (x, y), y counted from the
 // bottom, is rgbAt(x, y) as 0xRRGGBB (the 32-bit top byte as given).
 template <typename Colour>
@@ -84,6 +119,13 @@ std::string bmpFileBytes(int width, int height, int bitCount, Colour rgbAt) {
     data += row;
   }
   return data;
+}
+
+// A picture's DIB section; all zero (no bits) when it is not one.
+inline DIBSECTION dibOf(HBITMAP picture) {
+  DIBSECTION section = {};
+  if (!picture || GetObjectA(picture, sizeof section, &section) != sizeof section) section = {};
+  return section;
 }
 
 // ---- Windows and devices ---------------------------------------------------

@@ -189,13 +189,8 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   EXPECT_NE(nullptr, r.overlay.fontTexture);
   EXPECT_NE(nullptr, r.overlay.textBuffer);
   ASSERT_NE(nullptr, app.sim.cloth.current);
-  EXPECT_FLOAT_EQ(1.5f, app.sim.wind.windPowerFactor);
   // The camera follows the window's client size.
   EXPECT_NEAR(2.4142134f / (320.0f / 240.0f), first().projectionMatrix.m[0], 1e-5f);
-  // The start grid lies flat at z = 0 from (−16, −12) to (16, 12).
-  EXPECT_FLOAT_EQ(-16.0f, app.sim.cloth.current[0].x);
-  EXPECT_FLOAT_EQ(12.0f, app.sim.cloth.current[kClothVertexCount - 1].y);
-  EXPECT_EQ(0, std::memcmp(app.sim.cloth.current, app.sim.cloth.previous, kClothVertexBytes));
 
   app.settings.showFps = app.settings.showTime = app.settings.showCountry = 1;
   const int freeCorner = kClothVertexCount - 1;  // the free corner moves first
@@ -203,9 +198,6 @@ TEST_F(SceneOnDevice, BuildFillsEverySlotFramesMoveTheClothAndReleaseEmptiesTwic
   runFrames(40, 2);
   float endZ = app.sim.cloth.current[freeCorner].z + app.sim.cloth.previous[freeCorner].z;
   EXPECT_NE(startZ, endZ);
-  // The pole holds.
-  EXPECT_FLOAT_EQ(-16.0f, app.sim.cloth.current[0].x);
-  EXPECT_FLOAT_EQ(0.0f, app.sim.cloth.current[0].z);
   // The clock shows the local time of its frame, so its colon blinks with the
   // seconds: compared on a frame within which no second turned.
   bool compared = false;
@@ -376,18 +368,11 @@ TEST_F(SceneOnDevice, WithoutADeviceNothingIsBuiltOrDrawn) {
 TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndResize) {
   HWND second = makeTestWindow("FlagsSceneSecond", 200, 150);
   ASSERT_NE(nullptr, second);
-  char savedDirectory[MAX_PATH] = "";
-  GetCurrentDirectoryA(sizeof savedDirectory, savedDirectory);
-  std::string root = tempFilePath("flags_scene_views_" + std::to_string(GetCurrentProcessId()));
-  std::string image = root + "\\IMAGE";
-  CreateDirectoryA(root.c_str(), nullptr);
-  CreateDirectoryA(image.c_str(), nullptr);
-  const char* const candidates[] = {"Alpha.bmp", "Beta.bmp"};
-  for (const char* name : candidates)
-    ASSERT_TRUE(writeFileBytes(image + "\\" + name, bmpFileBytes(16, 12, 24, [](int, int) {
-                                 return 0x00336699u;
-                               })));
-  SetCurrentDirectoryA(root.c_str());
+  FlagFolderOnDisk folder("flags_scene_views_");
+  ASSERT_TRUE(folder.made) << folder.root;
+  for (const char* name : {"Alpha.bmp", "Beta.bmp"})
+    ASSERT_TRUE(writeFileBytes(folder.path(name),
+                               bmpFileBytes(16, 12, 24, [](int, int) { return 0x00336699u; })));
   app.settings.useFlagLogo = 0;
   app.settings.randomFlag = 1;
   ShowWindow(second, SW_SHOWNA);
@@ -467,8 +452,4 @@ TEST_F(SceneOnDevice, DesktopModeGivesAnotherMonitorItsOwnViewThroughResetAndRes
   EXPECT_EQ(nullptr, app.views.views[1].swapChain);
   EXPECT_TRUE(sceneSlotsEmpty());
   DestroyWindow(second);
-  SetCurrentDirectoryA(savedDirectory);
-  for (const char* name : candidates) DeleteFileA((image + "\\" + name).c_str());
-  RemoveDirectoryA(image.c_str());
-  RemoveDirectoryA(root.c_str());
 }

@@ -99,25 +99,25 @@ class TextureDevice : public ::testing::Test {
   TestDevice test_;
 };
 
-TEST_F(TextureDevice, FromPixelsInX8R8G8B8AndA4R4G4B4) {
-  std::vector<uint32_t> pixels = sourcePixels();
-  for (uint32_t format : {uint32_t(D3DFMT_X8R8G8B8), uint32_t(D3DFMT_A4R4G4B4)}) {
-    IDirect3DTexture8* texture = nullptr;
-    EXPECT_EQ(TextureOk,
-              textureFromPixels(test_.device, pixels.data(), kWidth, kHeight, format, &texture));
-    expectTexels(texture, format, pixels, format == 22 ? "pixels X8R8G8B8" : "pixels A4R4G4B4");
-    release(texture);
-  }
-}
-
-TEST_F(TextureDevice, FromPictureInX8R8G8B8AndA4R4G4B4) {
+// As the product makes them: the light spot from pixels, the flag and the
+// background from a picture in X8R8G8B8, the font from a picture in A4R4G4B4.
+TEST_F(TextureDevice, FromPixelsAndFromAPictureInEachFormatUsed) {
   std::vector<uint32_t> pixels = sourcePixels();
   HBITMAP picture = dibSection(32, kWidth, kHeight, pixels.data());
   ASSERT_NE(nullptr, picture);
-  for (uint32_t format : {uint32_t(D3DFMT_X8R8G8B8), uint32_t(D3DFMT_A4R4G4B4)}) {
+  struct Case {
+    const char* what;
+    bool fromPicture;
+    uint32_t format;
+  } cases[] = {{"pixels X8R8G8B8", false, D3DFMT_X8R8G8B8},
+               {"picture X8R8G8B8", true, D3DFMT_X8R8G8B8},
+               {"picture A4R4G4B4", true, D3DFMT_A4R4G4B4}};
+  for (const Case& c : cases) {
     IDirect3DTexture8* texture = nullptr;
-    EXPECT_EQ(TextureOk, textureFromBitmap(test_.device, picture, format, &texture));
-    expectTexels(texture, format, pixels, format == 22 ? "picture X8R8G8B8" : "picture A4R4G4B4");
+    EXPECT_EQ(TextureOk, c.fromPicture ? textureFromBitmap(test_.device, picture, c.format, &texture)
+                                       : textureFromPixels(test_.device, pixels.data(), kWidth,
+                                                           kHeight, c.format, &texture));
+    expectTexels(texture, c.format, pixels, c.what);
     release(texture);
   }
   DeleteObject(picture);
