@@ -55,7 +55,3 @@ void loadBackground(HWND__* window);
 // Direct3D object could be made (no entries when the adapter has no 16- or
 // 32-bit full-screen format), else 0.
 uint32_t listDisplayModes(ModeList& entries);
-
-// True when the last listing's copy of the adapter's modes holds exactly this
-// mode (the copy stays until the next listing); format 0 matches nothing.
-bool hasDisplayMode(uint32_t width, uint32_t height, uint32_t format);

@@ -23,7 +23,7 @@ const uint32_t kFirstBackgroundId = IDP_BACKGROUND_FIRST;
 const uint32_t kFirstLargeBackgroundId = IDP_LARGE_BACKGROUND_FIRST;
 const uint32_t kBackgroundCount = 3;
 
-// The adapter's modes as the last listing found them; read by hasDisplayMode.
+// The adapter's modes as the last listing found them.
 ModeCopy listedModes;
 
 // The fields every saver device shares; width, height and format stay.
@@ -344,8 +344,4 @@ uint32_t listDisplayModes(ModeList& entries) {
   buildModeList(entries, listedModes, render.mode16Format, render.mode32Format, s.screenX,
                 s.screenY, s.bpp);
   return 1;
-}
-
-bool hasDisplayMode(uint32_t width, uint32_t height, uint32_t format) {
-  return modeCopyHas(listedModes, width, height, format);
 }
