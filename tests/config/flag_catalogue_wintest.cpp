@@ -215,6 +215,30 @@ TEST_F(FlagPicture, LoadsByNameTheFirstFileOfTheTriedOrder) {
   EXPECT_TRUE(shownMessages.empty());
 }
 
+// Names as users and the file system give them: an upper-case ending, dots,
+// long names (the longest passes the path limit, where the built-in flag is
+// sound too) and a Latin-1 letter, which the Unix side keeps as UTF-8.
+TEST_F(FlagPicture, OddNamesLoadUnderTheirNames) {
+  const struct {
+    std::string name, ending;
+    bool mayFail;
+  } cases[] = {{"FRANCE", ".JPG", false},           {"a.b.c", ".gif", false},
+               {std::string(100, 'L'), ".gif", false}, {std::string(250, 'N'), ".gif", true},
+               {"C\xf4te d'Ivoire", ".gif", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.substr(0, 12));
+    bool written = writeBmp(flagPath((c.name + c.ending).c_str()), 32, 2);
+    ASSERT_TRUE(written || c.mayFail);
+    copyText(app.settings.selectFlag, kNameCapacity, c.name.c_str());
+    UINT width = chooseWidth();
+    if (!c.mayFail || width != 256) {
+      EXPECT_EQ(32u, width);
+    }
+    removeFlags();
+  }
+  EXPECT_TRUE(shownMessages.empty());
+}
+
 TEST_F(FlagPicture, FolderFlagsAreLimitedTo512AndTheUsersPictureTo1024) {
   ASSERT_TRUE(writeBmp(flagPath("Wide.bmp"), 600, 4));
   copyText(app.settings.selectFlag, kNameCapacity, "Wide");

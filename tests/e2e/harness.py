@@ -41,6 +41,9 @@ MPR_WITHOUT = os.path.join(TEST_DLLS, "mpr-without", "MPR.DLL")
 # A d3d8.dll whose device cannot be made in any mode; Wine loads it from
 # beside the program only with the override "d3d8=n".
 D3D8_WITHOUT_DEVICE = os.path.join(TEST_DLLS, "d3d8-without-device", "d3d8.dll")
+# Wine's d3d8 with a record of every device, swap chain, texture and Reset
+# made, and knobs read from files beside it (tests/tools/dll/d3d8_lost_device.cpp).
+D3D8_RECORDING = os.path.join(TEST_DLLS, "d3d8-lost-device", "d3d8.dll")
 
 # ---- the program's windows -------------------------------------------------------
 

@@ -22,10 +22,8 @@ import harness
 COVER_CLASS = "Brevanto Flags Cover"
 MONITOR_CLASS = "Brevanto Flags Monitor"
 PROGRAM = os.path.basename(harness.SCR)
-# Wine's d3d8 with a record of every device, swap chain and Reset made; its
-# device is lost once the file lose_device_now lies beside it
-# (tests/tools/dll/d3d8_lost_device.cpp).
-D3D8_RECORDING = os.path.join(harness.TEST_DLLS, "d3d8-lost-device", "d3d8.dll")
+# Its device is lost once the file lose_device_now lies beside it.
+D3D8_RECORDING = harness.D3D8_RECORDING
 WM_DISPLAYCHANGE = 0x7E
 WS_POPUP = 0x80000000
 WS_FRAME_BITS = 0x00C00000 | 0x00040000  # caption/border, sizing frame

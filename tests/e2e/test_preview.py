@@ -35,7 +35,7 @@ class PreviewTest(harness.PrefixPerClassTest):
 
     def test_draws_as_a_child_and_ends_with_its_host(self):
         # Through a d3d8.dll that records the triangles each flag draw asks for.
-        folder, scr = harness.install_program(self.wine, os.path.join(harness.TEST_DLLS, "d3d8-lost-device", "d3d8.dll"))
+        folder, scr = harness.install_program(self.wine, harness.D3D8_RECORDING)
         proc, child = self.start_preview(scr, {"WINEDLLOVERRIDES": self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"})
         host_rect = harness.window_line(self.wine, self.host_hwnd)["rect"]
         self.assertEqual(child["rect"], host_rect)
