@@ -135,7 +135,8 @@ wine_env_start() {
   export WINEPREFIX="$WINE_ENV_PREFIX"
   export WINE="$(wine_env_loader)"
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  # No menu entries: Wine's menu builder runs at every prefix's start for nothing here.
+  export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
   export WINE_ENV_TEMPLATE="$template"
   # Keep one wineserver and Wine's own services running for the whole run,
   # started here with no inherited output: a service that inherits a test's

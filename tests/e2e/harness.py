@@ -241,7 +241,7 @@ class Wine:
         if display:
             self.env["DISPLAY"] = display
         self.env.setdefault("WINEDEBUG", "-all")
-        self.env.setdefault("WINEDLLOVERRIDES", "mscoree=;mshtml=")
+        self.env.setdefault("WINEDLLOVERRIDES", "mscoree=;mshtml=;winemenubuilder.exe=d")
         self.procs = []
         self.server = None
         if self.owned:
