@@ -73,6 +73,7 @@ WM_MOUSEWHEEL = 0x20A
 WM_POWERBROADCAST = 0x218
 TBM_SETPOS = 0x405
 PBT_APMSUSPEND = 4
+PBT_APMPOWERSTATUSCHANGE = 0xA
 WS_MAXIMIZE = 0x01000000
 ALT_CONTEXT = 1 << 29  # lParam bit of a key pressed with Alt
 IDOK, IDCANCEL, IDYES = 1, 2, 6
@@ -252,11 +253,12 @@ class Wine:
             start_desktop(self)
 
     # processes
-    def start(self, exe, *args, env=None, cwd=None):
+    def start(self, exe, *args, env=None, cwd=None, under=()):
+        """Starts a Windows program; `under` is a command that starts Wine."""
         e = dict(self.env)
         if env:
             e.update(env)
-        proc = subprocess.Popen([os.environ.get("WINE", "wine"), exe, *args], env=e, cwd=cwd,
+        proc = subprocess.Popen([*under, os.environ.get("WINE", "wine"), exe, *args], env=e, cwd=cwd,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         self.procs.append(proc)
         return proc

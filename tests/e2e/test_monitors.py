@@ -124,9 +124,7 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         self.assertEqual(left, [])
 
     def test_the_second_monitor_is_covered_follows_layout_changes_and_shares_the_mouse_count(self):
-        code, out = self.wine.wintool("monitors")
-        monitors = [(m["rect"], m["primary"]) for m in harness.parse_lines(out) if "rect" in m]
-        self.assertEqual(monitors, [(PRIMARY, "1"), (SECOND, "0")], "Wine does not report the two heads")
+        self.assertEqual(self.monitors(), [(PRIMARY, "1"), (SECOND, "0")], "Wine does not report the two heads")
 
         proc, saver = self.start_saver()
         self.assertEqual(saver["rect"], PRIMARY)
@@ -380,14 +378,7 @@ class TwoMonitorTest(MonitorChecks, unittest.TestCase):
         class_name = MONITOR_CLASS if desktop else COVER_CLASS
         proc, saver = self.start_saver(scr)
         other = self.shown_covers(class_name)[0]
-        calls_file = f"{folder}/verify_calls.txt"
-
-        def calls():
-            try:
-                with open(calls_file) as f:
-                    return [harness.parse_fields(line) for line in f if line.strip()]
-            except FileNotFoundError:
-                return []
+        calls = lambda: [harness.parse_fields(line) for line in harness.read_file_lines(f"{folder}/verify_calls.txt")]
 
         harness.post(self, self.wine, other["hwnd"], harness.WM_KEYDOWN, 0x41)
         self.assertTrue(harness.wait_for(lambda: len(calls()) == 1, timeout=60))

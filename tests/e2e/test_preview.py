@@ -4,6 +4,25 @@ import os
 
 import harness
 
+
+def power_supplies(folder, mains):
+    """Linux's power supplies as Wine reads them for GetSystemPowerStatus:
+    mains on, or off with a discharging battery."""
+    files = {"AC/type": "Mains", "AC/online": "1" if mains else "0", "BAT0/type": "Battery",
+             "BAT0/present": "1", "BAT0/status": "Charging" if mains else "Discharging", "BAT0/capacity": "65"}
+    for name, text in files.items():
+        os.makedirs(os.path.join(folder, os.path.dirname(name)), exist_ok=True)
+        with open(os.path.join(folder, name), "w") as f:
+            f.write(text + "\n")
+
+
+def frame_rate(log):
+    """Frames a second over the last 20 that the recording d3d8.dll timed, or None."""
+    counts = [harness.parse_fields(line) for line in harness.read_file_lines(log) if line.startswith("presents ")]
+    if len(counts) < 2:
+        return None
+    return 20000.0 / max(1, int(counts[-1]["ms"]) - int(counts[-2]["ms"]))
+
 WIDTH, HEIGHT = 152, 112
 VK_LBUTTON = 1
 
@@ -27,16 +46,25 @@ class PreviewTest(harness.PrefixPerClassTest):
         self.assertEqual(code, 0, out)
         return harness.parse_fields(out)["down"] == "1"
 
-    def start_preview(self, scr=harness.SCR, env=None):
-        proc = self.wine.start(scr, "/p", self.host_hwnd, env=env)
+    def start_preview(self, scr=harness.SCR, env=None, under=()):
+        proc = self.wine.start(scr, "/p", self.host_hwnd, env=env, under=under)
         child = harness.wait_for(self.child, timeout=30)
         self.assertIsNotNone(child, "no saver window inside the host")
         return proc, child
 
     def test_draws_as_a_child_and_ends_with_its_host(self):
-        # Through a d3d8.dll that records the triangles each flag draw asks for.
+        # Through a d3d8.dll that records the triangles each flag draw asks
+        # for and times the frames, in a mount namespace of its own in which
+        # the power supplies are the test's.
         folder, scr = harness.install_program(self.wine, harness.D3D8_RECORDING)
-        proc, child = self.start_preview(scr, {"WINEDLLOVERRIDES": self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"})
+        with open(os.path.join(folder, "refresh_hz"), "w") as f:
+            f.write("60")  # which also starts the frames' timing
+        supplies = os.path.join(folder, "power_supply")
+        power_supplies(supplies, mains=True)
+        namespace = ["unshare", "--mount"] + ([] if os.getuid() == 0 else ["--map-root-user"])
+        under = namespace + ["sh", "-c", 'mount --bind "$0" /sys/class/power_supply && exec "$@"', supplies]
+        proc, child = self.start_preview(scr, {"WINEDLLOVERRIDES": self.wine.env["WINEDLLOVERRIDES"] + ";d3d8=n,b"},
+                                         under)
         host_rect = harness.window_line(self.wine, self.host_hwnd)["rect"]
         self.assertEqual(child["rect"], host_rect)
         self.assertEqual(child["visible"], "1")
@@ -54,8 +82,15 @@ class PreviewTest(harness.PrefixPerClassTest):
                                          lambda im: harness.changed_fraction(first, im) > 0.002, window=xid)
         self.assertGreater(harness.changed_fraction(first, second), 0.002, path)
 
-        # Nothing of this ends the preview.
+        # A change to battery during the run: 15 frames a second, not 30.
         hwnd = child["hwnd"]
+        log = os.path.join(folder, "reset_calls.txt")
+        self.assertTrue(harness.wait_for(lambda: (frame_rate(log) or 0) > 20, timeout=30), frame_rate(log))
+        power_supplies(supplies, mains=False)
+        harness.post(self, self.wine, hwnd, harness.WM_POWERBROADCAST, harness.PBT_APMPOWERSTATUSCHANGE)
+        self.assertTrue(harness.wait_for(lambda: (frame_rate(log) or 99) < 16, timeout=30), frame_rate(log))
+
+        # Nothing of this ends the preview.
         for x in range(1, 8):
             harness.post(self, self.wine, hwnd, harness.WM_MOUSEMOVE, 0, harness.mouse_lparam(x * 10, x * 7))
         for message, wparam in [(harness.WM_KEYDOWN, 0x41), (harness.WM_LBUTTONDOWN, 1), (harness.WM_RBUTTONDOWN, 2),

@@ -16,10 +16,6 @@ class SaverTest(harness.PrefixPerClassTest):
         # that report changes no coordinate.
         self.wine.xdotool("mousemove", "0", "0")
 
-    def start_saver(self):
-        proc = self.wine.start(harness.SCR, "/s")
-        return proc, harness.wait_window(self, self.wine)
-
     def test_window_inputs_that_do_not_end_it_and_the_flag_changing_by_a_cross_fade(self):
         """Random Logo, a change every minute, a folder of a red and a blue
         flag, in Desktop mode (a new install's) on a display of 30 Hz (as
@@ -157,7 +153,8 @@ class SaverTest(harness.PrefixPerClassTest):
         for name, how in ways:
             with self.subTest(name):
                 self.wine.xdotool("mousemove", "0", "0")
-                proc, window = self.start_saver()
+                proc = self.wine.start(harness.SCR, "/s")
+                window = harness.wait_window(self, self.wine)
                 try:
                     watch = harness.watch_exit(self, self.wine, window["hwnd"])
                     self.assertEqual(harness.end_saver_by_input(self.wine, window["hwnd"], proc, watch, how=how), 0)
