@@ -11,7 +11,8 @@ struct HWND__;
 // How the saver window will show (Saver mode) or Windowed (the preview):
 // Desktop mode when the settings choose it or when the adapter does not list
 // the stored full-screen mode (storedModeOffered), else Exclusive. Makes no
-// device and changes no display mode.
+// device and changes no display mode; the Direct3D object it makes for the
+// check is app.render.direct3d, which createDevice then uses.
 ScreenMode chooseScreenMode(bool preview);
 
 // What device creation came to. A message box shown on the way runs a
@@ -23,7 +24,7 @@ enum DeviceOutcome : uint32_t {
   DeviceEnded,         // the saver was ended while a message box was open
 };
 
-// Creates app.render.direct3d, loads app.render.backgroundPicture and creates
+// Creates app.render.direct3d when there is none, loads app.render.backgroundPicture and creates
 // app.render.device: full screen in the settings' mode, then once more in
 // D3DFMT_R5G6B5; windowed in `window`'s client area in the desktop's format
 // when `windowed`, or when neither full-screen attempt succeeds.
