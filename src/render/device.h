@@ -24,10 +24,11 @@ enum DeviceOutcome : uint32_t {
   DeviceEnded,         // the saver was ended while a message box was open
 };
 
-// Creates app.render.direct3d when there is none, loads app.render.backgroundPicture and creates
-// app.render.device: full screen in the settings' mode, then once more in
-// D3DFMT_R5G6B5; windowed in `window`'s client area in the desktop's format
-// when `windowed`, or when neither full-screen attempt succeeds.
+// Creates app.render.direct3d when there is none, loads
+// app.render.backgroundPicture and creates app.render.device: full screen in
+// the settings' mode, then once more in D3DFMT_R5G6B5; windowed in `window`'s
+// client area in the desktop's format when `windowed`, or when neither
+// full-screen attempt succeeds.
 // app.render.presentParams keep the mode the device really got; neither the
 // settings nor the screen mode are changed (the host decides what a windowed
 // fallback means). Reports its own failures ("CreateDevice FAILED" only when
